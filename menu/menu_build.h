@@ -1,0 +1,111 @@
+// Building a menu from the menu file, in the tray form and the shell form.
+// The decisions live here; a MenuSink turns them into a real HMENU or a recorded tree.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "menu/menu_file.h"
+
+namespace zel::menu {
+
+// Receives the items of a build. Handles are the sink's own (an HMENU, a tree index).
+class MenuSink {
+ public:
+  using Handle = std::uintptr_t;
+  virtual ~MenuSink() = default;
+  virtual Handle CreateSubmenu() = 0;
+  virtual void AppendItem(Handle menu, unsigned id, const std::string& caption) = 0;
+  // After this call the parent menu owns the submenu.
+  virtual void AppendSubmenu(Handle menu, Handle submenu, const std::string& caption) = 0;
+  virtual void AppendSeparator(Handle menu) = 0;
+};
+
+inline constexpr unsigned kTrayIdBase = 1032;         // the first tray entry is 1033
+inline constexpr unsigned kMaxCommandId = 0xFFFF;     // WM_COMMAND carries 16 bits
+inline constexpr char kNotFoundText[] = "menu.txt not found";
+inline constexpr char kUnreadableText[] = "menu.txt could not be read";
+inline constexpr char kAddLine[] = "Add";
+inline constexpr char kAddCaption[] = "Add to...";
+inline constexpr char kAddCommand[] = "Add";
+
+struct BuildRequest {
+  Host host = Host::Tray;
+  std::string path;                   // the menu file
+  unsigned idCmdFirst = 0;            // shell form: the shell's first free identifier
+  unsigned idCmdLast = 0xFFFFFFFFu;   // shell form: no entry identifier goes above it
+  std::string selectedPath;           // shell form: the object the extension lists filter on
+};
+
+enum class MenuFileState { Read, Missing, Unreadable };
+
+struct BuildResult {
+  MenuFileState file = MenuFileState::Read;
+  unsigned AddedCount = 0;        // shell form: items appended at any depth
+  std::size_t droppedEntries = 0; // entries left out: their identifier would not fit
+  std::string error;              // why an existing file could not be read
+};
+
+// What one line did to the build.
+enum class LineAction {
+  Ignored,
+  Comment,
+  Separator,
+  Entry,
+  AddEntry,
+  EntryDropped,     // an entry whose identifier would be out of range
+  SubmenuOpened,
+  SkipStarted,      // a submenu for the other host, or whose extension list did not match
+  SubmenuClosed,
+  EndAtRoot,        // an end line with no submenu open
+  Skipped,          // a line inside a skipped submenu
+  SkipNested,
+  SkipEnded,
+};
+
+// The state of one build. Callers own it, so concurrent builds never share anything.
+class MenuBuilder {
+ public:
+  MenuBuilder(const BuildRequest& request, MenuSink& sink, MenuSink::Handle root,
+              MenuTable& table);
+
+  LineAction Feed(std::string_view line);
+
+  unsigned AddedCount() const { return addedCount_; }
+  std::size_t DroppedEntries() const { return dropped_; }
+  std::size_t Depth() const { return menuStack_.size() - 1; }
+  bool Skipping() const { return skipping_; }
+  // The identifier the next entry would get, 0 when it would be out of range.
+  unsigned NextEntryId() const;
+
+ private:
+  LineAction FeedTray(std::string_view line, std::string_view lowered);
+  LineAction FeedShell(std::string_view line, std::string_view lowered);
+  LineAction FeedSkipping(std::string_view lowered);
+  LineAction AppendEntry(std::string caption, std::string command, std::string arguments);
+  void OpenSubmenu(const std::string& caption);
+  LineAction CloseSubmenu();
+
+  const BuildRequest& request_;
+  MenuSink& sink_;
+  MenuTable& table_;
+  std::vector<MenuSink::Handle> menuStack_;
+  bool skipping_ = false;
+  std::size_t skipDepth_ = 0;
+  unsigned addedCount_ = 0;
+  std::size_t dropped_ = 0;
+};
+
+// Reads the menu file and builds the menu under `root`, refilling `table`.
+// A missing file gives the single "menu.txt not found" item, an unreadable one the
+// "menu.txt could not be read" item; neither throws.
+BuildResult BuildMenu(const BuildRequest& request, MenuFileAccess& files, MenuSink& sink,
+                      MenuSink::Handle root, MenuTable& table);
+
+// The extension filter: `list` already carries its appended comma.
+bool MatchesSelection(std::string_view list, std::string_view selectedPath);
+
+}  // namespace zel::menu

@@ -1,0 +1,298 @@
+#include "menu/menu_check.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "menu/menu_build.h"
+
+namespace zel::menu {
+namespace {
+
+// Builds nothing: the checker only wants to know what each line does.
+class NullSink final : public MenuSink {
+ public:
+  Handle CreateSubmenu() override { return ++next_; }
+  void AppendItem(Handle, unsigned, const std::string&) override {}
+  void AppendSubmenu(Handle, Handle, const std::string&) override {}
+  void AppendSeparator(Handle) override {}
+
+ private:
+  Handle next_ = 0;
+};
+
+enum class Kind { Blank, Comment, Item, Sub, Sep, End, Add, Other };
+
+bool IsBlank(std::string_view line) {
+  return line.find_first_not_of(" \t") == std::string_view::npos;
+}
+
+// What the line looks meant as, from its first word: "titem", "Sub", "cend" ...
+Kind IntendedKind(std::string_view line, char& hostLetter) {
+  hostLetter = 0;
+  if (line == kAddLine) return Kind::Add;
+  if (IsBlank(line)) return Kind::Blank;
+  const std::size_t start = line.find_first_not_of(" \t");
+  if (line.compare(start, 2, "//") == 0) return Kind::Comment;
+  std::size_t end = start;
+  while (end < line.size() && ((line[end] | 0x20) >= 'a' && (line[end] | 0x20) <= 'z')) ++end;
+  std::string word = LowerAscii(line.substr(start, end - start));
+  if (word == "add") return Kind::Add;
+  if (word.size() > 1 && (word[0] == 't' || word[0] == 'c') &&
+      (word.substr(1) == "item" || word.substr(1) == "sub" || word.substr(1) == "sep" ||
+       word.substr(1) == "end")) {
+    hostLetter = word[0];
+    word.erase(0, 1);
+  }
+  if (word == "item") return Kind::Item;
+  if (word == "sub") return Kind::Sub;
+  if (word == "sep") return Kind::Sep;
+  if (word == "end") return Kind::End;
+  return Kind::Other;
+}
+
+bool Contains(std::string_view text, std::string_view part) {
+  return text.find(part) != std::string_view::npos;
+}
+
+class Checker {
+ public:
+  Checker()
+      : trayBuilder_(trayRequest_, traySink_, 0, trayTable_),
+        shellBuilder_(shellRequest_, shellSink_, 0, shellTable_) {
+    trayRequest_.host = Host::Tray;
+    shellRequest_.host = Host::Shell;
+  }
+
+  void Line(std::size_t number, std::string_view line);
+  void Finish(bool bytesAfterCtrlZ);
+  std::vector<Finding> Take() { return std::move(findings_); }
+
+ private:
+  struct OpenSub {
+    std::size_t line;
+    std::string caption;
+    bool conditional;  // skipped by some form or some selection
+  };
+
+  void Warn(std::size_t line, std::string text) {
+    findings_.push_back({line, Finding::Severity::Warning, std::move(text)});
+  }
+  void CheckFields(std::size_t number, std::string_view line);
+  void CheckExtensions(std::size_t number, const std::string& list);
+  bool InsideConditional() const {
+    for (const OpenSub& sub : subs_) {
+      if (sub.conditional) return true;
+    }
+    return false;
+  }
+
+  BuildRequest trayRequest_;
+  BuildRequest shellRequest_;
+  NullSink traySink_;
+  NullSink shellSink_;
+  MenuTable trayTable_;
+  MenuTable shellTable_;
+  MenuBuilder trayBuilder_;
+  MenuBuilder shellBuilder_;
+  std::vector<OpenSub> subs_;
+  std::vector<Finding> findings_;
+  bool lfReported_ = false;
+  bool trayOverflowReported_ = false;
+};
+
+void Checker::CheckFields(std::size_t number, std::string_view line) {
+  bool inside = false;
+  bool vanishing = false;
+  for (std::size_t pos = 0; pos < line.size(); ++pos) {
+    if (line[pos] != '\'') continue;
+    if (IsFieldQuote(line, pos)) {
+      inside = !inside;
+      continue;
+    }
+    std::size_t run = pos;
+    while (run < line.size() && line[run] == '\'') ++run;
+    if (!inside) vanishing = true;
+    pos = run - 1;
+  }
+  if (vanishing) {
+    Warn(number,
+         "'' is not an empty field: two quotes in a row are a literal quote, so the fields "
+         "after it move down by one");
+  }
+  if (inside) Warn(number, "a field's closing quote is missing: that field reads as empty");
+}
+
+void Checker::CheckExtensions(std::size_t number, const std::string& list) {
+  if (list.empty()) return;
+  std::string_view rest(list);
+  for (;;) {
+    const std::size_t comma = rest.find(',');
+    const std::string ext(rest.substr(0, comma));
+    const std::string quoted = "extension '" + ext + "'";
+    if (ext.empty()) {
+      Warn(number, "the extension list '" + list + "' has an empty element");
+    } else if (Contains(ext, " ") || Contains(ext, "\t")) {
+      Warn(number, quoted + " holds a blank and never matches: write the list without blanks");
+    } else if (ext.size() != 3) {
+      Warn(number, quoted +
+                       " is not three characters: lists are compared with the last three "
+                       "characters of the path (write .gz for gz, and the last three letters "
+                       "of a longer extension)");
+    } else if (LowerAscii(ext) != ext) {
+      Warn(number, quoted + " has capitals: extensions are compared case-sensitively, so it "
+                            "does not match '" + LowerAscii(ext) + "'");
+    }
+    if (comma == std::string_view::npos) break;
+    rest.remove_prefix(comma + 1);
+  }
+}
+
+void Checker::Line(std::size_t number, std::string_view line) {
+  if (Contains(line, "\n") && !lfReported_) {
+    lfReported_ = true;
+    Warn(number,
+         "the line holds LF line ends without CR: both programs read the whole text as one "
+         "line (save the file with CR LF line ends)");
+  }
+  if (number == 1 && line.substr(0, 3) == "\xEF\xBB\xBF") {
+    Warn(number, "the file starts with a byte-order mark, which becomes part of the first line");
+  }
+  if (Contains(line, std::string_view("\0", 1))) {
+    Warn(number, "the line holds a NUL byte: menus and command lines end their text there");
+  }
+
+  char letter = 0;
+  const Kind kind = IntendedKind(line, letter);
+  const std::string lowered = LowerAscii(line);
+
+  const LineAction tray = trayBuilder_.Feed(line);
+  shellBuilder_.Feed(line);
+  if (tray == LineAction::EntryDropped && !trayOverflowReported_) {
+    trayOverflowReported_ = true;
+    Warn(number, "too many entries: the tray menu numbers entries up to 65535, later ones are "
+                 "left out");
+  }
+
+  if (kind == Kind::Blank || kind == Kind::Comment) return;
+  if (Contains(line, "//")) {
+    Warn(number, "\"//\" makes the whole line a comment (a web address?): the line is ignored");
+    return;
+  }
+
+  const bool conditionalHere = InsideConditional();
+  switch (kind) {
+    case Kind::Item: {
+      const std::string list = GetQuotedField(line, 3);
+      if (Contains(lowered, "sep")) {
+        Warn(number, "the line contains \"sep\" and is read as a separator, not an entry");
+        break;
+      }
+      // Where the line is not an entry (the other host's, an unmatched extension list, inside
+      // a skipped submenu), the submenu tests see its whole text.
+      const bool sometimesSkipped = letter != 0 || !list.empty() || conditionalHere;
+      if (sometimesSkipped && Contains(lowered, "end")) {
+        Warn(number, "the line contains \"end\": where it is not shown as an entry (the other "
+                     "program, an unmatched extension list, a skipped submenu) it closes a "
+                     "submenu");
+      }
+      if (sometimesSkipped && Contains(lowered, "sub")) {
+        Warn(number, "the line contains \"sub\": where it is not shown as an entry (the other "
+                     "program, an unmatched extension list, a skipped submenu) it opens a "
+                     "submenu");
+      }
+      if (GetQuotedField(line, 1).empty()) {
+        Warn(number, "the entry has no command (field 2) and runs nothing");
+      }
+      const std::string arguments = GetQuotedField(line, 2);
+      const std::size_t input = LowerAscii(arguments).find("%input(");
+      if (input != std::string::npos && arguments.find(")%", input + 7) == std::string::npos) {
+        Warn(number, "\"%input(\" has no closing \")%\"");
+      }
+      CheckExtensions(number, list);
+      break;
+    }
+    case Kind::Sub: {
+      const std::string list = GetQuotedField(line, 1);
+      if (Contains(lowered, "sep")) {
+        Warn(number, "the line contains \"sep\" and is read as a separator, not a submenu");
+        break;
+      }
+      if (Contains(lowered, "end")) {
+        Warn(number, "the line contains \"end\": inside a skipped submenu it closes the skip "
+                     "instead of opening a level");
+      }
+      CheckExtensions(number, list);
+      subs_.push_back({number, GetQuotedField(line, 0), letter != 0 || !list.empty()});
+      break;
+    }
+    case Kind::Sep:
+      break;
+    case Kind::End:
+      if (Contains(lowered, "sep")) {
+        Warn(number, "the line contains \"sep\" and is read as a separator, not an end");
+      } else if (subs_.empty()) {
+        Warn(number, "\"end\" with no submenu open has no effect");
+      } else {
+        subs_.pop_back();
+      }
+      break;
+    case Kind::Add:
+      if (line != kAddLine) {
+        Warn(number, "not the Add line: it must be exactly \"Add\", with that case and nothing "
+                     "else on the line");
+      }
+      break;
+    case Kind::Other:
+      if (Contains(lowered, "sep")) {
+        Warn(number, "the line contains \"sep\" and is read as a separator");
+      } else if (Contains(lowered, "item")) {
+        Warn(number, "the line contains \"item\" and is read as an entry");
+      } else if (Contains(lowered, "sub")) {
+        Warn(number, "the line contains \"sub\" and is read as a submenu");
+      } else if (Contains(lowered, "end")) {
+        Warn(number, "the line contains \"end\" and closes the current submenu");
+      } else {
+        Warn(number, "the line is not an entry, a submenu, a separator or an end, and is ignored");
+      }
+      break;
+    case Kind::Blank:
+    case Kind::Comment:
+      break;
+  }
+  if (kind == Kind::Item || kind == Kind::Sub || kind == Kind::Other) CheckFields(number, line);
+}
+
+void Checker::Finish(bool bytesAfterCtrlZ) {
+  for (const OpenSub& sub : subs_) {
+    Warn(sub.line, "the submenu '" + sub.caption + "' is never closed with \"end\"");
+  }
+  if (bytesAfterCtrlZ) {
+    Warn(0, "the file holds a Ctrl-Z byte: nothing after it is read");
+  }
+}
+
+}  // namespace
+
+std::vector<Finding> CheckMenu(ByteSource& source) {
+  Checker checker;
+  LineReader reader(source);
+  std::string line;
+  std::size_t number = 0;
+  do {
+    reader.ReadLine(line);
+    checker.Line(++number, line);
+  } while (!reader.AtEnd());
+  checker.Finish(reader.HasBytesAfterCtrlZ());
+  std::vector<Finding> findings = checker.Take();
+  std::stable_sort(findings.begin(), findings.end(),
+                   [](const Finding& a, const Finding& b) { return a.line < b.line; });
+  return findings;
+}
+
+std::string FormatFinding(const Finding& finding) {
+  return std::to_string(finding.line) +
+         (finding.severity == Finding::Severity::Error ? ": error: " : ": warning: ") +
+         finding.text;
+}
+
+}  // namespace zel::menu

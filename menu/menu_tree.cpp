@@ -1,0 +1,60 @@
+#include "menu/menu_tree.h"
+
+namespace zel::menu {
+
+MenuSink::Handle MenuTreeSink::CreateSubmenu() {
+  menus_.emplace_back();
+  return menus_.size() - 1;
+}
+
+void MenuTreeSink::AppendItem(Handle menu, unsigned id, const std::string& caption) {
+  Slot slot;
+  slot.node.kind = MenuNode::Kind::Item;
+  slot.node.caption = caption;
+  slot.node.id = id;
+  menus_.at(menu).push_back(std::move(slot));
+}
+
+void MenuTreeSink::AppendSubmenu(Handle menu, Handle submenu, const std::string& caption) {
+  Slot slot;
+  slot.node.kind = MenuNode::Kind::Submenu;
+  slot.node.caption = caption;
+  slot.submenu = submenu;
+  menus_.at(menu).push_back(std::move(slot));
+}
+
+void MenuTreeSink::AppendSeparator(Handle menu) {
+  Slot slot;
+  slot.node.kind = MenuNode::Kind::Separator;
+  menus_.at(menu).push_back(std::move(slot));
+}
+
+std::vector<MenuNode> MenuTreeSink::Resolve(Handle menu) const {
+  std::vector<MenuNode> items;
+  for (const Slot& slot : menus_.at(menu)) {
+    items.push_back(slot.node);
+    if (slot.node.kind == MenuNode::Kind::Submenu) items.back().children = Resolve(slot.submenu);
+  }
+  return items;
+}
+
+std::string Describe(const std::vector<MenuNode>& tree, int indent) {
+  std::string out;
+  for (const MenuNode& node : tree) {
+    out.append(static_cast<std::size_t>(indent) * 2, ' ');
+    switch (node.kind) {
+      case MenuNode::Kind::Separator:
+        out += "----\n";
+        break;
+      case MenuNode::Kind::Item:
+        out += node.caption + " [" + std::to_string(node.id) + "]\n";
+        break;
+      case MenuNode::Kind::Submenu:
+        out += node.caption + " >\n" + Describe(node.children, indent + 1);
+        break;
+    }
+  }
+  return out;
+}
+
+}  // namespace zel::menu

@@ -1,0 +1,52 @@
+// A menu recorded as a tree: what a build appended, in order, without any window system.
+// The native tests, the fuzzer and the menu checker build into it; the Windows tests read a
+// real HMENU back into it to compare.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "menu/menu_build.h"
+
+namespace zel::menu {
+
+struct MenuNode {
+  enum class Kind { Item, Separator, Submenu };
+  Kind kind = Kind::Item;
+  std::string caption;
+  unsigned id = 0;
+  std::vector<MenuNode> children;
+
+  bool operator==(const MenuNode& other) const {
+    return kind == other.kind && caption == other.caption && id == other.id &&
+           children == other.children;
+  }
+};
+
+class MenuTreeSink final : public MenuSink {
+ public:
+  MenuTreeSink() : menus_(1) {}
+
+  Handle Root() const { return 0; }
+  Handle CreateSubmenu() override;
+  void AppendItem(Handle menu, unsigned id, const std::string& caption) override;
+  void AppendSubmenu(Handle menu, Handle submenu, const std::string& caption) override;
+  void AppendSeparator(Handle menu) override;
+
+  // The finished tree under the root.
+  std::vector<MenuNode> Tree() const { return Resolve(0); }
+
+ private:
+  struct Slot {
+    MenuNode node;
+    Handle submenu = 0;  // for Kind::Submenu
+  };
+  std::vector<MenuNode> Resolve(Handle menu) const;
+
+  std::vector<std::vector<Slot>> menus_;
+};
+
+// An indented listing, one item a line, for failure messages and the checker's output.
+std::string Describe(const std::vector<MenuNode>& tree, int indent = 0);
+
+}  // namespace zel::menu

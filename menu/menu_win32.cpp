@@ -1,0 +1,117 @@
+#include "menu/menu_win32.h"
+
+#include <shlobj.h>
+
+#include "menu/unique_handle_win32.h"
+
+namespace zel::menu {
+namespace {
+
+std::string LastErrorText(const char* what) {
+  return std::string(what) + " failed, error " + std::to_string(::GetLastError());
+}
+
+class Win32FileSource final : public ByteSource {
+ public:
+  explicit Win32FileSource(UniqueFile file) : file_(std::move(file)) {}
+
+  std::size_t Read(char* buffer, std::size_t capacity) override {
+    DWORD read = 0;
+    const DWORD want = capacity > 0x10000000 ? 0x10000000 : static_cast<DWORD>(capacity);
+    if (!::ReadFile(file_.get(), buffer, want, &read, nullptr)) {
+      throw MenuReadError(LastErrorText("ReadFile"));
+    }
+    return read;
+  }
+
+ private:
+  UniqueFile file_;
+};
+
+}  // namespace
+
+std::string GetMenuFilePath() {
+  char folder[MAX_PATH] = {};
+  // SHGetFolderPath: on failure the buffer's content is undefined, so it is not used.
+  if (FAILED(::SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder))) {
+    return {};
+  }
+  return std::string(folder) + kMenuFileSuffix;
+}
+
+bool MenuFileExists(const std::string& path) {
+  return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::unique_ptr<ByteSource> Win32MenuFileAccess::Open(const std::string& path) {
+  // Sharing everything: the editor may hold the file open while we read it. A folder of that
+  // name fails here (no FILE_FLAG_BACKUP_SEMANTICS), and so does a file locked by another
+  // program.
+  UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file) throw MenuReadError(LastErrorText("CreateFile"));
+  return std::make_unique<Win32FileSource>(std::move(file));
+}
+
+HmenuSink::~HmenuSink() {
+  for (HMENU menu : orphans_) ::DestroyMenu(menu);
+}
+
+MenuSink::Handle HmenuSink::CreateSubmenu() { return FromHmenu(::CreatePopupMenu()); }
+
+void HmenuSink::AppendItem(Handle menu, unsigned id, const std::string& caption) {
+  // Failures are not reported: the item is simply missing from the menu.
+  ::AppendMenuA(ToHmenu(menu), MF_STRING, id, caption.c_str());
+}
+
+void HmenuSink::AppendSubmenu(Handle menu, Handle submenu, const std::string& caption) {
+  UniqueHmenu owned(ToHmenu(submenu));
+  if (::AppendMenuA(ToHmenu(menu), MF_POPUP, reinterpret_cast<UINT_PTR>(owned.get()),
+                    caption.c_str())) {
+    owned.release();  // the parent menu owns it now
+  } else if (owned) {
+    orphans_.push_back(owned.release());
+  }
+}
+
+void HmenuSink::AppendSeparator(Handle menu) {
+  ::AppendMenuA(ToHmenu(menu), MF_SEPARATOR, 0, nullptr);
+}
+
+BuildResult BuildMenu(HMENU root, BuildRequest request, MenuTable& table) {
+  if (request.path.empty()) request.path = GetMenuFilePath();
+  Win32MenuFileAccess files;
+  HmenuSink sink;
+  return BuildMenu(request, files, sink, HmenuSink::FromHmenu(root), table);
+}
+
+std::vector<MenuNode> ReadMenuTree(HMENU menu) {
+  std::vector<MenuNode> items;
+  const int count = ::GetMenuItemCount(menu);
+  for (int i = 0; i < count; ++i) {
+    char text[1024] = {};
+    MENUITEMINFOA info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_SUBMENU | MIIM_STRING;
+    info.dwTypeData = text;
+    info.cch = sizeof(text);
+    if (!::GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &info)) continue;
+    MenuNode node;
+    if (info.fType & MFT_SEPARATOR) {
+      node.kind = MenuNode::Kind::Separator;
+    } else if (info.hSubMenu != nullptr) {
+      node.kind = MenuNode::Kind::Submenu;
+      node.caption = text;
+      node.children = ReadMenuTree(info.hSubMenu);
+    } else {
+      node.kind = MenuNode::Kind::Item;
+      node.caption = text;
+      node.id = info.wID;
+    }
+    items.push_back(std::move(node));
+  }
+  return items;
+}
+
+}  // namespace zel::menu

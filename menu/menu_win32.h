@@ -1,0 +1,54 @@
+// The menu file on Windows and menus built into real HMENUs.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "menu/menu_build.h"
+#include "menu/menu_tree.h"
+
+namespace zel::menu {
+
+// The user's menu file: the application-data folder + "\Zelvane\Menu.txt", computed afresh
+// at every call. Empty when the folder cannot be had, which reads as a missing file.
+std::string GetMenuFilePath();
+
+// True when any file-system object, a folder included, stands at the path.
+bool MenuFileExists(const std::string& path);
+
+class Win32MenuFileAccess final : public MenuFileAccess {
+ public:
+  bool Exists(const std::string& path) override { return MenuFileExists(path); }
+  std::unique_ptr<ByteSource> Open(const std::string& path) override;
+};
+
+// Appends to real menus. A submenu whose append failed stays owned here and is destroyed
+// with the sink, so no handle leaks and nothing is appended to a destroyed menu.
+class HmenuSink final : public MenuSink {
+ public:
+  HmenuSink() = default;
+  ~HmenuSink() override;
+  HmenuSink(const HmenuSink&) = delete;
+  HmenuSink& operator=(const HmenuSink&) = delete;
+
+  static Handle FromHmenu(HMENU menu) { return reinterpret_cast<Handle>(menu); }
+  static HMENU ToHmenu(Handle menu) { return reinterpret_cast<HMENU>(menu); }
+
+  Handle CreateSubmenu() override;
+  void AppendItem(Handle menu, unsigned id, const std::string& caption) override;
+  void AppendSubmenu(Handle menu, Handle submenu, const std::string& caption) override;
+  void AppendSeparator(Handle menu) override;
+
+ private:
+  std::vector<HMENU> orphans_;
+};
+
+// Builds the user's menu (or the file `request.path` names, when set) into `root`.
+BuildResult BuildMenu(HMENU root, BuildRequest request, MenuTable& table);
+
+// Reads a real menu back as a tree: captions, identifiers, separators and submenus.
+std::vector<MenuNode> ReadMenuTree(HMENU menu);
+
+}  // namespace zel::menu

@@ -1,0 +1,198 @@
+// The real HMENU side of the menu build, and the menu file's place on a real system.
+#include "menu/menu_win32.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "menu/unique_handle_win32.h"
+
+namespace zel::menu {
+namespace {
+
+inline void PrintTo(const MenuNode& node, std::ostream* os) { *os << "\n" << Describe({node}); }
+
+// A scratch folder under %TEMP% that is removed with everything in it.
+class TempFolder {
+ public:
+  TempFolder() {
+    char base[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, base);
+    path_ = std::string(base) + "zel test " + std::to_string(::GetCurrentProcessId()) + "_" +
+            std::to_string(::GetTickCount());
+    ::CreateDirectoryA(path_.c_str(), nullptr);
+  }
+  ~TempFolder() {
+    std::string spec = path_ + "\\*";
+    WIN32_FIND_DATAA data;
+    HANDLE find = ::FindFirstFileA(spec.c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+      do {
+        const std::string name = data.cFileName;
+        if (name == "." || name == "..") continue;
+        const std::string full = path_ + "\\" + name;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+          ::RemoveDirectoryA(full.c_str());
+        } else {
+          ::DeleteFileA(full.c_str());
+        }
+      } while (::FindNextFileA(find, &data));
+      ::FindClose(find);
+    }
+    ::RemoveDirectoryA(path_.c_str());
+  }
+  std::string Write(const std::string& name, const std::string& bytes) const {
+    const std::string full = path_ + "\\" + name;
+    std::ofstream(full, std::ios::binary) << bytes;
+    return full;
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+const char kExample[] =
+    "// Personal tools\r\n"
+    "item 'Notepad','notepad.exe'\r\n"
+    "titem 'Calculator','calc.exe'\r\n"
+    "citem 'Word count','wordcount.exe','/quiet','txt,log'\r\n"
+    "sep\r\n"
+    "sub 'Folders'\r\n"
+    "item 'Windows folder','explorer.exe','C:\\Windows'\r\n"
+    "csub 'Images','bmp,jpg'\r\n"
+    "item 'Rotate','rotate.exe','-r 90'\r\n"
+    "cend\r\n"
+    "end\r\n"
+    "tsub 'Admin'\r\n"
+    "item 'Bob''s tool','tool.exe'\r\n"
+    "tend\r\n"
+    "Add\r\n";
+
+struct Builds {
+  std::vector<MenuNode> real;
+  std::vector<MenuNode> recorded;
+  MenuTable realTable;
+  BuildResult result;
+};
+
+Builds BuildBoth(const BuildRequest& request) {
+  Builds builds;
+  UniqueHmenu root(::CreatePopupMenu());
+  builds.result = BuildMenu(root.get(), request, builds.realTable);
+  builds.real = ReadMenuTree(root.get());
+
+  Win32MenuFileAccess files;
+  MenuTreeSink sink;
+  MenuTable table;
+  BuildMenu(request, files, sink, sink.Root(), table);
+  builds.recorded = sink.Tree();
+  return builds;
+}
+
+TEST(HmenuBuild, RealMenusMatchTheRecordedBuild) {
+  TempFolder folder;
+  const std::string files[] = {
+      folder.Write("example.txt", kExample),
+      folder.Write("lf only.txt", "item 'A','a.exe'\nitem 'B','b.exe'\n"),
+      folder.Write("traps.txt",
+                   "item 'Sepia','s'\r\ncsub 'C'\r\nitem 'Send','x'\r\nitem 'After','a'\r\n"
+                   "end\r\nend\r\nsub 'Deep'\r\nsub 'Deeper'\r\nsub ''\r\nitem 'Leaf','l'\r\n"),
+      folder.Write("empty.txt", ""),
+  };
+  for (const std::string& path : files) {
+    for (const char* selected : {"", "C:\\Pics\\cat.jpg", "C:\\notes.txt"}) {
+      BuildRequest request;
+      request.path = path;
+      request.host = *selected ? Host::Shell : Host::Tray;
+      request.selectedPath = selected;
+      request.idCmdFirst = 7000;
+      const Builds builds = BuildBoth(request);
+      EXPECT_EQ(builds.real, builds.recorded) << path << " / " << selected;
+      EXPECT_EQ(builds.result.file, MenuFileState::Read);
+    }
+  }
+}
+
+TEST(HmenuBuild, ExampleFileInTheTrayForm) {
+  TempFolder folder;
+  BuildRequest request;
+  request.path = folder.Write("Menu.txt", kExample);
+  const Builds builds = BuildBoth(request);
+  ASSERT_EQ(builds.real.size(), 5u) << Describe(builds.real);
+  EXPECT_EQ(builds.real[0].caption, "Notepad");
+  EXPECT_EQ(builds.real[0].id, 1033u);
+  EXPECT_EQ(builds.real[2].kind, MenuNode::Kind::Separator);
+  EXPECT_EQ(builds.real[4].children[0].caption, "Bob's tool");
+  EXPECT_EQ(builds.real[4].children[0].id, 1036u);
+  EXPECT_EQ(builds.realTable.EntryCount, 4u);
+  EXPECT_EQ(builds.realTable.Find(2)->Arguments, "C:\\Windows");
+}
+
+TEST(MenuFileLocation, ResolvesUnderTheApplicationDataFolder) {
+  const char* appData = std::getenv("APPDATA");
+  ASSERT_NE(appData, nullptr);
+  const std::string path = GetMenuFilePath();
+  EXPECT_EQ(path, std::string(appData) + "\\Zelvane\\Menu.txt");
+
+  // The build with no path given reads exactly that file.
+  const std::string folder = std::string(appData) + "\\Zelvane";
+  ::CreateDirectoryA(folder.c_str(), nullptr);
+  const std::string saved = path + ".saved-by-test";
+  const bool hadOne = ::MoveFileA(path.c_str(), saved.c_str()) != 0;
+  std::ofstream(path, std::ios::binary) << "item 'From AppData','x.exe'";
+  UniqueHmenu root(::CreatePopupMenu());
+  MenuTable table;
+  const BuildResult result = BuildMenu(root.get(), BuildRequest{}, table);
+  ::DeleteFileA(path.c_str());
+  if (hadOne) ::MoveFileA(saved.c_str(), path.c_str());
+
+  EXPECT_EQ(result.file, MenuFileState::Read);
+  const auto tree = ReadMenuTree(root.get());
+  ASSERT_EQ(tree.size(), 1u);
+  EXPECT_EQ(tree[0].caption, "From AppData");
+}
+
+TEST(MenuFileFailures, MissingFolderAndLockedFiles) {
+  TempFolder folder;
+  const std::string missing = folder.path() + "\\none.txt";
+  const std::string asFolder = folder.path() + "\\Menu.txt";
+  ASSERT_TRUE(::CreateDirectoryA(asFolder.c_str(), nullptr));
+  const std::string locked = folder.Write("locked.txt", "item 'A','a'");
+  UniqueFile lock(::CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                                nullptr));
+  ASSERT_TRUE(lock);
+
+  EXPECT_FALSE(MenuFileExists(missing));
+  EXPECT_TRUE(MenuFileExists(asFolder));  // any file-system object passes the existence test
+
+  struct Case {
+    std::string path;
+    MenuFileState state;
+    const char* item;
+  };
+  const Case cases[] = {
+      {missing, MenuFileState::Missing, "menu.txt not found"},
+      {asFolder, MenuFileState::Unreadable, "menu.txt could not be read"},
+      {locked, MenuFileState::Unreadable, "menu.txt could not be read"},
+  };
+  for (const Case& c : cases) {
+    for (Host host : {Host::Tray, Host::Shell}) {
+      BuildRequest request;
+      request.host = host;
+      request.path = c.path;
+      const Builds builds = BuildBoth(request);
+      EXPECT_EQ(builds.result.file, c.state) << c.path;
+      ASSERT_EQ(builds.real.size(), 1u) << c.path;
+      EXPECT_EQ(builds.real[0].caption, c.item);
+      EXPECT_EQ(builds.real[0].id, 0u);
+      EXPECT_EQ(builds.realTable.EntryCount, 0u);
+      EXPECT_EQ(builds.result.AddedCount, 0u);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace zel::menu

@@ -1,0 +1,38 @@
+// zelmenu's entry point: the platform's default menu file, then the portable tool.
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "tools/zelmenu/zelmenu_app.h"
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+
+#include "menu/menu_win32.h"
+#else
+#include "menu/menu_file_std.h"
+#endif
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+#ifdef _WIN32
+  // Bytes out as they are: no CR added before LF.
+  _setmode(_fileno(stdout), _O_BINARY);
+  zel::menu::Win32MenuFileAccess files;
+  const std::string defaultPath = zel::menu::GetMenuFilePath();
+#else
+  zel::menu::StdMenuFileAccess files;
+  const char* appData = std::getenv("APPDATA");
+  const std::string defaultPath =
+      appData != nullptr && *appData != '\0' ? std::string(appData) + "/Zelvane/Menu.txt" : "";
+#endif
+  try {
+    return zel::tools::RunZelmenu(args, std::cout, std::cerr, files, defaultPath);
+  } catch (const std::exception& error) {
+    std::cerr << "zelmenu: " << error.what() << "\n";
+    return 1;
+  }
+}
