@@ -1,0 +1,44 @@
+// Starting programs and calling DLL procedures on Windows, and the text helpers that need the
+// system (environment, module paths).
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "launch/run_entry.h"
+#include "menu/menu_file.h"
+
+namespace zel::launch {
+
+// ExpandEnvironmentStringsA within 32767 characters; a text whose expansion would not fit is
+// returned unexpanded.
+std::string ExpandEnvironment(const std::string& text);
+
+// The full path of `module`'s file (null: the program itself).
+std::string GetModulePath(HMODULE module = nullptr);
+
+// Starts each program of the "|"-terminated list with BuildCommandLine; never waits.
+void RunPrograms(const std::string& programs, const std::string& arguments);
+
+// Loads the DLL, calls the procedure with the typed arguments (the caller's stack stays
+// intact whatever the procedure's arity), frees the DLL; a DLL or export that cannot be
+// found shows "Error: Unable to load dll or find export".
+void CallDllProcedure(const std::string& spec);
+
+// The launcher the tray program hands to RunEntry.
+class Win32Launcher final : public EntryLauncher {
+ public:
+  void RunPrograms(const std::string& programs, const std::string& arguments) override {
+    launch::RunPrograms(programs, arguments);
+  }
+  void CallDllProcedure(const std::string& spec) override { launch::CallDllProcedure(spec); }
+};
+
+// The shell extension's run of a chosen entry on the selected object: the object's folder is
+// current meanwhile (restored on every path), `selectedPath` becomes its short form, "Add"
+// starts Editor.exe from `module`'s folder, "DllProc" calls, anything else starts programs,
+// with the arguments formatted around the short path. Never throws.
+void RunShellEntry(const menu::MenuData& entry, std::string& selectedPath, HMODULE module);
+
+}  // namespace zel::launch
