@@ -1,0 +1,340 @@
+// The real Zelvane.exe, started and driven from outside under a Wine desktop.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/win32/tray/tray_driver.h"
+
+namespace zel::test {
+namespace {
+
+constexpr UINT kIdmExit = 0x402, kIdmAbout = 0x403, kIdmDisable = 0x404, kIdmEnable = 0x405,
+               kIdmStartWithWindows = 0x406;
+constexpr char kRunKey[] = "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN";
+
+// Console programs under Wine see the desktop's windows only once its shell is up: make sure
+// it is before any test looks for the tray program's windows.
+class DesktopEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    ::GetDesktopWindow();
+    ASSERT_TRUE(WaitFor([] { return ::FindWindowA("Shell_TrayWnd", nullptr) != nullptr; }, 20000))
+        << "no taskbar on the desktop";
+  }
+};
+const auto* const kDesktop = ::testing::AddGlobalTestEnvironment(new DesktopEnvironment);
+
+std::string Bin(const char* relative) { return std::string(ZEL_BIN_DIR) + "/" + relative; }
+
+// Every test runs its own copy of the program from a scratch folder, so the files beside it
+// (Editor.exe, zelshell.dll) are the test's to choose.
+struct Fixture {
+  ScratchFolder folder;
+  std::string exe = folder.Copy(Bin("tray/Zelvane.exe"), "Zelvane.exe");
+};
+
+HWND ControlByClass(TrayProgram& tray, const char* className, const char* text = nullptr) {
+  for (HWND control : tray.Controls()) {
+    if (_stricmp(ClassName(control).c_str(), className) != 0) continue;
+    if (text == nullptr || WindowText(control) == text) return control;
+  }
+  return nullptr;
+}
+
+void ExpectItems(const std::vector<DumpedItem>& items,
+                 const std::vector<std::tuple<int, std::string, unsigned, std::string>>& expected) {
+  ASSERT_EQ(items.size(), expected.size());
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    EXPECT_EQ(items[i].depth, std::get<0>(expected[i])) << i;
+    EXPECT_EQ(items[i].kind, std::get<1>(expected[i])) << i;
+    EXPECT_EQ(items[i].id, std::get<2>(expected[i])) << i;
+    EXPECT_EQ(items[i].caption, std::get<3>(expected[i])) << i;
+  }
+}
+
+void CloseDialog(const TopWindow& dialog) {
+  ::PostMessageA(dialog.handle, WM_COMMAND, IDOK, 0);
+  WaitFor([&] { return !::IsWindow(dialog.handle) || !::IsWindowVisible(dialog.handle); });
+}
+
+std::string RunValue() {
+  HKEY key = nullptr;
+  if (::RegOpenKeyA(HKEY_CURRENT_USER, kRunKey, &key) != ERROR_SUCCESS) return "<no key>";
+  char data[1024] = {};
+  DWORD size = sizeof(data);
+  DWORD type = 0;
+  const LONG result =
+      ::RegQueryValueExA(key, "Zelvane", nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+  ::RegCloseKey(key);
+  if (result != ERROR_SUCCESS) return "<none>";
+  return std::string(type == REG_SZ ? "REG_SZ:" : "other:") + std::string(data, size);
+}
+
+TEST(TrayStartup, HiddenWindowWithItsControlsFontAndIcon) {
+  Fixture fixture;
+  TrayProgram tray(fixture.exe);
+  EXPECT_FALSE(::IsWindowVisible(tray.window()));
+  EXPECT_EQ(WindowText(tray.window()), "Zelvane");
+  EXPECT_EQ(::GetClassLongA(tray.window(), GCL_STYLE), 0xC8u);
+
+  RECT work = {};
+  ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+  RECT placed = {};
+  ::GetWindowRect(tray.window(), &placed);
+  EXPECT_EQ(placed.left, work.right / 2 - 100);
+  EXPECT_EQ(placed.top, work.bottom / 2 - 50);
+  EXPECT_EQ(placed.right - placed.left, 200);
+  EXPECT_EQ(placed.bottom - placed.top, 100);
+
+  struct Expected {
+    const char* className;
+    const char* text;
+    LONG style;
+    RECT rect;
+  };
+  const Expected controls[] = {
+      {"Edit", "", 0x50000080, {4, 18, 190, 39}},
+      {"Static", "Parameters:", 0x50000000, {4, 4, 104, 17}},
+      {"Button", "Ok", 0x50001000, {4, 44, 62, 64}},
+      {"Button", "Cancel", 0x50001000, {62, 44, 120, 64}},
+      {"Button", "...", 0x50001000, {170, 44, 190, 64}},
+  };
+  for (const Expected& expected : controls) {
+    SCOPED_TRACE(expected.text);
+    const HWND control = ControlByClass(tray, expected.className, expected.text);
+    ASSERT_NE(control, nullptr);
+    EXPECT_EQ(::GetWindowLongA(control, GWL_STYLE) & 0xFFFF1FFF, expected.style);
+    EXPECT_EQ(::GetDlgCtrlID(control), 0);
+    RECT rect = {};
+    ::GetWindowRect(control, &rect);
+    ::MapWindowPoints(nullptr, tray.window(), reinterpret_cast<POINT*>(&rect), 2);
+    EXPECT_EQ(rect.left, expected.rect.left);
+    EXPECT_EQ(rect.top, expected.rect.top);
+    EXPECT_EQ(rect.right, expected.rect.right);
+    EXPECT_EQ(rect.bottom, expected.rect.bottom);
+  }
+  // The background brush and the fonts, as the program itself sees them.
+  const std::vector<std::string> inside = tray.InsideReport();
+  EXPECT_EQ(inside, (std::vector<std::string>{
+                        "brush\t16",
+                        "font\tEdit\t-11\tMS Sans Serif",
+                        "font\tStatic\t-11\tMS Sans Serif",
+                        "font\tButton\t-11\tMS Sans Serif",
+                        "font\tButton\t-11\tMS Sans Serif",
+                        "font\tButton\t-11\tMS Sans Serif",
+                    }));
+  EXPECT_EQ(::GetWindowLongA(ControlByClass(tray, "Edit"), GWL_EXSTYLE) & WS_EX_CLIENTEDGE,
+            WS_EX_CLIENTEDGE);
+  EXPECT_TRUE(tray.HasTrayIcon());
+}
+
+TEST(TrayMenus, LeftClickShowsTheEntriesAndRightClickAddsOptions) {
+  Fixture fixture;
+  MenuFileScope menu(
+      "item 'Notepad','notepad.exe'\r\ncitem 'Shell only','x.exe'\r\nsep\r\n"
+      "sub 'Folders'\r\nitem 'Windows','explorer.exe','C:\\Windows'\r\nend\r\nAdd\r\n");
+  TrayProgram tray(fixture.exe);
+
+  ExpectItems(tray.OpenMenu(WM_LBUTTONUP), {{0, "item", 0x409, "Notepad"},
+                                            {0, "sep", 0, ""},
+                                            {0, "sub", 0, "Folders"},
+                                            {1, "item", 0x40A, "Windows"}});
+  tray.CloseMenu();
+
+  const auto full = tray.OpenMenu(WM_RBUTTONUP);
+  ExpectItems(full, {{0, "item", 0x409, "Notepad"},
+                     {0, "sep", 0, ""},
+                     {0, "sub", 0, "Folders"},
+                     {1, "item", 0x40A, "Windows"},
+                     {0, "sep", 0, ""},
+                     {0, "sub", 0, "Options"},
+                     {1, "item", 0x407, "Menu Editor"},
+                     {1, "item", 0x408, "Update Check"},
+                     {1, "item", 0x405, "Enable Shell Menu"},
+                     {1, "item", 0x404, "Disable Shell Menu"},
+                     {1, "item", 0x406, "Start with Windows"},
+                     {0, "item", 0x403, "About"},
+                     {0, "item", 0x402, "Exit"}});
+  tray.CloseMenu();
+}
+
+TEST(TrayMenus, PressesAndDoubleClicksShowNothing) {
+  Fixture fixture;
+  MenuFileScope menu("item 'A','a.exe'\r\n");
+  TrayProgram tray(fixture.exe);
+  for (UINT mouse : {WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_LBUTTONDBLCLK, WM_MOUSEMOVE}) {
+    ::PostMessageA(tray.window(), 0x401, 0, mouse);
+  }
+  ::Sleep(500);
+  EXPECT_EQ(tray.PopupWindow(), nullptr);
+}
+
+TEST(TrayMenus, MissingAndUnreadableMenuFilesStillShowAMenu) {
+  Fixture fixture;
+  MenuFileScope menu("");
+  ::DeleteFileA(MenuFileScope::Path().c_str());
+  TrayProgram tray(fixture.exe);
+  ExpectItems(tray.OpenMenu(WM_LBUTTONUP), {{0, "item", 0, "menu.txt not found"}});
+  tray.CloseMenu();
+
+  ASSERT_TRUE(::CreateDirectoryA(MenuFileScope::Path().c_str(), nullptr));
+  const auto full = tray.OpenMenu(WM_RBUTTONUP);
+  ASSERT_GE(full.size(), 2u);
+  EXPECT_EQ(full[0].caption, "menu.txt could not be read");
+  EXPECT_EQ(full.back().caption, "Exit");
+  tray.CloseMenu();
+  EXPECT_TRUE(tray.Running());
+}
+
+TEST(TrayOptions, StartWithWindowsTogglesTheRunValueAndItsCheckMark) {
+  Fixture fixture;
+  MenuFileScope menu("");
+  TrayProgram tray(fixture.exe);
+  HKEY key = nullptr;
+  ASSERT_EQ(::RegCreateKeyA(HKEY_CURRENT_USER, kRunKey, &key), ERROR_SUCCESS);
+  ::RegDeleteValueA(key, "Zelvane");
+  ::RegCloseKey(key);
+
+  auto startWithWindows = [&] {
+    const auto items = tray.OpenMenu(WM_RBUTTONUP);
+    tray.CloseMenu();
+    for (const DumpedItem& item : items) {
+      if (item.id == kIdmStartWithWindows) return item.checked;
+    }
+    ADD_FAILURE() << "no Start with Windows item";
+    return false;
+  };
+  EXPECT_FALSE(startWithWindows());
+  ::SendMessageA(tray.window(), WM_COMMAND, kIdmStartWithWindows, 0);
+  // The program's own path, unquoted, with its terminating zero byte stored.
+  EXPECT_EQ(RunValue(), "REG_SZ:" + fixture.exe + std::string(1, '\0'));
+  EXPECT_TRUE(startWithWindows());
+  ::SendMessageA(tray.window(), WM_COMMAND, kIdmStartWithWindows, 0);
+  EXPECT_EQ(RunValue(), "<none>");
+  EXPECT_FALSE(startWithWindows());
+
+  // Any value of that name counts as on, whatever its type.
+  ASSERT_EQ(::RegOpenKeyA(HKEY_CURRENT_USER, kRunKey, &key), ERROR_SUCCESS);
+  const DWORD one = 1;
+  ::RegSetValueExA(key, "Zelvane", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4);
+  ::RegCloseKey(key);
+  EXPECT_TRUE(startWithWindows());
+  ::SendMessageA(tray.window(), WM_COMMAND, kIdmStartWithWindows, 0);
+  EXPECT_EQ(RunValue(), "<none>");
+}
+
+TEST(TrayOptions, ShellMenuCommandsReportWhatReallyHappened) {
+  Fixture fixture;
+  MenuFileScope menu("");
+  struct Case {
+    const char* what;
+    UINT command;
+    bool fakeBeside;
+    bool plantedInCurrentFolder;
+    const char* text;
+    const char* caption;
+  };
+  const Case cases[] = {
+      {"no library", kIdmEnable, false, false, "Unable to load Context Menu", "ERROR"},
+      {"no library", kIdmDisable, false, false, "Unable to load Context Menu", "ERROR"},
+      {"planted in the current folder only", kIdmEnable, false, true,
+       "Unable to load Context Menu", "ERROR"},
+      {"registration fails", kIdmEnable, true, false,
+       "Menu could not be registered (error 0x80004005)", "ERROR"},
+      {"export missing", kIdmDisable, true, false,
+       "Unable to find DllUnregisterServer in Context Menu", "ERROR"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScratchFolder current;
+    const std::string beside = fixture.folder.path() + "\\zelshell.dll";
+    ::DeleteFileA(beside.c_str());
+    if (c.fakeBeside) fixture.folder.Copy(Bin("tests/win32/tray/fake_shell.dll"), "zelshell.dll");
+    if (c.plantedInCurrentFolder) current.Copy(Bin("tests/win32/tray/fake_shell.dll"), "zelshell.dll");
+    TrayProgram tray(fixture.exe, current.path());
+    ::PostMessageA(tray.window(), WM_COMMAND, c.command, 0);
+    const TopWindow box = tray.WaitForDialog();
+    ASSERT_NE(box.handle, nullptr);
+    EXPECT_EQ(box.text, c.text);
+    EXPECT_EQ(box.title, c.caption);
+    EXPECT_EQ(::GetWindow(box.handle, GW_OWNER), tray.window());
+    CloseDialog(box);
+  }
+}
+
+TEST(TrayOptions, AboutShowsTheProgramAndVersion) {
+  Fixture fixture;
+  MenuFileScope menu("");
+  TrayProgram tray(fixture.exe);
+  ::PostMessageA(tray.window(), WM_COMMAND, kIdmAbout, 0);
+  // Windows titles the box "About Zelvane" from the text before "#"; Wine shows the whole
+  // text after its own "About ", so only the start is compared.
+  const TopWindow about = tray.WaitForDialog();
+  ASSERT_NE(about.handle, nullptr);
+  EXPECT_NE(about.title.find("About Zelvane"), std::string::npos) << about.title;
+  bool versionShown = false;
+  for (HWND child = ::GetWindow(about.handle, GW_CHILD); child != nullptr;
+       child = ::GetWindow(child, GW_HWNDNEXT)) {
+    if (WindowText(child).find("Zelvane v1.3.0") != std::string::npos) versionShown = true;
+  }
+  EXPECT_TRUE(versionShown);
+  CloseDialog(about);
+  EXPECT_TRUE(tray.Running());
+}
+
+TEST(TrayLifetime, ExitRemovesTheIconAndEndsTheProcess) {
+  Fixture fixture;
+  MenuFileScope menu("");
+  TrayProgram tray(fixture.exe);
+  ASSERT_TRUE(tray.HasTrayIcon());
+  ::PostMessageA(tray.window(), WM_COMMAND, kIdmExit, 0);
+  EXPECT_EQ(tray.WaitForExit(), 0u);
+  EXPECT_FALSE(TrayIconExists(tray.window()));
+}
+
+TEST(TrayLifetime, ClosingTheMainWindowEndsTheProgramCleanly) {
+  Fixture fixture;
+  MenuFileScope menu("");
+  TrayProgram tray(fixture.exe);
+  ::PostMessageA(tray.window(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(tray.WaitForExit(), 0u);
+  EXPECT_FALSE(TrayIconExists(tray.window()));
+}
+
+TEST(TrayLifetime, TaskbarCreatedAddsTheIconAgain) {
+  Fixture fixture;
+  MenuFileScope menu("item 'A','a.exe'\r\n");
+  TrayProgram tray(fixture.exe);
+  NOTIFYICONDATAA data = {};
+  data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+  data.hWnd = tray.window();
+  ASSERT_TRUE(::Shell_NotifyIconA(NIM_DELETE, &data));  // as if the shell had restarted
+  ASSERT_FALSE(tray.HasTrayIcon());
+  ::PostMessageA(tray.window(), ::RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+  EXPECT_TRUE(WaitFor([&] { return tray.HasTrayIcon(); }, 5000));
+  // The menu is unaffected.
+  EXPECT_EQ(tray.OpenMenu(WM_LBUTTONUP).size(), 1u);
+  tray.CloseMenu();
+}
+
+TEST(TrayLifetime, TwoCopiesEachAnswerTheirOwnIcon) {
+  Fixture fixture;
+  MenuFileScope menu("item 'A','a.exe'\r\n");
+  TrayProgram first(fixture.exe);
+  TrayProgram second(fixture.exe);
+  ASSERT_NE(first.window(), second.window());
+  EXPECT_TRUE(first.HasTrayIcon());
+  EXPECT_TRUE(second.HasTrayIcon());
+  second.OpenMenu(WM_LBUTTONUP);
+  EXPECT_EQ(first.PopupWindow(), nullptr);
+  EXPECT_NE(second.PopupWindow(), nullptr);
+  second.CloseMenu();
+}
+
+}  // namespace
+}  // namespace zel::test

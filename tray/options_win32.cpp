@@ -1,0 +1,152 @@
+// The tray program's own commands: the Options submenu, "About" and "Exit".
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <string>
+
+#include "launch/command_line.h"
+#include "launch/launch_win32.h"
+#include "menu/menu_win32.h"
+#include "menu/unique_handle_win32.h"
+#include "tray/tray_ids.h"
+#include "tray/tray_state_win32.h"
+
+namespace zel::tray {
+namespace {
+
+constexpr char kRunKey[] = "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN";
+constexpr char kRunValue[] = "Zelvane";
+constexpr char kShellLibrary[] = "zelshell.dll";
+constexpr char kUpdateAddress[] =
+    "https://zelvane.example/download.php?action=updatecheck&app=Zelvane,1.3.0";
+constexpr char kAboutTitle[] = "About Zelvane#";
+constexpr char kAboutText[] = "Zelvane v1.3.0\r\nCopyright (C) 2026 The Zelvane developers";
+
+std::string ProgramFolder() { return launch::ExtractFolder(launch::GetModulePath()); }
+
+void Report(const char* text, const char* caption, UINT icon) {
+  ::MessageBoxA(g_tray.mainWindow, text, caption, MB_OK | icon);
+}
+
+// Loads zelshell.dll from the program's own folder (never from the current folder or the
+// search path, where a planted library could stand) and calls one registration export.
+void CallShellRegistration(const char* exportName, const char* doneText, const char* failedText) {
+  const std::string path = ProgramFolder() + kShellLibrary;
+  UniqueHmodule library(::LoadLibraryA(path.c_str()));
+  if (!library) {
+    Report("Unable to load Context Menu", "ERROR", MB_ICONHAND);
+    return;
+  }
+  using RegistrationExport = HRESULT(STDAPICALLTYPE*)();
+  const auto function =
+      reinterpret_cast<RegistrationExport>(::GetProcAddress(library.get(), exportName));
+  if (function == nullptr) {
+    const std::string text = std::string("Unable to find ") + exportName + " in Context Menu";
+    Report(text.c_str(), "ERROR", MB_ICONHAND);
+    return;
+  }
+  const HRESULT result = function();
+  if (FAILED(result)) {
+    char text[128];
+    std::snprintf(text, sizeof(text), "%s (error 0x%08lX)", failedText,
+                  static_cast<unsigned long>(result));
+    Report(text, "ERROR", MB_ICONHAND);
+    return;
+  }
+  Report(doneText, "SUCCESS", MB_ICONINFORMATION);
+}
+
+void StartMenuEditor() { launch::RunPrograms(ProgramFolder() + "Editor.exe|", ""); }
+
+void OpenUpdatePage() {
+  // The result is not examined: without a browser for web addresses nothing happens.
+  ::ShellExecuteA(nullptr, "OPEN", kUpdateAddress, "", "", SW_SHOW);
+}
+
+void ShowAbout() {
+  // The icon handle is kept: the About box may still draw it while it closes.
+  ::ShellAboutA(g_tray.mainWindow, kAboutTitle, kAboutText, LoadProgramIcon());
+}
+
+[[noreturn]] void ExitProgram() {
+  DeleteTrayIcon();
+  ::ExitProcess(0);
+}
+
+}  // namespace
+
+bool AutoStart(AutoStartMode mode) {
+  HKEY opened = nullptr;
+  if (::RegOpenKeyA(HKEY_CURRENT_USER, kRunKey, &opened) != ERROR_SUCCESS) return false;
+  UniqueHkey key(opened);
+  switch (mode) {
+    case AutoStartMode::Query: {
+      DWORD size = 0;
+      return ::RegQueryValueExA(key.get(), kRunValue, nullptr, nullptr, nullptr, &size) ==
+             ERROR_SUCCESS;
+    }
+    case AutoStartMode::Set: {
+      // Unquoted, without arguments; the count includes the terminating zero byte.
+      const std::string path = launch::GetModulePath();
+      ::RegSetValueExA(key.get(), kRunValue, 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(path.c_str()),
+                       static_cast<DWORD>(path.size() + 1));
+      return false;
+    }
+    case AutoStartMode::Delete:
+      ::RegDeleteValueA(key.get(), kRunValue);
+      return false;
+  }
+  return false;
+}
+
+void BuildFullMenu() {
+  ReplaceCurrentPopup();
+  menu::BuildMenu(g_tray.currentPopup, menu::BuildRequest{}, g_tray.entries);
+  ::AppendMenuA(g_tray.currentPopup, MF_SEPARATOR, 0, nullptr);
+  UniqueHmenu options(::CreatePopupMenu());
+  ::AppendMenuA(options.get(), MF_STRING, IDM_MENUEDITOR, "Menu Editor");
+  ::AppendMenuA(options.get(), MF_STRING, IDM_UPDATECHECK, "Update Check");
+  ::AppendMenuA(options.get(), MF_STRING, IDM_ENABLESHELLMENU, "Enable Shell Menu");
+  ::AppendMenuA(options.get(), MF_STRING, IDM_DISABLESHELLMENU, "Disable Shell Menu");
+  const UINT check = AutoStart(AutoStartMode::Query) ? MF_CHECKED : MF_STRING;
+  ::AppendMenuA(options.get(), check, IDM_STARTWITHWINDOWS, "Start with Windows");
+  if (::AppendMenuA(g_tray.currentPopup, MF_POPUP, reinterpret_cast<UINT_PTR>(options.get()),
+                    "Options")) {
+    options.release();  // the popup menu owns it now
+  }
+  ::AppendMenuA(g_tray.currentPopup, MF_STRING, IDM_ABOUT, "About");
+  ::AppendMenuA(g_tray.currentPopup, MF_STRING, IDM_EXIT, "Exit");
+}
+
+bool RunOptionsCommand(unsigned id) {
+  switch (id) {
+    case IDM_EXIT:
+      ExitProgram();
+    case IDM_ABOUT:
+      ShowAbout();
+      return true;
+    case IDM_DISABLESHELLMENU:
+      CallShellRegistration("DllUnregisterServer", "Menu Unregistered",
+                            "Menu could not be unregistered");
+      return true;
+    case IDM_ENABLESHELLMENU:
+      CallShellRegistration("DllRegisterServer", "Menu Registered",
+                            "Menu could not be registered");
+      return true;
+    case IDM_STARTWITHWINDOWS:
+      AutoStart(AutoStart(AutoStartMode::Query) ? AutoStartMode::Delete : AutoStartMode::Set);
+      return true;
+    case IDM_MENUEDITOR:
+      StartMenuEditor();
+      return true;
+    case IDM_UPDATECHECK:
+      OpenUpdatePage();
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace zel::tray

@@ -1,0 +1,130 @@
+// Zelvane.exe: start-up, the hidden main window with the prompt's controls, the tray icon and
+// the message loop.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstring>
+
+#include "tray/tray_ids.h"
+#include "tray/tray_state_win32.h"
+
+namespace zel::tray {
+
+TrayState g_tray;
+
+namespace {
+
+constexpr char kClassName[] = "Zelvane";
+constexpr char kWindowTitle[] = "Zelvane";
+constexpr char kIconName[] = "Ico";  // resource names match without regard to case: "ICO"
+
+struct ControlSpec {
+  const char* className;
+  DWORD exStyle;
+  DWORD style;
+  const char* text;
+  int left, top, width, height;
+  HWND TrayState::*handle;
+};
+
+// The prompt's five controls, in creation order.
+const ControlSpec kControls[] = {
+    {"edit", WS_EX_CLIENTEDGE, 0x50000080, "", 4, 18, 186, 21, &TrayState::edit},
+    {"static", 0, 0x50000000, "Parameters:", 4, 4, 100, 13, &TrayState::label},
+    {"button", 0, 0x50001000, "Ok", 4, 44, 58, 20, &TrayState::okButton},
+    {"button", 0, 0x50001000, "Cancel", 62, 44, 58, 20, &TrayState::cancelButton},
+    {"button", 0, 0x50001000, "...", 170, 44, 20, 20, &TrayState::browseButton},
+};
+
+void RegisterMainClass() {
+  WNDCLASSA windowClass = {};
+  windowClass.style = 0xC8;  // CS_DBLCLKS | CS_CLASSDC | CS_PARENTDC
+  windowClass.lpfnWndProc = MainWindowProc;
+  windowClass.hInstance = g_tray.instance;
+  windowClass.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = kClassName;
+  ::RegisterClassA(&windowClass);  // a failure shows as a missing window; nothing to retry
+}
+
+void CreateMainWindow() {
+  ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &g_tray.workArea, 0);
+  // Placed from the work area's right and bottom edges alone, halved with truncation.
+  const int left = g_tray.workArea.right / 2 - 100;
+  const int top = g_tray.workArea.bottom / 2 - 50;
+  g_tray.mainWindow = ::CreateWindowExA(WS_EX_WINDOWEDGE, kClassName, kWindowTitle, 0, left, top,
+                                        200, 100, nullptr, nullptr, g_tray.instance, nullptr);
+  for (const ControlSpec& control : kControls) {
+    g_tray.*control.handle = ::CreateWindowExA(
+        control.exStyle, control.className, control.text, control.style, control.left,
+        control.top, control.width, control.height, g_tray.mainWindow, nullptr, g_tray.instance,
+        nullptr);
+  }
+}
+
+void SetDialogFont() {
+  // Never deleted: the controls use it for the whole run.
+  HFONT font = ::CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0,
+                             0, 0, "MS Sans Serif");
+  if (font == nullptr) return;  // the controls keep the system font
+  for (const ControlSpec& control : kControls) {
+    ::SendMessageA(g_tray.*control.handle, WM_SETFONT, reinterpret_cast<WPARAM>(font), 0);
+  }
+}
+
+HICON LoadSmallIcon() {
+  const int height = ::GetSystemMetrics(SM_CYSMICON);
+  const int width = ::GetSystemMetrics(SM_CXSMICON);
+  return static_cast<HICON>(
+      ::LoadImageA(g_tray.instance, kIconName, IMAGE_ICON, width, height, LR_DEFAULTCOLOR));
+}
+
+int RunMessageLoop() {
+  MSG message;
+  // Only the main window's and its controls' messages: no dialog-style keyboard handling.
+  for (;;) {
+    const BOOL got = ::GetMessageA(&message, g_tray.mainWindow, 0, 0);
+    // -1: the filter window is gone or the call failed; spinning on it would never end.
+    if (got == 0 || got == -1) break;
+    ::TranslateMessage(&message);
+    ::DispatchMessageA(&message);
+    if (!::IsWindow(g_tray.mainWindow)) break;
+  }
+  return 0;
+}
+
+}  // namespace
+
+HICON LoadProgramIcon() { return LoadSmallIcon(); }
+
+void AddTrayIcon() {
+  NOTIFYICONDATAA& data = g_tray.TrayIconData;
+  data = {};
+  data.cbSize = NOTIFYICONDATAA_V1_SIZE;  // 88: the record without its later extensions
+  data.hWnd = g_tray.mainWindow;
+  data.uID = 0;
+  data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  data.uCallbackMessage = WM_TRAYICON;
+  data.hIcon = LoadSmallIcon();  // a fresh handle each time; the previous one is kept
+  static const char kTip[64] = "Zelvane";
+  std::memcpy(data.szTip, kTip, sizeof(kTip));
+  ::Shell_NotifyIconA(NIM_ADD, &data);  // fails before the taskbar exists; TaskbarCreated retries
+}
+
+void DeleteTrayIcon() { ::Shell_NotifyIconA(NIM_DELETE, &g_tray.TrayIconData); }
+
+}  // namespace zel::tray
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  using namespace zel::tray;
+  static_assert(sizeof(void*) != 4 || NOTIFYICONDATAA_V1_SIZE == 88, "icon record of 88 bytes");
+  g_tray.instance = instance;
+  g_tray.TaskbarCreatedMessage = ::RegisterWindowMessageA("TaskbarCreated");
+  RegisterMainClass();
+  CreateMainWindow();  // stays hidden until the prompt is needed
+  SetDialogFont();
+  ::SetFocus(g_tray.edit);
+  ::UpdateWindow(g_tray.mainWindow);
+  AddTrayIcon();
+  return RunMessageLoop();
+}

@@ -1,0 +1,147 @@
+// The main window's procedure: clicks on the icon, menu commands, the prompt's buttons and the
+// shell's "TaskbarCreated" broadcast.
+#include <windows.h>
+#include <commdlg.h>
+
+#include <string>
+
+#include "launch/launch_win32.h"
+#include "menu/menu_win32.h"
+#include "tray/tray_ids.h"
+#include "tray/tray_state_win32.h"
+
+namespace zel::tray {
+namespace {
+
+// The prompt as the entry dispatch drives it.
+class PromptWindow final : public launch::PromptView {
+ public:
+  void ShowPrompt(int parameterNumber) override {
+    const std::string text = "Parameter #" + std::to_string(parameterNumber) + ":";
+    ::SetWindowTextA(g_tray.label, text.c_str());
+    ::ShowWindow(g_tray.mainWindow, SW_SHOWNORMAL);
+  }
+};
+
+void ShowTrayMenu() {
+  g_tray.MenuShown = true;
+  ::SetForegroundWindow(g_tray.mainWindow);
+  POINT cursor = {};
+  ::GetCursorPos(&cursor);
+  // The choice arrives afterwards as a posted WM_COMMAND.
+  ::TrackPopupMenu(g_tray.currentPopup, 0, cursor.x, cursor.y, 0, g_tray.mainWindow, nullptr);
+  // A tray menu must be followed by a message to its owner, or it does not close properly
+  // when the user clicks elsewhere and opens badly the next time (TrackPopupMenu remarks).
+  ::PostMessageA(g_tray.mainWindow, WM_NULL, 0, 0);
+}
+
+std::string BrowseForFile(HWND owner, const std::string& initialFolder) {
+  char file[261] = {};
+  OPENFILENAMEA dialog = {};
+  dialog.lStructSize = sizeof(dialog);
+  dialog.hwndOwner = owner;
+  dialog.hInstance = g_tray.instance;
+  dialog.lpstrFilter = "All Files(*.*)\0*.*\0";  // the literal brings the final zero byte
+  dialog.lpstrFile = file;
+  dialog.nMaxFile = sizeof(file);
+  dialog.lpstrInitialDir = initialFolder.c_str();
+  dialog.lpstrTitle = "Add File";
+  if (!::GetOpenFileNameA(&dialog)) return {};  // cancelled, or the dialog failed
+  return std::string(file, strnlen(file, sizeof(file)));
+}
+
+std::string ReadEditField() {
+  char text[260] = {};
+  ::GetWindowTextA(g_tray.edit, text, sizeof(text));  // cut to 259 characters
+  return text;
+}
+
+void OnOk() {
+  const std::string value = ReadEditField();
+  if (value.empty()) {
+    ::MessageBoxA(g_tray.mainWindow, "No parameters entered", "Error", MB_ICONHAND);
+    return;
+  }
+  ::SetWindowTextA(g_tray.edit, "");
+  ::ShowWindow(g_tray.mainWindow, SW_HIDE);
+  PromptWindow prompt;
+  launch::Win32Launcher launcher;
+  launch::AcceptPromptValue(g_tray.entries, g_tray.prompt, value, prompt, launcher);
+}
+
+void OnCancel() {
+  ::SetWindowTextA(g_tray.edit, "");
+  ::ShowWindow(g_tray.mainWindow, SW_HIDE);
+}
+
+void OnBrowse() {
+  const std::string folder = launch::ExpandEnvironment(g_tray.prompt.PlaceholderArgument);
+  const std::string chosen = BrowseForFile(g_tray.mainWindow, folder);
+  if (!chosen.empty()) ::SetWindowTextA(g_tray.edit, chosen.c_str());
+}
+
+void OnEntryCommand(WPARAM wParam) {
+  const std::size_t index = static_cast<std::size_t>(wParam) - IDM_FIRSTENTRY;
+  if (index >= g_tray.entries.EntryCount) return;
+  g_tray.prompt.CurrentEntry = index;
+  g_tray.prompt.ParameterNumber = 1;
+  PromptWindow prompt;
+  launch::Win32Launcher launcher;
+  try {
+    launch::RunEntry(g_tray.entries, g_tray.prompt, prompt, launcher);
+  } catch (...) {
+    // A failed run is dropped: the tray keeps answering its icon.
+  }
+}
+
+void HandleMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam) {
+  const HWND from = reinterpret_cast<HWND>(lParam);
+  if (message == WM_COMMAND && from != nullptr && from == g_tray.okButton) return OnOk();
+  if (message == WM_COMMAND && from != nullptr && from == g_tray.cancelButton) return OnCancel();
+  if (message == WM_TRAYICON && lParam == WM_RBUTTONUP) {
+    BuildFullMenu();
+    return ShowTrayMenu();
+  }
+  if (message == WM_TRAYICON && lParam == WM_LBUTTONUP) {
+    BuildEntryMenu();
+    return ShowTrayMenu();
+  }
+  if (message == WM_COMMAND && from != nullptr && from == g_tray.browseButton) return OnBrowse();
+  if (message == WM_COMMAND && RunOptionsCommand(static_cast<unsigned>(wParam))) return;
+  if (message == WM_COMMAND && static_cast<LONG>(wParam) >= static_cast<LONG>(IDM_FIRSTENTRY) &&
+      g_tray.MenuShown) {
+    return OnEntryCommand(wParam);
+  }
+  if (message == g_tray.TaskbarCreatedMessage) return AddTrayIcon();
+  // The main window closed (the default processing of WM_CLOSE destroys it): take the icon
+  // away with it; the message loop then ends.
+  if (message == WM_DESTROY) {
+    DeleteTrayIcon();
+    ::PostQuitMessage(0);
+  }
+}
+
+}  // namespace
+
+void ReplaceCurrentPopup() {
+  if (g_tray.currentPopup != nullptr) ::DestroyMenu(g_tray.currentPopup);  // with its submenus
+  g_tray.currentPopup = ::CreatePopupMenu();
+}
+
+void BuildEntryMenu() {
+  ReplaceCurrentPopup();
+  menu::BuildMenu(g_tray.currentPopup, menu::BuildRequest{}, g_tray.entries);
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  // Every message gets the default processing first; its result is the procedure's result.
+  const LRESULT result = ::DefWindowProcA(window, message, wParam, lParam);
+  try {
+    HandleMessage(window, message, wParam, lParam);
+  } catch (...) {
+    // Nothing may unwind through the system's frames (dw2 unwinding cannot cross them).
+  }
+  return result;
+}
+
+}  // namespace zel::tray
