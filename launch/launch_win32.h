@@ -13,8 +13,8 @@
 
 namespace zel::launch {
 
-// ExpandEnvironmentStringsA within 32767 characters; a text whose expansion would not fit is
-// returned unexpanded.
+// ExpandEnvironmentStringsA within 32767 characters; a text whose expansion would not fit, or
+// that is itself that long, is returned unexpanded. References to unset variables stay.
 std::string ExpandEnvironment(const std::string& text);
 
 // The full path of `module`'s file (null: the program itself).
