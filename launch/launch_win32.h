@@ -20,6 +20,10 @@ std::string ExpandEnvironment(const std::string& text);
 // The full path of `module`'s file (null: the program itself).
 std::string GetModulePath(HMODULE module = nullptr);
 
+// The short form of `path` (GetShortPathNameA); `path` itself when it has none, for instance
+// because nothing exists there.
+std::string ShortPath(const std::string& path);
+
 // Starts each program of the "|"-terminated list with BuildCommandLine; never waits.
 void RunPrograms(const std::string& programs, const std::string& arguments);
 
