@@ -530,6 +530,17 @@ TEST_F(ShellEntryTest, DllProcedureGetsTheFormattedShortPath) {
   EXPECT_EQ(TakeProcLog(), "Proc3 1 [" + ShortForm(item) + "] z3 2");
 }
 
+TEST_F(ShellEntryTest, DllProcedureRunsInTheItemsFolder) {
+  const std::string itemFolder = folder_.Folder("Proc Folder");
+  const std::string item = folder_.Write("Proc Folder\\item.txt", "x");
+  std::string selected = item;
+  TakeProcLog();
+  RunShellEntry({"DllProc", ProcsPath() + ",ProcFolder"}, selected, nullptr);
+  const std::string log = TakeProcLog();
+  ASSERT_EQ(log.rfind("ProcFolder ", 0), 0u) << log;
+  EXPECT_EQ(FolderKey(log.substr(11)), FolderKey(itemFolder));
+}
+
 TEST_F(ShellEntryTest, AddAndDllProcAreExactWords) {
   const std::string recorder = folder_.Copy(RecorderPath(), "a.exe");
   const std::string item = folder_.Write("item.txt", "x");
