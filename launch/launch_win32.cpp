@@ -57,7 +57,7 @@ std::string ExpandEnvironment(const std::string& text) {
   // would need (the buffer then holds nothing usable), 0 is a failure.
   const DWORD count = ::ExpandEnvironmentStringsA(text.c_str(), buffer.data(), kExpandCapacity);
   if (count == 0 || count > kExpandCapacity) return text;
-  // The ANSI count may be given in bytes of a wider form; the terminator is what counts.
+  // With multi-byte code pages the count need not be the stored length: the terminator decides.
   return std::string(buffer.data(), ::strnlen(buffer.data(), count));
 }
 

@@ -1,7 +1,7 @@
 // Feeds arbitrary text to the entry-running helpers and to the tray dispatch, and checks what
 // must hold whatever the menu line says: items never hold their delimiter, a placeholder lies
 // inside its text, every prompt answer makes progress, and a DLL plan only passes items that
-// stand in the specification.
+// stand in the procedure line.
 #include <cstdint>
 #include <algorithm>
 #include <cstdlib>
