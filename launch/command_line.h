@@ -61,14 +61,14 @@ struct DllArgument {
   std::string text;         // when isText: passed with three zero bytes after it
 };
 
-// What a DLL procedure specification calls, with the arguments in the procedure's order.
+// What a DLL procedure line calls, with the arguments in the procedure's order.
 struct DllCallPlan {
   std::string dll;
   std::string procedure;
   std::vector<DllArgument> arguments;
 };
 
-// Reads a ","-terminated specification: item 0 the DLL, item 1 the procedure, items 2 on the
+// Reads a ","-terminated procedure line: item 0 the DLL, item 1 the procedure, items 2 on the
 // arguments. The arguments are the items scanned from the last down to index 2, the scan
 // ending at the first empty item (which and all before it are not passed). Items are taken
 // exactly as written.

@@ -45,19 +45,6 @@ class CurrentFolderRestorer {
   std::string saved_;
 };
 
-// The short form of `path`; `path` itself when it has none (GetShortPathNameA returns 0 on
-// failure, and the needed size, terminator included, when the buffer is too small).
-std::string ShortPath(const std::string& path) {
-  std::vector<char> buffer(MAX_PATH + 1);
-  DWORD length = ::GetShortPathNameA(path.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
-  if (length >= buffer.size()) {
-    buffer.resize(length + 1);
-    length = ::GetShortPathNameA(path.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
-  }
-  if (length == 0 || length >= buffer.size()) return path;
-  return std::string(buffer.data(), length);
-}
-
 }  // namespace
 
 std::string ExpandEnvironment(const std::string& text) {
@@ -70,7 +57,7 @@ std::string ExpandEnvironment(const std::string& text) {
   // would need (the buffer then holds nothing usable), 0 is a failure.
   const DWORD count = ::ExpandEnvironmentStringsA(text.c_str(), buffer.data(), kExpandCapacity);
   if (count == 0 || count > kExpandCapacity) return text;
-  // The ANSI count may be given in bytes of a wider form; the terminator is what counts.
+  // With multi-byte code pages the count need not be the stored length: the terminator decides.
   return std::string(buffer.data(), ::strnlen(buffer.data(), count));
 }
 
@@ -85,6 +72,19 @@ std::string GetModulePath(HMODULE module) {
     if (buffer.size() >= 32768) return {};
     buffer.resize(buffer.size() * 2);
   }
+}
+
+std::string ShortPath(const std::string& path) {
+  // GetShortPathNameA returns 0 on failure, and the size needed, terminator included, when the
+  // buffer is too small.
+  std::vector<char> buffer(MAX_PATH + 1);
+  DWORD length = ::GetShortPathNameA(path.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+  if (length >= buffer.size()) {
+    buffer.resize(length + 1);
+    length = ::GetShortPathNameA(path.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+  }
+  if (length == 0 || length >= buffer.size()) return path;
+  return std::string(buffer.data(), length);
 }
 
 void RunPrograms(const std::string& programs, const std::string& arguments) {

@@ -13,12 +13,16 @@
 
 namespace zel::launch {
 
-// ExpandEnvironmentStringsA within 32767 characters; a text whose expansion would not fit is
-// returned unexpanded.
+// ExpandEnvironmentStringsA within 32767 characters; a text whose expansion would not fit, or
+// that is itself that long, is returned unexpanded. References to unset variables stay.
 std::string ExpandEnvironment(const std::string& text);
 
 // The full path of `module`'s file (null: the program itself).
 std::string GetModulePath(HMODULE module = nullptr);
+
+// The short form of `path` (GetShortPathNameA); `path` itself when it has none, for instance
+// because nothing exists there.
+std::string ShortPath(const std::string& path);
 
 // Starts each program of the "|"-terminated list with BuildCommandLine; never waits.
 void RunPrograms(const std::string& programs, const std::string& arguments);

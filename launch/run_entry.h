@@ -41,6 +41,9 @@ void RunEntry(menu::MenuTable& table, TrayPromptState& state, PromptView& prompt
 
 // The prompt's "Ok" with a non-empty value: replaces the placeholder being asked for in the
 // current entry's Arguments, raises ParameterNumber and runs the entry again (RunEntry).
+// A stale answer does nothing: CurrentEntry beyond the (rebuilt) table, or an entry whose
+// first placeholder is no longer the one asked for (its argument differs from
+// PlaceholderArgument).
 void AcceptPromptValue(menu::MenuTable& table, TrayPromptState& state, const std::string& value,
                        PromptView& prompt, EntryLauncher& launcher);
 

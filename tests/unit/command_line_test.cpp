@@ -175,7 +175,7 @@ std::string Describe(const DllCallPlan& plan) {
   return text;
 }
 
-TEST(DllPlans, ReadTheSpecificationAsWritten) {
+TEST(DllPlans, ItemsAreTakenExactlyAsWritten) {
   const std::pair<const char*, const char*> cases[] = {
       {"user32.dll,MessageBeep,0,", "user32.dll|MessageBeep|int:0"},
       {"mylib.dll,Proc,", "mylib.dll|Proc"},

@@ -428,15 +428,28 @@ TEST(FormatArguments, OutputStopsAt1023Characters) {
   EXPECT_EQ(FormatArguments("%5000s", "x").size(), 1023u);
 }
 
-TEST(FormatArguments, OtherConversionsReadOnlySuppliedValues) {
-  // Conversions other than %s each take one supplied value; with the wide ones the path is
-  // read as 16-bit units and must end within its zero bytes. Only the bounds are checked.
-  for (const char* format : {"%S", "%ls", "%d %i %u %x %X %c %lc %hs %S %S", "%s %S %s %S"}) {
-    for (const std::string& path : {std::string("C:\\A.TXT"), std::string("C:\\AB.TXT"), std::string()}) {
+TEST(FormatArguments, WideConversionsEndWithinThePathsZeroBytes) {
+  // %S and %ls read the path as 16-bit units: each unit gives at most one character, and the
+  // reading must stop at the zero bytes after the path, whatever the path's length.
+  for (const char* format : {"%S", "%ls"}) {
+    for (const std::string path : {"C:\\A.TXT", "C:\\AB.TXT", "C", ""}) {
       const std::string formatted = FormatArguments(format, path);
-      EXPECT_LE(formatted.size(), 1023u) << format;
+      EXPECT_LE(formatted.size(), (path.size() + 1) / 2) << format << " on " << path;
     }
   }
+  const std::string mixed = FormatArguments("[%s|%S|%s]", "C:\\AB.TXT");
+  EXPECT_EQ(mixed.substr(0, 11), "[C:\\AB.TXT|");
+  EXPECT_EQ(mixed.substr(mixed.size() - 11), "|C:\\AB.TXT]");
+}
+
+TEST(FormatArguments, NumericConversionsConsumeTheSuppliedValue) {
+  // A number conversion takes the path's address as its value; the %s after it still gets the
+  // path itself, so each conversion took exactly one supplied value.
+  const std::string formatted = FormatArguments("%d|%x|%s", "P");
+  const std::size_t bar = formatted.find('|');
+  ASSERT_NE(bar, std::string::npos);
+  EXPECT_EQ(formatted.find_first_not_of("-0123456789"), bar) << formatted;
+  EXPECT_EQ(formatted.substr(formatted.size() - 2), "|P") << formatted;
 }
 
 // ---- The shell-side run of an entry
@@ -515,6 +528,17 @@ TEST_F(ShellEntryTest, DllProcedureGetsTheFormattedShortPath) {
   TakeProcLog();
   RunShellEntry({"DllProc", ProcsPath() + ",Proc3,1,%s,2"}, selected, nullptr);
   EXPECT_EQ(TakeProcLog(), "Proc3 1 [" + ShortForm(item) + "] z3 2");
+}
+
+TEST_F(ShellEntryTest, DllProcedureRunsInTheItemsFolder) {
+  const std::string itemFolder = folder_.Folder("Proc Folder");
+  const std::string item = folder_.Write("Proc Folder\\item.txt", "x");
+  std::string selected = item;
+  TakeProcLog();
+  RunShellEntry({"DllProc", ProcsPath() + ",ProcFolder"}, selected, nullptr);
+  const std::string log = TakeProcLog();
+  ASSERT_EQ(log.rfind("ProcFolder ", 0), 0u) << log;
+  EXPECT_EQ(FolderKey(log.substr(11)), FolderKey(itemFolder));
 }
 
 TEST_F(ShellEntryTest, AddAndDllProcAreExactWords) {

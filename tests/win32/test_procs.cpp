@@ -38,6 +38,12 @@ void __stdcall Proc3(int first, const char* second, int third) {
   Record("Proc3 " + std::to_string(first) + " " + Text(second) + " " + std::to_string(third));
 }
 
+void __stdcall ProcFolder() {
+  char folder[MAX_PATH + 1] = {};
+  ::GetCurrentDirectoryA(MAX_PATH, folder);
+  Record(std::string("ProcFolder ") + folder);
+}
+
 // The caller removes the arguments of a cdecl procedure: called the stdcall way, it leaves
 // them on the stack.
 void __cdecl ProcCdecl(int first, int second) {
