@@ -67,8 +67,12 @@ bool WaitFor(const std::function<bool()>& done, int milliseconds) {
 }
 
 std::string WindowText(HWND window) {
+  // WM_GETTEXT itself: GetWindowText of another process's window reads only its caption,
+  // which an edit control does not keep.
   char text[1024] = {};
-  ::GetWindowTextA(window, text, sizeof(text));
+  DWORD_PTR copied = 0;
+  ::SendMessageTimeoutA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text),
+                        SMTO_ABORTIFHUNG, 5000, &copied);
   return text;
 }
 

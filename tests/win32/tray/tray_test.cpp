@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -334,6 +335,191 @@ TEST(TrayLifetime, TwoCopiesEachAnswerTheirOwnIcon) {
   EXPECT_EQ(first.PopupWindow(), nullptr);
   EXPECT_NE(second.PopupWindow(), nullptr);
   second.CloseMenu();
+}
+
+// What a copy of the recorder program wrote: its command line and its current folder.
+std::string Recorded(const std::string& folder, const std::string& name, int milliseconds = 10000) {
+  const std::string path = folder + "\\" + name + ".txt";
+  std::string record;
+  WaitFor([&] {
+    if (::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
+    FILE* in = std::fopen(path.c_str(), "rb");
+    if (in == nullptr) return false;
+    char buffer[4096];
+    const std::size_t n = std::fread(buffer, 1, sizeof(buffer), in);
+    std::fclose(in);
+    record.assign(buffer, n);
+    return true;
+  }, milliseconds);
+  return record.substr(0, record.find('\n'));  // the command line
+}
+
+// A fixture with the recorder copied in as `tool.exe` and a menu file that names it.
+struct EntryFixture : Fixture {
+  std::string tool = folder.Copy(Bin("tests/win32/zel_recorder.exe"), "tool.exe");
+  std::string Line(const std::string& caption, const std::string& arguments) const {
+    return "item '" + caption + "','" + tool + "','" + arguments + "'\r\n";
+  }
+};
+
+constexpr UINT kFirstEntry = 0x409;
+
+void ClickButton(HWND button) { ::PostMessageA(button, BM_CLICK, 0, 0); }
+
+void SetText(HWND control, const std::string& text) {
+  ::SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+TEST(TrayEntries, ChoosingAnEntryFromTheMenuStartsItsProgram) {
+  EntryFixture fixture;
+  const std::string second = fixture.folder.Copy(fixture.tool, "second.exe");
+  MenuFileScope menu(fixture.Line("First", "") + "item 'Second','" + second +
+                     "','an argument %TEMP%'\r\n");
+  TrayProgram tray(fixture.exe);
+  tray.OpenMenu(WM_LBUTTONUP);
+  tray.ChooseWithKeys(2);
+  char temp[MAX_PATH] = {};
+  ::GetEnvironmentVariableA("TEMP", temp, MAX_PATH);
+  EXPECT_EQ(Recorded(fixture.folder.path(), "second"),
+            "\"" + second + "\" an argument " + temp);
+  EXPECT_EQ(::GetFileAttributesA((fixture.folder.path() + "\\tool.txt").c_str()),
+            INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(TrayEntries, IdentifiersBeforeAnyMenuOrBeyondTheTableAreIgnored) {
+  EntryFixture fixture;
+  MenuFileScope menu(fixture.Line("Only", ""));
+  TrayProgram tray(fixture.exe);
+  ::SendMessageA(tray.window(), WM_COMMAND, kFirstEntry, 0);  // no menu shown yet
+  tray.OpenMenu(WM_LBUTTONUP);
+  tray.CloseMenu();
+  ::SendMessageA(tray.window(), WM_COMMAND, kFirstEntry + 1, 0);  // beyond the one entry
+  ::SendMessageA(tray.window(), WM_COMMAND, 0xFFFF, 0);
+  EXPECT_EQ(Recorded(fixture.folder.path(), "tool", 1000), "");
+  ::SendMessageA(tray.window(), WM_COMMAND, kFirstEntry, 0);
+  EXPECT_EQ(Recorded(fixture.folder.path(), "tool"), "\"" + fixture.tool + "\" ");
+  EXPECT_TRUE(tray.Running());
+}
+
+TEST(TrayPrompt, AsksForEachPlaceholderInTurnThenRuns) {
+  EntryFixture fixture;
+  MenuFileScope menu(fixture.Line("Two", "%input(C:\\)% and %INPUT(%TEMP%)%"));
+  TrayProgram tray(fixture.exe);
+  const HWND edit = ControlByClass(tray, "Edit");
+  const HWND label = ControlByClass(tray, "Static");
+  const HWND ok = ControlByClass(tray, "Button", "Ok");
+  tray.OpenMenu(WM_LBUTTONUP);
+  tray.CloseMenu();
+  ::PostMessageA(tray.window(), WM_COMMAND, kFirstEntry, 0);
+  ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(tray.window()) != FALSE; }));
+  EXPECT_EQ(WindowText(label), "Parameter #1:");
+
+  // An empty value is refused, and the prompt stays as it was.
+  ClickButton(ok);
+  const TopWindow refusal = tray.WaitForDialog("Error");
+  ASSERT_NE(refusal.handle, nullptr);
+  EXPECT_EQ(refusal.text, "No parameters entered");
+  EXPECT_EQ(::GetWindow(refusal.handle, GW_OWNER), tray.window());
+  CloseDialog(refusal);
+  EXPECT_EQ(WindowText(label), "Parameter #1:");
+
+  SetText(edit, "first");
+  ClickButton(ok);
+  ASSERT_TRUE(WaitFor([&] { return WindowText(label) == "Parameter #2:"; }));
+  EXPECT_TRUE(::IsWindowVisible(tray.window()));
+  EXPECT_EQ(WindowText(edit), "");
+  SetText(edit, "second %TEMP%");
+  ClickButton(ok);
+  char temp[MAX_PATH] = {};
+  ::GetEnvironmentVariableA("TEMP", temp, MAX_PATH);
+  EXPECT_EQ(Recorded(fixture.folder.path(), "tool"),
+            "\"" + fixture.tool + "\" first and second " + temp);
+  EXPECT_FALSE(::IsWindowVisible(tray.window()));
+}
+
+TEST(TrayPrompt, CancelRunsNothingAndTheNextChoiceStartsOver) {
+  EntryFixture fixture;
+  MenuFileScope menu(fixture.Line("Two", "%input(a)% %input(b)%"));
+  TrayProgram tray(fixture.exe);
+  const HWND edit = ControlByClass(tray, "Edit");
+  const HWND label = ControlByClass(tray, "Static");
+  tray.OpenMenu(WM_LBUTTONUP);
+  tray.CloseMenu();
+  ::PostMessageA(tray.window(), WM_COMMAND, kFirstEntry, 0);
+  ASSERT_TRUE(WaitFor([&] { return WindowText(label) == "Parameter #1:"; }));
+  SetText(edit, "x");
+  ClickButton(ControlByClass(tray, "Button", "Ok"));
+  ASSERT_TRUE(WaitFor([&] { return WindowText(label) == "Parameter #2:"; }));
+  SetText(edit, "typed");
+  ClickButton(ControlByClass(tray, "Button", "Cancel"));
+  ASSERT_TRUE(WaitFor([&] { return !::IsWindowVisible(tray.window()); }));
+  EXPECT_EQ(WindowText(edit), "");
+
+  // The values live in memory only until the next click rebuilds the menu.
+  tray.OpenMenu(WM_LBUTTONUP);
+  tray.CloseMenu();
+  ::PostMessageA(tray.window(), WM_COMMAND, kFirstEntry, 0);
+  ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(tray.window()) != FALSE; }));
+  EXPECT_EQ(WindowText(label), "Parameter #1:");
+  EXPECT_EQ(Recorded(fixture.folder.path(), "tool", 500), "");
+}
+
+TEST(TrayPrompt, LongValueReachesTheEntryCutTo259Characters) {
+  EntryFixture fixture;
+  MenuFileScope menu(fixture.Line("One", "%input(x)%"));
+  TrayProgram tray(fixture.exe);
+  tray.OpenMenu(WM_LBUTTONUP);
+  tray.CloseMenu();
+  ::PostMessageA(tray.window(), WM_COMMAND, kFirstEntry, 0);
+  ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(tray.window()) != FALSE; }));
+  SetText(ControlByClass(tray, "Edit"), std::string(300, 'v'));
+  ClickButton(ControlByClass(tray, "Button", "Ok"));
+  EXPECT_EQ(Recorded(fixture.folder.path(), "tool"),
+            "\"" + fixture.tool + "\" " + std::string(259, 'v'));
+}
+
+TEST(TrayPrompt, BrowseFillsTheFieldAndCancellingLeavesIt) {
+  EntryFixture fixture;
+  const std::string picked = fixture.folder.Put("picked file.txt", "x");
+  MenuFileScope menu(fixture.Line("Pick", "%input(" + fixture.folder.path() + ")%"));
+  TrayProgram tray(fixture.exe);
+  const HWND edit = ControlByClass(tray, "Edit");
+  tray.OpenMenu(WM_LBUTTONUP);
+  tray.CloseMenu();
+  ::PostMessageA(tray.window(), WM_COMMAND, kFirstEntry, 0);
+  ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(tray.window()) != FALSE; }));
+
+  SetText(edit, "typed");
+  ASSERT_EQ(WindowText(edit), "typed");
+  ClickButton(ControlByClass(tray, "Button", "..."));
+  TopWindow dialog = tray.WaitForDialog("Add File");
+  ASSERT_NE(dialog.handle, nullptr);
+  EXPECT_EQ(WindowText(edit), "typed");
+  ::PostMessageA(dialog.handle, WM_COMMAND, IDCANCEL, 0);
+  ASSERT_TRUE(WaitFor([&] { return !::IsWindow(dialog.handle); }));
+  EXPECT_EQ(WindowText(edit), "typed");
+
+  ClickButton(ControlByClass(tray, "Button", "..."));
+  dialog = tray.WaitForDialog("Add File");
+  ASSERT_NE(dialog.handle, nullptr);
+  // The dialog opened in the placeholder's folder: a bare file name is found there.
+  const HWND name = ::GetDlgItem(dialog.handle, 0x47c);
+  ASSERT_NE(name, nullptr);
+  SetText(name, "picked file.txt");
+  ::PostMessageA(dialog.handle, WM_COMMAND, IDOK, 0);
+  ASSERT_TRUE(WaitFor([&] { return !::IsWindow(dialog.handle); }));
+  EXPECT_EQ(WindowText(edit), picked);
+}
+
+TEST(TrayOptions, MenuEditorStartsEditorBesideTheProgram) {
+  EntryFixture fixture;
+  fixture.folder.Copy(fixture.tool, "Editor.exe");
+  MenuFileScope menu("");
+  ScratchFolder elsewhere;
+  TrayProgram tray(fixture.exe, elsewhere.path());
+  ::PostMessageA(tray.window(), WM_COMMAND, 0x407, 0);
+  EXPECT_EQ(Recorded(fixture.folder.path(), "Editor"),
+            "\"" + fixture.folder.path() + "\\Editor.exe\" ");
 }
 
 }  // namespace
