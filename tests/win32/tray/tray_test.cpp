@@ -134,6 +134,24 @@ TEST(TrayStartup, HiddenWindowWithItsControlsFontAndIcon) {
   EXPECT_TRUE(tray.HasTrayIcon());
 }
 
+TEST(TrayStartup, ProgramCarriesItsVersionResource) {
+  const std::string exe = Bin("tray/Zelvane.exe");
+  DWORD ignored = 0;
+  std::vector<char> data(::GetFileVersionInfoSizeA(exe.c_str(), &ignored));
+  ASSERT_FALSE(data.empty());
+  ASSERT_TRUE(::GetFileVersionInfoA(exe.c_str(), 0, static_cast<DWORD>(data.size()), data.data()));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(::VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+  EXPECT_EQ(fixed->dwFileVersionMS, 0x00010003u);
+  EXPECT_EQ(fixed->dwFileVersionLS, 0u);
+  EXPECT_EQ(fixed->dwProductVersionMS, 0x00010003u);
+  char* description = nullptr;
+  ASSERT_TRUE(::VerQueryValueA(data.data(), "\\StringFileInfo\\040904b0\\FileDescription",
+                               reinterpret_cast<void**>(&description), &length));
+  EXPECT_STREQ(description, "Zelvane, Tray Module");
+}
+
 TEST(TrayMenus, LeftClickShowsTheEntriesAndRightClickAddsOptions) {
   Fixture fixture;
   MenuFileScope menu(
