@@ -17,10 +17,13 @@ bool Contains(std::string_view text, std::string_view part) {
   return text.find(part) != std::string_view::npos;
 }
 
+// True when `letter` directly followed by `keyword` occurs in `text`.
 bool ContainsLettered(std::string_view text, char letter, std::string_view keyword) {
-  std::string lettered(1, letter);
-  lettered.append(keyword);
-  return Contains(text, lettered);
+  for (std::size_t at = text.find(keyword, 1); at != std::string_view::npos;
+       at = text.find(keyword, at + 1)) {
+    if (text[at - 1] == letter) return true;
+  }
+  return false;
 }
 
 }  // namespace
