@@ -35,6 +35,9 @@ void ShowTrayMenu() {
   ::PostMessageA(g_tray.mainWindow, WM_NULL, 0, 0);
 }
 
+// 88 bytes on 32-bit Windows: the record with its later extension fields.
+static_assert(sizeof(void*) != 4 || sizeof(OPENFILENAMEA) == 88, "open-file record of 88 bytes");
+
 std::string BrowseForFile(HWND owner, const std::string& initialFolder) {
   char file[261] = {};
   OPENFILENAMEA dialog = {};
