@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "launch/command_line.h"
@@ -110,8 +111,31 @@ void RunPrograms(const std::string& programs, const std::string& arguments) {
   }
 }
 
-void CallProcedure(FARPROC procedure, const std::vector<std::uint32_t>& values) {
-#if defined(__i386__)
+namespace {
+
+#if defined(__x86_64__)
+// A procedure called with kMaxArguments register-sized values: the 64-bit convention has the
+// caller reserve and remove the argument area, so a procedure that takes fewer reads the
+// first of them and leaves the stack as it found it.
+constexpr std::size_t kMaxArguments = 32;
+
+template <std::size_t... I>
+void CallWithValues(FARPROC procedure, const std::uintptr_t* values,
+                    std::index_sequence<I...>) {
+  using Procedure = void(WINAPI*)(decltype(I, std::uintptr_t{})...);
+  reinterpret_cast<Procedure>(reinterpret_cast<void*>(procedure))(values[I]...);
+}
+#endif
+
+}  // namespace
+
+void CallProcedure(FARPROC procedure, const std::vector<std::uintptr_t>& values) {
+#if defined(__x86_64__)
+  // Zeros after the arguments, as in the 32-bit call: a procedure that takes more reads zeros.
+  std::uintptr_t padded[kMaxArguments] = {};
+  std::copy_n(values.begin(), std::min(values.size(), kMaxArguments), padded);
+  CallWithValues(procedure, padded, std::make_index_sequence<kMaxArguments>());
+#elif defined(__i386__)
   const std::uint32_t* data = values.data();
   std::size_t count = values.size();
   // EDI (callee-saved, so a procedure keeps it) holds the stack pointer across the call. Below
@@ -144,7 +168,7 @@ void CallProcedure(FARPROC procedure, const std::vector<std::uint32_t>& values) 
       :
       : "edx", "edi", "memory", "cc");
 #else
-#error "DLL procedures are called the 32-bit x86 way"
+#error "DLL procedures are called the x86 or x64 way"
 #endif
 }
 
@@ -161,15 +185,23 @@ void CallDllProcedure(const std::string& spec) {
   // Every text lives until the procedure has returned.
   std::vector<std::vector<char>> texts;
   texts.reserve(plan.arguments.size());
-  std::vector<std::uint32_t> values;
+  // One register-sized value each: integers sign-extended from their 32-bit value (on 32-bit
+  // Windows that is the value itself), texts as their address.
+  std::vector<std::uintptr_t> values;
   for (const DllArgument& argument : plan.arguments) {
     if (argument.isText) {
       texts.push_back(TextArgumentBytes(argument.text));
-      values.push_back(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(texts.back().data())));
+      values.push_back(reinterpret_cast<std::uintptr_t>(texts.back().data()));
     } else {
-      values.push_back(static_cast<std::uint32_t>(argument.number));
+      values.push_back(static_cast<std::uintptr_t>(static_cast<std::intptr_t>(argument.number)));
     }
   }
+#if defined(__x86_64__)
+  if (values.size() > kMaxArguments) {
+    ShowError("Error: Too many arguments for a DLL procedure", "Error");
+    return;
+  }
+#endif
   CallProcedure(procedure, values);
 }
 

@@ -35,7 +35,7 @@ void CallDllProcedure(const std::string& spec);
 // Calls `procedure` the stdcall way with `values` (the first nearest the return address).
 // The stack pointer is saved before and restored after the call, so a procedure that removes
 // another number of bytes (another arity, or cdecl) cannot unbalance the caller.
-void CallProcedure(FARPROC procedure, const std::vector<std::uint32_t>& values);
+void CallProcedure(FARPROC procedure, const std::vector<std::uintptr_t>& values);
 
 // wvsprintfA of `format` into 1024 characters (at most 1023 kept) with the selected path as the
 // value of every conversion that takes one: "/in %s /out %s.bak" gets the path twice, "%%"

@@ -361,7 +361,7 @@ TEST(DllProcedures, DirectCallsRestoreTheStackPointer) {
   const std::string text = "t";
   const std::vector<char> bytes = TextArgumentBytes(text);
   TakeProcLog();
-  CallProcedure(proc3, {9, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(bytes.data())), 8});
+  CallProcedure(proc3, {9, reinterpret_cast<std::uintptr_t>(bytes.data()), 8});
   EXPECT_EQ(TakeProcLog(), "Proc3 9 [t] z3 8");
 }
 
