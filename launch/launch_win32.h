@@ -4,19 +4,25 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "launch/run_entry.h"
 #include "menu/menu_file.h"
 
 namespace zel::launch {
 
-// ExpandEnvironmentStringsA within 32767 characters; a text whose expansion would not fit is
-// returned unexpanded.
+// ExpandEnvironmentStringsA within 32767 characters; a text whose expansion would not fit, or
+// that is itself that long, is returned unexpanded. References to unset variables stay.
 std::string ExpandEnvironment(const std::string& text);
 
 // The full path of `module`'s file (null: the program itself).
 std::string GetModulePath(HMODULE module = nullptr);
+
+// The short form of `path` (GetShortPathNameA); `path` itself when it has none, for instance
+// because nothing exists there.
+std::string ShortPath(const std::string& path);
 
 // Starts each program of the "|"-terminated list with BuildCommandLine; never waits.
 void RunPrograms(const std::string& programs, const std::string& arguments);
@@ -25,6 +31,16 @@ void RunPrograms(const std::string& programs, const std::string& arguments);
 // intact whatever the procedure's arity), frees the DLL; a DLL or export that cannot be
 // found shows "Error: Unable to load dll or find export".
 void CallDllProcedure(const std::string& spec);
+
+// Calls `procedure` the stdcall way with `values` (the first nearest the return address).
+// The stack pointer is saved before and restored after the call, so a procedure that removes
+// another number of bytes (another arity, or cdecl) cannot unbalance the caller.
+void CallProcedure(FARPROC procedure, const std::vector<std::uint32_t>& values);
+
+// wvsprintfA of `format` into 1024 characters (at most 1023 kept) with the selected path as the
+// value of every conversion that takes one: "/in %s /out %s.bak" gets the path twice, "%%"
+// stays one percent sign, and no conversion can read a value that was not supplied.
+std::string FormatArguments(const std::string& format, const std::string& selectedPath);
 
 // The launcher the tray program hands to RunEntry.
 class Win32Launcher final : public EntryLauncher {

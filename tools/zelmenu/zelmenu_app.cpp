@@ -1,10 +1,14 @@
 #include "tools/zelmenu/zelmenu_app.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstdlib>
 #include <ostream>
 
 #include <nlohmann/json.hpp>
 
+#include "launch/command_line.h"
+#include "launch/run_entry.h"
 #include "menu/menu_build.h"
 #include "menu/menu_check.h"
 #include "menu/menu_tree.h"
@@ -24,6 +28,8 @@ constexpr char kUsage[] =
     "usage: zelmenu show [--form tray|shell] [--selected PATH] [--id-first N] [--id-last N]\n"
     "                    [--json] [MENUFILE]\n"
     "       zelmenu check [MENUFILE]\n"
+    "       zelmenu plan --form tray|shell [--selected PATH] --id N [--value TEXT]... [--json]\n"
+    "                    [MENUFILE]\n"
     "MENUFILE defaults to the user's own menu file.\n";
 
 int Usage(std::ostream& err, const std::string& why) {
@@ -214,7 +220,268 @@ int Check(const std::vector<std::string>& args, std::ostream& out, std::ostream&
   return findings.empty() ? 0 : 1;
 }
 
+
+// ---- plan: what choosing an identifier would do, without doing it
+
+// The prompt's edit field: only the first 259 characters of a value are read.
+constexpr std::size_t kPromptValueLimit = 259;
+
+// One step of a plan, kept in both printed forms at once.
+struct PlanStep {
+  json object;
+  std::string line;
+};
+
+// Answers the dispatch's prompts from the --value list and records what it would start or
+// call instead of doing it.
+class PlanRecorder final : public launch::PromptView, public launch::EntryLauncher {
+ public:
+  PlanRecorder(PlanSystem& system, const launch::TrayPromptState* state)
+      : system_(system), state_(state) {}
+
+  void ShowPrompt(int parameterNumber) override {
+    const std::string label = "Parameter #" + std::to_string(parameterNumber) + ":";
+    const std::string argument = state_ != nullptr ? state_->PlaceholderArgument : "";
+    steps.push_back({{{"action", "prompt"},
+                      {"label", BytesToUtf8(label)},
+                      {"argument", BytesToUtf8(argument)}},
+                     "prompt \"" + label + "\" argument \"" + argument + "\""});
+    promptPending = true;
+  }
+
+  void RunPrograms(const std::string& programs, const std::string& arguments) override {
+    for (std::size_t k = 0;; ++k) {
+      const std::string program = launch::GetListItem(programs, '|', k);
+      if (program.empty()) return;
+      const std::string commandLine = launch::BuildCommandLine(
+          system_.ExpandEnvironment(program), system_.ExpandEnvironment(arguments));
+      steps.push_back({{{"action", "start"}, {"commandLine", BytesToUtf8(commandLine)}},
+                       "start " + commandLine});
+    }
+  }
+
+  void CallDllProcedure(const std::string& spec) override {
+    const launch::DllCallPlan plan = launch::PlanDllCall(spec);
+    json arguments = json::array();
+    std::string line = "call \"" + plan.dll + "\" \"" + plan.procedure + "\" (";
+    for (std::size_t i = 0; i < plan.arguments.size(); ++i) {
+      const launch::DllArgument& argument = plan.arguments[i];
+      if (i != 0) line += ", ";
+      if (argument.isText) {
+        arguments.push_back({{"text", BytesToUtf8(argument.text)}});
+        line += "text \"" + argument.text + "\"";
+      } else {
+        arguments.push_back({{"int", argument.number}});
+        line += "int " + std::to_string(argument.number);
+      }
+    }
+    line += ")";
+    steps.push_back({{{"action", "call"},
+                      {"dll", BytesToUtf8(plan.dll)},
+                      {"procedure", BytesToUtf8(plan.procedure)},
+                      {"arguments", arguments}},
+                     line});
+  }
+
+  std::vector<PlanStep> steps;
+  bool promptPending = false;
+
+ private:
+  PlanSystem& system_;
+  const launch::TrayPromptState* state_;
+};
+
+struct PlanOptions {
+  BuildRequest request;
+  bool formGiven = false;
+  bool idGiven = false;
+  unsigned id = 0;
+  std::vector<std::string> values;
+  bool json = false;
+};
+
+int Plan(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+         menu::MenuFileAccess& files, const std::string& defaultMenuPath, PlanSystem& system) {
+  PlanOptions options;
+  bool selectedGiven = false;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    const bool hasValue = i + 1 < args.size();
+    if (arg == "--json") {
+      options.json = true;
+    } else if (arg == "--form" && hasValue) {
+      const std::string& form = args[++i];
+      if (form == "tray") {
+        options.request.host = Host::Tray;
+      } else if (form == "shell") {
+        options.request.host = Host::Shell;
+      } else {
+        return Usage(err, "--form takes tray or shell");
+      }
+      options.formGiven = true;
+    } else if (arg == "--selected" && hasValue) {
+      options.request.selectedPath = args[++i];
+      selectedGiven = true;
+    } else if (arg == "--id" && hasValue) {
+      if (!ParseUnsigned(args[++i], options.id)) return Usage(err, "--id takes a number");
+      options.idGiven = true;
+    } else if (arg == "--value" && hasValue) {
+      options.values.push_back(args[++i]);
+      // The prompt refuses an empty value ("No parameters entered") and asks again.
+      if (options.values.back().empty()) return Usage(err, "--value takes a non-empty text");
+    } else if (!arg.empty() && arg[0] == '-') {
+      return Usage(err, "unknown option or missing value: " + arg);
+    } else if (options.request.path.empty()) {
+      options.request.path = arg;
+    } else {
+      return Usage(err, "more than one menu file given");
+    }
+  }
+  if (!options.formGiven) return Usage(err, "plan needs --form");
+  if (!options.idGiven) return Usage(err, "plan needs --id");
+  const bool shell = options.request.host == Host::Shell;
+  if (shell && !selectedGiven) return Usage(err, "the shell form needs --selected");
+  if (!shell && selectedGiven) return Usage(err, "--selected belongs to the shell form");
+  if (shell && !options.values.empty()) {
+    return Usage(err, "--value belongs to the tray form: the shell extension never prompts");
+  }
+  if (options.request.path.empty()) options.request.path = defaultMenuPath;
+
+  menu::MenuTreeSink sink;
+  MenuTable table;
+  const BuildResult result = menu::BuildMenu(options.request, files, sink, sink.Root(), table);
+  if (result.file == MenuFileState::Missing) {
+    err << "zelmenu: " << options.request.path << ": menu file not found\n";
+    return 1;
+  }
+  if (result.file == MenuFileState::Unreadable) {
+    err << "zelmenu: " << options.request.path << ": cannot read the menu file: " << result.error
+        << "\n";
+    return 1;
+  }
+  const unsigned base = shell ? options.request.idCmdFirst + 1 : menu::kTrayIdBase + 1;
+  const menu::MenuData* entry = options.id >= base ? table.Find(options.id - base) : nullptr;
+  if (entry == nullptr) {
+    err << "zelmenu: identifier " << options.id << " selects no entry of the "
+        << (shell ? "shell" : "tray") << " form\n";
+    return 1;
+  }
+
+  std::size_t valuesUsed = 0;
+  launch::TrayPromptState state;
+  PlanRecorder recorder(system, &state);
+  if (shell) {
+    // As the shell extension runs it: the short form of the selected object, then by kind.
+    const std::string selected = system.ShortPath(options.request.selectedPath);
+    if (entry->Command == menu::kAddCommand) {
+      recorder.RunPrograms(system.ModuleFolder() + "Editor.exe|", selected);
+    } else if (entry->Command == "DllProc") {
+      recorder.CallDllProcedure(system.FormatArguments(entry->Arguments, selected) + ",");
+    } else {
+      recorder.RunPrograms(entry->Command + "|", system.FormatArguments(entry->Arguments, selected));
+    }
+  } else {
+    state.CurrentEntry = options.id - base;
+    state.ParameterNumber = 1;
+    launch::RunEntry(table, state, recorder, recorder);
+    while (recorder.promptPending && valuesUsed < options.values.size()) {
+      recorder.promptPending = false;
+      const std::string& value = options.values[valuesUsed++];
+      launch::AcceptPromptValue(table, state, value.substr(0, kPromptValueLimit), recorder,
+                                recorder);
+    }
+  }
+
+  if (options.json) {
+    json steps = json::array();
+    for (const PlanStep& step : recorder.steps) steps.push_back(step.object);
+    out << steps.dump(2, ' ', false, json::error_handler_t::strict) << "\n";
+  } else {
+    for (const PlanStep& step : recorder.steps) out << step.line << "\n";
+  }
+  if (recorder.promptPending) {
+    err << "zelmenu: the entry waits for a value; give one more --value to go on\n";
+  }
+  if (valuesUsed < options.values.size()) {
+    err << "zelmenu: " << options.values.size() - valuesUsed << " --value left unused\n";
+  }
+  return 0;
+}
+
 }  // namespace
+
+std::string PortablePlanSystem::ExpandEnvironment(const std::string& text) {
+  std::string result;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    const std::size_t open = text.find('%', pos);
+    const std::size_t close = open == std::string::npos ? open : text.find('%', open + 1);
+    if (close == std::string::npos) break;
+    const std::string name = text.substr(open + 1, close - open - 1);
+    const char* value = name.empty() ? nullptr : std::getenv(name.c_str());
+    if (value != nullptr) {
+      result += text.substr(pos, open - pos);
+      result += value;
+      pos = close + 1;
+    } else {
+      // Kept as written, both signs with it, as ExpandEnvironmentStringsA keeps it.
+      result += text.substr(pos, close + 1 - pos);
+      pos = close + 1;
+    }
+  }
+  result += text.substr(std::min(pos, text.size()));
+  return result;
+}
+
+std::string PortablePlanSystem::FormatArguments(const std::string& format,
+                                                const std::string& path) {
+  constexpr std::size_t kLimit = 1023;
+  std::string result;
+  std::size_t pos = 0;
+  while (pos < format.size() && result.size() < kLimit) {
+    if (format[pos] != '%') {
+      result += format[pos++];
+      continue;
+    }
+    // %[-][#][0][width][.precision][h|l]type
+    std::size_t scan = pos + 1;
+    bool left = false;
+    while (scan < format.size() && (format[scan] == '-' || format[scan] == '#' || format[scan] == '0')) {
+      left = left || format[scan] == '-';
+      ++scan;
+    }
+    std::size_t width = 0;
+    while (scan < format.size() && format[scan] >= '0' && format[scan] <= '9') {
+      width = std::min<std::size_t>(width * 10 + static_cast<std::size_t>(format[scan++] - '0'), kLimit);
+    }
+    std::size_t precision = std::string::npos;
+    if (scan < format.size() && format[scan] == '.') {
+      precision = 0;
+      ++scan;
+      while (scan < format.size() && format[scan] >= '0' && format[scan] <= '9') {
+        precision = std::min<std::size_t>(precision * 10 + static_cast<std::size_t>(format[scan++] - '0'), kLimit);
+      }
+    }
+    if (scan < format.size() && (format[scan] == 'h' || format[scan] == 'l')) ++scan;
+    const char type = scan < format.size() ? format[scan] : '\0';
+    if (type == '%' && scan == pos + 1) {
+      result += '%';
+      pos = scan + 1;
+    } else if (type == 's' || type == 'S') {
+      const std::string text = path.substr(0, precision);
+      const std::string pad(width > text.size() ? width - text.size() : 0, ' ');
+      result += left ? text + pad : pad + text;
+      pos = scan + 1;
+    } else {
+      // Not imitated here: written as it stands.
+      const std::size_t end = std::min(scan + 1, format.size());
+      result += format.substr(pos, end - pos);
+      pos = end;
+    }
+  }
+  result.resize(std::min(result.size(), kLimit));
+  return result;
+}
 
 std::string BytesToUtf8(std::string_view bytes) {
   std::string text;
@@ -233,9 +500,17 @@ std::string BytesToUtf8(std::string_view bytes) {
 
 int RunZelmenu(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                menu::MenuFileAccess& files, const std::string& defaultMenuPath) {
+  PortablePlanSystem system;
+  return RunZelmenu(args, out, err, files, defaultMenuPath, system);
+}
+
+int RunZelmenu(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+               menu::MenuFileAccess& files, const std::string& defaultMenuPath,
+               PlanSystem& system) {
   if (args.empty()) return Usage(err, "no command given");
   if (args[0] == "show") return Show(args, out, err, files, defaultMenuPath);
   if (args[0] == "check") return Check(args, out, err, files, defaultMenuPath);
+  if (args[0] == "plan") return Plan(args, out, err, files, defaultMenuPath, system);
   if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
     out << kUsage;
     return 0;

@@ -1,0 +1,46 @@
+#include "launch/run_entry.h"
+
+#include "launch/command_line.h"
+
+namespace zel::launch {
+
+void RunEntry(menu::MenuTable& table, TrayPromptState& state, PromptView& prompt,
+              EntryLauncher& launcher) {
+  const menu::MenuData* entry = table.Find(state.CurrentEntry);
+  if (entry == nullptr) return;
+
+  if (const auto placeholder = FindPlaceholder(entry->Arguments)) {
+    state.PlaceholderArgument = placeholder->argument;
+    prompt.ShowPrompt(state.ParameterNumber);
+    return;
+  }
+
+  // Copies: a DLL procedure that runs a message loop lets the window procedure rebuild the
+  // table while the call is under way, which would leave a reference into it dangling.
+  const std::string command = entry->Command;
+  const std::string arguments = entry->Arguments;
+  if (command == "DllProc") {
+    launcher.CallDllProcedure(arguments + ",");
+  } else {
+    launcher.RunPrograms(command + "|", arguments);
+  }
+}
+
+void AcceptPromptValue(menu::MenuTable& table, TrayPromptState& state, const std::string& value,
+                       PromptView& prompt, EntryLauncher& launcher) {
+  menu::MenuData* entry = table.Find(state.CurrentEntry);
+  if (entry == nullptr) return;  // the table was rebuilt smaller while the prompt was open
+
+  // The answer belongs to the placeholder RunEntry asked for. When the entry no longer starts
+  // with that placeholder (the menu was rebuilt from a changed file, or its earlier values were
+  // dropped by a rebuild), the answer is stale: it is dropped and nothing runs, rather than
+  // putting the value where the user did not mean it.
+  const auto placeholder = FindPlaceholder(entry->Arguments);
+  if (!placeholder || placeholder->argument != state.PlaceholderArgument) return;
+
+  entry->Arguments = ReplacePlaceholder(entry->Arguments, *placeholder, value);
+  ++state.ParameterNumber;
+  RunEntry(table, state, prompt, launcher);
+}
+
+}  // namespace zel::launch

@@ -1,0 +1,175 @@
+#include "launch/run_entry.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace zel::launch {
+namespace {
+
+// Records every prompt and launch as one line each.
+class Recorder final : public PromptView, public EntryLauncher {
+ public:
+  void ShowPrompt(int parameterNumber) override {
+    log.push_back("prompt " + std::to_string(parameterNumber));
+  }
+  void RunPrograms(const std::string& programs, const std::string& arguments) override {
+    log.push_back("run [" + programs + "] [" + arguments + "]");
+  }
+  void CallDllProcedure(const std::string& spec) override { log.push_back("call [" + spec + "]"); }
+
+  std::vector<std::string> log;
+};
+
+struct Tray {
+  menu::MenuTable table;
+  TrayPromptState state;
+  Recorder recorder;
+
+  // The window procedure's part: a chosen entry resets the number and runs.
+  void Choose(std::size_t index) {
+    state.CurrentEntry = index;
+    state.ParameterNumber = 1;
+    RunEntry(table, state, recorder, recorder);
+  }
+  void Ok(const std::string& value) { AcceptPromptValue(table, state, value, recorder, recorder); }
+};
+
+using Log = std::vector<std::string>;
+
+TEST(TrayDispatch, EntriesWithoutPlaceholdersRunAtOnce) {
+  Tray tray;
+  tray.table.Append("a.exe|b.exe", "/x");
+  tray.table.Append("DllProc", "user32.dll,MessageBeep,0");
+  tray.table.Append("dllproc", "x");
+  tray.table.Append("Add", "");
+  tray.table.Append("", "");
+  for (std::size_t i = 0; i < 5; ++i) tray.Choose(i);
+  EXPECT_EQ(tray.recorder.log, (Log{"run [a.exe|b.exe|] [/x]",
+                                    "call [user32.dll,MessageBeep,0,]",
+                                    "run [dllproc|] [x]",
+                                    "run [Add|] []",  // Add is an ordinary program in the tray
+                                    "run [|] []"}));
+}
+
+TEST(TrayDispatch, OnePlaceholderPromptsThenRunsWithTheValue) {
+  Tray tray;
+  tray.table.Append("notepad.exe", "%input(C:\\Docs)%");
+  tray.Choose(0);
+  EXPECT_EQ(tray.recorder.log, (Log{"prompt 1"}));
+  EXPECT_EQ(tray.state.PlaceholderArgument, "C:\\Docs");
+  tray.Ok("a.txt");
+  EXPECT_EQ(tray.recorder.log, (Log{"prompt 1", "run [notepad.exe|] [a.txt]"}));
+  EXPECT_EQ(tray.state.ParameterNumber, 2);
+}
+
+TEST(TrayDispatch, PlaceholdersAreAskedLeftToRightEvenWithTheSameArgument) {
+  Tray tray;
+  tray.table.Append("x.exe", "%input(x)% and %INPUT(x)%");
+  tray.Choose(0);
+  tray.Ok("first");
+  tray.Ok("second");
+  EXPECT_EQ(tray.recorder.log, (Log{"prompt 1", "prompt 2", "run [x.exe|] [first and second]"}));
+}
+
+TEST(TrayDispatch, ValuesKeepEnvironmentReferencesAndNestedPlaceholdersAreAsked) {
+  Tray tray;
+  tray.table.Append("x.exe", "%input(a)%");
+  tray.Choose(0);
+  tray.Ok("%TEMP% %input(b)%");
+  EXPECT_EQ(tray.state.PlaceholderArgument, "b");
+  tray.Ok("v");
+  EXPECT_EQ(tray.recorder.log, (Log{"prompt 1", "prompt 2", "run [x.exe|] [%TEMP% v]"}));
+}
+
+TEST(TrayDispatch, DllProcedurePromptsFirst) {
+  Tray tray;
+  tray.table.Append("DllProc", "my.dll,Proc,%input(n)%");
+  tray.Choose(0);
+  tray.Ok("12");
+  EXPECT_EQ(tray.recorder.log, (Log{"prompt 1", "call [my.dll,Proc,12,]"}));
+}
+
+TEST(TrayDispatch, UnclosedPlaceholderIsAskedOnceAndReplacesTheRest) {
+  Tray tray;
+  tray.table.Append("x.exe", "/a %input(C:\\Docs /b");
+  tray.Choose(0);
+  EXPECT_EQ(tray.state.PlaceholderArgument, "C:\\Docs /b");
+  tray.Ok("v");
+  EXPECT_EQ(tray.recorder.log, (Log{"prompt 1", "run [x.exe|] [/a v]"}));
+}
+
+TEST(TrayDispatch, PlaceholdersInTheCommandAreNeverAskedFor) {
+  Tray tray;
+  tray.table.Append("%input(x)%.exe", "");
+  tray.Choose(0);
+  EXPECT_EQ(tray.recorder.log, (Log{"run [%input(x)%.exe|] []"}));
+}
+
+TEST(TrayDispatch, IndexBeyondTheTableDoesNothing) {
+  Tray tray;
+  tray.table.Append("x.exe", "%input(a)%");
+  tray.Choose(1);
+  tray.Choose(static_cast<std::size_t>(-1));
+  EXPECT_TRUE(tray.recorder.log.empty());
+}
+
+TEST(StaleAnswers, TableRebuiltSmallerWhilePromptOpen) {
+  Tray tray;
+  tray.table.Append("a.exe", "");
+  tray.table.Append("b.exe", "%input(a)%");
+  tray.Choose(1);
+  tray.table = menu::MenuTable{};
+  tray.table.Append("a.exe", "");
+  tray.Ok("v");
+  EXPECT_EQ(tray.recorder.log, (Log{"prompt 1"}));
+  EXPECT_EQ(tray.state.ParameterNumber, 1);
+}
+
+TEST(StaleAnswers, EntryNoLongerHoldsTheAskedPlaceholder) {
+  Tray tray;
+  tray.table.Append("a.exe", "%input(a)%");
+  tray.Choose(0);
+  tray.table.Find(0)->Arguments = "changed in the file";
+  tray.Ok("v");
+  EXPECT_EQ(tray.recorder.log, (Log{"prompt 1"}));
+  EXPECT_EQ(tray.table.Find(0)->Arguments, "changed in the file");
+}
+
+TEST(StaleAnswers, RebuildDroppedEarlierValues) {
+  Tray tray;
+  tray.table.Append("a.exe", "%input(a)% %input(b)%");
+  tray.Choose(0);
+  tray.Ok("1");
+  // The menu was popped up again: the entry is back to its text in the file.
+  tray.table.Find(0)->Arguments = "%input(a)% %input(b)%";
+  tray.Ok("2");
+  EXPECT_EQ(tray.recorder.log, (Log{"prompt 1", "prompt 2"}));
+  EXPECT_EQ(tray.table.Find(0)->Arguments, "%input(a)% %input(b)%");
+}
+
+TEST(StaleAnswers, AnotherEntryChosenTakesOverThePrompt) {
+  Tray tray;
+  tray.table.Append("a.exe", "%input(a)%");
+  tray.table.Append("b.exe", "%input(b)% %input(c)%");
+  tray.Choose(0);
+  tray.Choose(1);
+  tray.Ok("1");
+  tray.Ok("2");
+  EXPECT_EQ(tray.recorder.log, (Log{"prompt 1", "prompt 1", "prompt 2", "run [b.exe|] [1 2]"}));
+  EXPECT_EQ(tray.table.Find(0)->Arguments, "%input(a)%");
+}
+
+TEST(StaleAnswers, EntryThatRanAtOnceIgnoresAnOldPrompt) {
+  Tray tray;
+  tray.table.Append("a.exe", "%input(a)%");
+  tray.table.Append("b.exe", "plain");
+  tray.Choose(0);
+  tray.Choose(1);
+  tray.Ok("v");
+  EXPECT_EQ(tray.recorder.log, (Log{"prompt 1", "run [b.exe|] [plain]"}));
+}
+
+}  // namespace
+}  // namespace zel::launch
