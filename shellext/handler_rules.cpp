@@ -10,7 +10,7 @@ bool WantsSubmenu(unsigned flags) {
 }
 
 bool ServesSelection(unsigned objectCount, std::size_t pathLength) {
-  return objectCount == 1 && pathLength <= kMaxSelectedPath;
+  return objectCount == 1 && pathLength > 0 && pathLength <= kMaxSelectedPath;
 }
 
 unsigned ReportedCount(unsigned addedCount, unsigned idCmdFirst, unsigned idCmdLast) {

@@ -40,7 +40,8 @@ TEST(ServesSelection, OneObjectWhosePathFitsIn260Characters) {
     std::size_t length;
     bool served;
   } cases[] = {
-      {1, 14, true}, {1, 260, true}, {1, 261, false}, {1, 4000, false},
+      {1, 14, true}, {1, 260, true}, {1, 261, false}, {1, 4000, false}, {1, 1, true},
+      {1, 0, false},  // an empty name: a drop list without names counts as one
       {0, 0, false}, {2, 14, false}, {3, 0, false},   {0xFFFFFFFFu, 14, false},
   };
   for (const auto& c : cases) {
