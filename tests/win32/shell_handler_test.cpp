@@ -552,12 +552,14 @@ TEST_F(ShellHandler, OffsetsOutsideTheEntriesAndVerbStringsRunNothing) {
   }
   CMINVOKECOMMANDINFO* none = nullptr;
   EXPECT_EQ(handler->InvokeCommand(none), E_INVALIDARG);
-  // Nothing was changed: offset 2 still runs entry 2 on the long path's short form.
+  // Nothing was changed: the selection is still the long path, whose folder (not its short
+  // form) the first real run makes current.
   EXPECT_EQ(Invoke(handler.Get(), UINT_PTR{2}), S_OK);
   const std::vector<ProbeRecord> records = probe_.Take();
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0].id, 2);
   EXPECT_EQ(records[0].text, ShortPath(file));
+  EXPECT_EQ(records[0].folder, folder_.path());
 }
 
 // Reads what the recorder program wrote, waiting for it to appear.
