@@ -114,6 +114,7 @@ HRESULT STDMETHODCALLTYPE TContextMenu::Initialize(PCIDLIST_ABSOLUTE, IDataObjec
   MediumOwner owner;
   const HRESULT got = selection->GetData(&format, &owner.medium);
   if (FAILED(got)) return got;  // the selection stays as it was
+  // A success with some other medium holds no drop list; the selection stays as it was.
   if (owner.medium.tymed != TYMED_HGLOBAL || owner.medium.hGlobal == nullptr) return E_FAIL;
 
   const HDROP drop = static_cast<HDROP>(owner.medium.hGlobal);

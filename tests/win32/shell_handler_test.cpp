@@ -124,7 +124,7 @@ HRESULT Initialize(IContextMenu* handler, IDataObject* data) {
 HRESULT InitializeWith(IContextMenu* handler, const std::vector<std::string>& paths,
                        bool wide = false) {
   ComPtr<DropData> data;
-  data.Attach(new DropData(paths, wide, true));
+  data.Attach(new DropData(paths, wide));
   return Initialize(handler, data.Get());
 }
 
@@ -260,10 +260,14 @@ TEST_F(ShellHandler, InitializeServesOneObjectAndDeclinesTheRest) {
     std::string path;       // for After::Path
     bool textOnly = false;  // for After::Path: the 'Text only' entry shows
   };
-  const auto hand = [](std::vector<std::string> paths, bool wide = false, bool drop = true) {
-    return [=]() {
+  using Offer = DropData::Offer;
+  DropData* made = nullptr;  // the hand-made object of the current case
+  const auto hand = [&made](std::vector<std::string> paths, bool wide = false,
+                            Offer offer = Offer::Drop) {
+    return [&made, paths, wide, offer]() {
+      made = new DropData(paths, wide, offer);
       ComPtr<IDataObject> data;
-      data.Attach(new DropData(paths, wide, drop));
+      data.Attach(made);
       return data;
     };
   };
@@ -282,7 +286,10 @@ TEST_F(ShellHandler, InitializeServesOneObjectAndDeclinesTheRest) {
       {"a path of 260 characters", hand({fits}), S_OK, After::Path, fits, true},
       {"a path of 261 characters", hand({tooLong}), E_FAIL, After::Empty, ""},
       {"a long path among two", hand({tooLong, oneFile}), E_FAIL, After::Empty, ""},
-      {"no CF_HDROP", hand({oneFile}, false, false), DV_E_FORMATETC, After::Unchanged, ""},
+      {"no CF_HDROP", hand({oneFile}, false, Offer::Nothing), DV_E_FORMATETC, After::Unchanged,
+       ""},
+      {"CF_HDROP in a stream", hand({oneFile}, false, Offer::DropInAStream), E_FAIL,
+       After::Unchanged, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -290,6 +297,7 @@ TEST_F(ShellHandler, InitializeServesOneObjectAndDeclinesTheRest) {
     ASSERT_NE(handler, nullptr);
     ASSERT_EQ(InitializeWith(handler.Get(), {before}), S_OK);
 
+    made = nullptr;
     ComPtr<IDataObject> inner = c.data();
     ASSERT_NE(inner, nullptr);
     WatchedData watched(inner);
@@ -298,6 +306,10 @@ TEST_F(ShellHandler, InitializeServesOneObjectAndDeclinesTheRest) {
     EXPECT_EQ(watched.getDataCalls, 1);
     if (watched.memory != nullptr) {
       EXPECT_TRUE(GlobalFreed(watched.memory)) << "medium released";
+    }
+    if (made != nullptr && made->lastStream() != nullptr) {
+      made->lastStream()->AddRef();
+      EXPECT_EQ(made->lastStream()->Release(), 1u) << "the stream medium was released";
     }
 
     const Query query = QueryMenu(handler.Get());

@@ -219,8 +219,8 @@ Registered::Registered(const std::string& dll) {
   if (registerServer != nullptr) result_ = registerServer();
 }
 
-DropData::DropData(std::vector<std::string> paths, bool wide, bool offersDrop)
-    : paths_(std::move(paths)), wide_(wide), offersDrop_(offersDrop) {}
+DropData::DropData(std::vector<std::string> paths, bool wide, Offer offer)
+    : paths_(std::move(paths)), wide_(wide), offer_(offer) {}
 
 HRESULT STDMETHODCALLTYPE DropData::QueryInterface(REFIID riid, void** ppv) {
   if (ppv == nullptr) return E_POINTER;
@@ -240,7 +240,7 @@ ULONG STDMETHODCALLTYPE DropData::Release() {
 }
 
 HRESULT STDMETHODCALLTYPE DropData::QueryGetData(FORMATETC* format) {
-  return offersDrop_ && format != nullptr && format->cfFormat == CF_HDROP &&
+  return offer_ != Offer::Nothing && format != nullptr && format->cfFormat == CF_HDROP &&
                  (format->tymed & TYMED_HGLOBAL)
              ? S_OK
              : DV_E_FORMATETC;
@@ -254,6 +254,16 @@ HRESULT STDMETHODCALLTYPE DropData::GetCanonicalFormatEtc(FORMATETC*, FORMATETC*
 HRESULT STDMETHODCALLTYPE DropData::GetData(FORMATETC* format, STGMEDIUM* medium) {
   if (format == nullptr || medium == nullptr) return E_INVALIDARG;
   if (QueryGetData(format) != S_OK) return DV_E_FORMATETC;
+  if (offer_ == Offer::DropInAStream) {
+    // Not what was asked for, but a success: the receiver still owns the medium.
+    IStream* stream = nullptr;
+    if (FAILED(::CreateStreamOnHGlobal(nullptr, TRUE, &stream))) return E_OUTOFMEMORY;
+    lastStream_ = stream;  // a reference of our own
+    medium->tymed = TYMED_ISTREAM;
+    medium->pstm = stream;  // the receiver's reference
+    medium->pUnkForRelease = nullptr;
+    return S_OK;
+  }
   // DROPFILES, then every path with its NUL, then one more NUL (the drop list's layout).
   std::vector<char> names;
   for (const std::string& path : paths_) {

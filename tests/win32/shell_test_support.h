@@ -126,10 +126,12 @@ class Registered {
   HRESULT result_ = E_FAIL;
 };
 
-// A data object made by hand: CF_HDROP built from `paths` (ANSI or wide), or no CF_HDROP.
+// A data object made by hand: CF_HDROP built from `paths` (ANSI or wide), or no CF_HDROP, or
+// "CF_HDROP" in a stream instead of global memory.
 class DropData final : public IDataObject {
  public:
-  DropData(std::vector<std::string> paths, bool wide, bool offersDrop);
+  enum class Offer { Drop, Nothing, DropInAStream };
+  DropData(std::vector<std::string> paths, bool wide, Offer offer = Offer::Drop);
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
   ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
@@ -151,13 +153,16 @@ class DropData final : public IDataObject {
   ULONG refs() const { return refs_; }
   // The global memory the last GetData handed out (the receiver must release it).
   HGLOBAL lastMedium() const { return lastMedium_; }
+  // The stream the last GetData handed out, with a reference of the data object's own.
+  IStream* lastStream() const { return lastStream_.Get(); }
 
  private:
   std::vector<std::string> paths_;
   bool wide_;
-  bool offersDrop_;
+  Offer offer_;
   std::atomic<ULONG> refs_{1};
   HGLOBAL lastMedium_ = nullptr;
+  ComPtr<IStream> lastStream_;
 };
 
 // True when `memory` was freed: GlobalSize fails with ERROR_INVALID_HANDLE.
