@@ -1,6 +1,5 @@
 #include "shellext/context_menu_win32.h"
 
-#include <objbase.h>
 #include <shellapi.h>
 #include <wrl/client.h>
 
@@ -12,71 +11,24 @@
 #include "menu/unique_handle_win32.h"
 #include "shellext/class_id_win32.h"
 #include "shellext/handler_rules.h"
-#include "shellext/registration.h"
 #include "shellext/zelshell_win32.h"
 
 namespace zel::shellext {
 namespace {
 
-// Gives the storage medium back however Initialize ends (ReleaseStgMedium: the medium's
-// owner, or pUnkForRelease, frees it).
+// Gives a medium that GetData filled back however Initialize ends (ReleaseStgMedium: the
+// medium's owner, or pUnkForRelease, frees it). After a failed GetData there is nothing to give.
 class MediumOwner {
  public:
   MediumOwner() = default;
-  ~MediumOwner() { ::ReleaseStgMedium(&medium); }
+  ~MediumOwner() {
+    if (filled) ::ReleaseStgMedium(&medium);
+  }
   MediumOwner(const MediumOwner&) = delete;
   MediumOwner& operator=(const MediumOwner&) = delete;
   STGMEDIUM medium = {};
+  bool filled = false;
 };
-
-class Win32Registry final : public RegistryAccess {
- public:
-  bool SetValue(const RegistryWrite& write) override {
-    HKEY opened = nullptr;
-    char emptyClass[] = "";
-    if (::RegCreateKeyExA(HKEY_CLASSES_ROOT, write.key.c_str(), 0, emptyClass,
-                          REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr, &opened,
-                          nullptr) != ERROR_SUCCESS) {
-      return false;
-    }
-    UniqueHkey key(opened);
-    // The NUL is stored with the text (REG_SZ documentation: cbData includes it).
-    return ::RegSetValueExA(key.get(), write.valueName.empty() ? nullptr : write.valueName.c_str(),
-                            0, REG_SZ, reinterpret_cast<const BYTE*>(write.data.c_str()),
-                            static_cast<DWORD>(write.data.size() + 1)) == ERROR_SUCCESS;
-  }
-
-  void DeleteKey(const std::string& key) override {
-    // The result is ignored: a missing key, or one that cannot go, leaves the run going on.
-    ::RegDeleteKeyA(HKEY_CLASSES_ROOT, key.c_str());
-  }
-};
-
-// "{EBDF1F20-...}" as StringFromCLSID writes it; empty when it cannot be had.
-std::string ClassIdText(const CLSID& classId) {
-  LPOLESTR wide = nullptr;
-  if (FAILED(::StringFromCLSID(classId, &wide)) || wide == nullptr) return {};
-  std::string text;
-  for (const wchar_t* p = wide; *p != L'\0'; ++p) text += static_cast<char>(*p);  // ASCII only
-  ::CoTaskMemFree(wide);
-  return text;
-}
-
-// The module's path as stored under InprocServer32; empty when it cannot be had whole.
-std::string ModuleServerPath() {
-  char path[MAX_PATH + 2] = {};
-  const DWORD length = ::GetModuleFileNameA(ModuleHandle(), path, sizeof(path));
-  // A result that fills the buffer is a cut path (GetModuleFileName documentation), which
-  // would register some other file.
-  if (length == 0 || length >= sizeof(path)) return {};
-  char shortPath[MAX_PATH] = {};
-  std::string shortForm;
-  if (std::string(path).find(' ') != std::string::npos) {
-    const DWORD shortLength = ::GetShortPathNameA(path, shortPath, sizeof(shortPath));
-    if (shortLength > 0 && shortLength < sizeof(shortPath)) shortForm = shortPath;
-  }
-  return ServerPath(path, shortForm);
-}
 
 }  // namespace
 
@@ -114,6 +66,7 @@ HRESULT STDMETHODCALLTYPE TContextMenu::Initialize(PCIDLIST_ABSOLUTE, IDataObjec
   MediumOwner owner;
   const HRESULT got = selection->GetData(&format, &owner.medium);
   if (FAILED(got)) return got;  // the selection stays as it was
+  owner.filled = true;
   // A success with some other medium holds no drop list; the selection stays as it was.
   if (owner.medium.tymed != TYMED_HGLOBAL || owner.medium.hGlobal == nullptr) return E_FAIL;
 
@@ -209,21 +162,6 @@ TContextMenuFactory::TContextMenuFactory(TComServer& server)
 
 TComObject* TContextMenuFactory::CreateComObject(IUnknown* outer) {
   return new TContextMenu(server_, outer, ModuleHandle());
-}
-
-HRESULT TContextMenuFactory::ApplyRegistration(bool registering) noexcept try {
-  const std::string classId = ClassIdText(ClassId());
-  if (classId.empty()) return E_FAIL;
-  Win32Registry registry;
-  if (!registering) {
-    Unregister(classId, registry);
-    return S_OK;
-  }
-  const std::string serverPath = ModuleServerPath();
-  if (serverPath.empty()) return E_FAIL;
-  return Register(classId, serverPath, registry) ? S_OK : E_FAIL;
-} catch (...) {
-  return E_FAIL;
 }
 
 }  // namespace zel::shellext
