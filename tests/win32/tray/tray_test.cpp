@@ -286,6 +286,46 @@ TEST(TrayOptions, ShellMenuCommandsReportWhatReallyHappened) {
   }
 }
 
+std::string ClassKeyValue(const char* subkey) {
+  HKEY key = nullptr;
+  const std::string path = std::string("CLSID\\{EBDF1F20-C829-11D1-8233-0020AF3E97A9}") + subkey;
+  if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    return "<no key>";
+  }
+  char data[1024] = {};
+  DWORD size = sizeof(data);
+  ::RegQueryValueExA(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
+  ::RegCloseKey(key);
+  return data;
+}
+
+TEST(TrayOptions, ShellMenuCommandsRegisterTheLibraryBesideTheProgram) {
+  Fixture fixture;
+  MenuFileScope menu("");
+  const std::string library = fixture.folder.Copy(Bin("shellext/zelshell.dll"), "zelshell.dll");
+  char shortPath[MAX_PATH] = {};
+  ::GetShortPathNameA(library.c_str(), shortPath, MAX_PATH);
+  TrayProgram tray(fixture.exe);
+
+  for (int round = 0; round < 2; ++round) {  // twice: the message shows each time
+    ::PostMessageA(tray.window(), WM_COMMAND, kIdmEnable, 0);
+    const TopWindow done = tray.WaitForDialog("SUCCESS");
+    ASSERT_NE(done.handle, nullptr);
+    EXPECT_EQ(done.text, "Menu Registered");
+    CloseDialog(done);
+    EXPECT_EQ(ClassKeyValue(""), "Zelvane");
+    // The folder's name has a space: the server key holds the short form.
+    EXPECT_EQ(ClassKeyValue("\\InprocServer32"), shortPath);
+  }
+
+  ::PostMessageA(tray.window(), WM_COMMAND, kIdmDisable, 0);
+  const TopWindow undone = tray.WaitForDialog("SUCCESS");
+  ASSERT_NE(undone.handle, nullptr);
+  EXPECT_EQ(undone.text, "Menu Unregistered");
+  CloseDialog(undone);
+  EXPECT_EQ(ClassKeyValue(""), "<no key>");
+}
+
 TEST(TrayOptions, AboutShowsTheProgramAndVersion) {
   Fixture fixture;
   MenuFileScope menu("");

@@ -1,0 +1,167 @@
+#include "shellext/context_menu_win32.h"
+
+#include <shellapi.h>
+#include <wrl/client.h>
+
+#include <new>
+#include <string>
+
+#include "launch/launch_win32.h"
+#include "menu/menu_win32.h"
+#include "menu/unique_handle_win32.h"
+#include "shellext/class_id_win32.h"
+#include "shellext/handler_rules.h"
+#include "shellext/zelshell_win32.h"
+
+namespace zel::shellext {
+namespace {
+
+// Gives a medium that GetData filled back however Initialize ends (ReleaseStgMedium: the
+// medium's owner, or pUnkForRelease, frees it). After a failed GetData there is nothing to give.
+class MediumOwner {
+ public:
+  MediumOwner() = default;
+  ~MediumOwner() {
+    if (filled) ::ReleaseStgMedium(&medium);
+  }
+  MediumOwner(const MediumOwner&) = delete;
+  MediumOwner& operator=(const MediumOwner&) = delete;
+  STGMEDIUM medium = {};
+  bool filled = false;
+};
+
+}  // namespace
+
+// ---- TContextMenu
+
+TContextMenu::TContextMenu(TComServer& server, IUnknown* outer, HMODULE module)
+    : TComObject(server, outer), module_(module) {}
+
+IUnknown* TContextMenu::FindInterface(REFIID riid) {
+  if (IsEqualIID(riid, IID_IContextMenu)) return static_cast<IContextMenu*>(this);
+  if (IsEqualIID(riid, IID_IShellExtInit)) return static_cast<IShellExtInit*>(this);
+  if (IsEqualIID(riid, IID_ISupportErrorInfo)) return static_cast<ISupportErrorInfo*>(this);
+  return nullptr;
+}
+
+HRESULT STDMETHODCALLTYPE TContextMenu::QueryInterface(REFIID riid, void** ppv) noexcept {
+  return ControllingUnknown()->QueryInterface(riid, ppv);
+}
+
+ULONG STDMETHODCALLTYPE TContextMenu::AddRef() noexcept {
+  return ControllingUnknown()->AddRef();
+}
+
+ULONG STDMETHODCALLTYPE TContextMenu::Release() noexcept {
+  return ControllingUnknown()->Release();
+}
+
+HRESULT STDMETHODCALLTYPE TContextMenu::Initialize(PCIDLIST_ABSOLUTE, IDataObject* pdtobj,
+                                                   HKEY) noexcept try {
+  if (pdtobj == nullptr) return E_INVALIDARG;
+  // Held for this call only: the handler keeps no reference to the selection.
+  const Microsoft::WRL::ComPtr<IDataObject> selection(pdtobj);
+
+  FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+  MediumOwner owner;
+  const HRESULT got = selection->GetData(&format, &owner.medium);
+  if (FAILED(got)) return got;  // the selection stays as it was
+  owner.filled = true;
+  // A success with some other medium holds no drop list; the selection stays as it was.
+  if (owner.medium.tymed != TYMED_HGLOBAL || owner.medium.hGlobal == nullptr) return E_FAIL;
+
+  const HDROP drop = static_cast<HDROP>(owner.medium.hGlobal);
+  const UINT count = ::DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+  // Without a buffer DragQueryFile gives the path's length, its NUL not counted.
+  const UINT length = count == 1 ? ::DragQueryFileA(drop, 0, nullptr, 0) : 0;
+  if (!ServesSelection(count, length)) {
+    selectedPath_.clear();
+    return E_FAIL;
+  }
+  std::string path(length + 1, '\0');
+  const UINT copied = ::DragQueryFileA(drop, 0, &path[0], length + 1);
+  path.resize(copied <= length ? copied : length);
+  selectedPath_ = std::move(path);
+  return S_OK;
+} catch (const std::bad_alloc&) {
+  return E_OUTOFMEMORY;
+} catch (...) {
+  return E_UNEXPECTED;
+}
+
+HRESULT STDMETHODCALLTYPE TContextMenu::QueryContextMenu(HMENU hmenu, UINT indexMenu,
+                                                         UINT idCmdFirst, UINT idCmdLast,
+                                                         UINT uFlags) noexcept try {
+  if (!WantsSubmenu(uFlags)) return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
+  addedCount_ = 0;
+
+  UniqueHmenu popup(::CreatePopupMenu());
+  if (!popup) return E_FAIL;
+  if (!::InsertMenuA(hmenu, indexMenu, MF_BYPOSITION | MF_POPUP,
+                     reinterpret_cast<UINT_PTR>(popup.get()), kSubmenuCaption)) {
+    return E_FAIL;  // `popup` destroys the menu nobody took
+  }
+  HMENU submenu = popup.release();  // the shell's menu owns it now
+
+  menu::BuildRequest request;
+  request.host = menu::Host::Shell;  // an empty path reads the user's menu file
+  request.idCmdFirst = idCmdFirst;
+  request.idCmdLast = idCmdLast;
+  request.selectedPath = selectedPath_;
+  try {
+    addedCount_ = menu::BuildMenu(submenu, request, table_).AddedCount;
+  } catch (...) {
+    // A build cut short leaves no entry behind that an identifier could reach.
+    table_.EntryCount = 0;
+    throw;
+  }
+  return MAKE_HRESULT(SEVERITY_SUCCESS, 0, ReportedCount(addedCount_, idCmdFirst, idCmdLast));
+} catch (const std::bad_alloc&) {
+  return E_OUTOFMEMORY;
+} catch (...) {
+  return E_UNEXPECTED;
+}
+
+HRESULT STDMETHODCALLTYPE TContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* lpici) noexcept try {
+  if (lpici == nullptr) return E_INVALIDARG;
+  const auto verb = reinterpret_cast<std::uintptr_t>(lpici->lpVerb);
+  // No verb strings are supported; nothing is touched.
+  if (IsVerbString(verb)) return E_FAIL;
+  const menu::MenuData* entry = EntryForOffset(table_, verb);
+  if (entry == nullptr) return E_INVALIDARG;
+  // A copy: a message box in the run pumps messages, and nothing may pull the entry away.
+  const menu::MenuData chosen = *entry;
+  launch::RunShellEntry(chosen, selectedPath_, module_);
+  return S_OK;
+} catch (const std::bad_alloc&) {
+  return E_OUTOFMEMORY;
+} catch (...) {
+  return E_UNEXPECTED;
+}
+
+HRESULT STDMETHODCALLTYPE TContextMenu::GetCommandString(UINT_PTR idCmd, UINT uType, UINT*,
+                                                         CHAR* pszName, UINT cchMax) noexcept {
+  // Help text exists for offset 0 only, which carries no item.
+  if (idCmd != 0) return E_INVALIDARG;
+  if (uType == GCS_HELPTEXTA) {
+    if (pszName == nullptr) return E_POINTER;
+    // Never more than cchMax bytes: a buffer too small for the text gets nothing.
+    if (!CopyHelpText(pszName, cchMax)) return E_INVALIDARG;
+  }
+  return S_OK;  // every other kind leaves pszName as it is
+}
+
+HRESULT STDMETHODCALLTYPE TContextMenu::InterfaceSupportsErrorInfo(REFIID riid) noexcept {
+  return SupportsErrorInfo(riid);
+}
+
+// ---- TContextMenuFactory
+
+TContextMenuFactory::TContextMenuFactory(TComServer& server)
+    : TComObjectFactory(server, CLSID_ZelvaneContextMenu, /*showErrors=*/true) {}
+
+TComObject* TContextMenuFactory::CreateComObject(IUnknown* outer) {
+  return new TContextMenu(server_, outer, ModuleHandle());
+}
+
+}  // namespace zel::shellext

@@ -1,0 +1,60 @@
+// zelshell.dll's entry points: DllMain and the four exports of an in-process server.
+#include <windows.h>
+
+#include "shellext/com_server_win32.h"
+#include "shellext/context_menu_win32.h"
+#include "shellext/zelshell_win32.h"
+
+// Last, so that only the class identifier is defined here; the platform's identifiers come
+// from libuuid.
+#include <initguid.h>
+#include "shellext/class_id_win32.h"
+
+namespace zel::shellext {
+namespace {
+
+HMODULE g_module = nullptr;
+TComServer g_server;
+TContextMenuFactory g_contextMenuFactory(g_server);
+
+// The module's factories. Fixed at build time and never changed, so searching and walking
+// it needs no lock.
+TComObjectFactory* const g_factories[] = {&g_contextMenuFactory};
+
+HRESULT ApplyAllRegistrations(bool registering) noexcept {
+  for (TComObjectFactory* factory : g_factories) {
+    if (FAILED(factory->ApplyRegistration(registering))) return E_FAIL;
+  }
+  return S_OK;
+}
+
+}  // namespace
+
+HMODULE ModuleHandle() { return g_module; }
+
+}  // namespace zel::shellext
+
+using zel::shellext::g_factories;
+using zel::shellext::g_server;
+
+// Records the module and nothing else (DllMain documentation: no registry, no threads, no
+// loading of other libraries under the loader lock).
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) zel::shellext::g_module = instance;
+  return TRUE;
+}
+
+STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) noexcept {
+  if (ppv == nullptr) return E_POINTER;
+  for (zel::shellext::TComObjectFactory* factory : g_factories) {
+    if (IsEqualCLSID(rclsid, factory->ClassId())) return factory->QueryInterface(riid, ppv);
+  }
+  *ppv = nullptr;
+  return CLASS_E_CLASSNOTAVAILABLE;
+}
+
+STDAPI DllCanUnloadNow() noexcept { return g_server.CanUnloadNow() ? S_OK : S_FALSE; }
+
+STDAPI DllRegisterServer() noexcept { return zel::shellext::ApplyAllRegistrations(true); }
+
+STDAPI DllUnregisterServer() noexcept { return zel::shellext::ApplyAllRegistrations(false); }
