@@ -89,7 +89,7 @@ std::string ShortPath(const std::string& path) {
 }
 
 void RunPrograms(const std::string& programs, const std::string& arguments) {
-  static_assert(sizeof(STARTUPINFOA) == 68, "the 32-bit start record");
+  static_assert(sizeof(void*) != 4 || sizeof(STARTUPINFOA) == 68, "the 32-bit start record");
   for (std::size_t k = 0;; ++k) {
     const std::string program = GetListItem(programs, '|', k);
     if (program.empty()) return;

@@ -40,7 +40,7 @@ void CallShellRegistration(const char* exportName, const char* doneText, const c
   }
   using RegistrationExport = HRESULT(STDAPICALLTYPE*)();
   const auto function =
-      reinterpret_cast<RegistrationExport>(::GetProcAddress(library.get(), exportName));
+      reinterpret_cast<RegistrationExport>(reinterpret_cast<void*>(::GetProcAddress(library.get(), exportName)));
   if (function == nullptr) {
     const std::string text = std::string("Unable to find ") + exportName + " in Context Menu";
     Report(text.c_str(), "ERROR", MB_ICONHAND);

@@ -305,6 +305,8 @@ TEST(DllProcedures, ArgumentsArriveAsIntegersOrTextsWithThreeZeroBytes) {
       {"Proc0,", "Proc0"},
       {"ProcInt,12,", "ProcInt 12"},
       {"ProcInt,-5,", "ProcInt -5"},
+      {"ProcWide,-5,", "ProcWide -5"},
+      {"ProcWide,0xFFFFFFFF,", "ProcWide -1"},
       {"ProcInt,$1F,", "ProcInt 31"},
       {"ProcInt,0x10,", "ProcInt 16"},
       {"ProcInt,x7f,", "ProcInt 127"},

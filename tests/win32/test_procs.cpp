@@ -32,6 +32,9 @@ void __stdcall Proc0() { Record("Proc0"); }
 
 void __stdcall ProcInt(int value) { Record("ProcInt " + std::to_string(value)); }
 
+// A register-sized integer: on 64-bit Windows it shows that integers arrive sign-extended.
+void __stdcall ProcWide(INT_PTR value) { Record("ProcWide " + std::to_string(static_cast<long long>(value))); }
+
 void __stdcall ProcText(const char* text) { Record("ProcText " + Text(text)); }
 
 void __stdcall Proc3(int first, const char* second, int third) {
