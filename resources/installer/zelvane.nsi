@@ -1,0 +1,116 @@
+; Zelvane's setup program: installs the 32-bit or the 64-bit set, whichever fits the Windows it
+; runs on, for the current user only (no administrator rights), with a Start-menu entry and,
+; optionally, start with Windows. The uninstaller never touches the user's menu file.
+;
+; makensis -DVERSION=1.3.0 -DDIST=<dist folder> -DOUTFILE=<setup.exe> zelvane.nsi
+
+Unicode true
+!include "LogicLib.nsh"
+!include "x64.nsh"
+!include "StrFunc.nsh"
+${StrStr}
+
+!define CLSID "{EBDF1F20-C829-11D1-8233-0020AF3E97A9}"
+!define CLASSES "Software\Classes"
+!define HANDLER_KEY "${CLASSES}\AllFilesystemObjects\shellex\ContextMenuHandlers\ZVMenu"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Zelvane"
+!define RUN_KEY "SOFTWARE\MICROSOFT\WINDOWS\CURRENTVERSION\RUN"
+
+Name "Zelvane ${VERSION}"
+OutFile "${OUTFILE}"
+RequestExecutionLevel user
+InstallDir "$LOCALAPPDATA\Programs\Zelvane"
+SetCompressor /SOLID lzma
+VIProductVersion "${VERSION}.0"
+VIAddVersionKey "ProductName" "Zelvane"
+VIAddVersionKey "FileDescription" "Zelvane Setup"
+VIAddVersionKey "FileVersion" "${VERSION}.0"
+VIAddVersionKey "ProductVersion" "${VERSION}.0"
+VIAddVersionKey "LegalCopyright" "Copyright (C) 2026 The Zelvane developers"
+
+Page components
+Page directory
+Page instfiles
+UninstPage uninstConfirm
+UninstPage instfiles
+
+Function .onInit
+  ; The shell extension must match the shell: a 64-bit Explorer loads only 64-bit libraries and
+  ; reads the 64-bit view of the registry.
+  ${If} ${RunningX64}
+    SetRegView 64
+  ${EndIf}
+FunctionEnd
+
+Function un.onInit
+  ${If} ${RunningX64}
+    SetRegView 64
+  ${EndIf}
+FunctionEnd
+
+Section "Zelvane" SecMain
+  SectionIn RO
+  SetOutPath "$INSTDIR"
+  ${If} ${RunningX64}
+    File "${DIST}\win64\Zelvane.exe"
+    File "${DIST}\win64\zelshell.dll"
+    File "${DIST}\win64\zelmenu.exe"
+    File /nonfatal "${DIST}\win64\Editor.exe"
+  ${Else}
+    File "${DIST}\win32\Zelvane.exe"
+    File "${DIST}\win32\zelshell.dll"
+    File "${DIST}\win32\zelmenu.exe"
+    File /nonfatal "${DIST}\win32\Editor.exe"
+  ${EndIf}
+
+  ; A first menu for a new user; an existing menu file is never replaced.
+  SetOutPath "$APPDATA\Zelvane"
+  SetOverwrite off
+  File "/oname=Menu.txt" "${DIST}\..\resources\sample\Menu.txt"
+  SetOverwrite on
+  SetOutPath "$INSTDIR"
+
+  ; The shell extension, registered for this user: the shell merges HKCU\Software\Classes
+  ; into HKEY_CLASSES_ROOT. Same content as the library's own registration, whose writes to
+  ; HKEY_CLASSES_ROOT would need administrator rights.
+  StrCpy $0 "$INSTDIR\zelshell.dll"
+  ${StrStr} $1 $0 " "
+  ${If} $1 != ""
+    GetFullPathName /SHORT $0 "$INSTDIR\zelshell.dll"
+  ${EndIf}
+  WriteRegStr HKCU "${CLASSES}\CLSID\${CLSID}" "" "Zelvane"
+  WriteRegStr HKCU "${CLASSES}\CLSID\${CLSID}\InprocServer32" "" "$0"
+  WriteRegStr HKCU "${CLASSES}\CLSID\${CLSID}\InprocServer32" "ThreadingModel" "Apartment"
+  WriteRegStr HKCU "${HANDLER_KEY}" "" "${CLSID}"
+
+  CreateShortCut "$SMPROGRAMS\Zelvane.lnk" "$INSTDIR\Zelvane.exe"
+
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "Zelvane"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+SectionEnd
+
+; Off unless chosen: the same value the program's own "Start with Windows" writes.
+Section /o "Start with Windows" SecAutostart
+  WriteRegStr HKCU "${RUN_KEY}" "Zelvane" "$INSTDIR\Zelvane.exe"
+SectionEnd
+
+Section "Uninstall"
+  DeleteRegKey HKCU "${HANDLER_KEY}"
+  DeleteRegKey HKCU "${CLASSES}\CLSID\${CLSID}"
+  DeleteRegValue HKCU "${RUN_KEY}" "Zelvane"
+  DeleteRegKey HKCU "${UNINSTALL_KEY}"
+  Delete "$SMPROGRAMS\Zelvane.lnk"
+  ; Explorer may still hold the library: then it goes at the next restart.
+  Delete /REBOOTOK "$INSTDIR\zelshell.dll"
+  Delete "$INSTDIR\Zelvane.exe"
+  Delete "$INSTDIR\zelmenu.exe"
+  Delete "$INSTDIR\Editor.exe"
+  Delete "$INSTDIR\uninstall.exe"
+  RMDir /REBOOTOK "$INSTDIR"
+  ; $APPDATA\Zelvane\Menu.txt is the user's own: it stays.
+SectionEnd

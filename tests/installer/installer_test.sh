@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# The setup program end to end, in a fresh Wine prefix of each kind: a silent install, the
+# files, the per-user registration and the shortcut, the tray program run from where it was
+# installed, a silent uninstall, and nothing left behind but the user's menu file. (Wine does
+# not merge HKCU\Software\Classes into HKEY_CLASSES_ROOT as Windows does, so the per-user keys
+# are checked where they are written.)
+#   tests/installer/installer_test.sh SETUP.exe
+set -uo pipefail
+cd "$(dirname "$0")/../.."
+setup=$(readlink -f "$1")
+passed=0
+failed=0
+check() {  # check "what" command...
+  local what=$1
+  shift
+  if "$@" >/dev/null 2>&1; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    echo "installer: FAILED ($arch-bit): $what" >&2
+  fi
+}
+wait_until() {  # wait_until SECONDS command...
+  local limit=$(($1 * 10))
+  shift
+  for _ in $(seq "$limit"); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
+  return 1
+}
+
+clsid='{EBDF1F20-C829-11D1-8233-0020AF3E97A9}'
+for arch in 32 64; do
+  (
+    passed=0
+    failed=0
+    export ZEL_WINE_ARCH=$arch
+    export ZEL_WINEPREFIX=$PWD/build/wine/installer$arch
+    rm -rf "$ZEL_WINEPREFIX"
+    source scripts/wine-env
+    trap 'wineserver -k </dev/null >/dev/null 2>&1' EXIT
+    zel_wine_ready
+    log=$WINEPREFIX.test.log
+    win() { wine "$@" </dev/null >>"$log" 2>&1; }
+    winvar() { wine cmd /c echo "%$1%" </dev/null 2>>"$log" | tr -d '\r'; }
+    unix() { winepath -u "$1" 2>>"$log"; }
+    machine() { x86_64-w64-mingw32-objdump -f "$1" | grep -q "file format $2"; }
+
+    menu_dir=$(unix "$(winvar APPDATA)\\Zelvane")
+    install_dir=$(unix "$(winvar LOCALAPPDATA)\\Programs\\Zelvane")
+    shortcut=$(unix "$(winvar APPDATA)\\Microsoft\\Windows\\Start Menu\\Programs\\Zelvane.lnk")
+    # The user's own menu, there before the install: it must come through untouched.
+    mkdir -p "$menu_dir"
+    printf "item 'Mine','mine.exe'\r\n" >"$menu_dir/Menu.txt"
+
+    win "$setup" /S
+    for file in Zelvane.exe zelshell.dll zelmenu.exe uninstall.exe; do
+      check "installs $file" test -f "$install_dir/$file"
+    done
+    if [ "$arch" = 64 ]; then format=pei-x86-64; else format=pei-i386; fi
+    check "installs the $arch-bit set" machine "$install_dir/Zelvane.exe" "$format"
+    check "installs the $arch-bit shell extension" machine "$install_dir/zelshell.dll" "$format"
+    check "keeps the user's menu file" grep -q Mine "$menu_dir/Menu.txt"
+    check "creates the Start-menu entry" test -f "$shortcut"
+    reg_has() { wine reg query "$1" /v "$2" </dev/null 2>>"$log" | tr -d '\r' | grep -qi -- "$3"; }
+    reg_default() { wine reg query "$1" /ve </dev/null 2>>"$log" | tr -d '\r' | grep -qi -- "$2"; }
+    check "registers the class for the user" reg_default "HKCU\\Software\\Classes\\CLSID\\$clsid" Zelvane
+    check "registers the server" reg_default "HKCU\\Software\\Classes\\CLSID\\$clsid\\InprocServer32" zelshell.dll
+    check "registers the threading model" reg_has "HKCU\\Software\\Classes\\CLSID\\$clsid\\InprocServer32" ThreadingModel Apartment
+    check "registers the handler" reg_default "HKCU\\Software\\Classes\\AllFilesystemObjects\\shellex\\ContextMenuHandlers\\ZVMenu" "$clsid"
+    check "leaves start with Windows off" bash -c "! wine reg query 'HKCU\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN' /v Zelvane </dev/null 2>/dev/null | grep -q Zelvane"
+
+    # The installed program runs, answers its window and ends on Exit.
+    wine "$install_dir/Zelvane.exe" </dev/null >>"$log" 2>&1 &
+    tray=$!
+    check "the installed tray program starts" wait_until 20 wine build/win32/tests/win32/tray/tray_poke.exe exit
+    check "the installed tray program ends on Exit" wait_until 20 bash -c "! kill -0 $tray"
+
+    win "$install_dir/uninstall.exe" /S
+    check "uninstall removes the program folder" wait_until 30 bash -c "! test -e '$install_dir'"
+    check "uninstall removes the shortcut" bash -c "! test -e '$shortcut'"
+    check "uninstall removes the registration" bash -c "! wine reg query 'HKCU\\Software\\Classes\\CLSID\\$clsid' </dev/null >/dev/null 2>&1"
+    check "uninstall removes the handler key" bash -c "! wine reg query 'HKCU\\Software\\Classes\\AllFilesystemObjects\\shellex\\ContextMenuHandlers\\ZVMenu' </dev/null >/dev/null 2>&1"
+    check "uninstall keeps the user's menu file" grep -q Mine "$menu_dir/Menu.txt"
+    echo "$passed $failed" >"$WINEPREFIX.result"
+  )
+  read -r p f <"build/wine/installer$arch.result"
+  passed=$((passed + p))
+  failed=$((failed + f))
+done
+echo "installer: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
