@@ -69,58 +69,37 @@ LineAction MenuBuilder::Feed(std::string_view line) {
   const std::string lowered = LowerAscii(line);
   if (Contains(lowered, kComment)) return LineAction::Comment;
   if (skipping_) return FeedSkipping(lowered);
-  return request_.host == Host::Tray ? FeedTray(line, lowered) : FeedShell(line, lowered);
+  return FeedLine(line, lowered);
 }
 
-LineAction MenuBuilder::FeedTray(std::string_view line, std::string_view lowered) {
-  const Host host = Host::Tray;
-  if (IsLoweredKeyword("sep", lowered, false, host)) {
-    sink_.AppendSeparator(menuStack_.back());
-    return LineAction::Separator;
-  }
-  if (IsLoweredKeyword("item", lowered, false, host)) {
-    return AppendEntry(GetQuotedField(line, 0), GetQuotedField(line, 1),
-                       GetQuotedField(line, 2));
-  }
-  if (IsLoweredKeyword("sub", lowered, false, host)) {
-    OpenSubmenu(GetQuotedField(line, 0));
-    return LineAction::SubmenuOpened;
-  }
-  if (IsLoweredKeyword("sub", lowered, true, host)) {
-    skipping_ = true;
-    skipDepth_ = 1;
-    return LineAction::SkipStarted;
-  }
-  if (IsLoweredKeyword("end", lowered, false, host)) return CloseSubmenu();
-  return LineAction::Ignored;
-}
-
-LineAction MenuBuilder::FeedShell(std::string_view line, std::string_view lowered) {
-  const Host host = Host::Shell;
-  if (line == kAddLine) {
+LineAction MenuBuilder::FeedLine(std::string_view line, std::string_view lowered) {
+  const Host host = request_.host;
+  // Only the shell form has the Add line and looks at extension lists; for the tray form
+  // every list matches.
+  const bool shell = host == Host::Shell;
+  const auto matches = [&](std::size_t listField) {
+    return !shell || MatchesSelection(GetQuotedField(line, listField) + ",", request_.selectedPath);
+  };
+  if (shell && line == kAddLine) {
     const LineAction action = AppendEntry(kAddCaption, kAddCommand, std::string());
     return action == LineAction::Entry ? LineAction::AddEntry : action;
   }
   if (IsLoweredKeyword("sep", lowered, false, host)) {
-    ++addedCount_;
+    if (shell) ++addedCount_;
     sink_.AppendSeparator(menuStack_.back());
     return LineAction::Separator;
   }
-  const bool ownItem = IsLoweredKeyword("item", lowered, false, host);
-  if (ownItem && MatchesSelection(GetQuotedField(line, 3) + ",", request_.selectedPath)) {
+  if (IsLoweredKeyword("item", lowered, false, host) && matches(3)) {
     return AppendEntry(GetQuotedField(line, 0), GetQuotedField(line, 1),
                        GetQuotedField(line, 2));
   }
-  if (IsLoweredKeyword("sub", lowered, false, host)) {
-    if (MatchesSelection(GetQuotedField(line, 1) + ",", request_.selectedPath)) {
-      OpenSubmenu(GetQuotedField(line, 0));
-      return LineAction::SubmenuOpened;
-    }
-    skipping_ = true;
-    skipDepth_ = 1;
-    return LineAction::SkipStarted;
+  const bool ownSub = IsLoweredKeyword("sub", lowered, false, host);
+  if (ownSub && matches(1)) {
+    OpenSubmenu(GetQuotedField(line, 0));
+    return LineAction::SubmenuOpened;
   }
-  if (IsLoweredKeyword("sub", lowered, true, host)) {
+  // A submenu whose list did not match, or one meant for the other program.
+  if (ownSub || IsLoweredKeyword("sub", lowered, true, host)) {
     skipping_ = true;
     skipDepth_ = 1;
     return LineAction::SkipStarted;

@@ -82,8 +82,7 @@ class MenuBuilder {
   unsigned NextEntryId() const;
 
  private:
-  LineAction FeedTray(std::string_view line, std::string_view lowered);
-  LineAction FeedShell(std::string_view line, std::string_view lowered);
+  LineAction FeedLine(std::string_view line, std::string_view lowered);
   LineAction FeedSkipping(std::string_view lowered);
   LineAction AppendEntry(std::string caption, std::string command, std::string arguments);
   void OpenSubmenu(const std::string& caption);

@@ -17,6 +17,7 @@
 
 #include "launch/command_line.h"
 #include "menu/unique_handle_win32.h"
+#include "tests/win32/temp_folder_win32.h"
 
 namespace zel::launch {
 namespace {
@@ -52,42 +53,18 @@ std::string ShortForm(const std::string& path) {
 
 // A scratch folder with spaces in its name under %TEMP%, removed with everything in it. The
 // recorder's copies write their records into it (ZEL_RECORD_DIR).
-class TempFolder {
+class TempFolder : public test::TempFolder {
  public:
-  TempFolder() {
-    char base[MAX_PATH] = {};
-    ::GetTempPathA(MAX_PATH, base);
-    static int serial = 0;
-    path_ = std::string(base) + "zel launch " + std::to_string(::GetCurrentProcessId()) + "_" +
-            std::to_string(++serial);
-    ::CreateDirectoryA(path_.c_str(), nullptr);
-    ::SetEnvironmentVariableA("ZEL_RECORD_DIR", path_.c_str());
+  TempFolder() : test::TempFolder("zel launch") {
+    ::SetEnvironmentVariableA("ZEL_RECORD_DIR", path().c_str());
   }
-  ~TempFolder() {
-    ::SetEnvironmentVariableA("ZEL_RECORD_DIR", nullptr);
-    RemoveTree(path_);
-  }
-  std::string Write(const std::string& name, const std::string& bytes) const {
-    const std::string full = path_ + "\\" + name;
-    std::ofstream(full, std::ios::binary) << bytes;
-    return full;
-  }
-  std::string Copy(const std::string& source, const std::string& name) const {
-    const std::string full = path_ + "\\" + name;
-    EXPECT_TRUE(::CopyFileA(source.c_str(), full.c_str(), FALSE)) << full;
-    return full;
-  }
-  std::string Folder(const std::string& name) const {
-    const std::string full = path_ + "\\" + name;
-    ::CreateDirectoryA(full.c_str(), nullptr);
-    return full;
-  }
-  const std::string& path() const { return path_; }
+  ~TempFolder() { ::SetEnvironmentVariableA("ZEL_RECORD_DIR", nullptr); }
+  std::string Folder(const std::string& name) const { return MakeFolder(name); }
 
   // The record of the recorder copy named `name` (without .exe), once it appears.
   std::string WaitForRecord(const std::string& name,
                             std::chrono::milliseconds timeout = 15s) const {
-    const std::string file = path_ + "\\" + name + ".txt";
+    const std::string file = path() + "\\" + name + ".txt";
     const auto end = std::chrono::steady_clock::now() + timeout;
     do {
       std::ifstream in(file, std::ios::binary);
@@ -101,30 +78,9 @@ class TempFolder {
     return "(no record)";
   }
   bool HasRecord(const std::string& name) const {
-    return ::GetFileAttributesA((path_ + "\\" + name + ".txt").c_str()) != INVALID_FILE_ATTRIBUTES;
+    return ::GetFileAttributesA((path() + "\\" + name + ".txt").c_str()) != INVALID_FILE_ATTRIBUTES;
   }
 
- private:
-  static void RemoveTree(const std::string& folder) {
-    WIN32_FIND_DATAA data;
-    HANDLE find = ::FindFirstFileA((folder + "\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-      do {
-        const std::string name = data.cFileName;
-        if (name == "." || name == "..") continue;
-        const std::string full = folder + "\\" + name;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-          RemoveTree(full);
-        } else {
-          ::DeleteFileA(full.c_str());
-        }
-      } while (::FindNextFileA(find, &data));
-      ::FindClose(find);
-    }
-    ::RemoveDirectoryA(folder.c_str());
-  }
-
-  std::string path_;
 };
 
 // A record: the command line and the current folder.

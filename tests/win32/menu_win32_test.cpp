@@ -8,68 +8,14 @@
 #include <string>
 
 #include "menu/unique_handle_win32.h"
+#include "tests/unit/fake_files.h"
+#include "tests/win32/temp_folder_win32.h"
 
 namespace zel::menu {
 namespace {
 
-inline void PrintTo(const MenuNode& node, std::ostream* os) { *os << "\n" << Describe({node}); }
-
-// A scratch folder under %TEMP% that is removed with everything in it.
-class TempFolder {
- public:
-  TempFolder() {
-    char base[MAX_PATH] = {};
-    ::GetTempPathA(MAX_PATH, base);
-    path_ = std::string(base) + "zel test " + std::to_string(::GetCurrentProcessId()) + "_" +
-            std::to_string(::GetTickCount());
-    ::CreateDirectoryA(path_.c_str(), nullptr);
-  }
-  ~TempFolder() {
-    std::string spec = path_ + "\\*";
-    WIN32_FIND_DATAA data;
-    HANDLE find = ::FindFirstFileA(spec.c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-      do {
-        const std::string name = data.cFileName;
-        if (name == "." || name == "..") continue;
-        const std::string full = path_ + "\\" + name;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-          ::RemoveDirectoryA(full.c_str());
-        } else {
-          ::DeleteFileA(full.c_str());
-        }
-      } while (::FindNextFileA(find, &data));
-      ::FindClose(find);
-    }
-    ::RemoveDirectoryA(path_.c_str());
-  }
-  std::string Write(const std::string& name, const std::string& bytes) const {
-    const std::string full = path_ + "\\" + name;
-    std::ofstream(full, std::ios::binary) << bytes;
-    return full;
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
-const char kExample[] =
-    "// Personal tools\r\n"
-    "item 'Notepad','notepad.exe'\r\n"
-    "titem 'Calculator','calc.exe'\r\n"
-    "citem 'Word count','wordcount.exe','/quiet','txt,log'\r\n"
-    "sep\r\n"
-    "sub 'Folders'\r\n"
-    "item 'Windows folder','explorer.exe','C:\\Windows'\r\n"
-    "csub 'Images','bmp,jpg'\r\n"
-    "item 'Rotate','rotate.exe','-r 90'\r\n"
-    "cend\r\n"
-    "end\r\n"
-    "tsub 'Admin'\r\n"
-    "item 'Bob''s tool','tool.exe'\r\n"
-    "tend\r\n"
-    "Add\r\n";
+using test::TempFolder;
+const char* const kExample = test::kExampleMenu;
 
 struct Builds {
   std::vector<MenuNode> real;

@@ -21,6 +21,7 @@
 #include "menu/menu_tree.h"
 #include "menu/menu_win32.h"
 #include "menu/unique_handle_win32.h"
+#include "tests/unit/fake_files.h"
 #include "tests/win32/shell_test_support.h"
 
 namespace zel::shellext::test {
@@ -366,22 +367,7 @@ TEST_F(ShellHandler, FlagsDecideWhetherTheSubmenuIsAdded) {
 }
 
 TEST_F(ShellHandler, CountsTreeAndIdentifiersOfTheBuiltMenu) {
-  const std::string example =
-      "// Personal tools\r\n"
-      "item 'Notepad','notepad.exe'\r\n"
-      "titem 'Calculator','calc.exe'\r\n"
-      "citem 'Word count','wordcount.exe','/quiet','txt,log'\r\n"
-      "sep\r\n"
-      "sub 'Folders'\r\n"
-      "item 'Windows folder','explorer.exe','C:\\Windows'\r\n"
-      "csub 'Images','bmp,jpg'\r\n"
-      "item 'Rotate','rotate.exe','-r 90'\r\n"
-      "cend\r\n"
-      "end\r\n"
-      "tsub 'Admin'\r\n"
-      "item 'Bob''s tool','tool.exe'\r\n"
-      "tend\r\n"
-      "Add\r\n";
+  const std::string example = zel::test::kExampleMenu;
   const std::string twoSepSub = ProbeLine("First", 1) + ProbeLine("Second", 2) + "sep\r\n" +
                                 "sub 'More'\r\n" + ProbeLine("Third", 3) + "end\r\n";
   const struct {

@@ -127,59 +127,6 @@ DWORD RunAndWait(const std::string& commandLine) {
 
 // ---- files
 
-namespace {
-
-void RemoveTree(const std::string& path) {
-  WIN32_FIND_DATAA data;
-  const std::string spec = path + "\\*";
-  HANDLE find = ::FindFirstFileA(spec.c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = data.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string full = path + "\\" + name;
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(full);
-      } else {
-        ::DeleteFileA(full.c_str());
-      }
-    } while (::FindNextFileA(find, &data));
-    ::FindClose(find);
-  }
-  ::RemoveDirectoryA(path.c_str());
-}
-
-}  // namespace
-
-TempFolder::TempFolder() {
-  static std::atomic<int> serial{0};
-  char base[MAX_PATH] = {};
-  ::GetTempPathA(MAX_PATH, base);
-  path_ = std::string(base) + "zel shell " + std::to_string(::GetCurrentProcessId()) + " " +
-          std::to_string(::GetTickCount()) + " " + std::to_string(++serial);
-  ::CreateDirectoryA(path_.c_str(), nullptr);
-}
-
-TempFolder::~TempFolder() { RemoveTree(path_); }
-
-std::string TempFolder::Write(const std::string& name, const std::string& bytes) const {
-  const std::string full = path_ + "\\" + name;
-  std::ofstream(full, std::ios::binary) << bytes;
-  return full;
-}
-
-std::string TempFolder::MakeFolder(const std::string& name) const {
-  const std::string full = path_ + "\\" + name;
-  ::CreateDirectoryA(full.c_str(), nullptr);
-  return full;
-}
-
-std::string TempFolder::Copy(const std::string& source, const std::string& name) const {
-  const std::string full = path_ + "\\" + name;
-  ::CopyFileA(source.c_str(), full.c_str(), FALSE);
-  return full;
-}
-
 UserMenuFile::UserMenuFile() : path_(menu::GetMenuFilePath()) {
   const std::string folder = path_.substr(0, path_.find_last_of('\\'));
   ::CreateDirectoryA(folder.c_str(), nullptr);

@@ -10,6 +10,8 @@
 #include <atomic>
 #include <optional>
 #include <string>
+
+#include "tests/win32/temp_folder_win32.h"
 #include <vector>
 
 #include "menu/menu_tree.h"
@@ -59,21 +61,7 @@ DWORD RunAndWait(const std::string& commandLine);
 
 // ---- files
 
-// A scratch folder under %TEMP%, with spaces in its name, removed with its files.
-class TempFolder {
- public:
-  TempFolder();
-  ~TempFolder();
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  std::string Write(const std::string& name, const std::string& bytes) const;
-  std::string MakeFolder(const std::string& name) const;
-  std::string Copy(const std::string& source, const std::string& name) const;
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
+using zel::test::TempFolder;
 
 // Replaces the user's menu file for the length of a test, and puts the old one back.
 class UserMenuFile {

@@ -117,26 +117,56 @@ void PrintTree(std::ostream& out, const std::vector<MenuNode>& tree, const Build
   }
 }
 
+// The options show and plan share, and the menu file named without an option.
+struct CommonOptions {
+  BuildRequest& request;
+  bool& json;
+  bool formGiven = false;
+  bool selectedGiven = false;
+};
+
+// Takes args[i] when it is one of the common options (moving i past its value) or the menu
+// file; false when it is none of them. A bad value leaves its reason in `error`.
+bool TakeCommonOption(const std::vector<std::string>& args, std::size_t& i,
+                      CommonOptions& options, std::string& error) {
+  const std::string& arg = args[i];
+  const bool hasValue = i + 1 < args.size();
+  if (arg == "--json") {
+    options.json = true;
+  } else if (arg == "--form" && hasValue) {
+    const std::string& form = args[++i];
+    if (form == "tray") {
+      options.request.host = Host::Tray;
+    } else if (form == "shell") {
+      options.request.host = Host::Shell;
+    } else {
+      error = "--form takes tray or shell";
+    }
+    options.formGiven = true;
+  } else if (arg == "--selected" && hasValue) {
+    options.request.selectedPath = args[++i];
+    options.selectedGiven = true;
+  } else if (!arg.empty() && arg[0] == '-') {
+    return false;
+  } else if (options.request.path.empty()) {
+    options.request.path = arg;
+  } else {
+    error = "more than one menu file given";
+  }
+  return true;
+}
+
 int Show(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
          menu::MenuFileAccess& files, const std::string& defaultMenuPath) {
   ShowOptions options;
+  CommonOptions common{options.request, options.json};
   bool idLastGiven = false;
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
     const bool hasValue = i + 1 < args.size();
-    if (arg == "--json") {
-      options.json = true;
-    } else if (arg == "--form" && hasValue) {
-      const std::string& form = args[++i];
-      if (form == "tray") {
-        options.request.host = Host::Tray;
-      } else if (form == "shell") {
-        options.request.host = Host::Shell;
-      } else {
-        return Usage(err, "--form takes tray or shell");
-      }
-    } else if (arg == "--selected" && hasValue) {
-      options.request.selectedPath = args[++i];
+    std::string error;
+    if (TakeCommonOption(args, i, common, error)) {
+      if (!error.empty()) return Usage(err, error);
     } else if (arg == "--id-first" && hasValue) {
       if (!ParseUnsigned(args[++i], options.request.idCmdFirst)) {
         return Usage(err, "--id-first takes a number");
@@ -146,12 +176,8 @@ int Show(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
         return Usage(err, "--id-last takes a number");
       }
       idLastGiven = true;
-    } else if (!arg.empty() && arg[0] == '-') {
-      return Usage(err, "unknown option or missing value: " + arg);
-    } else if (options.request.path.empty()) {
-      options.request.path = arg;
     } else {
-      return Usage(err, "more than one menu file given");
+      return Usage(err, "unknown option or missing value: " + arg);
     }
   }
   if (options.request.host == Host::Tray &&
@@ -293,7 +319,6 @@ class PlanRecorder final : public launch::PromptView, public launch::EntryLaunch
 
 struct PlanOptions {
   BuildRequest request;
-  bool formGiven = false;
   bool idGiven = false;
   unsigned id = 0;
   std::vector<std::string> values;
@@ -303,25 +328,13 @@ struct PlanOptions {
 int Plan(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
          menu::MenuFileAccess& files, const std::string& defaultMenuPath, PlanSystem& system) {
   PlanOptions options;
-  bool selectedGiven = false;
+  CommonOptions common{options.request, options.json};
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
     const bool hasValue = i + 1 < args.size();
-    if (arg == "--json") {
-      options.json = true;
-    } else if (arg == "--form" && hasValue) {
-      const std::string& form = args[++i];
-      if (form == "tray") {
-        options.request.host = Host::Tray;
-      } else if (form == "shell") {
-        options.request.host = Host::Shell;
-      } else {
-        return Usage(err, "--form takes tray or shell");
-      }
-      options.formGiven = true;
-    } else if (arg == "--selected" && hasValue) {
-      options.request.selectedPath = args[++i];
-      selectedGiven = true;
+    std::string error;
+    if (TakeCommonOption(args, i, common, error)) {
+      if (!error.empty()) return Usage(err, error);
     } else if (arg == "--id" && hasValue) {
       if (!ParseUnsigned(args[++i], options.id)) return Usage(err, "--id takes a number");
       options.idGiven = true;
@@ -329,15 +342,12 @@ int Plan(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
       options.values.push_back(args[++i]);
       // The prompt refuses an empty value ("No parameters entered") and asks again.
       if (options.values.back().empty()) return Usage(err, "--value takes a non-empty text");
-    } else if (!arg.empty() && arg[0] == '-') {
-      return Usage(err, "unknown option or missing value: " + arg);
-    } else if (options.request.path.empty()) {
-      options.request.path = arg;
     } else {
-      return Usage(err, "more than one menu file given");
+      return Usage(err, "unknown option or missing value: " + arg);
     }
   }
-  if (!options.formGiven) return Usage(err, "plan needs --form");
+  const bool selectedGiven = common.selectedGiven;
+  if (!common.formGiven) return Usage(err, "plan needs --form");
   if (!options.idGiven) return Usage(err, "plan needs --id");
   const bool shell = options.request.host == Host::Shell;
   if (shell && !selectedGiven) return Usage(err, "the shell form needs --selected");
