@@ -135,12 +135,12 @@ std::string ReplacePlaceholder(std::string_view text, const Placeholder& placeho
   return result;
 }
 
-DllCallPlan PlanDllCall(std::string_view spec) {
-  // Every item followed by a comma, so there are CountCommas(spec) of them.
+DllCallPlan PlanDllCall(std::string_view procedureLine) {
+  // Every item followed by a comma, so there are CountCommas(procedureLine) of them.
   std::vector<std::string_view> items;
-  for (std::size_t begin = 0, end; (end = spec.find(',', begin)) != std::string_view::npos;
+  for (std::size_t begin = 0, end; (end = procedureLine.find(',', begin)) != std::string_view::npos;
        begin = end + 1) {
-    items.push_back(spec.substr(begin, end - begin));
+    items.push_back(procedureLine.substr(begin, end - begin));
   }
   DllCallPlan plan;
   if (items.size() > 0) plan.dll = std::string(items[0]);

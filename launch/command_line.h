@@ -72,7 +72,7 @@ struct DllCallPlan {
 // arguments. The arguments are the items scanned from the last down to index 2, the scan
 // ending at the first empty item (which and all before it are not passed). Items are taken
 // exactly as written.
-DllCallPlan PlanDllCall(std::string_view spec);
+DllCallPlan PlanDllCall(std::string_view procedureLine);
 
 // The bytes a text argument points at: the text and three zero bytes.
 std::vector<char> TextArgumentBytes(std::string_view text);

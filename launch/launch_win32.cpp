@@ -172,8 +172,8 @@ void CallProcedure(FARPROC procedure, const std::vector<std::uintptr_t>& values)
 #endif
 }
 
-void CallDllProcedure(const std::string& spec) {
-  const DllCallPlan plan = PlanDllCall(spec);
+void CallDllProcedure(const std::string& procedureLine) {
+  const DllCallPlan plan = PlanDllCall(procedureLine);
   const UniqueHmodule library(::LoadLibraryA(plan.dll.c_str()));
   const FARPROC procedure =
       library ? ::GetProcAddress(library.get(), plan.procedure.c_str()) : nullptr;

@@ -30,7 +30,7 @@ void RunPrograms(const std::string& programs, const std::string& arguments);
 // Loads the DLL, calls the procedure with the typed arguments (the caller's stack stays
 // intact whatever the procedure's arity), frees the DLL; a DLL or export that cannot be
 // found shows "Error: Unable to load dll or find export".
-void CallDllProcedure(const std::string& spec);
+void CallDllProcedure(const std::string& procedureLine);
 
 // Calls `procedure` the stdcall way with `values` (the first nearest the return address).
 // The stack pointer is saved before and restored after the call, so a procedure that removes
@@ -48,7 +48,7 @@ class Win32Launcher final : public EntryLauncher {
   void RunPrograms(const std::string& programs, const std::string& arguments) override {
     launch::RunPrograms(programs, arguments);
   }
-  void CallDllProcedure(const std::string& spec) override { launch::CallDllProcedure(spec); }
+  void CallDllProcedure(const std::string& procedureLine) override { launch::CallDllProcedure(procedureLine); }
 };
 
 // The shell extension's run of a chosen entry on the selected object: the object's folder is

@@ -23,8 +23,8 @@ class EntryLauncher {
   virtual ~EntryLauncher() = default;
   // `programs` is a "|"-terminated list; every program gets the same argument text.
   virtual void RunPrograms(const std::string& programs, const std::string& arguments) = 0;
-  // `spec` is a ","-terminated list: DLL, procedure, arguments.
-  virtual void CallDllProcedure(const std::string& spec) = 0;
+  // `procedureLine` is a ","-terminated list: DLL, procedure, arguments.
+  virtual void CallDllProcedure(const std::string& procedureLine) = 0;
 };
 
 // The tray prompt state, one per program.

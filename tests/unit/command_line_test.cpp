@@ -192,7 +192,7 @@ TEST(DllPlans, ItemsAreTakenExactlyAsWritten) {
       {"mylib.dll,Proc,1,2", "mylib.dll|Proc|int:1"},  // "2" has no comma after it
       {"", "|"},
   };
-  for (const auto& [spec, described] : cases) EXPECT_EQ(Describe(PlanDllCall(spec)), described) << spec;
+  for (const auto& [procedureLine, described] : cases) EXPECT_EQ(Describe(PlanDllCall(procedureLine)), described) << procedureLine;
 }
 
 TEST(DllPlans, TextArgumentsEndInThreeZeroBytes) {

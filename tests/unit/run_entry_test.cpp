@@ -17,7 +17,7 @@ class Recorder final : public PromptView, public EntryLauncher {
   void RunPrograms(const std::string& programs, const std::string& arguments) override {
     log.push_back("run [" + programs + "] [" + arguments + "]");
   }
-  void CallDllProcedure(const std::string& spec) override { log.push_back("call [" + spec + "]"); }
+  void CallDllProcedure(const std::string& procedureLine) override { log.push_back("call [" + procedureLine + "]"); }
 
   std::vector<std::string> log;
 };

@@ -339,17 +339,17 @@ TEST(DllProcedures, MissingDllOrExportShowsOneUnownedBox) {
       dll + ",Missing,1,",
       ",,",
   };
-  for (const std::string& spec : specs) {
+  for (const std::string& procedureLine : specs) {
     BoxCloser closer;
     TakeProcLog();
-    CallDllProcedure(spec);
+    CallDllProcedure(procedureLine);
     const auto boxes = closer.Boxes();
-    ASSERT_EQ(boxes.size(), 1u) << spec;
-    EXPECT_EQ(boxes[0].text, "Error: Unable to load dll or find export") << spec;
-    EXPECT_EQ(boxes[0].caption, "Error") << spec;
-    EXPECT_FALSE(boxes[0].owned) << spec;
-    EXPECT_EQ(TakeProcLog(), "") << spec;
-    EXPECT_EQ(::GetModuleHandleA(dll.c_str()), nullptr) << "freed after the box: " << spec;
+    ASSERT_EQ(boxes.size(), 1u) << procedureLine;
+    EXPECT_EQ(boxes[0].text, "Error: Unable to load dll or find export") << procedureLine;
+    EXPECT_EQ(boxes[0].caption, "Error") << procedureLine;
+    EXPECT_FALSE(boxes[0].owned) << procedureLine;
+    EXPECT_EQ(TakeProcLog(), "") << procedureLine;
+    EXPECT_EQ(::GetModuleHandleA(dll.c_str()), nullptr) << "freed after the box: " << procedureLine;
   }
 }
 

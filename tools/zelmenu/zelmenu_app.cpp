@@ -286,8 +286,8 @@ class PlanRecorder final : public launch::PromptView, public launch::EntryLaunch
     }
   }
 
-  void CallDllProcedure(const std::string& spec) override {
-    const launch::DllCallPlan plan = launch::PlanDllCall(spec);
+  void CallDllProcedure(const std::string& procedureLine) override {
+    const launch::DllCallPlan plan = launch::PlanDllCall(procedureLine);
     json arguments = json::array();
     std::string line = "call \"" + plan.dll + "\" \"" + plan.procedure + "\" (";
     for (std::size_t i = 0; i < plan.arguments.size(); ++i) {
