@@ -8,6 +8,8 @@ Unicode true
 !include "LogicLib.nsh"
 !include "x64.nsh"
 !include "StrFunc.nsh"
+!include "FileFunc.nsh"
+!include "Sections.nsh"
 ${StrStr}
 
 !define CLSID "{EBDF1F20-C829-11D1-8233-0020AF3E97A9}"
@@ -34,13 +36,6 @@ Page instfiles
 UninstPage uninstConfirm
 UninstPage instfiles
 
-Function .onInit
-  ; The shell extension must match the shell: a 64-bit Explorer loads only 64-bit libraries and
-  ; reads the 64-bit view of the registry.
-  ${If} ${RunningX64}
-    SetRegView 64
-  ${EndIf}
-FunctionEnd
 
 Function un.onInit
   ${If} ${RunningX64}
@@ -98,6 +93,21 @@ SectionEnd
 Section /o "Start with Windows" SecAutostart
   WriteRegStr HKCU "${RUN_KEY}" "Zelvane" "$INSTDIR\Zelvane.exe"
 SectionEnd
+
+Function .onInit
+  ; The shell extension must match the shell: a 64-bit Explorer loads only 64-bit libraries and
+  ; reads the 64-bit view of the registry.
+  ${If} ${RunningX64}
+    SetRegView 64
+  ${EndIf}
+  ; /AUTOSTART chooses "Start with Windows" without the components page (for silent installs).
+  ${GetParameters} $R0
+  ClearErrors
+  ${GetOptions} $R0 "/AUTOSTART" $R1
+  ${IfNot} ${Errors}
+    !insertmacro SelectSection ${SecAutostart}
+  ${EndIf}
+FunctionEnd
 
 Section "Uninstall"
   DeleteRegKey HKCU "${HANDLER_KEY}"

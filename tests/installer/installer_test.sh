@@ -79,7 +79,15 @@ for arch in 32 64; do
     check "uninstall removes the shortcut" bash -c "! test -e '$shortcut'"
     check "uninstall removes the registration" bash -c "! wine reg query 'HKCU\\Software\\Classes\\CLSID\\$clsid' </dev/null >/dev/null 2>&1"
     check "uninstall removes the handler key" bash -c "! wine reg query 'HKCU\\Software\\Classes\\AllFilesystemObjects\\shellex\\ContextMenuHandlers\\ZVMenu' </dev/null >/dev/null 2>&1"
+    check "uninstall removes its Add/Remove Programs entry" bash -c "! wine reg query 'HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zelvane' </dev/null >/dev/null 2>&1"
     check "uninstall keeps the user's menu file" grep -q Mine "$menu_dir/Menu.txt"
+
+    # Start with Windows, chosen on the command line: the program's own Run value.
+    win "$setup" /S /AUTOSTART
+    check "/AUTOSTART sets the Run value" reg_has 'HKCU\SOFTWARE\MICROSOFT\WINDOWS\CURRENTVERSION\RUN' Zelvane "Programs.Zelvane.Zelvane.exe"
+    win "$install_dir/uninstall.exe" /S
+    check "uninstall removes the Run value" wait_until 30 bash -c "! wine reg query 'HKCU\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN' /v Zelvane </dev/null >/dev/null 2>&1"
+    check "uninstall leaves no program folder" wait_until 30 bash -c "! test -e '$install_dir'"
     echo "$passed $failed" >"$WINEPREFIX.result"
   )
   read -r p f <"build/wine/installer$arch.result"
