@@ -176,7 +176,9 @@ TEST(Field, QuotesAreDoubledWhereAFieldCanHoldThem) {
   for (const auto& c : cases) {
     std::string field;
     EXPECT_EQ(FieldText(c.value, field), c.ok) << c.value;
-    if (c.ok) EXPECT_EQ(field, c.field) << c.value;
+    if (c.ok) {
+      EXPECT_EQ(field, c.field) << c.value;
+    }
   }
 }
 
