@@ -41,6 +41,7 @@ struct EditorState {
   UniqueHfont textFont;
   std::string path;         // the menu file
   bool open = false;        // the text control holds the menu file's text: saving is allowed
+  LoadedFile onDisk;        // the file as last read or saved, to notice changes by others
   std::string addArgument;  // the path "Add to..." handed over, empty for none
 };
 
@@ -106,6 +107,7 @@ void Refuse(const std::string& why) {
 void Load() {
   ClearFindings();
   const LoadedFile file = LoadMenuFile(g_editor.path);
+  g_editor.onDisk = file;
   switch (file.state) {
     case FileState::Missing:
       ShowText(kExampleMenu, false);
@@ -133,6 +135,17 @@ void Load() {
 
 bool Save() {
   if (!g_editor.open) return false;
+  const LoadedFile now = LoadMenuFile(g_editor.path);
+  if (now.state != g_editor.onDisk.state || now.bytes != g_editor.onDisk.bytes) {
+    // Another editor, or the user with another program, wrote the file meanwhile.
+    if (Ask("The menu file was changed by another program since it was read here.\n\n"
+            "Replace it with the text shown here? The other version is then kept as "
+            "Menu.txt.bak.",
+            MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES) {
+      SetStatus("Not saved: the menu file was changed by another program. Reload to see it.");
+      return false;
+    }
+  }
   const std::string text = CurrentText();
   const std::string error = SaveMenuFile(g_editor.path, text);
   if (!error.empty()) {
@@ -150,6 +163,8 @@ bool Save() {
     ::SetWindowTextA(g_editor.text, text.c_str());
     ::SendMessageA(g_editor.text, EM_SETSEL, start, end);
   }
+  g_editor.onDisk.state = FileState::Read;
+  g_editor.onDisk.bytes = text;
   SetModified(false);
   UpdateTitle();
   SetStatus("Saved " + g_editor.path + ".");

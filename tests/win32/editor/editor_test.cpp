@@ -155,19 +155,29 @@ TEST(EditorFile, MissingFileStartsFromTheExampleAndIsCreatedOnSave) {
   EXPECT_EQ(ReadBytes(MenuFileScope::Path()), example);
 }
 
-TEST(EditorFile, FileWithANulByteIsRefusedAndLeftAlone) {
-  BackupScope backup;
-  const std::string bytes("item 'A','a.exe'\r\n\0item 'B','b.exe'\r\n", 37);
-  MenuFileScope menu(bytes);
-  EditorProgram editor;
-  const TopWindow box = editor.WaitForDialog();
-  ASSERT_NE(box.handle, nullptr);
-  EXPECT_NE(box.text.find("NUL byte"), std::string::npos) << box.text;
-  EditorProgram::Answer(box, IDOK);
-  EXPECT_FALSE(::IsWindowEnabled(editor.Control(IDC_SAVE)));
-  ::PostMessageA(editor.window(), WM_CLOSE, 0, 0);
-  ASSERT_TRUE(editor.WaitForExit());
-  EXPECT_EQ(ReadBytes(MenuFileScope::Path()), bytes);
+TEST(EditorFile, FileItCannotShowUnchangedIsRefusedAndLeftAlone) {
+  const struct {
+    std::string bytes;
+    const char* message;
+  } cases[] = {
+      {std::string("item 'A','a.exe'\r\n\0item 'B','b.exe'\r\n", 37), "NUL byte"},
+      {std::string(4 * 1024 * 1024, 'x'), "larger than"},
+  };
+  for (const auto& c : cases) {
+    BackupScope backup;
+    MenuFileScope menu(c.bytes);
+    EditorProgram editor;
+    const TopWindow box = editor.WaitForDialog();
+    ASSERT_NE(box.handle, nullptr) << c.message;
+    EXPECT_NE(box.text.find(c.message), std::string::npos) << box.text;
+    EditorProgram::Answer(box, IDOK);
+    EXPECT_FALSE(::IsWindowEnabled(editor.Control(IDC_SAVE))) << c.message;
+    editor.Press(IDC_SAVE);  // Ctrl+S reaches the same command
+    ::PostMessageA(editor.window(), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(editor.WaitForExit()) << c.message;
+    EXPECT_TRUE(ReadBytes(MenuFileScope::Path()) == c.bytes) << c.message;
+    EXPECT_EQ(::GetFileAttributesA(BackupScope::Path().c_str()), INVALID_FILE_ATTRIBUTES);
+  }
 }
 
 TEST(EditorFile, ClosingWithUnsavedChangesAsks) {
@@ -194,6 +204,39 @@ TEST(EditorFile, ClosingWithUnsavedChangesAsks) {
     EXPECT_EQ(editor.WaitForExit(c.closes ? 10000 : 500), c.closes) << c.answer;
     EXPECT_EQ(ReadBytes(MenuFileScope::Path()), c.file) << c.answer;
   }
+}
+
+TEST(EditorFile, FileChangedByAnotherProgramIsReplacedOnlyWhenTheUserSaysSo) {
+  BackupScope backup;
+  MenuFileScope menu("item 'Old','old.exe'\r\n");
+  EditorProgram editor;
+  ASSERT_TRUE(editor.WaitForStatus("Opened"));
+  editor.Type("item 'Mine','mine.exe'\r\n");
+  std::ofstream(MenuFileScope::Path(), std::ios::binary) << "item 'Theirs','theirs.exe'\r\n";
+
+  editor.Press(IDC_SAVE);
+  TopWindow box = editor.WaitForDialog();
+  ASSERT_NE(box.handle, nullptr);
+  EXPECT_NE(box.text.find("changed by another program"), std::string::npos) << box.text;
+  EditorProgram::Answer(box, IDNO);
+  ASSERT_TRUE(editor.WaitForStatus("Not saved"));
+  EXPECT_EQ(ReadBytes(MenuFileScope::Path()), "item 'Theirs','theirs.exe'\r\n");
+
+  editor.Press(IDC_SAVE);
+  box = editor.WaitForDialog();
+  ASSERT_NE(box.handle, nullptr);
+  EditorProgram::Answer(box, IDYES);
+  ASSERT_TRUE(editor.WaitForStatus("Saved"));
+  EXPECT_EQ(ReadBytes(MenuFileScope::Path()), "item 'Mine','mine.exe'\r\n");
+  EXPECT_EQ(ReadBytes(BackupScope::Path()), "item 'Theirs','theirs.exe'\r\n");
+
+  // Saved by this editor, the file is no stranger's any more: the next save asks nothing.
+  editor.Type("item 'Again','again.exe'\r\n");
+  editor.Press(IDC_SAVE);
+  EXPECT_TRUE(WaitFor([] {
+    return ReadBytes(MenuFileScope::Path()) == "item 'Again','again.exe'\r\n";
+  }));
+  EXPECT_EQ(editor.WaitForDialog(nullptr, 300).handle, nullptr);
 }
 
 TEST(EditorFile, ReloadReadsTheFileAgainAfterAsking) {
