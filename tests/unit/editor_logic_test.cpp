@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -289,6 +291,58 @@ TEST(EntryLine, DocumentEntryShowsOnlyInTheShellMenuOfItsExtension) {
       EXPECT_EQ(table.Find(1)->Arguments, "%s");
     }
   }
+}
+
+// Names built from the format's traps: every line made must read as exactly one entry in
+// both programs, inside a file whose submenu it must not disturb; every refusal says why.
+TEST(EntryLine, TrickyNamesGiveALineBothProgramsReadAsOneEntryOrAReason) {
+  const char* const pieces[] = {"sep", "Sub", "END", "item", "t", "c", "'", "''", "%", "&",
+                                " ", ",", "//", "a", "X.", ".txt", ".TXT", ".gz", "\\"};
+  unsigned seed = 12345;
+  const auto next = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) & 0x7FFF;
+  };
+  const auto name = [&] {
+    std::string text;
+    for (unsigned n = 1 + next() % 5; n > 0; --n) text += pieces[next() % std::size(pieces)];
+    return text;
+  };
+  int made = 0;
+  int refused = 0;
+  for (int round = 0; round < 3000; ++round) {
+    AddRequest request;
+    request.kind = static_cast<ObjectKind>(round % 3);
+    const std::string object = "C:\\" + name() + "\\" + name() +
+                               (request.kind == ObjectKind::Program ? ".exe" : "");
+    request.paths = {object, "C:\\SHORT~1\\" + name()};
+    if (request.kind == ObjectKind::Document) request.programPaths = {"C:\\" + name() + ".exe"};
+    const EntryLine entry = BuildEntryLine(request);
+    if (entry.line.empty()) {
+      EXPECT_FALSE(entry.problem.empty()) << object;
+      ++refused;
+      continue;
+    }
+    ++made;
+    const std::string text = "sub 'S'\r\nitem 'A','a.exe'\r\nend\r\n" + entry.line + "\r\n";
+    EXPECT_TRUE(Check(text).empty()) << entry.line;
+    for (const menu::Host host : {menu::Host::Tray, menu::Host::Shell}) {
+      menu::MenuTable table;
+      const auto tree = Build(text, host, object, table);
+      const bool shown = host == menu::Host::Shell || request.kind != ObjectKind::Document;
+      ASSERT_EQ(tree.size(), shown ? 2u : 1u) << entry.line;
+      EXPECT_EQ(tree[0].children.size(), 1u) << entry.line;
+      if (!shown) continue;
+      EXPECT_EQ(table.EntryCount, 2u) << entry.line;
+      const std::string& command = table.Find(1)->Command;
+      const auto& forms = request.kind == ObjectKind::Document ? request.programPaths
+                          : request.kind == ObjectKind::Folder ? std::vector<std::string>{"explorer.exe"}
+                                                               : request.paths;
+      EXPECT_NE(std::find(forms.begin(), forms.end(), command), forms.end()) << entry.line;
+    }
+  }
+  EXPECT_GT(made, 300);
+  EXPECT_GT(refused, 300);
 }
 
 TEST(AppendLine, NewLineGoesLastWithItsOwnLineEnd) {
