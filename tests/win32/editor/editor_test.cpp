@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "launch/launch_win32.h"
 #include "menu/menu_build.h"
@@ -387,6 +388,38 @@ TEST(EditorAdd, ObjectNoLineCanCarryIsExplainedAndNothingChanges) {
   EXPECT_NE(box.text.find("\"sep\""), std::string::npos) << box.text;
   EditorProgram::Answer(box, IDOK);
   EXPECT_EQ(editor.Text(IDC_TEXT), "sub 'Tools'\r\nitem 'Notepad','notepad.exe'\r\nend");
+}
+
+// The icon group's bytes in a program file; empty when it has none.
+std::string IconGroup(const std::string& exe) {
+  const HMODULE module = ::LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (module == nullptr) return {};
+  std::string bytes;
+  if (const HRSRC found = ::FindResourceA(module, "ICO", RT_GROUP_ICON)) {
+    const HGLOBAL loaded = ::LoadResource(module, found);
+    bytes.assign(static_cast<const char*>(::LockResource(loaded)), ::SizeofResource(module, found));
+  }
+  ::FreeLibrary(module);
+  return bytes;
+}
+
+TEST(EditorStart, ProgramCarriesTheVersionResourceAndTheTrayProgramsIcon) {
+  const std::string exe = BinaryPath("tools\\Editor.exe");
+  DWORD ignored = 0;
+  std::vector<char> data(::GetFileVersionInfoSizeA(exe.c_str(), &ignored));
+  ASSERT_FALSE(data.empty());
+  ASSERT_TRUE(::GetFileVersionInfoA(exe.c_str(), 0, static_cast<DWORD>(data.size()), data.data()));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(::VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+  EXPECT_EQ(fixed->dwFileVersionMS, 0x00010003u);
+  char* name = nullptr;
+  ASSERT_TRUE(::VerQueryValueA(data.data(), "\\StringFileInfo\\040904b0\\OriginalFilename",
+                               reinterpret_cast<void**>(&name), &length));
+  EXPECT_STREQ(name, "Editor.exe");
+  const std::string icon = IconGroup(exe);
+  EXPECT_FALSE(icon.empty());
+  EXPECT_EQ(icon, IconGroup(BinaryPath("tray\\Zelvane.exe")));
 }
 
 // The ways in: the tray program's "Menu Editor" and the shell extension's "Add to...".
