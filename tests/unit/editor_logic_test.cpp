@@ -345,6 +345,21 @@ TEST(EntryLine, TrickyNamesGiveALineBothProgramsReadAsOneEntryOrAReason) {
   EXPECT_GT(refused, 300);
 }
 
+TEST(AppendLine, FileEndingInsideASubmenuIsNoticed) {
+  const struct {
+    const char* text;
+    bool inside;
+  } cases[] = {
+      {"", false},
+      {"sub 'A'\r\nitem 'X','x.exe'\r\nend\r\n", false},
+      {"sub 'A'\r\nitem 'X','x.exe'\r\n", true},
+      {"csub 'Shell only'\r\nitem 'X','x.exe'\r\n", true},  // skipped by the tray program
+      {"csub 'Shell only'\r\ncend\r\n", false},
+      {"end\r\nend\r\n", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(EndsInsideSubmenu(c.text), c.inside) << c.text;
+}
+
 TEST(AppendLine, NewLineGoesLastWithItsOwnLineEnd) {
   const struct {
     const char* text;

@@ -311,6 +311,25 @@ EntryLine BuildEntryLine(const AddRequest& request) {
   return result;
 }
 
+bool EndsInsideSubmenu(std::string_view text) {
+  for (const menu::Host host : {menu::Host::Tray, menu::Host::Shell}) {
+    menu::BuildRequest request;
+    request.host = host;
+    menu::MenuTreeSink sink;
+    menu::MenuTable table;
+    menu::MenuBuilder builder(request, sink, sink.Root(), table);
+    menu::MemorySource source(text);
+    menu::LineReader reader(source);
+    std::string line;
+    do {
+      reader.ReadLine(line);
+      builder.Feed(line);
+    } while (!reader.AtEnd());
+    if (builder.Depth() > 0 || builder.Skipping()) return true;
+  }
+  return false;
+}
+
 std::string AppendLine(std::string_view text, std::string_view line, std::size_t& lineIndex) {
   std::string out(text);
   if (!out.empty() && out.back() != '\n' && out.back() != '\r') out += "\r\n";

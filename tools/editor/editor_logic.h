@@ -87,6 +87,10 @@ struct EntryLine {
 // nothing in it.
 EntryLine BuildEntryLine(const AddRequest& request);
 
+// True when a line appended to `text` would land inside a submenu, in either program: the
+// file ends with a submenu that has no end line (or inside a skipped one).
+bool EndsInsideSubmenu(std::string_view text);
+
 // `text` with `line` appended as its last line (a line end is added before it where the text
 // has none); `lineIndex` receives the line's number counted from 0.
 std::string AppendLine(std::string_view text, std::string_view line, std::size_t& lineIndex);

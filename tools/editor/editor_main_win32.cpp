@@ -275,11 +275,19 @@ void AddObject(const std::string& path) {
     return;
   }
   std::size_t index = 0;
-  const std::string text = AppendLine(CurrentText(), entry.line, index);
+  const std::string before = CurrentText();
+  const std::string text = AppendLine(before, entry.line, index);
   ::SetWindowTextA(g_editor.text, text.c_str());
   SetModified(true);
   UpdateTitle();
   GoToLine(index, true);
+  if (EndsInsideSubmenu(before)) {
+    // The line is right, its place is not: show the open submenu among the findings.
+    Check();
+    SetStatus("Added the selected line, but the file ends inside a submenu with no end line, "
+              "so the new entry is in that submenu. See the findings below.");
+    return;
+  }
   SetStatus("Added the selected line for " + object.paths.front() + ". Save to keep it.");
 }
 

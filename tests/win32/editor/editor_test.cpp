@@ -355,6 +355,38 @@ TEST(EditorAdd, DocumentGetsAShellLineForItsExtensionWithThePickedProgram) {
   EXPECT_EQ(entries.Find(1)->Arguments, "%s");
 }
 
+TEST(EditorAdd, ToAMissingFileAfterTheExampleAndToAFileEndingInsideASubmenu) {
+  const struct {
+    bool missing;
+    const char* bytes;
+    const char* status;
+  } cases[] = {
+      {true, "", "Save to keep it"},
+      {false, "csub 'Shell only'\r\nitem 'X','x.exe'\r\n", "ends inside a submenu"},
+  };
+  for (const auto& c : cases) {
+    BackupScope backup;
+    MenuFileScope menu(c.bytes);
+    if (c.missing) ::DeleteFileA(MenuFileScope::Path().c_str());
+    ScratchFolder folder;
+    const std::string program = LongPath(folder.Put("tool.exe", "MZ"));
+    EditorProgram editor(ShortPath(program));
+    ASSERT_TRUE(editor.WaitForStatus(c.status)) << editor.Text(IDC_STATUS);
+    const std::string line = "item 'tool','" + program + "'";
+    EXPECT_EQ(editor.SelectedText(), line);
+    const std::string text = editor.Text(IDC_TEXT);
+    EXPECT_EQ(text.substr(text.size() - line.size() - 2), line + "\r\n");
+    if (c.missing) {
+      EXPECT_EQ(text.rfind("//", 0), 0u) << text;
+    } else {
+      EXPECT_GE(::SendMessageA(editor.Control(IDC_FINDINGS), LB_GETCOUNT, 0, 0), 1);
+    }
+    editor.Press(IDC_SAVE);
+    ASSERT_TRUE(editor.WaitForStatus("Saved"));
+    EXPECT_EQ(ReadBytes(MenuFileScope::Path()), text);
+  }
+}
+
 TEST(EditorAdd, CancelledProgramChoiceAddsNothing) {
   AddFixture fixture;
   const std::string document = fixture.folder.Put("notes.txt", "text");
