@@ -348,14 +348,17 @@ void CreateControls() {
   ::SendMessageA(g_editor.text, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
 }
 
+// True when the text may go: it is saved, or the user chose not to keep the changes. A
+// failed save keeps the window and the text.
+bool MayDiscard() {
+  if (!Modified()) return true;
+  const int answer = Ask("Save the changes to the menu file?", MB_YESNOCANCEL | MB_ICONQUESTION);
+  if (answer == IDCANCEL) return false;
+  return answer == IDNO || Save();
+}
+
 void Close() {
-  if (Modified()) {
-    const int answer = Ask("Save the changes to the menu file?",
-                           MB_YESNOCANCEL | MB_ICONQUESTION);
-    if (answer == IDCANCEL) return;
-    if (answer == IDYES && !Save()) return;  // a failed save keeps the window and the text
-  }
-  ::DestroyWindow(g_editor.window);
+  if (MayDiscard()) ::DestroyWindow(g_editor.window);
 }
 
 void Command(int id, int code) {
@@ -415,6 +418,9 @@ LRESULT CALLBACK EditorWindowProc(HWND window, UINT message, WPARAM wParam,
       case WM_CLOSE:
         Close();
         return 0;
+      case WM_QUERYENDSESSION:
+        // Logging off closes the editor as the close box does: unsaved text is asked about.
+        return MayDiscard() ? TRUE : FALSE;
       case WM_DESTROY:
         ::PostQuitMessage(0);
         return 0;

@@ -240,6 +240,22 @@ TEST(EditorFile, FileChangedByAnotherProgramIsReplacedOnlyWhenTheUserSaysSo) {
   EXPECT_EQ(editor.WaitForDialog(nullptr, 300).handle, nullptr);
 }
 
+TEST(EditorFile, LoggingOffWithUnsavedChangesAsksToo) {
+  BackupScope backup;
+  MenuFileScope menu("item 'Old','old.exe'\r\n");
+  EditorProgram editor;
+  ASSERT_TRUE(editor.WaitForStatus("Opened"));
+  editor.Type("item 'New','new.exe'\r\n");
+  ::PostMessageA(editor.window(), WM_QUERYENDSESSION, 0, 0);
+  const TopWindow box = editor.WaitForDialog();
+  ASSERT_NE(box.handle, nullptr);
+  EXPECT_NE(box.text.find("Save the changes"), std::string::npos) << box.text;
+  EditorProgram::Answer(box, IDYES);
+  EXPECT_TRUE(WaitFor([] {
+    return ReadBytes(MenuFileScope::Path()) == "item 'New','new.exe'\r\n";
+  }));
+}
+
 TEST(EditorFile, ReloadReadsTheFileAgainAfterAsking) {
   BackupScope backup;
   MenuFileScope menu("item 'Old','old.exe'\r\n");
