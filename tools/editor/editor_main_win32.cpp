@@ -4,7 +4,6 @@
 #include <commdlg.h>
 
 #include <algorithm>
-
 #include <string>
 #include <vector>
 

@@ -115,6 +115,27 @@ TEST(SaveMenuFile, FailureSaysWhyAndLeavesTheFileAndNoTemporaryFile) {
   }
 }
 
+TEST(MenuFileInUse, ReadingAndReplacingAFileOpenedWithoutSharingFailWithTheSystemsWords) {
+  Folder folder;
+  const std::string path = folder / "Menu.txt";
+  Write(path, "old\r\n");
+  const HANDLE locked = ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+  const LoadedFile file = LoadMenuFile(path);
+  EXPECT_EQ(file.state, FileState::Refused);
+  EXPECT_NE(file.why.find("cannot be opened"), std::string::npos) << file.why;
+  const std::string error = SaveMenuFile(path, "new\r\n");
+  EXPECT_NE(error.find("(error "), std::string::npos) << error;
+  ::CloseHandle(locked);
+  EXPECT_EQ(Read(path), "old\r\n");
+  const std::set<std::string> names = Folder::Names(folder.path());
+  EXPECT_EQ(names.count("Menu.txt"), 1u);
+  for (const std::string& name : names) {
+    EXPECT_TRUE(name == "Menu.txt" || name == "Menu.txt.bak") << "left behind: " << name;
+  }
+}
+
 TEST(SaveMenuFile, FolderInTheFilesPlaceIsReported) {
   Folder folder;
   const std::string path = folder / "Menu.txt";
