@@ -203,6 +203,29 @@ TEST(InspectObject, LongFormFirstWhicheverFormIsGiven) {
   EXPECT_FALSE(InspectObject("").exists);
 }
 
+TEST(InspectObject, NameOutsideTheCodePageIsOfferedOnlyInFormsThatLeadToIt) {
+  Folder folder;
+  // A Cyrillic letter: no ANSI code page of the Latin script has it.
+  const std::wstring wide = std::wstring(folder.path().begin(), folder.path().end()) +
+                            L"\\\x0416ournal.exe";
+  const HANDLE file = ::CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  ::CloseHandle(file);
+  wchar_t shortWide[MAX_PATH] = {};
+  ::GetShortPathNameW(wide.c_str(), shortWide, MAX_PATH);
+  char shortForm[MAX_PATH] = {};
+  ::WideCharToMultiByte(CP_ACP, 0, shortWide, -1, shortForm, MAX_PATH, nullptr, nullptr);
+
+  const ObjectInfo info = InspectObject(shortForm);
+  EXPECT_TRUE(info.exists);
+  ASSERT_FALSE(info.paths.empty());
+  for (const std::string& form : info.paths) {
+    EXPECT_EQ(form.find('?'), std::string::npos) << form;
+    EXPECT_NE(::GetFileAttributesA(form.c_str()), INVALID_FILE_ATTRIBUTES) << form;
+  }
+}
+
 TEST(ErrorText, SystemWordsAndTheCode) {
   const std::string text = ErrorText(ERROR_ACCESS_DENIED);
   EXPECT_NE(text.find("(error 5)"), std::string::npos) << text;
