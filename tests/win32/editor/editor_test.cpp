@@ -306,6 +306,34 @@ TEST(EditorFile, ReloadReadsTheFileAgainAfterAsking) {
       << editor.Text(IDC_TEXT);
 }
 
+TEST(EditorLayout, TextAndFindingsFollowTheWindowsSize) {
+  BackupScope backup;
+  MenuFileScope menu("item 'Notepad','notepad.exe'\r\n");
+  EditorProgram editor;
+  ASSERT_TRUE(editor.WaitForStatus("Opened"));
+  const struct {
+    int width;
+    int height;
+  } sizes[] = {{900, 700}, {500, 360}};
+  for (const auto& size : sizes) {
+    ::SetWindowPos(editor.window(), nullptr, 0, 0, size.width, size.height,
+                   SWP_NOZORDER | SWP_NOMOVE);
+    RECT client = {};
+    RECT text = {};
+    RECT findings = {};
+    EXPECT_TRUE(WaitFor([&] {
+      ::GetClientRect(editor.window(), &client);
+      ::GetWindowRect(editor.Control(IDC_TEXT), &text);
+      ::GetWindowRect(editor.Control(IDC_FINDINGS), &findings);
+      POINT corner = {findings.right, findings.bottom};
+      ::ScreenToClient(editor.window(), &corner);
+      // Both fill the width; the findings end at the bottom and the text grows above them.
+      return text.right - text.left == client.right - 12 && corner.y == client.bottom - 6 &&
+             text.bottom <= findings.top && text.bottom - text.top > 100;
+    }, 3000)) << size.width << "x" << size.height;
+  }
+}
+
 TEST(EditorCheck, FindingsWithLineNumbersAndChoosingOneSelectsItsLine) {
   BackupScope backup;
   MenuFileScope menu("item 'Notepad','notepad.exe'\r\nitem 'Help','http://example.com'\r\n"
