@@ -124,6 +124,13 @@ void Checker::CheckFields(std::size_t number, std::string_view line) {
 
 void Checker::CheckExtensions(std::size_t number, const std::string& list) {
   if (list.empty()) return;
+  std::vector<std::string> elements;
+  for (std::string_view rest(list);;) {
+    const std::size_t comma = rest.find(',');
+    elements.emplace_back(rest.substr(0, comma));
+    if (comma == std::string_view::npos) break;
+    rest.remove_prefix(comma + 1);
+  }
   std::string_view rest(list);
   for (;;) {
     const std::size_t comma = rest.find(',');
@@ -138,7 +145,10 @@ void Checker::CheckExtensions(std::size_t number, const std::string& list) {
                        " is not three characters: lists are compared with the last three "
                        "characters of the path (write .gz for gz, and the last three letters "
                        "of a longer extension)");
-    } else if (LowerAscii(ext) != ext) {
+    } else if (LowerAscii(ext) != ext &&
+               std::find(elements.begin(), elements.end(), LowerAscii(ext)) == elements.end()) {
+      // Beside its lower-case form, a capitalised element is deliberate: it serves files
+      // whose names carry the extension in capitals (PHOTO.JPG).
       Warn(number, quoted + " has capitals: extensions are compared case-sensitively, so it "
                             "does not match '" + LowerAscii(ext) + "'");
     }

@@ -103,5 +103,13 @@ TEST(CheckMenu, BytesAfterCtrlZAndByteOrderMark) {
   EXPECT_TRUE(HasFinding(findings, 0, "Ctrl-Z"));
 }
 
+TEST(CheckMenu, CapitalisedExtensionBesideItsLowerCaseFormIsDeliberate) {
+  const auto findings = Check(
+      "citem 'View','v.exe','%s','jpg,JPG'\r\n"    // 1 both spellings: fine
+      "citem 'View','v.exe','%s','Jpg,png'\r\n");  // 2 capitals alone: a trap
+  EXPECT_EQ(findings.size(), 1u);
+  EXPECT_TRUE(HasFinding(findings, 2, "'Jpg' has capitals"));
+}
+
 }  // namespace
 }  // namespace zel::menu

@@ -91,42 +91,6 @@ bool TrayIconExists(HWND owner) {
   return ::Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
 }
 
-ScratchFolder::ScratchFolder() {
-  char base[MAX_PATH] = {};
-  ::GetTempPathA(MAX_PATH, base);
-  static int counter = 0;
-  path_ = std::string(base) + "zel tray " + std::to_string(::GetCurrentProcessId()) + "_" +
-          std::to_string(::GetTickCount()) + "_" + std::to_string(++counter);
-  ::CreateDirectoryA(path_.c_str(), nullptr);
-}
-
-ScratchFolder::~ScratchFolder() {
-  WIN32_FIND_DATAA data;
-  HANDLE find = ::FindFirstFileA((path_ + "\\*").c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string full = path_ + "\\" + data.cFileName;
-      if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) ::DeleteFileA(full.c_str());
-    } while (::FindNextFileA(find, &data));
-    ::FindClose(find);
-  }
-  ::RemoveDirectoryA(path_.c_str());
-}
-
-std::string ScratchFolder::Put(const std::string& name, const std::string& bytes) const {
-  const std::string full = path_ + "\\" + name;
-  std::ofstream(full, std::ios::binary) << bytes;
-  return full;
-}
-
-std::string ScratchFolder::Copy(const std::string& from, const std::string& name) const {
-  const std::string full = path_ + "\\" + name;
-  if (!::CopyFileA(from.c_str(), full.c_str(), FALSE)) {
-    throw std::runtime_error("cannot copy " + from);
-  }
-  return full;
-}
-
 TrayProgram::TrayProgram(const std::string& exe, const std::string& currentFolder) {
   STARTUPINFOA startup = {};
   startup.cb = sizeof(startup);

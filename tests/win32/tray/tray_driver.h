@@ -9,25 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "tests/win32/temp_folder_win32.h"
+
 namespace zel::test {
 
 // Polls `done` every 20 ms for up to `milliseconds`.
 bool WaitFor(const std::function<bool()>& done, int milliseconds = 10000);
 
-// A scratch folder (with a space in its name) removed with its files at the end.
-class ScratchFolder {
- public:
-  ScratchFolder();
-  ~ScratchFolder();
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  const std::string& path() const { return path_; }
-  std::string Put(const std::string& name, const std::string& bytes) const;
-  std::string Copy(const std::string& from, const std::string& name) const;
-
- private:
-  std::string path_;
-};
+// The tests' scratch folders: spaces in their names, removed with everything in them.
+using ScratchFolder = TempFolder;
 
 // One item of a menu as the hook wrote it.
 struct DumpedItem {

@@ -538,7 +538,7 @@ TEST(TrayPrompt, LongValueReachesTheEntryCutTo259Characters) {
 
 TEST(TrayPrompt, BrowseFillsTheFieldAndCancellingLeavesIt) {
   EntryFixture fixture;
-  const std::string picked = fixture.folder.Put("picked file.txt", "x");
+  const std::string picked = fixture.folder.Write("picked file.txt", "x");
   MenuFileScope menu(fixture.Line("Pick", "%input(" + fixture.folder.path() + ")%"));
   TrayProgram tray(fixture.exe);
   const HWND edit = ControlByClass(tray, "Edit");
