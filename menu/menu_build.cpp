@@ -124,6 +124,15 @@ LineAction MenuBuilder::FeedSkipping(std::string_view lowered) {
   return LineAction::Skipped;
 }
 
+void FeedLines(MenuBuilder& builder, ByteSource& source) {
+  LineReader reader(source);
+  std::string line;
+  do {
+    reader.ReadLine(line);
+    builder.Feed(line);
+  } while (!reader.AtEnd());
+}
+
 BuildResult BuildMenu(const BuildRequest& request, MenuFileAccess& files, MenuSink& sink,
                       MenuSink::Handle root, MenuTable& table) {
   BuildResult result;
@@ -139,12 +148,7 @@ BuildResult BuildMenu(const BuildRequest& request, MenuFileAccess& files, MenuSi
   MenuBuilder builder(request, sink, root, table);
   try {
     const std::unique_ptr<ByteSource> source = files.Open(request.path);
-    LineReader reader(*source);
-    std::string line;
-    do {
-      reader.ReadLine(line);
-      builder.Feed(line);
-    } while (!reader.AtEnd());
+    FeedLines(builder, *source);
   } catch (const MenuReadError& error) {
     // What was built before the failure stays: its items and entries agree with each other.
     result.file = MenuFileState::Unreadable;

@@ -98,6 +98,10 @@ class MenuBuilder {
   std::size_t dropped_ = 0;
 };
 
+// Feeds every line of `source` to `builder`, as a build does; throws MenuReadError when the
+// source fails.
+void FeedLines(MenuBuilder& builder, ByteSource& source);
+
 // Reads the menu file and builds the menu under `root`, refilling `table`.
 // A missing file gives the single "menu.txt not found" item, an unreadable one the
 // "menu.txt could not be read" item; neither throws.

@@ -50,12 +50,12 @@ Section "Zelvane" SecMain
     File "${DIST}\win64\Zelvane.exe"
     File "${DIST}\win64\zelshell.dll"
     File "${DIST}\win64\zelmenu.exe"
-    File /nonfatal "${DIST}\win64\Editor.exe"
+    File "${DIST}\win64\Editor.exe"
   ${Else}
     File "${DIST}\win32\Zelvane.exe"
     File "${DIST}\win32\zelshell.dll"
     File "${DIST}\win32\zelmenu.exe"
-    File /nonfatal "${DIST}\win32\Editor.exe"
+    File "${DIST}\win32\Editor.exe"
   ${EndIf}
 
   ; A first menu for a new user; an existing menu file is never replaced.

@@ -52,7 +52,7 @@ for arch in 32 64; do
     printf "item 'Mine','mine.exe'\r\n" >"$menu_dir/Menu.txt"
 
     win "$setup" /S
-    for file in Zelvane.exe zelshell.dll zelmenu.exe uninstall.exe; do
+    for file in Zelvane.exe zelshell.dll Editor.exe zelmenu.exe uninstall.exe; do
       check "installs $file" test -f "$install_dir/$file"
     done
     if [ "$arch" = 64 ]; then format=pei-x86-64; else format=pei-i386; fi

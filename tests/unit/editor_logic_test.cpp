@@ -22,12 +22,7 @@ std::vector<menu::MenuNode> Build(const std::string& text, menu::Host host,
   menu::MenuTreeSink sink;
   menu::MenuBuilder builder(request, sink, sink.Root(), table);
   menu::MemorySource source(text);
-  menu::LineReader reader(source);
-  std::string line;
-  do {
-    reader.ReadLine(line);
-    builder.Feed(line);
-  } while (!reader.AtEnd());
+  menu::FeedLines(builder, source);
   return sink.Tree();
 }
 

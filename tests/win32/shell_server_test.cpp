@@ -14,6 +14,7 @@
 #include "menu/unique_handle_win32.h"
 #include "shellext/class_id_win32.h"
 #include "tests/win32/shell_test_support.h"
+#include "tests/win32/version_info_win32.h"
 
 namespace zel::shellext::test {
 namespace {
@@ -49,38 +50,16 @@ TEST(ZelshellModule, LoadingWritesNothingToTheRegistry) {
 }
 
 TEST(ZelshellModule, CarriesItsVersionResource) {
-  const std::string path = ShellDllPath();
-  DWORD ignored = 0;
-  const DWORD size = ::GetFileVersionInfoSizeA(path.c_str(), &ignored);
-  ASSERT_GT(size, 0u);
-  std::vector<char> info(size);
-  ASSERT_TRUE(::GetFileVersionInfoA(path.c_str(), 0, size, info.data()));
-
-  VS_FIXEDFILEINFO* fixed = nullptr;
-  UINT length = 0;
-  ASSERT_TRUE(::VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
-  EXPECT_EQ(fixed->dwFileVersionMS, 0x00010003u);
-  EXPECT_EQ(fixed->dwFileVersionLS, 0u);
-  EXPECT_EQ(fixed->dwProductVersionMS, 0x00010003u);
-  EXPECT_EQ(fixed->dwProductVersionLS, 0u);
-
-  const struct {
-    const char* name;
-    const char* text;
-  } strings[] = {
-      {"CompanyName", "Kestrova"},
-      {"FileDescription", "Zelvane, Context Shell Module"},
-      {"FileVersion", "1.3.0.0"},
-      {"ProductVersion", "1.3.0.0"},
-  };
-  for (const auto& s : strings) {
-    char* text = nullptr;
-    const std::string query = std::string("\\StringFileInfo\\040904b0\\") + s.name;
-    ASSERT_TRUE(::VerQueryValueA(info.data(), query.c_str(), reinterpret_cast<void**>(&text),
-                                 &length))
-        << s.name;
-    EXPECT_STREQ(text, s.text) << s.name;
-  }
+  const zel::test::VersionInfo version(ShellDllPath());
+  ASSERT_TRUE(version.Loaded());
+  EXPECT_EQ(version.Fixed().dwFileVersionMS, 0x00010003u);
+  EXPECT_EQ(version.Fixed().dwFileVersionLS, 0u);
+  EXPECT_EQ(version.Fixed().dwProductVersionMS, 0x00010003u);
+  EXPECT_EQ(version.Fixed().dwProductVersionLS, 0u);
+  EXPECT_EQ(version.String("CompanyName"), "Kestrova");
+  EXPECT_EQ(version.String("FileDescription"), "Zelvane, Context Shell Module");
+  EXPECT_EQ(version.String("FileVersion"), "1.3.0.0");
+  EXPECT_EQ(version.String("ProductVersion"), "1.3.0.0");
 }
 
 // ---- registration through Wine's regsvr32

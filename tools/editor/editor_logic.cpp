@@ -319,12 +319,7 @@ bool EndsInsideSubmenu(std::string_view text) {
     menu::MenuTable table;
     menu::MenuBuilder builder(request, sink, sink.Root(), table);
     menu::MemorySource source(text);
-    menu::LineReader reader(source);
-    std::string line;
-    do {
-      reader.ReadLine(line);
-      builder.Feed(line);
-    } while (!reader.AtEnd());
+    menu::FeedLines(builder, source);
     if (builder.Depth() > 0 || builder.Skipping()) return true;
   }
   return false;

@@ -11,6 +11,7 @@
 #include "menu/menu_build.h"
 #include "menu/menu_tree.h"
 #include "tests/win32/editor/editor_driver.h"
+#include "tests/win32/version_info_win32.h"
 #include "tools/editor/editor_ids.h"
 #include "tools/editor/editor_logic.h"
 
@@ -35,12 +36,7 @@ std::string Show(const std::string& bytes, menu::Host host, const std::string& s
   menu::MenuTable table;
   menu::MenuBuilder builder(request, sink, sink.Root(), table);
   menu::MemorySource source(bytes);
-  menu::LineReader reader(source);
-  std::string line;
-  do {
-    reader.ReadLine(line);
-    builder.Feed(line);
-  } while (!reader.AtEnd());
+  menu::FeedLines(builder, source);
   if (entries != nullptr) *entries = table;
   return menu::Describe(sink.Tree());
 }
@@ -516,18 +512,10 @@ std::string IconGroup(const std::string& exe) {
 
 TEST(EditorStart, ProgramCarriesTheVersionResourceAndTheTrayProgramsIcon) {
   const std::string exe = BinaryPath("tools\\Editor.exe");
-  DWORD ignored = 0;
-  std::vector<char> data(::GetFileVersionInfoSizeA(exe.c_str(), &ignored));
-  ASSERT_FALSE(data.empty());
-  ASSERT_TRUE(::GetFileVersionInfoA(exe.c_str(), 0, static_cast<DWORD>(data.size()), data.data()));
-  VS_FIXEDFILEINFO* fixed = nullptr;
-  UINT length = 0;
-  ASSERT_TRUE(::VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
-  EXPECT_EQ(fixed->dwFileVersionMS, 0x00010003u);
-  char* name = nullptr;
-  ASSERT_TRUE(::VerQueryValueA(data.data(), "\\StringFileInfo\\040904b0\\OriginalFilename",
-                               reinterpret_cast<void**>(&name), &length));
-  EXPECT_STREQ(name, "Editor.exe");
+  const VersionInfo version(exe);
+  ASSERT_TRUE(version.Loaded());
+  EXPECT_EQ(version.Fixed().dwFileVersionMS, 0x00010003u);
+  EXPECT_EQ(version.String("OriginalFilename"), "Editor.exe");
   const std::string icon = IconGroup(exe);
   EXPECT_FALSE(icon.empty());
   EXPECT_EQ(icon, IconGroup(BinaryPath("tray\\Zelvane.exe")));

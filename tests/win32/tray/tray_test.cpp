@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/win32/tray/tray_driver.h"
+#include "tests/win32/version_info_win32.h"
 
 namespace zel::test {
 namespace {
@@ -135,21 +136,12 @@ TEST(TrayStartup, HiddenWindowWithItsControlsFontAndIcon) {
 }
 
 TEST(TrayStartup, ProgramCarriesItsVersionResource) {
-  const std::string exe = Bin("tray/Zelvane.exe");
-  DWORD ignored = 0;
-  std::vector<char> data(::GetFileVersionInfoSizeA(exe.c_str(), &ignored));
-  ASSERT_FALSE(data.empty());
-  ASSERT_TRUE(::GetFileVersionInfoA(exe.c_str(), 0, static_cast<DWORD>(data.size()), data.data()));
-  VS_FIXEDFILEINFO* fixed = nullptr;
-  UINT length = 0;
-  ASSERT_TRUE(::VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
-  EXPECT_EQ(fixed->dwFileVersionMS, 0x00010003u);
-  EXPECT_EQ(fixed->dwFileVersionLS, 0u);
-  EXPECT_EQ(fixed->dwProductVersionMS, 0x00010003u);
-  char* description = nullptr;
-  ASSERT_TRUE(::VerQueryValueA(data.data(), "\\StringFileInfo\\040904b0\\FileDescription",
-                               reinterpret_cast<void**>(&description), &length));
-  EXPECT_STREQ(description, "Zelvane, Tray Module");
+  const VersionInfo version(Bin("tray/Zelvane.exe"));
+  ASSERT_TRUE(version.Loaded());
+  EXPECT_EQ(version.Fixed().dwFileVersionMS, 0x00010003u);
+  EXPECT_EQ(version.Fixed().dwFileVersionLS, 0u);
+  EXPECT_EQ(version.Fixed().dwProductVersionMS, 0x00010003u);
+  EXPECT_EQ(version.String("FileDescription"), "Zelvane, Tray Module");
 }
 
 TEST(TrayMenus, LeftClickShowsTheEntriesAndRightClickAddsOptions) {
