@@ -282,6 +282,7 @@ MenuFileScope::MenuFileScope(const std::string& bytes) {
 
 MenuFileScope::~MenuFileScope() {
   const std::string path = Path();
+  ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);  // a test may have made it read-only
   ::DeleteFileA(path.c_str());
   ::RemoveDirectoryA(path.c_str());  // a test may have put a folder in its place
   if (hadOne_) ::MoveFileA((path + ".before-test").c_str(), path.c_str());
