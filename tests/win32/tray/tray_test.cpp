@@ -338,23 +338,23 @@ TEST(TrayOptions, AboutShowsTheProgramAndVersion) {
   EXPECT_TRUE(tray.Running());
 }
 
-TEST(TrayLifetime, ExitRemovesTheIconAndEndsTheProcess) {
-  Fixture fixture;
-  MenuFileScope menu("");
-  TrayProgram tray(fixture.exe);
-  ASSERT_TRUE(tray.HasTrayIcon());
-  ::PostMessageA(tray.window(), WM_COMMAND, kIdmExit, 0);
-  EXPECT_EQ(tray.WaitForExit(), 0u);
-  EXPECT_FALSE(TrayIconExists(tray.window()));
-}
-
-TEST(TrayLifetime, ClosingTheMainWindowEndsTheProgramCleanly) {
-  Fixture fixture;
-  MenuFileScope menu("");
-  TrayProgram tray(fixture.exe);
-  ::PostMessageA(tray.window(), WM_CLOSE, 0, 0);
-  EXPECT_EQ(tray.WaitForExit(), 0u);
-  EXPECT_FALSE(TrayIconExists(tray.window()));
+// "Exit" deletes the icon and ends the process; a closed main window ends it cleanly too.
+TEST(TrayLifetime, ExitAndClosingTheWindowRemoveTheIconAndEndTheProcess) {
+  const struct {
+    const char* what;
+    UINT message;
+    WPARAM wParam;
+  } ways[] = {{"Exit", WM_COMMAND, kIdmExit}, {"WM_CLOSE", WM_CLOSE, 0}};
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.what);
+    Fixture fixture;
+    MenuFileScope menu("");
+    TrayProgram tray(fixture.exe);
+    ASSERT_TRUE(tray.HasTrayIcon());
+    ::PostMessageA(tray.window(), way.message, way.wParam, 0);
+    EXPECT_EQ(tray.WaitForExit(), 0u);
+    EXPECT_FALSE(TrayIconExists(tray.window()));
+  }
 }
 
 TEST(TrayLifetime, TaskbarCreatedAddsTheIconAgain) {
