@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "launch/command_line.h"
+#include "menu/path_call_win32.h"
 #include "menu/unique_handle_win32.h"
 
 namespace zel::launch {
@@ -24,17 +25,10 @@ void ShowError(const char* text, const char* caption) {
 // Makes a folder current again when it goes out of scope, on every path out.
 class CurrentFolderRestorer {
  public:
-  CurrentFolderRestorer() {
-    // GetCurrentDirectoryA returns the size needed, terminator included, when the buffer is
-    // too small, and 0 on failure (the buffer is then not meaningful).
-    std::vector<char> buffer(MAX_PATH + 1);
-    DWORD length = ::GetCurrentDirectoryA(static_cast<DWORD>(buffer.size()), buffer.data());
-    if (length >= buffer.size()) {
-      buffer.resize(length + 1);
-      length = ::GetCurrentDirectoryA(static_cast<DWORD>(buffer.size()), buffer.data());
-    }
-    if (length > 0 && length < buffer.size()) saved_.assign(buffer.data(), length);
-  }
+  CurrentFolderRestorer()
+      : saved_(PathCall([](char* buffer, DWORD size) {
+          return ::GetCurrentDirectoryA(size, buffer);
+        })) {}
   ~CurrentFolderRestorer() {
     // Nothing more can be done when the saved folder has gone meanwhile.
     if (!saved_.empty()) ::SetCurrentDirectoryA(saved_.c_str());
@@ -76,16 +70,10 @@ std::string GetModulePath(HMODULE module) {
 }
 
 std::string ShortPath(const std::string& path) {
-  // GetShortPathNameA returns 0 on failure, and the size needed, terminator included, when the
-  // buffer is too small.
-  std::vector<char> buffer(MAX_PATH + 1);
-  DWORD length = ::GetShortPathNameA(path.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
-  if (length >= buffer.size()) {
-    buffer.resize(length + 1);
-    length = ::GetShortPathNameA(path.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
-  }
-  if (length == 0 || length >= buffer.size()) return path;
-  return std::string(buffer.data(), length);
+  const std::string shortForm = PathCall([&](char* buffer, DWORD size) {
+    return ::GetShortPathNameA(path.c_str(), buffer, size);
+  });
+  return shortForm.empty() ? path : shortForm;
 }
 
 void RunPrograms(const std::string& programs, const std::string& arguments) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "menu/path_call_win32.h"
 #include "menu/unique_handle_win32.h"
 
 namespace zel::editor {
@@ -14,24 +15,6 @@ bool Exists(const std::string& path) {
 std::string FolderOf(const std::string& path) {
   const std::size_t slash = path.find_last_of('\\');
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
-// A path-converting call into a buffer that grows to the size the call asks for; empty when
-// it fails.
-template <typename Call>
-std::string PathCall(const Call& call) {
-  std::string buffer(MAX_PATH, '\0');
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    const DWORD length = call(buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (length == 0) return {};
-    // On a short buffer the result is the size needed, terminator included.
-    if (length < buffer.size()) {
-      buffer.resize(length);
-      return buffer;
-    }
-    buffer.assign(length, '\0');
-  }
-  return {};
 }
 
 bool WriteAll(HANDLE file, const std::string& bytes) {
