@@ -7,7 +7,6 @@
 
 #include "launch/command_line.h"
 #include "launch/launch_win32.h"
-#include "menu/menu_win32.h"
 #include "menu/unique_handle_win32.h"
 #include "tray/tray_ids.h"
 #include "tray/tray_state_win32.h"
@@ -102,8 +101,7 @@ bool AutoStart(AutoStartMode mode) {
 }
 
 void BuildFullMenu() {
-  ReplaceCurrentPopup();
-  menu::BuildMenu(g_tray.currentPopup, menu::BuildRequest{}, g_tray.entries);
+  BuildEntryMenu();  // the file's entries in a fresh popup
   ::AppendMenuA(g_tray.currentPopup, MF_SEPARATOR, 0, nullptr);
   UniqueHmenu options(::CreatePopupMenu());
   ::AppendMenuA(options.get(), MF_STRING, IDM_MENUEDITOR, "Menu Editor");

@@ -40,8 +40,6 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 void BuildFullMenu();
 // The left-click menu: the file's entries alone.
 void BuildEntryMenu();
-// Destroys the current popup and makes a fresh empty one current.
-void ReplaceCurrentPopup();
 // The program's own commands; false when the identifier is none of them.
 bool RunOptionsCommand(unsigned id);
 // Autostart in the current user's Run key: mode 0 query, 1 set, 2 delete.

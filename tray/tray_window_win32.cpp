@@ -124,12 +124,13 @@ void HandleMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam) {
   }
 }
 
-}  // namespace
-
+// Destroys the current popup (with its submenus) and makes a fresh empty one current.
 void ReplaceCurrentPopup() {
-  if (g_tray.currentPopup != nullptr) ::DestroyMenu(g_tray.currentPopup);  // with its submenus
+  if (g_tray.currentPopup != nullptr) ::DestroyMenu(g_tray.currentPopup);
   g_tray.currentPopup = ::CreatePopupMenu();
 }
+
+}  // namespace
 
 void BuildEntryMenu() {
   ReplaceCurrentPopup();
