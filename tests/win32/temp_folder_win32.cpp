@@ -28,12 +28,17 @@ void RemoveTree(const std::string& path) {
 }
 
 TempFolder::TempFolder(const std::string& stem) {
-  // Unique across processes (the pid) and across runs that reuse a pid (the tick count).
+  // Unique across processes (the pid) and across runs that reuse a pid (the tick count). The
+  // name starts with the tick count's fast-moving digits: Wine makes short names from the
+  // first four characters and a three-character hash, and folders that share those four
+  // characters can collide, so that a short path leads back to another folder's long name.
   static std::atomic<int> serial{0};
   char base[MAX_PATH] = {};
   ::GetTempPathA(MAX_PATH, base);
-  path_ = std::string(base) + stem + " " + std::to_string(::GetCurrentProcessId()) + " " +
-          std::to_string(::GetTickCount()) + " " + std::to_string(++serial);
+  const DWORD tick = ::GetTickCount();
+  path_ = std::string(base) + std::to_string(10000 + tick % 10000).substr(1) + " " + stem + " " +
+          std::to_string(::GetCurrentProcessId()) + " " + std::to_string(tick) + " " +
+          std::to_string(++serial);
   ::CreateDirectoryA(path_.c_str(), nullptr);
 }
 
