@@ -72,12 +72,6 @@ void SetDialogFont() {
   }
 }
 
-HICON LoadSmallIcon() {
-  const int height = ::GetSystemMetrics(SM_CYSMICON);
-  const int width = ::GetSystemMetrics(SM_CXSMICON);
-  return static_cast<HICON>(
-      ::LoadImageA(g_tray.instance, kIconName, IMAGE_ICON, width, height, LR_DEFAULTCOLOR));
-}
 
 int RunMessageLoop() {
   MSG message;
@@ -95,7 +89,12 @@ int RunMessageLoop() {
 
 }  // namespace
 
-HICON LoadProgramIcon() { return LoadSmallIcon(); }
+HICON LoadProgramIcon() {
+  const int height = ::GetSystemMetrics(SM_CYSMICON);
+  const int width = ::GetSystemMetrics(SM_CXSMICON);
+  return static_cast<HICON>(
+      ::LoadImageA(g_tray.instance, kIconName, IMAGE_ICON, width, height, LR_DEFAULTCOLOR));
+}
 
 void AddTrayIcon() {
   NOTIFYICONDATAA& data = g_tray.TrayIconData;
@@ -105,7 +104,7 @@ void AddTrayIcon() {
   data.uID = 0;
   data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
   data.uCallbackMessage = WM_TRAYICON;
-  data.hIcon = LoadSmallIcon();  // a fresh handle each time; the previous one is kept
+  data.hIcon = LoadProgramIcon();  // a fresh handle each time; the previous one is kept
   static const char kTip[64] = "Zelvane";
   std::memcpy(data.szTip, kTip, sizeof(kTip));
   ::Shell_NotifyIconA(NIM_ADD, &data);  // fails before the taskbar exists; TaskbarCreated retries
