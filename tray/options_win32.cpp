@@ -10,6 +10,7 @@
 #include "menu/unique_handle_win32.h"
 #include "tray/tray_ids.h"
 #include "tray/tray_state_win32.h"
+#include "zel_version.h"
 
 namespace zel::tray {
 namespace {
@@ -18,9 +19,10 @@ constexpr char kRunKey[] = "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN";
 constexpr char kRunValue[] = "Zelvane";
 constexpr char kShellLibrary[] = "zelshell.dll";
 constexpr char kUpdateAddress[] =
-    "https://zelvane.example/download.php?action=updatecheck&app=Zelvane,1.3.0";
+    "https://zelvane.example/download.php?action=updatecheck&app=Zelvane," ZEL_VERSION_TEXT;
 constexpr char kAboutTitle[] = "About Zelvane#";
-constexpr char kAboutText[] = "Zelvane v1.3.0\r\nCopyright (C) 2026 The Zelvane developers";
+constexpr char kAboutText[] =
+    "Zelvane v" ZEL_VERSION_TEXT "\r\nCopyright (C) 2026 The Zelvane developers";
 
 std::string ProgramFolder() { return launch::ExtractFolder(launch::GetModulePath()); }
 

@@ -18,7 +18,7 @@ constexpr char kClassName[] = "Zelvane";
 constexpr char kWindowTitle[] = "Zelvane";
 constexpr char kIconName[] = "Ico";  // resource names match without regard to case: "ICO"
 
-struct ControlSpec {
+struct PromptControl {
   const char* className;
   DWORD exStyle;
   DWORD style;
@@ -28,7 +28,7 @@ struct ControlSpec {
 };
 
 // The prompt's five controls, in creation order.
-const ControlSpec kControls[] = {
+const PromptControl kControls[] = {
     {"edit", WS_EX_CLIENTEDGE, 0x50000080, "", 4, 18, 186, 21, &TrayState::edit},
     {"static", 0, 0x50000000, "Parameters:", 4, 4, 100, 13, &TrayState::label},
     {"button", 0, 0x50001000, "Ok", 4, 44, 58, 20, &TrayState::okButton},
@@ -54,7 +54,7 @@ void CreateMainWindow() {
   const int top = g_tray.workArea.bottom / 2 - 50;
   g_tray.mainWindow = ::CreateWindowExA(WS_EX_WINDOWEDGE, kClassName, kWindowTitle, 0, left, top,
                                         200, 100, nullptr, nullptr, g_tray.instance, nullptr);
-  for (const ControlSpec& control : kControls) {
+  for (const PromptControl& control : kControls) {
     g_tray.*control.handle = ::CreateWindowExA(
         control.exStyle, control.className, control.text, control.style, control.left,
         control.top, control.width, control.height, g_tray.mainWindow, nullptr, g_tray.instance,
@@ -67,7 +67,7 @@ void SetDialogFont() {
   HFONT font = ::CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0,
                              0, 0, "MS Sans Serif");
   if (font == nullptr) return;  // the controls keep the system font
-  for (const ControlSpec& control : kControls) {
+  for (const PromptControl& control : kControls) {
     ::SendMessageA(g_tray.*control.handle, WM_SETFONT, reinterpret_cast<WPARAM>(font), 0);
   }
 }

@@ -2,7 +2,7 @@
 ; runs on, for the current user only (no administrator rights), with a Start-menu entry and,
 ; optionally, start with Windows. The uninstaller never touches the user's menu file.
 ;
-; makensis -DVERSION=1.3.0 -DDIST=<dist folder> -DOUTFILE=<setup.exe> zelvane.nsi
+; makensis -DVERSION=<x.y.z> -DDIST=<dist folder> -DOUTFILE=<setup.exe> zelvane.nsi
 
 Unicode true
 !include "LogicLib.nsh"

@@ -145,7 +145,7 @@ const KeywordCase kKeywordCases[] = {
     {"item 'a'", "sub", false, false, false, false},
 };
 
-TEST(IsMenuKeyword, BothHostsAnswerAsSpecified) {
+TEST(IsMenuKeyword, EachHostReadsItsOwnAndTheOtherLetter) {
   for (const KeywordCase& c : kKeywordCases) {
     SCOPED_TRACE(std::string(c.line) + " / " + c.keyword);
     EXPECT_EQ(IsMenuKeyword(c.keyword, c.line, false, Host::Tray), c.trayOwn);

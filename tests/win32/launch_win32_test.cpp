@@ -332,14 +332,14 @@ TEST(DllProcedures, SystemProcedureWithAnInteger) {
 
 TEST(DllProcedures, MissingDllOrExportShowsOneUnownedBox) {
   const std::string dll = ProcsPath();
-  const std::string specs[] = {
+  const std::string procedureLines[] = {
       "no_such_library.dll,Proc0,",
       dll + ",proc0,",   // letter case counts
       dll + ", Proc0,",  // a space after the comma belongs to the name
       dll + ",Missing,1,",
       ",,",
   };
-  for (const std::string& procedureLine : specs) {
+  for (const std::string& procedureLine : procedureLines) {
     BoxCloser closer;
     TakeProcLog();
     CallDllProcedure(procedureLine);

@@ -14,7 +14,6 @@
 #include "menu/unique_handle_win32.h"
 #include "shellext/class_id_win32.h"
 #include "tests/win32/shell_test_support.h"
-#include "tests/win32/version_info_win32.h"
 
 namespace zel::shellext::test {
 namespace {
@@ -47,19 +46,6 @@ TEST(ZelshellModule, LoadingWritesNothingToTheRegistry) {
   ASSERT_TRUE(module);
   EXPECT_FALSE(KeyExists(kClassKey));
   EXPECT_FALSE(KeyExists(kHandlerKey));
-}
-
-TEST(ZelshellModule, CarriesItsVersionResource) {
-  const zel::test::VersionInfo version(ShellDllPath());
-  ASSERT_TRUE(version.Loaded());
-  EXPECT_EQ(version.Fixed().dwFileVersionMS, 0x00010003u);
-  EXPECT_EQ(version.Fixed().dwFileVersionLS, 0u);
-  EXPECT_EQ(version.Fixed().dwProductVersionMS, 0x00010003u);
-  EXPECT_EQ(version.Fixed().dwProductVersionLS, 0u);
-  EXPECT_EQ(version.String("CompanyName"), "Kestrova");
-  EXPECT_EQ(version.String("FileDescription"), "Zelvane, Context Shell Module");
-  EXPECT_EQ(version.String("FileVersion"), "1.3.0.0");
-  EXPECT_EQ(version.String("ProductVersion"), "1.3.0.0");
 }
 
 // ---- registration through Wine's regsvr32

@@ -11,7 +11,6 @@
 #include "menu/menu_build.h"
 #include "menu/menu_tree.h"
 #include "tests/win32/editor/editor_driver.h"
-#include "tests/win32/version_info_win32.h"
 #include "tools/editor/editor_ids.h"
 #include "tools/editor/editor_logic.h"
 
@@ -495,30 +494,6 @@ TEST(EditorAdd, ObjectNoLineCanCarryIsExplainedAndNothingChanges) {
   EXPECT_NE(box.text.find("\"sep\""), std::string::npos) << box.text;
   EditorProgram::Answer(box, IDOK);
   EXPECT_EQ(editor.Text(IDC_TEXT), "sub 'Tools'\r\nitem 'Notepad','notepad.exe'\r\nend");
-}
-
-// The icon group's bytes in a program file; empty when it has none.
-std::string IconGroup(const std::string& exe) {
-  const HMODULE module = ::LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-  if (module == nullptr) return {};
-  std::string bytes;
-  if (const HRSRC found = ::FindResourceA(module, "ICO", RT_GROUP_ICON)) {
-    const HGLOBAL loaded = ::LoadResource(module, found);
-    bytes.assign(static_cast<const char*>(::LockResource(loaded)), ::SizeofResource(module, found));
-  }
-  ::FreeLibrary(module);
-  return bytes;
-}
-
-TEST(EditorStart, ProgramCarriesTheVersionResourceAndTheTrayProgramsIcon) {
-  const std::string exe = BinaryPath("tools\\Editor.exe");
-  const VersionInfo version(exe);
-  ASSERT_TRUE(version.Loaded());
-  EXPECT_EQ(version.Fixed().dwFileVersionMS, 0x00010003u);
-  EXPECT_EQ(version.String("OriginalFilename"), "Editor.exe");
-  const std::string icon = IconGroup(exe);
-  EXPECT_FALSE(icon.empty());
-  EXPECT_EQ(icon, IconGroup(BinaryPath("tray\\Zelvane.exe")));
 }
 
 // The ways in: the tray program's "Menu Editor" and the shell extension's "Add to...".
