@@ -54,6 +54,9 @@ std::optional<Placeholder> FindPlaceholder(std::string_view text);
 std::string ReplacePlaceholder(std::string_view text, const Placeholder& placeholder,
                                std::string_view value);
 
+// The most arguments a DLL procedure is called with, on either architecture.
+inline constexpr std::size_t kMaxDllArguments = 32;
+
 // One 32-bit argument of a DLL procedure: an integer, or the address of a text.
 struct DllArgument {
   bool isText = false;

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "launch/command_line.h"
-#include "menu/path_call_win32.h"
-#include "menu/unique_handle_win32.h"
+#include "win/path_call_win32.h"
+#include "win/unique_handle_win32.h"
 
 namespace zel::launch {
 namespace {
@@ -15,30 +15,6 @@ namespace {
 // ExpandEnvironmentStringsA: the documented maximum size of the destination buffer.
 constexpr DWORD kExpandCapacity = 32767;
 constexpr std::size_t kFormatCapacity = 1024;
-
-// The result of a message box reporting a failure is not examined: the user can only
-// acknowledge it.
-void ShowError(const char* text, const char* caption) {
-  ::MessageBoxA(nullptr, text, caption, MB_ICONHAND);
-}
-
-// Makes a folder current again when it goes out of scope, on every path out.
-class CurrentFolderRestorer {
- public:
-  CurrentFolderRestorer()
-      : saved_(PathCall([](char* buffer, DWORD size) {
-          return ::GetCurrentDirectoryA(size, buffer);
-        })) {}
-  ~CurrentFolderRestorer() {
-    // Nothing more can be done when the saved folder has gone meanwhile.
-    if (!saved_.empty()) ::SetCurrentDirectoryA(saved_.c_str());
-  }
-  CurrentFolderRestorer(const CurrentFolderRestorer&) = delete;
-  CurrentFolderRestorer& operator=(const CurrentFolderRestorer&) = delete;
-
- private:
-  std::string saved_;
-};
 
 }  // namespace
 
@@ -76,36 +52,13 @@ std::string ShortPath(const std::string& path) {
   return shortForm.empty() ? path : shortForm;
 }
 
-void RunPrograms(const std::string& programs, const std::string& arguments) {
-  static_assert(sizeof(void*) != 4 || sizeof(STARTUPINFOA) == 68, "the 32-bit start record");
-  for (std::size_t k = 0;; ++k) {
-    const std::string program = GetListItem(programs, '|', k);
-    if (program.empty()) return;
-
-    std::string line = BuildCommandLine(ExpandEnvironment(program), ExpandEnvironment(arguments));
-    // CreateProcessA may write into the command line: it gets a modifiable copy.
-    std::vector<char> commandLine(line.begin(), line.end());
-    commandLine.push_back('\0');
-    STARTUPINFOA startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    // The result is not examined: a program that cannot be started is skipped silently, and
-    // PROCESS_INFORMATION then holds no handles.
-    ::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                     &startup, &process);
-    // Closed at once, process first: the started program is never waited for.
-    UniqueHandleObject processHandle(process.hProcess);
-    UniqueHandleObject threadHandle(process.hThread);
-  }
-}
-
 namespace {
 
 #if defined(__x86_64__)
-// A procedure called with kMaxArguments register-sized values: the 64-bit convention has the
-// caller reserve and remove the argument area, so a procedure that takes fewer reads the
+// A procedure called with kMaxDllArguments register-sized values: the 64-bit convention has
+// the caller reserve and remove the argument area, so a procedure that takes fewer reads the
 // first of them and leaves the stack as it found it.
-constexpr std::size_t kMaxArguments = 32;
+constexpr std::size_t kMaxArguments = kMaxDllArguments;
 
 template <std::size_t... I>
 void CallWithValues(FARPROC procedure, const std::uintptr_t* values,
@@ -160,15 +113,62 @@ void CallProcedure(FARPROC procedure, const std::vector<std::uintptr_t>& values)
 #endif
 }
 
-void CallDllProcedure(const std::string& procedureLine) {
-  const DllCallPlan plan = PlanDllCall(procedureLine);
-  const UniqueHmodule library(::LoadLibraryA(plan.dll.c_str()));
+LaunchSystem::Object Win32LaunchSystem::Find(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return Object::None;
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? Object::Folder : Object::File;
+}
+
+std::vector<std::string> Win32LaunchSystem::SearchFolders() {
+  // The order of CreateProcess's and LoadLibrary's own search, without the current folder.
+  std::vector<std::string> folders{ExtractFolder(GetModulePath())};
+  folders.push_back(PathCall([](char* buffer, DWORD size) {
+    return ::GetSystemDirectoryA(buffer, size);
+  }));
+  folders.push_back(PathCall([](char* buffer, DWORD size) {
+    return ::GetWindowsDirectoryA(buffer, size);
+  }));
+  const std::string path = PathCall([](char* buffer, DWORD size) {
+    return ::GetEnvironmentVariableA("PATH", buffer, size);
+  });
+  for (std::string& folder : PathFolders(path)) folders.push_back(std::move(folder));
+  return folders;
+}
+
+void Win32LaunchSystem::ShowError(const std::string& text, const std::string& caption) {
+  // No owner, and the answer is not examined: the user can only acknowledge it.
+  ::MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_ICONHAND);
+}
+
+void Win32LaunchSystem::StartProgram(const std::string& application,
+                                     const std::string& commandLine, const std::string& folder) {
+  static_assert(sizeof(void*) != 4 || sizeof(STARTUPINFOA) == 68, "the 32-bit start record");
+  // CreateProcessA may write into the command line: it gets a modifiable copy.
+  std::vector<char> line(commandLine.begin(), commandLine.end());
+  line.push_back('\0');
+  STARTUPINFOA startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  // The result is not examined: a program that cannot be started is skipped silently, and
+  // PROCESS_INFORMATION then holds no handles. The host's current folder is never changed:
+  // the program gets its folder of its own.
+  ::CreateProcessA(application.empty() ? nullptr : application.c_str(), line.data(), nullptr,
+                   nullptr, FALSE, 0, nullptr, folder.empty() ? nullptr : folder.c_str(),
+                   &startup, &process);
+  // Closed at once, process first: the started program is never waited for.
+  UniqueHandleObject processHandle(process.hProcess);
+  UniqueHandleObject threadHandle(process.hThread);
+}
+
+bool Win32LaunchSystem::CallProcedure(const std::string& dll, const DllCallPlan& plan) {
+  // A DLL named by its full path finds its own dependencies beside it first
+  // (LOAD_WITH_ALTERED_SEARCH_PATH, which is for absolute paths only).
+  const DWORD flags =
+      ClassifyName(dll) == NameKind::Absolute ? LOAD_WITH_ALTERED_SEARCH_PATH : 0;
+  const UniqueHmodule library(::LoadLibraryExA(dll.c_str(), nullptr, flags));
   const FARPROC procedure =
       library ? ::GetProcAddress(library.get(), plan.procedure.c_str()) : nullptr;
-  if (procedure == nullptr) {
-    ShowError("Error: Unable to load dll or find export", "Error");
-    return;  // FreeLibrary through `library`, when it was loaded
-  }
+  if (procedure == nullptr) return false;  // FreeLibrary through `library`, when it was loaded
 
   // Every text lives until the procedure has returned.
   std::vector<std::vector<char>> texts;
@@ -184,13 +184,8 @@ void CallDllProcedure(const std::string& procedureLine) {
       values.push_back(static_cast<std::uintptr_t>(static_cast<std::intptr_t>(argument.number)));
     }
   }
-#if defined(__x86_64__)
-  if (values.size() > kMaxArguments) {
-    ShowError("Error: Too many arguments for a DLL procedure", "Error");
-    return;
-  }
-#endif
-  CallProcedure(procedure, values);
+  launch::CallProcedure(procedure, values);
+  return true;
 }
 
 std::string FormatArguments(const std::string& format, const std::string& selectedPath) {
@@ -208,29 +203,6 @@ std::string FormatArguments(const std::string& format, const std::string& select
   ::wvsprintfA(buffer.data(), format.c_str(),
                reinterpret_cast<va_list>(const_cast<DWORD_PTR*>(values.data())));
   return std::string(buffer.data(), ::strnlen(buffer.data(), kFormatCapacity - 1));
-}
-
-void RunShellEntry(const menu::MenuData& entry, std::string& selectedPath, HMODULE module) {
-  try {
-    // A copy: a DLL procedure with a message loop may see the entry table rebuilt under it.
-    const menu::MenuData chosen = entry;
-    const CurrentFolderRestorer restorer;
-    if (!::SetCurrentDirectoryA(ExtractFolder(selectedPath).c_str())) {
-      ShowError("Error setting current directory", "ERROR");
-    }
-    selectedPath = ShortPath(selectedPath);
-
-    if (chosen.Command == "Add") {
-      RunPrograms(ExtractFolder(GetModulePath(module)) + "Editor.exe|", selectedPath);
-    } else if (chosen.Command == "DllProc") {
-      CallDllProcedure(FormatArguments(chosen.Arguments, selectedPath) + ",");
-    } else {
-      RunPrograms(chosen.Command + "|", FormatArguments(chosen.Arguments, selectedPath));
-    }
-  } catch (...) {
-    // Nothing may reach the shell; the folder was restored on the way out, and a launch that
-    // failed (out of memory) has nothing more to report than a failed start would.
-  }
 }
 
 }  // namespace zel::launch

@@ -1,5 +1,5 @@
 // Starting programs and calling DLL procedures on Windows, and the text helpers that need the
-// system (environment, module paths).
+// system (environment, module paths, short paths, wvsprintfA).
 #pragma once
 
 #include <windows.h>
@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "launch/run_entry.h"
-#include "menu/menu_file.h"
+#include "launch/launcher.h"
 
 namespace zel::launch {
 
@@ -24,14 +23,6 @@ std::string GetModulePath(HMODULE module = nullptr);
 // because nothing exists there.
 std::string ShortPath(const std::string& path);
 
-// Starts each program of the "|"-terminated list with BuildCommandLine; never waits.
-void RunPrograms(const std::string& programs, const std::string& arguments);
-
-// Loads the DLL, calls the procedure with the typed arguments (the caller's stack stays
-// intact whatever the procedure's arity), frees the DLL; a DLL or export that cannot be
-// found shows "Error: Unable to load dll or find export".
-void CallDllProcedure(const std::string& procedureLine);
-
 // Calls `procedure` the stdcall way with `values` (the first nearest the return address).
 // The stack pointer is saved before and restored after the call, so a procedure that removes
 // another number of bytes (another arity, or cdecl) cannot unbalance the caller.
@@ -42,19 +33,23 @@ void CallProcedure(FARPROC procedure, const std::vector<std::uintptr_t>& values)
 // stays one percent sign, and no conversion can read a value that was not supplied.
 std::string FormatArguments(const std::string& format, const std::string& selectedPath);
 
-// The launcher the tray program hands to RunEntry.
-class Win32Launcher final : public EntryLauncher {
+// The real system: processes started with CreateProcessA, DLLs loaded by the resolved name,
+// errors in message boxes without owner.
+class Win32LaunchSystem final : public LaunchSystem {
  public:
-  void RunPrograms(const std::string& programs, const std::string& arguments) override {
-    launch::RunPrograms(programs, arguments);
+  std::string ExpandEnvironment(const std::string& text) override {
+    return launch::ExpandEnvironment(text);
   }
-  void CallDllProcedure(const std::string& procedureLine) override { launch::CallDllProcedure(procedureLine); }
+  std::string FormatArguments(const std::string& format, const std::string& path) override {
+    return launch::FormatArguments(format, path);
+  }
+  std::string ShortPath(const std::string& path) override { return launch::ShortPath(path); }
+  Object Find(const std::string& path) override;
+  std::vector<std::string> SearchFolders() override;
+  void ShowError(const std::string& text, const std::string& caption) override;
+  void StartProgram(const std::string& application, const std::string& commandLine,
+                    const std::string& folder) override;
+  bool CallProcedure(const std::string& dll, const DllCallPlan& plan) override;
 };
-
-// The shell extension's run of a chosen entry on the selected object: the object's folder is
-// current meanwhile (restored on every path), `selectedPath` becomes its short form, "Add"
-// starts Editor.exe from `module`'s folder, "DllProc" calls, anything else starts programs,
-// with the arguments formatted around the short path. Never throws.
-void RunShellEntry(const menu::MenuData& entry, std::string& selectedPath, HMODULE module);
 
 }  // namespace zel::launch

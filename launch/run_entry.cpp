@@ -5,7 +5,7 @@
 namespace zel::launch {
 
 void RunEntry(menu::MenuTable& table, TrayPromptState& state, PromptView& prompt,
-              EntryLauncher& launcher) {
+              Launcher& launcher) {
   const menu::MenuData* entry = table.Find(state.CurrentEntry);
   if (entry == nullptr) return;
 
@@ -19,7 +19,7 @@ void RunEntry(menu::MenuTable& table, TrayPromptState& state, PromptView& prompt
   // table while the call is under way, which would leave a reference into it dangling.
   const std::string command = entry->Command;
   const std::string arguments = entry->Arguments;
-  if (command == "DllProc") {
+  if (command == kDllProcCommand) {
     launcher.CallDllProcedure(arguments + ",");
   } else {
     launcher.RunPrograms(command + "|", arguments);
@@ -27,7 +27,7 @@ void RunEntry(menu::MenuTable& table, TrayPromptState& state, PromptView& prompt
 }
 
 void AcceptPromptValue(menu::MenuTable& table, TrayPromptState& state, const std::string& value,
-                       PromptView& prompt, EntryLauncher& launcher) {
+                       PromptView& prompt, Launcher& launcher) {
   menu::MenuData* entry = table.Find(state.CurrentEntry);
   if (entry == nullptr) return;  // the table was rebuilt smaller while the prompt was open
 

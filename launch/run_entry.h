@@ -1,10 +1,12 @@
 // The tray program's dispatch of a chosen entry: placeholders first, through the prompt, then
-// the programs or the DLL procedure. Portable: the prompt and the launching are interfaces.
+// the programs or the DLL procedure. Portable: the prompt is an interface, the launching the
+// Launcher's.
 #pragma once
 
 #include <cstddef>
 #include <string>
 
+#include "launch/launcher.h"
 #include "menu/menu_file.h"
 
 namespace zel::launch {
@@ -17,16 +19,6 @@ class PromptView {
   virtual void ShowPrompt(int parameterNumber) = 0;
 };
 
-// What finally acts: starts programs or calls a DLL procedure.
-class EntryLauncher {
- public:
-  virtual ~EntryLauncher() = default;
-  // `programs` is a "|"-terminated list; every program gets the same argument text.
-  virtual void RunPrograms(const std::string& programs, const std::string& arguments) = 0;
-  // `procedureLine` is a ","-terminated list: DLL, procedure, arguments.
-  virtual void CallDllProcedure(const std::string& procedureLine) = 0;
-};
-
 // The tray prompt state, one per program.
 struct TrayPromptState {
   std::size_t CurrentEntry = 0;    // index into the entry table
@@ -37,7 +29,7 @@ struct TrayPromptState {
 // Runs `state.CurrentEntry` of `table`: shows the prompt for its first "%input(" placeholder,
 // or, with none left, hands it to the launcher. An index beyond the table does nothing.
 void RunEntry(menu::MenuTable& table, TrayPromptState& state, PromptView& prompt,
-              EntryLauncher& launcher);
+              Launcher& launcher);
 
 // The prompt's "Ok" with a non-empty value: replaces the placeholder being asked for in the
 // current entry's Arguments, raises ParameterNumber and runs the entry again (RunEntry).
@@ -45,6 +37,6 @@ void RunEntry(menu::MenuTable& table, TrayPromptState& state, PromptView& prompt
 // first placeholder is no longer the one asked for (its argument differs from
 // PlaceholderArgument).
 void AcceptPromptValue(menu::MenuTable& table, TrayPromptState& state, const std::string& value,
-                       PromptView& prompt, EntryLauncher& launcher);
+                       PromptView& prompt, Launcher& launcher);
 
 }  // namespace zel::launch

@@ -160,4 +160,28 @@ BuildResult BuildMenu(const BuildRequest& request, MenuFileAccess& files, MenuSi
   return result;
 }
 
+std::optional<BuildResult> BuildSubmenu(const BuildRequest& request, MenuFileAccess& files,
+                                        MenuSink& sink, MenuSink::Handle parent,
+                                        unsigned position, const std::string& caption,
+                                        MenuTable& table) {
+  const MenuSink::Handle submenu = sink.CreateSubmenu();
+  const auto abandon = [&] {
+    // No identifier of this build reaches the shell: none may lead to an entry.
+    table.EntryCount = 0;
+    sink.DestroySubmenu(submenu);
+  };
+  BuildResult result;
+  try {
+    result = BuildMenu(request, files, sink, submenu, table);
+  } catch (...) {
+    abandon();
+    throw;
+  }
+  if (!sink.InsertSubmenu(parent, position, submenu, caption)) {
+    abandon();
+    return std::nullopt;
+  }
+  return result;
+}
+
 }  // namespace zel::menu

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,12 @@ class MenuSink {
   // After this call the parent menu owns the submenu.
   virtual void AppendSubmenu(Handle menu, Handle submenu, const std::string& caption) = 0;
   virtual void AppendSeparator(Handle menu) = 0;
+  // Inserts the submenu at a position of a menu that is not the sink's own (the shell's).
+  // True when the menu took it; the submenu is otherwise still the caller's to destroy.
+  virtual bool InsertSubmenu(Handle menu, unsigned position, Handle submenu,
+                             const std::string& caption) = 0;
+  // Destroys a submenu that no menu took, with everything appended to it.
+  virtual void DestroySubmenu(Handle submenu) = 0;
 };
 
 inline constexpr unsigned kTrayIdBase = 1032;         // the first tray entry is 1033
@@ -107,6 +114,15 @@ void FeedLines(MenuBuilder& builder, ByteSource& source);
 // "menu.txt could not be read" item; neither throws.
 BuildResult BuildMenu(const BuildRequest& request, MenuFileAccess& files, MenuSink& sink,
                       MenuSink::Handle root, MenuTable& table);
+
+// The shell form's submenu: built complete in a submenu of its own, then inserted into
+// `parent` at `position` as `caption`. Inserting comes last, so nothing can fail once the
+// shell's menu holds identifiers: a build that throws leaves `parent` as it was and `table`
+// empty, and so does a failed insertion (nothing then: the caller reports it).
+std::optional<BuildResult> BuildSubmenu(const BuildRequest& request, MenuFileAccess& files,
+                                        MenuSink& sink, MenuSink::Handle parent,
+                                        unsigned position, const std::string& caption,
+                                        MenuTable& table);
 
 // The extension filter: `list` already carries its appended comma.
 bool MatchesSelection(std::string_view list, std::string_view selectedPath);

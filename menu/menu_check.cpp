@@ -15,6 +15,8 @@ class NullSink final : public MenuSink {
   void AppendItem(Handle, unsigned, const std::string&) override {}
   void AppendSubmenu(Handle, Handle, const std::string&) override {}
   void AppendSeparator(Handle) override {}
+  bool InsertSubmenu(Handle, unsigned, Handle, const std::string&) override { return true; }
+  void DestroySubmenu(Handle) override {}
 
  private:
   Handle next_ = 0;

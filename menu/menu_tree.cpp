@@ -1,5 +1,7 @@
 #include "menu/menu_tree.h"
 
+#include <algorithm>
+
 namespace zel::menu {
 
 MenuSink::Handle MenuTreeSink::CreateSubmenu() {
@@ -21,6 +23,17 @@ void MenuTreeSink::AppendSubmenu(Handle menu, Handle submenu, const std::string&
   slot.node.caption = caption;
   slot.submenu = submenu;
   menus_.at(menu).push_back(std::move(slot));
+}
+
+bool MenuTreeSink::InsertSubmenu(Handle menu, unsigned position, Handle submenu,
+                                 const std::string& caption) {
+  Slot slot;
+  slot.node.kind = MenuNode::Kind::Submenu;
+  slot.node.caption = caption;
+  slot.submenu = submenu;
+  std::vector<Slot>& items = menus_.at(menu);
+  items.insert(items.begin() + std::min<std::size_t>(position, items.size()), std::move(slot));
+  return true;
 }
 
 void MenuTreeSink::AppendSeparator(Handle menu) {

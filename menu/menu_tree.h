@@ -32,9 +32,14 @@ class MenuTreeSink final : public MenuSink {
   void AppendItem(Handle menu, unsigned id, const std::string& caption) override;
   void AppendSubmenu(Handle menu, Handle submenu, const std::string& caption) override;
   void AppendSeparator(Handle menu) override;
+  bool InsertSubmenu(Handle menu, unsigned position, Handle submenu,
+                     const std::string& caption) override;
+  void DestroySubmenu(Handle) override { ++destroyed_; }
 
   // The finished tree under the root.
   std::vector<MenuNode> Tree() const { return Resolve(0); }
+  // How many submenus were destroyed without being taken.
+  int Destroyed() const { return destroyed_; }
 
  private:
   struct Slot {
@@ -44,6 +49,7 @@ class MenuTreeSink final : public MenuSink {
   std::vector<MenuNode> Resolve(Handle menu) const;
 
   std::vector<std::vector<Slot>> menus_;
+  int destroyed_ = 0;
 };
 
 // An indented listing, one item a line, for failure messages and the checker's output.

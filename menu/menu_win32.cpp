@@ -2,7 +2,7 @@
 
 #include <shlobj.h>
 
-#include "menu/unique_handle_win32.h"
+#include "win/unique_handle_win32.h"
 
 namespace zel::menu {
 namespace {
@@ -79,11 +79,28 @@ void HmenuSink::AppendSeparator(Handle menu) {
   ::AppendMenuA(ToHmenu(menu), MF_SEPARATOR, 0, nullptr);
 }
 
+bool HmenuSink::InsertSubmenu(Handle menu, unsigned position, Handle submenu,
+                              const std::string& caption) {
+  return ToHmenu(submenu) != nullptr &&
+         ::InsertMenuA(ToHmenu(menu), position, MF_BYPOSITION | MF_POPUP,
+                       static_cast<UINT_PTR>(submenu), caption.c_str()) != FALSE;
+}
+
+void HmenuSink::DestroySubmenu(Handle submenu) { ::DestroyMenu(ToHmenu(submenu)); }
+
 BuildResult BuildMenu(HMENU root, BuildRequest request, MenuTable& table) {
   if (request.path.empty()) request.path = GetMenuFilePath();
   Win32MenuFileAccess files;
   HmenuSink sink;
   return BuildMenu(request, files, sink, HmenuSink::FromHmenu(root), table);
+}
+
+std::optional<BuildResult> BuildSubmenu(HMENU menu, unsigned position, const std::string& caption,
+                                        BuildRequest request, MenuTable& table) {
+  if (request.path.empty()) request.path = GetMenuFilePath();
+  Win32MenuFileAccess files;
+  HmenuSink sink;
+  return BuildSubmenu(request, files, sink, HmenuSink::FromHmenu(menu), position, caption, table);
 }
 
 std::vector<MenuNode> ReadMenuTree(HMENU menu) {

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,9 @@ class HmenuSink final : public MenuSink {
   void AppendItem(Handle menu, unsigned id, const std::string& caption) override;
   void AppendSubmenu(Handle menu, Handle submenu, const std::string& caption) override;
   void AppendSeparator(Handle menu) override;
+  bool InsertSubmenu(Handle menu, unsigned position, Handle submenu,
+                     const std::string& caption) override;
+  void DestroySubmenu(Handle submenu) override;
 
  private:
   std::vector<HMENU> orphans_;
@@ -47,6 +51,12 @@ class HmenuSink final : public MenuSink {
 
 // Builds the user's menu (or the file `request.path` names, when set) into `root`.
 BuildResult BuildMenu(HMENU root, BuildRequest request, MenuTable& table);
+
+// Builds the shell form from the user's menu file into a new submenu, which is then inserted
+// into the shell's `menu` at `position` as `caption` (BuildSubmenu). Nothing when the
+// insertion failed.
+std::optional<BuildResult> BuildSubmenu(HMENU menu, unsigned position, const std::string& caption,
+                                        BuildRequest request, MenuTable& table);
 
 // Reads a real menu back as a tree: captions, identifiers, separators and submenus.
 std::vector<MenuNode> ReadMenuTree(HMENU menu);

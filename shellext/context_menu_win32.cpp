@@ -4,14 +4,15 @@
 #include <wrl/client.h>
 
 #include <new>
+#include <optional>
 #include <string>
 
 #include "launch/launch_win32.h"
 #include "menu/menu_win32.h"
-#include "menu/unique_handle_win32.h"
 #include "shellext/class_id_win32.h"
 #include "shellext/handler_rules.h"
 #include "shellext/zelshell_win32.h"
+#include "win/code_page_win32.h"
 
 namespace zel::shellext {
 namespace {
@@ -71,17 +72,21 @@ HRESULT STDMETHODCALLTYPE TContextMenu::Initialize(PCIDLIST_ABSOLUTE, IDataObjec
   if (owner.medium.tymed != TYMED_HGLOBAL || owner.medium.hGlobal == nullptr) return E_FAIL;
 
   const HDROP drop = static_cast<HDROP>(owner.medium.hGlobal);
-  const UINT count = ::DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
-  // Without a buffer DragQueryFile gives the path's length, its NUL not counted.
-  const UINT length = count == 1 ? ::DragQueryFileA(drop, 0, nullptr, 0) : 0;
-  if (!ServesSelection(count, length)) {
+  const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+  // The name as the system holds it: the ANSI query would give "?" for characters outside the
+  // code page. Without a buffer DragQueryFile gives the length, its NUL not counted.
+  const UINT length = count == 1 ? ::DragQueryFileW(drop, 0, nullptr, 0) : 0;
+  std::wstring wide(length + 1, L'\0');
+  const UINT copied = length != 0 ? ::DragQueryFileW(drop, 0, wide.data(), length + 1) : 0;
+  wide.resize(copied <= length ? copied : length);
+  // An object with no ANSI name (neither its own nor a short one) is declined like a multiple
+  // selection: no entry could name it.
+  const std::optional<std::string> path = win::AnsiPathFor(wide);
+  if (!ServesSelection(count, path ? path->size() : 0)) {
     selectedPath_.clear();
     return E_FAIL;
   }
-  std::string path(length + 1, '\0');
-  const UINT copied = ::DragQueryFileA(drop, 0, &path[0], length + 1);
-  path.resize(copied <= length ? copied : length);
-  selectedPath_ = std::move(path);
+  selectedPath_ = *path;
   return S_OK;
 } catch (const std::bad_alloc&) {
   return E_OUTOFMEMORY;
@@ -94,27 +99,15 @@ HRESULT STDMETHODCALLTYPE TContextMenu::QueryContextMenu(HMENU hmenu, UINT index
                                                          UINT uFlags) noexcept try {
   if (!WantsSubmenu(uFlags)) return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
   addedCount_ = 0;
-
-  UniqueHmenu popup(::CreatePopupMenu());
-  if (!popup) return E_FAIL;
-  if (!::InsertMenuA(hmenu, indexMenu, MF_BYPOSITION | MF_POPUP,
-                     reinterpret_cast<UINT_PTR>(popup.get()), kSubmenuCaption)) {
-    return E_FAIL;  // `popup` destroys the menu nobody took
-  }
-  HMENU submenu = popup.release();  // the shell's menu owns it now
-
   menu::BuildRequest request;
   request.host = menu::Host::Shell;  // an empty path reads the user's menu file
   request.idCmdFirst = idCmdFirst;
   request.idCmdLast = idCmdLast;
   request.selectedPath = selectedPath_;
-  try {
-    addedCount_ = menu::BuildMenu(submenu, request, table_).AddedCount;
-  } catch (...) {
-    // A build cut short leaves no entry behind that an identifier could reach.
-    table_.EntryCount = 0;
-    throw;
-  }
+  const std::optional<menu::BuildResult> built =
+      menu::BuildSubmenu(hmenu, indexMenu, kSubmenuCaption, request, table_);
+  if (!built) return E_FAIL;
+  addedCount_ = built->AddedCount;
   return MAKE_HRESULT(SEVERITY_SUCCESS, 0, ReportedCount(addedCount_, idCmdFirst, idCmdLast));
 } catch (const std::bad_alloc&) {
   return E_OUTOFMEMORY;
@@ -129,9 +122,9 @@ HRESULT STDMETHODCALLTYPE TContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* lpici
   if (IsVerbString(verb)) return E_FAIL;
   const menu::MenuData* entry = EntryForOffset(table_, verb);
   if (entry == nullptr) return E_INVALIDARG;
-  // A copy: a message box in the run pumps messages, and nothing may pull the entry away.
-  const menu::MenuData chosen = *entry;
-  launch::RunShellEntry(chosen, selectedPath_, module_);
+  launch::Win32LaunchSystem system;
+  launch::RunShellEntry(*entry, selectedPath_, launch::ExtractFolder(launch::GetModulePath(module_)),
+                        system);
   return S_OK;
 } catch (const std::bad_alloc&) {
   return E_OUTOFMEMORY;

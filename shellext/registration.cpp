@@ -39,8 +39,12 @@ bool Register(std::string_view clsidText, std::string_view serverPath, RegistryA
   return true;
 }
 
-void Unregister(std::string_view clsidText, RegistryAccess& registry) {
-  for (const std::string& key : UnregistrationKeys(clsidText)) registry.DeleteKey(key);
+bool Unregister(std::string_view clsidText, RegistryAccess& registry) {
+  bool allGone = true;
+  for (const std::string& key : UnregistrationKeys(clsidText)) {
+    allGone = registry.DeleteKey(key) && allGone;
+  }
+  return allGone;
 }
 
 }  // namespace zel::shellext

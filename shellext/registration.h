@@ -32,8 +32,8 @@ class RegistryAccess {
   // Opens or creates the key (and any missing keys above it) and stores the value with its
   // NUL. False when either step fails.
   virtual bool SetValue(const RegistryWrite& write) = 0;
-  // Deletes one key that has no subkeys; a missing key is no failure worth reporting.
-  virtual void DeleteKey(const std::string& key) = 0;
+  // Deletes one key that has no subkeys. True when the key is gone: deleted, or never there.
+  virtual bool DeleteKey(const std::string& key) = 0;
 };
 
 // "CLSID\{...}"
@@ -59,7 +59,9 @@ std::vector<std::string> UnregistrationKeys(std::string_view clsidText);
 // were written.
 bool Register(std::string_view clsidText, std::string_view serverPath, RegistryAccess& registry);
 
-// Deletes in order, going on past keys that are missing or cannot be deleted.
-void Unregister(std::string_view clsidText, RegistryAccess& registry);
+// Deletes in order, going on past keys that are missing or cannot be deleted. True when every
+// key is gone; a key that stays (no rights to delete it, a subkey someone added) makes it
+// false, so the caller does not report a registration that is still there as removed.
+bool Unregister(std::string_view clsidText, RegistryAccess& registry);
 
 }  // namespace zel::shellext

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "menu/unique_handle_win32.h"
+#include "win/unique_handle_win32.h"
 #include "shellext/context_menu_win32.h"
 #include "shellext/registration.h"
 #include "shellext/zelshell_win32.h"
@@ -30,9 +30,10 @@ class Win32Registry final : public RegistryAccess {
                             static_cast<DWORD>(write.data.size() + 1)) == ERROR_SUCCESS;
   }
 
-  void DeleteKey(const std::string& key) override {
-    // The result is ignored: a missing key, or one that cannot go, leaves the run going on.
-    ::RegDeleteKeyA(HKEY_CLASSES_ROOT, key.c_str());
+  bool DeleteKey(const std::string& key) override {
+    const LONG result = ::RegDeleteKeyA(HKEY_CLASSES_ROOT, key.c_str());
+    return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND ||
+           result == ERROR_PATH_NOT_FOUND;
   }
 };
 
@@ -69,10 +70,7 @@ HRESULT TContextMenuFactory::ApplyRegistration(bool registering) noexcept try {
   const std::string classId = ClassIdText(ClassId());
   if (classId.empty()) return E_FAIL;
   Win32Registry registry;
-  if (!registering) {
-    Unregister(classId, registry);
-    return S_OK;
-  }
+  if (!registering) return Unregister(classId, registry) ? S_OK : E_FAIL;
   const std::string serverPath = ModuleServerPath();
   if (serverPath.empty()) return E_FAIL;
   return Register(classId, serverPath, registry) ? S_OK : E_FAIL;

@@ -7,9 +7,10 @@
 
 #include "launch/command_line.h"
 #include "launch/launch_win32.h"
-#include "menu/unique_handle_win32.h"
+#include "win/unique_handle_win32.h"
 #include "tray/tray_ids.h"
 #include "tray/tray_state_win32.h"
+#include "win/error_text_win32.h"
 #include "zel_version.h"
 
 namespace zel::tray {
@@ -58,7 +59,23 @@ void CallShellRegistration(const char* exportName, const char* doneText, const c
   Report(doneText, "SUCCESS", MB_ICONINFORMATION);
 }
 
-void StartMenuEditor() { launch::RunPrograms(ProgramFolder() + "Editor.exe|", ""); }
+// Nothing is shown when it worked: the new state shows as the check mark at the next right
+// click. A failure is said, with the system's words.
+void ToggleAutoStart() {
+  const bool enable = !AutoStartEnabled();
+  const LONG error = SetAutoStart(enable);
+  if (error == ERROR_SUCCESS) return;
+  const std::string text = std::string(enable ? "Zelvane could not be set to start with Windows"
+                                              : "Zelvane could not be kept from starting with "
+                                                "Windows") +
+                           ": " + win::ErrorText(static_cast<DWORD>(error));
+  Report(text.c_str(), "ERROR", MB_ICONHAND);
+}
+
+void StartMenuEditor() {
+  launch::Win32LaunchSystem system;
+  launch::Launcher(system).RunPrograms(ProgramFolder() + launch::kEditorProgram + "|", "");
+}
 
 void OpenUpdatePage() {
   // The result is not examined: without a browser for web addresses nothing happens.
@@ -66,8 +83,7 @@ void OpenUpdatePage() {
 }
 
 void ShowAbout() {
-  // The icon handle is kept: the About box may still draw it while it closes.
-  ::ShellAboutA(g_tray.mainWindow, kAboutTitle, kAboutText, LoadProgramIcon());
+  ::ShellAboutA(g_tray.mainWindow, kAboutTitle, kAboutText, g_tray.icon.get());
 }
 
 [[noreturn]] void ExitProgram() {
@@ -77,29 +93,33 @@ void ShowAbout() {
 
 }  // namespace
 
-bool AutoStart(AutoStartMode mode) {
+bool AutoStartEnabled() {
   HKEY opened = nullptr;
-  if (::RegOpenKeyA(HKEY_CURRENT_USER, kRunKey, &opened) != ERROR_SUCCESS) return false;
-  UniqueHkey key(opened);
-  switch (mode) {
-    case AutoStartMode::Query: {
-      DWORD size = 0;
-      return ::RegQueryValueExA(key.get(), kRunValue, nullptr, nullptr, nullptr, &size) ==
-             ERROR_SUCCESS;
-    }
-    case AutoStartMode::Set: {
-      // Unquoted, without arguments; the count includes the terminating zero byte.
-      const std::string path = launch::GetModulePath();
-      ::RegSetValueExA(key.get(), kRunValue, 0, REG_SZ,
-                       reinterpret_cast<const BYTE*>(path.c_str()),
-                       static_cast<DWORD>(path.size() + 1));
-      return false;
-    }
-    case AutoStartMode::Delete:
-      ::RegDeleteValueA(key.get(), kRunValue);
-      return false;
+  if (::RegOpenKeyExA(HKEY_CURRENT_USER, kRunKey, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) {
+    return false;
   }
-  return false;
+  const UniqueHkey key(opened);
+  // Any value of that name counts, whatever its type and data.
+  DWORD size = 0;
+  return ::RegQueryValueExA(key.get(), kRunValue, nullptr, nullptr, nullptr, &size) ==
+         ERROR_SUCCESS;
+}
+
+LONG SetAutoStart(bool enabled) {
+  HKEY opened = nullptr;
+  const LONG open = ::RegOpenKeyExA(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, &opened);
+  if (open != ERROR_SUCCESS) return open;
+  const UniqueHkey key(opened);
+  if (!enabled) {
+    const LONG deleted = ::RegDeleteValueA(key.get(), kRunValue);
+    return deleted == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : deleted;
+  }
+  // Quoted: Windows reads an unquoted path with a space by its prefixes ("C:\Users\Ann.exe"
+  // before "C:\Users\Ann Lee\...\Zelvane.exe"). The count includes the terminating zero byte.
+  const std::string command = "\"" + launch::GetModulePath() + "\"";
+  return ::RegSetValueExA(key.get(), kRunValue, 0, REG_SZ,
+                          reinterpret_cast<const BYTE*>(command.c_str()),
+                          static_cast<DWORD>(command.size() + 1));
 }
 
 void BuildFullMenu() {
@@ -110,7 +130,7 @@ void BuildFullMenu() {
   ::AppendMenuA(options.get(), MF_STRING, IDM_UPDATECHECK, "Update Check");
   ::AppendMenuA(options.get(), MF_STRING, IDM_ENABLESHELLMENU, "Enable Shell Menu");
   ::AppendMenuA(options.get(), MF_STRING, IDM_DISABLESHELLMENU, "Disable Shell Menu");
-  const UINT check = AutoStart(AutoStartMode::Query) ? MF_CHECKED : MF_STRING;
+  const UINT check = AutoStartEnabled() ? MF_CHECKED : MF_STRING;
   ::AppendMenuA(options.get(), check, IDM_STARTWITHWINDOWS, "Start with Windows");
   if (::AppendMenuA(g_tray.currentPopup, MF_POPUP, reinterpret_cast<UINT_PTR>(options.get()),
                     "Options")) {
@@ -136,7 +156,7 @@ bool RunOptionsCommand(unsigned id) {
                             "Menu could not be registered");
       return true;
     case IDM_STARTWITHWINDOWS:
-      AutoStart(AutoStart(AutoStartMode::Query) ? AutoStartMode::Delete : AutoStartMode::Set);
+      ToggleAutoStart();
       return true;
     case IDM_MENUEDITOR:
       StartMenuEditor();

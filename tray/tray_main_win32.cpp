@@ -89,11 +89,11 @@ int RunMessageLoop() {
 
 }  // namespace
 
-HICON LoadProgramIcon() {
+void LoadProgramIcon() {
   const int height = ::GetSystemMetrics(SM_CYSMICON);
   const int width = ::GetSystemMetrics(SM_CXSMICON);
-  return static_cast<HICON>(
-      ::LoadImageA(g_tray.instance, kIconName, IMAGE_ICON, width, height, LR_DEFAULTCOLOR));
+  g_tray.icon.reset(static_cast<HICON>(
+      ::LoadImageA(g_tray.instance, kIconName, IMAGE_ICON, width, height, LR_DEFAULTCOLOR)));
 }
 
 void AddTrayIcon() {
@@ -104,7 +104,7 @@ void AddTrayIcon() {
   data.uID = 0;
   data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
   data.uCallbackMessage = WM_TRAYICON;
-  data.hIcon = LoadProgramIcon();  // a fresh handle each time; the previous one is kept
+  data.hIcon = g_tray.icon.get();
   static const char kTip[64] = "Zelvane";
   std::memcpy(data.szTip, kTip, sizeof(kTip));
   ::Shell_NotifyIconA(NIM_ADD, &data);  // fails before the taskbar exists; TaskbarCreated retries
@@ -124,6 +124,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   SetDialogFont();
   ::SetFocus(g_tray.edit);
   ::UpdateWindow(g_tray.mainWindow);
+  LoadProgramIcon();  // once: the icon serves every re-added tray icon and the About box
   AddTrayIcon();
   return RunMessageLoop();
 }

@@ -6,6 +6,7 @@
 
 #include "launch/run_entry.h"
 #include "menu/menu_file.h"
+#include "win/unique_handle_win32.h"
 
 namespace zel::tray {
 
@@ -20,6 +21,7 @@ struct TrayState {
   HWND okButton = nullptr;
   HWND cancelButton = nullptr;
   HWND browseButton = nullptr;
+  UniqueHicon icon;              // the program icon at small-icon size, loaded once
   NOTIFYICONDATAA TrayIconData = {};
   HMENU currentPopup = nullptr;  // lives until the next click on the icon
   bool MenuShown = false;        // set at the first popup, never cleared
@@ -31,8 +33,8 @@ extern TrayState g_tray;
 
 // Start-up helpers and handlers shared between the tray's files.
 void AddTrayIcon();
-// The program icon "ICO" at small-icon size.
-HICON LoadProgramIcon();
+// Loads the program icon "ICO" at small-icon size into g_tray.icon.
+void LoadProgramIcon();
 void DeleteTrayIcon();
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -42,8 +44,10 @@ void BuildFullMenu();
 void BuildEntryMenu();
 // The program's own commands; false when the identifier is none of them.
 bool RunOptionsCommand(unsigned id);
-// Autostart in the current user's Run key: mode 0 query, 1 set, 2 delete.
-enum class AutoStartMode { Query = 0, Set = 1, Delete = 2 };
-bool AutoStart(AutoStartMode mode);
+// Autostart in the current user's Run key: on when a value "Zelvane" exists. Set writes the
+// program's path, quoted; clear deletes the value. The result is the Win32 error,
+// ERROR_SUCCESS when it worked (a value already gone counts as deleted).
+bool AutoStartEnabled();
+LONG SetAutoStart(bool enabled);
 
 }  // namespace zel::tray

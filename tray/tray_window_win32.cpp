@@ -3,12 +3,14 @@
 #include <windows.h>
 #include <commdlg.h>
 
+#include <optional>
 #include <string>
 
 #include "launch/launch_win32.h"
 #include "menu/menu_win32.h"
 #include "tray/tray_ids.h"
 #include "tray/tray_state_win32.h"
+#include "win/code_page_win32.h"
 
 namespace zel::tray {
 namespace {
@@ -35,22 +37,35 @@ void ShowTrayMenu() {
   ::PostMessageA(g_tray.mainWindow, WM_NULL, 0, 0);
 }
 
-// 88 bytes on 32-bit Windows: the record with its later extension fields.
-static_assert(sizeof(void*) != 4 || sizeof(OPENFILENAMEA) == 88, "open-file record of 88 bytes");
-
+// The file the user picks in the "Add File" dialog, starting in `initialFolder`; empty when the
+// dialog is cancelled, or when the file's name has no form in the ANSI code page (said in a
+// message: the entry could not name it).
 std::string BrowseForFile(HWND owner, const std::string& initialFolder) {
-  char file[261] = {};
-  OPENFILENAMEA dialog = {};
+  wchar_t file[MAX_PATH + 1] = {};
+  const std::wstring folder = win::Widen(initialFolder);
+  OPENFILENAMEW dialog = {};
   dialog.lStructSize = sizeof(dialog);
   dialog.hwndOwner = owner;
   dialog.hInstance = g_tray.instance;
-  dialog.lpstrFilter = "All Files(*.*)\0*.*\0";  // the literal brings the final zero byte
+  dialog.lpstrFilter = L"All Files(*.*)\0*.*\0";  // the literal brings the final zero byte
   dialog.lpstrFile = file;
-  dialog.nMaxFile = sizeof(file);
-  dialog.lpstrInitialDir = initialFolder.c_str();
-  dialog.lpstrTitle = "Add File";
-  if (!::GetOpenFileNameA(&dialog)) return {};  // cancelled, or the dialog failed
-  return std::string(file, strnlen(file, sizeof(file)));
+  dialog.nMaxFile = ARRAYSIZE(file);
+  dialog.lpstrInitialDir = folder.c_str();
+  dialog.lpstrTitle = L"Add File";
+  // Without it the dialog makes the chosen file's folder the program's current folder for good
+  // (GetOpenFileName documentation).
+  dialog.Flags = OFN_NOCHANGEDIR;
+  if (!::GetOpenFileNameW(&dialog)) return {};  // cancelled, or the dialog failed
+  const std::optional<std::string> path = win::AnsiPathFor(file);
+  if (!path) {
+    ::MessageBoxA(owner,
+                  "The chosen file's name has characters that this system's code page cannot "
+                  "hold, and it has no short name to stand for it. Rename the file, or choose "
+                  "another.",
+                  "Error", MB_ICONHAND);
+    return {};
+  }
+  return *path;
 }
 
 std::string ReadEditField() {
@@ -68,7 +83,8 @@ void OnOk() {
   ::SetWindowTextA(g_tray.edit, "");
   ::ShowWindow(g_tray.mainWindow, SW_HIDE);
   PromptWindow prompt;
-  launch::Win32Launcher launcher;
+  launch::Win32LaunchSystem system;
+  launch::Launcher launcher(system);
   launch::AcceptPromptValue(g_tray.entries, g_tray.prompt, value, prompt, launcher);
 }
 
@@ -89,7 +105,8 @@ void OnEntryCommand(WPARAM wParam) {
   g_tray.prompt.CurrentEntry = index;
   g_tray.prompt.ParameterNumber = 1;
   PromptWindow prompt;
-  launch::Win32Launcher launcher;
+  launch::Win32LaunchSystem system;
+  launch::Launcher launcher(system);
   try {
     launch::RunEntry(g_tray.entries, g_tray.prompt, prompt, launcher);
   } catch (...) {

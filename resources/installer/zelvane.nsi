@@ -89,9 +89,9 @@ Section "Zelvane" SecMain
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
 SectionEnd
 
-; Off unless chosen: the same value the program's own "Start with Windows" writes.
+; Off unless chosen: the same value the program's own "Start with Windows" writes, quoted.
 Section /o "Start with Windows" SecAutostart
-  WriteRegStr HKCU "${RUN_KEY}" "Zelvane" "$INSTDIR\Zelvane.exe"
+  WriteRegStr HKCU "${RUN_KEY}" "Zelvane" '"$INSTDIR\Zelvane.exe"'
 SectionEnd
 
 Function .onInit

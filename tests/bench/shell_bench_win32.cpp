@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "menu/menu_win32.h"
-#include "menu/unique_handle_win32.h"
+#include "win/unique_handle_win32.h"
 
 #include <initguid.h>
 #include "shellext/class_id_win32.h"

@@ -1,7 +1,8 @@
-// Feeds arbitrary text to the entry-running helpers and to the tray dispatch, and checks what
-// must hold whatever the menu line says: items never hold their delimiter, a placeholder lies
-// inside its text, every prompt answer makes progress, and a DLL plan only passes items that
-// stand in the procedure line.
+// Feeds arbitrary text to the entry-running helpers, the tray dispatch and the shell's run, and
+// checks what must hold whatever the menu line says: items never hold their delimiter, a
+// placeholder lies inside its text, every prompt answer makes progress, a DLL plan only passes
+// items that stand in the procedure line, and a bare name never starts a file of the selected
+// object's folder.
 #include <cstdint>
 #include <algorithm>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 
 #include "launch/command_line.h"
 #include "launch/run_entry.h"
+#include "tests/unit/fake_system.h"
 
 namespace {
 
@@ -18,13 +20,10 @@ void Require(bool condition) {
   if (!condition) std::abort();
 }
 
-class CountingHost final : public PromptView, public EntryLauncher {
+class CountingPrompt final : public PromptView {
  public:
   void ShowPrompt(int) override { ++prompts; }
-  void RunPrograms(const std::string&, const std::string&) override { ++launches; }
-  void CallDllProcedure(const std::string&) override { ++launches; }
   int prompts = 0;
-  int launches = 0;
 };
 
 }  // namespace
@@ -60,14 +59,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   zel::menu::MenuTable table;
   table.Append("p.exe", text);
   TrayPromptState state;
-  CountingHost host;
-  RunEntry(table, state, host, host);
+  CountingPrompt prompt;
+  zel::test::FakeSystem system;
+  system.everyFileExists = true;
+  Launcher launcher(system);
+  RunEntry(table, state, prompt, launcher);
   int answers = 0;
-  while (host.launches == 0) {
-    Require(host.prompts == answers + 1 && answers < static_cast<int>(size) + 1);
+  while (system.log.empty()) {
+    Require(prompt.prompts == answers + 1 && answers < static_cast<int>(size) + 1);
     ++answers;
-    AcceptPromptValue(table, state, "v", host, host);
+    AcceptPromptValue(table, state, "v", prompt, launcher);
   }
-  Require(host.launches == 1 && state.ParameterNumber == answers + 1);
+  Require(system.log.size() == 1 && state.ParameterNumber == answers + 1);
+
+  // The text as a program list run by the shell on an object whose folder holds every file.
+  zel::test::FakeSystem shell;
+  shell.folders = {"C:\\Down\\"};
+  shell.searchFolders = {"C:\\Windows"};
+  shell.files = {"C:\\Windows\\a.exe"};
+  std::string selected = "C:\\Down\\f.txt";
+  RunShellEntry({text, "%s"}, selected, "C:\\App\\", shell);
+  for (const auto& start : shell.starts) {
+    Require(start.application.empty() || start.application.rfind("C:\\Down\\", 0) != 0 ||
+            ClassifyName(start.commandLine.substr(1, start.commandLine.find('"', 1) - 1)) !=
+                NameKind::Bare);
+  }
   return 0;
 }

@@ -84,7 +84,7 @@ for arch in 32 64; do
 
     # Start with Windows, chosen on the command line: the program's own Run value.
     win "$setup" /S /AUTOSTART
-    check "/AUTOSTART sets the Run value" reg_has 'HKCU\SOFTWARE\MICROSOFT\WINDOWS\CURRENTVERSION\RUN' Zelvane "Programs.Zelvane.Zelvane.exe"
+    check "/AUTOSTART sets the Run value" reg_has 'HKCU\SOFTWARE\MICROSOFT\WINDOWS\CURRENTVERSION\RUN' Zelvane '"[^"]*Programs.Zelvane.Zelvane.exe"'
     win "$install_dir/uninstall.exe" /S
     check "uninstall removes the Run value" wait_until 30 bash -c "! wine reg query 'HKCU\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN' /v Zelvane </dev/null >/dev/null 2>&1"
     check "uninstall leaves no program folder" wait_until 30 bash -c "! test -e '$install_dir'"

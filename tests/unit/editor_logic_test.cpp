@@ -95,6 +95,35 @@ TEST(Argument, PathIsTrimmedAndUnquotedButNeverSplit) {
   for (const auto& c : cases) EXPECT_EQ(PathFromArgument(c.argument), c.path) << c.argument;
 }
 
+// A file system whose object may vanish after the first question about it.
+class VanishingObject final : public ObjectSystem {
+ public:
+  int answersLeft = 1000;
+  Object Find(const std::string& path) override {
+    if (answersLeft-- <= 0) return Object::None;
+    return path.find("Folder") != std::string::npos ? Object::Folder : Object::File;
+  }
+  std::string FullPath(const std::string& path) override { return "C:\\" + path; }
+  std::string LongPath(const std::string& path) override { return path; }
+  std::string ShortPath(const std::string& path) override {
+    return path == "C:\\Long Name.txt" ? "C:\\LONGNA~1.TXT" : path;
+  }
+};
+
+TEST(ObjectForms, LongFormFirstAndNoneForAnObjectThatIsGone) {
+  VanishingObject system;
+  ObjectInfo info = InspectObject("Long Name.txt", system);
+  EXPECT_EQ(info.paths, (std::vector<std::string>{"C:\\Long Name.txt", "C:\\LONGNA~1.TXT"}));
+  EXPECT_FALSE(info.folder);
+  EXPECT_TRUE(InspectObject("A Folder", system).folder);
+  EXPECT_FALSE(InspectObject("", system).exists());
+  // There at the first question, gone at the next: no form leads to it.
+  system.answersLeft = 1;
+  info = InspectObject("Long Name.txt", system);
+  EXPECT_FALSE(info.exists());
+  EXPECT_TRUE(info.paths.empty());
+}
+
 TEST(ObjectNames, ProgramsByTheirExtensionInAnyCase) {
   const struct {
     const char* path;

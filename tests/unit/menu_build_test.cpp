@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
+#include <new>
+
 #include "tests/unit/fake_files.h"
 
 namespace zel::menu {
@@ -235,6 +239,55 @@ TEST(BuildMenuFile, RebuildGivesTheSameIdentifiersAndShrinksTheTable) {
   EXPECT_EQ(table.EntryCount, 1u);
   EXPECT_EQ(table.Find(0)->Command, "z");
   EXPECT_EQ(table.Find(1), nullptr);
+}
+
+// Files whose reading runs out of memory after the first bytes.
+class FailingFiles final : public MenuFileAccess {
+ public:
+  bool Exists(const std::string&) override { return true; }
+  std::unique_ptr<ByteSource> Open(const std::string&) override {
+    class Source final : public ByteSource {
+     public:
+      std::size_t Read(char* buffer, std::size_t capacity) override {
+        if (done_) throw std::bad_alloc();
+        done_ = true;
+        const std::string line = "item 'A','a.exe'\r\n";
+        line.copy(buffer, std::min(capacity, line.size()));
+        return std::min(capacity, line.size());
+      }
+
+     private:
+      bool done_ = false;
+    };
+    return std::make_unique<Source>();
+  }
+};
+
+// The shell's submenu goes into the shell's menu only once it is complete: a build that fails
+// leaves the shell's menu and the table as if nothing had happened.
+TEST(BuildSubmenu, InsertedWhenCompleteAndNotAtAllWhenTheBuildFails) {
+  test::FakeFiles files;
+  files.Put("Menu.txt", "item 'A','a.exe'\r\nsep\r\n");
+  BuildRequest request = ShellRequest("C:\\a.txt", 100);
+  request.path = "Menu.txt";
+  MenuTreeSink sink;
+  sink.AppendItem(sink.Root(), 1, "Open");
+  sink.AppendItem(sink.Root(), 2, "Print");
+  MenuTable table;
+  const auto built = BuildSubmenu(request, files, sink, sink.Root(), 1, "Zelvane", table);
+  ASSERT_TRUE(built.has_value());
+  EXPECT_EQ(built->AddedCount, 2u);
+  EXPECT_EQ(sink.Tree(), (std::vector<MenuNode>{Item("Open", 1), Sub("Zelvane", {Item("A", 101), Sep()}),
+                                                Item("Print", 2)}));
+
+  MenuTreeSink failing;
+  failing.AppendItem(failing.Root(), 1, "Open");
+  FailingFiles broken;
+  EXPECT_THROW(BuildSubmenu(request, broken, failing, failing.Root(), 0, "Zelvane", table),
+               std::bad_alloc);
+  EXPECT_EQ(failing.Tree(), (std::vector<MenuNode>{Item("Open", 1)}));
+  EXPECT_EQ(failing.Destroyed(), 1);
+  EXPECT_EQ(table.Find(0), nullptr) << "no identifier leads to an entry";
 }
 
 TEST(BuildMenuLimits, TrayNumberingStopsAt65535) {

@@ -5,35 +5,39 @@
 #include <string>
 #include <vector>
 
+#include "tests/unit/fake_system.h"
+
 namespace zel::launch {
 namespace {
 
-// Records every prompt and launch as one line each.
-class Recorder final : public PromptView, public EntryLauncher {
+// The prompt writes into the system's log, so prompts and actions read in one order.
+class Prompt final : public PromptView {
  public:
+  explicit Prompt(std::vector<std::string>& log) : log_(log) {}
   void ShowPrompt(int parameterNumber) override {
-    log.push_back("prompt " + std::to_string(parameterNumber));
+    log_.push_back("prompt " + std::to_string(parameterNumber));
   }
-  void RunPrograms(const std::string& programs, const std::string& arguments) override {
-    log.push_back("run [" + programs + "] [" + arguments + "]");
-  }
-  void CallDllProcedure(const std::string& procedureLine) override { log.push_back("call [" + procedureLine + "]"); }
 
-  std::vector<std::string> log;
+ private:
+  std::vector<std::string>& log_;
 };
 
 struct Tray {
+  Tray() { system.everyFileExists = true; }
   menu::MenuTable table;
   TrayPromptState state;
-  Recorder recorder;
+  test::FakeSystem system;
+  Prompt prompt{system.log};
+  Launcher launcher{system};
+  std::vector<std::string>& log = system.log;
 
   // The window procedure's part: a chosen entry resets the number and runs.
   void Choose(std::size_t index) {
     state.CurrentEntry = index;
     state.ParameterNumber = 1;
-    RunEntry(table, state, recorder, recorder);
+    RunEntry(table, state, prompt, launcher);
   }
-  void Ok(const std::string& value) { AcceptPromptValue(table, state, value, recorder, recorder); }
+  void Ok(const std::string& value) { AcceptPromptValue(table, state, value, prompt, launcher); }
 };
 
 using Log = std::vector<std::string>;
@@ -46,21 +50,20 @@ TEST(TrayDispatch, EntriesWithoutPlaceholdersRunAtOnce) {
   tray.table.Append("Add", "");
   tray.table.Append("", "");
   for (std::size_t i = 0; i < 5; ++i) tray.Choose(i);
-  EXPECT_EQ(tray.recorder.log, (Log{"run [a.exe|b.exe|] [/x]",
-                                    "call [user32.dll,MessageBeep,0,]",
-                                    "run [dllproc|] [x]",
-                                    "run [Add|] []",  // Add is an ordinary program in the tray
-                                    "run [|] []"}));
+  EXPECT_EQ(tray.log, (Log{"start \"a.exe\" /x", "start \"b.exe\" /x",
+                           "call C:\\Tools\\user32.dll MessageBeep 1",
+                           "start \"dllproc\" x",
+                           "start \"Add\" "}));  // Add is an ordinary program in the tray
 }
 
 TEST(TrayDispatch, OnePlaceholderPromptsThenRunsWithTheValue) {
   Tray tray;
   tray.table.Append("notepad.exe", "%input(C:\\Docs)%");
   tray.Choose(0);
-  EXPECT_EQ(tray.recorder.log, (Log{"prompt 1"}));
+  EXPECT_EQ(tray.log, (Log{"prompt 1"}));
   EXPECT_EQ(tray.state.PlaceholderArgument, "C:\\Docs");
   tray.Ok("a.txt");
-  EXPECT_EQ(tray.recorder.log, (Log{"prompt 1", "run [notepad.exe|] [a.txt]"}));
+  EXPECT_EQ(tray.log, (Log{"prompt 1", "start \"notepad.exe\" a.txt"}));
   EXPECT_EQ(tray.state.ParameterNumber, 2);
 }
 
@@ -70,7 +73,7 @@ TEST(TrayDispatch, PlaceholdersAreAskedLeftToRightEvenWithTheSameArgument) {
   tray.Choose(0);
   tray.Ok("first");
   tray.Ok("second");
-  EXPECT_EQ(tray.recorder.log, (Log{"prompt 1", "prompt 2", "run [x.exe|] [first and second]"}));
+  EXPECT_EQ(tray.log, (Log{"prompt 1", "prompt 2", "start \"x.exe\" first and second"}));
 }
 
 TEST(TrayDispatch, ValuesKeepEnvironmentReferencesAndNestedPlaceholdersAreAsked) {
@@ -80,7 +83,7 @@ TEST(TrayDispatch, ValuesKeepEnvironmentReferencesAndNestedPlaceholdersAreAsked)
   tray.Ok("%TEMP% %input(b)%");
   EXPECT_EQ(tray.state.PlaceholderArgument, "b");
   tray.Ok("v");
-  EXPECT_EQ(tray.recorder.log, (Log{"prompt 1", "prompt 2", "run [x.exe|] [%TEMP% v]"}));
+  EXPECT_EQ(tray.log, (Log{"prompt 1", "prompt 2", "start \"x.exe\" %TEMP% v"}));
 }
 
 TEST(TrayDispatch, DllProcedurePromptsFirst) {
@@ -88,7 +91,7 @@ TEST(TrayDispatch, DllProcedurePromptsFirst) {
   tray.table.Append("DllProc", "my.dll,Proc,%input(n)%");
   tray.Choose(0);
   tray.Ok("12");
-  EXPECT_EQ(tray.recorder.log, (Log{"prompt 1", "call [my.dll,Proc,12,]"}));
+  EXPECT_EQ(tray.log, (Log{"prompt 1", "call C:\\Tools\\my.dll Proc 1"}));
 }
 
 TEST(TrayDispatch, UnclosedPlaceholderIsAskedOnceAndReplacesTheRest) {
@@ -97,14 +100,14 @@ TEST(TrayDispatch, UnclosedPlaceholderIsAskedOnceAndReplacesTheRest) {
   tray.Choose(0);
   EXPECT_EQ(tray.state.PlaceholderArgument, "C:\\Docs /b");
   tray.Ok("v");
-  EXPECT_EQ(tray.recorder.log, (Log{"prompt 1", "run [x.exe|] [/a v]"}));
+  EXPECT_EQ(tray.log, (Log{"prompt 1", "start \"x.exe\" /a v"}));
 }
 
 TEST(TrayDispatch, PlaceholdersInTheCommandAreNeverAskedFor) {
   Tray tray;
   tray.table.Append("%input(x)%.exe", "");
   tray.Choose(0);
-  EXPECT_EQ(tray.recorder.log, (Log{"run [%input(x)%.exe|] []"}));
+  EXPECT_EQ(tray.log, (Log{"start \"%input(x)%.exe\" "}));
 }
 
 TEST(TrayDispatch, IndexBeyondTheTableDoesNothing) {
@@ -112,7 +115,7 @@ TEST(TrayDispatch, IndexBeyondTheTableDoesNothing) {
   tray.table.Append("x.exe", "%input(a)%");
   tray.Choose(1);
   tray.Choose(static_cast<std::size_t>(-1));
-  EXPECT_TRUE(tray.recorder.log.empty());
+  EXPECT_TRUE(tray.log.empty());
 }
 
 TEST(StaleAnswers, TableRebuiltSmallerWhilePromptOpen) {
@@ -123,7 +126,7 @@ TEST(StaleAnswers, TableRebuiltSmallerWhilePromptOpen) {
   tray.table = menu::MenuTable{};
   tray.table.Append("a.exe", "");
   tray.Ok("v");
-  EXPECT_EQ(tray.recorder.log, (Log{"prompt 1"}));
+  EXPECT_EQ(tray.log, (Log{"prompt 1"}));
   EXPECT_EQ(tray.state.ParameterNumber, 1);
 }
 
@@ -133,7 +136,7 @@ TEST(StaleAnswers, EntryNoLongerHoldsTheAskedPlaceholder) {
   tray.Choose(0);
   tray.table.Find(0)->Arguments = "changed in the file";
   tray.Ok("v");
-  EXPECT_EQ(tray.recorder.log, (Log{"prompt 1"}));
+  EXPECT_EQ(tray.log, (Log{"prompt 1"}));
   EXPECT_EQ(tray.table.Find(0)->Arguments, "changed in the file");
 }
 
@@ -145,7 +148,7 @@ TEST(StaleAnswers, RebuildDroppedEarlierValues) {
   // The menu was popped up again: the entry is back to its text in the file.
   tray.table.Find(0)->Arguments = "%input(a)% %input(b)%";
   tray.Ok("2");
-  EXPECT_EQ(tray.recorder.log, (Log{"prompt 1", "prompt 2"}));
+  EXPECT_EQ(tray.log, (Log{"prompt 1", "prompt 2"}));
   EXPECT_EQ(tray.table.Find(0)->Arguments, "%input(a)% %input(b)%");
 }
 
@@ -157,7 +160,7 @@ TEST(StaleAnswers, AnotherEntryChosenTakesOverThePrompt) {
   tray.Choose(1);
   tray.Ok("1");
   tray.Ok("2");
-  EXPECT_EQ(tray.recorder.log, (Log{"prompt 1", "prompt 1", "prompt 2", "run [b.exe|] [1 2]"}));
+  EXPECT_EQ(tray.log, (Log{"prompt 1", "prompt 1", "prompt 2", "start \"b.exe\" 1 2"}));
   EXPECT_EQ(tray.table.Find(0)->Arguments, "%input(a)%");
 }
 
@@ -168,7 +171,7 @@ TEST(StaleAnswers, EntryThatRanAtOnceIgnoresAnOldPrompt) {
   tray.Choose(0);
   tray.Choose(1);
   tray.Ok("v");
-  EXPECT_EQ(tray.recorder.log, (Log{"prompt 1", "run [b.exe|] [plain]"}));
+  EXPECT_EQ(tray.log, (Log{"prompt 1", "start \"b.exe\" plain"}));
 }
 
 }  // namespace

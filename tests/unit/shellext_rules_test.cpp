@@ -155,7 +155,7 @@ TEST(UnregistrationKeys, HandlerThenServerThenClassKey) {
   EXPECT_EQ(UnregistrationKeys(kClsid), expected);
 }
 
-// Records what registration does and fails the write it is told to.
+// Records what registration does and fails the write or deletion it is told to.
 class RecordingRegistry final : public RegistryAccess {
  public:
   explicit RecordingRegistry(int failAt = -1) : failAt_(failAt) {}
@@ -164,7 +164,11 @@ class RecordingRegistry final : public RegistryAccess {
     written.push_back(write);
     return true;
   }
-  void DeleteKey(const std::string& key) override { deleted.push_back(key); }
+  bool DeleteKey(const std::string& key) override {
+    if (static_cast<int>(attempts++) == failAt_) return false;
+    deleted.push_back(key);
+    return true;
+  }
 
   std::size_t attempts = 0;
   std::vector<RegistryWrite> written;
@@ -185,11 +189,16 @@ TEST(Register, StopsAtTheFirstFailedWriteKeepingEarlierOnes) {
   }
 }
 
-TEST(Unregister, DeletesEveryKeyInOrder) {
-  RecordingRegistry registry;
-  Unregister(kClsid, registry);
-  EXPECT_EQ(registry.deleted, UnregistrationKeys(kClsid));
-  EXPECT_TRUE(registry.written.empty());
+TEST(Unregister, TriesEveryKeyInOrderAndFailsWhenOneStays) {
+  const auto all = UnregistrationKeys(kClsid);
+  for (int failAt = -1; failAt < 3; ++failAt) {
+    RecordingRegistry registry(failAt);
+    EXPECT_EQ(Unregister(kClsid, registry), failAt < 0) << failAt;
+    std::vector<std::string> gone = all;
+    if (failAt >= 0) gone.erase(gone.begin() + failAt);
+    EXPECT_EQ(registry.deleted, gone) << "the others are still deleted";
+    EXPECT_TRUE(registry.written.empty());
+  }
 }
 
 }  // namespace

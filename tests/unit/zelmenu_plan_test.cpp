@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "tests/unit/fake_files.h"
+#include "tests/unit/fake_system.h"
 #include "tools/zelmenu/zelmenu_app.h"
 
 namespace zel::tools {
@@ -12,30 +13,18 @@ namespace {
 
 using nlohmann::json;
 
-// A system with one variable, TEMP, short names for paths under "C:\Long Folder\", and a
-// formatter that shows what it was given.
-class FakeSystem final : public PlanSystem {
- public:
-  std::string ExpandEnvironment(const std::string& text) override {
-    std::string result = text;
-    for (std::size_t pos; (pos = result.find("%TEMP%")) != std::string::npos;) {
-      result.replace(pos, 6, "C:\\Tmp");
-    }
-    return result;
-  }
-  std::string ShortPath(const std::string& path) override {
-    const std::string longFolder = "C:\\Long Folder\\";
-    if (path.rfind(longFolder, 0) != 0) return path;
-    return "C:\\LONGFO~1\\" + path.substr(longFolder.size());
-  }
-  std::string FormatArguments(const std::string& format, const std::string& path) override {
-    return portable_.FormatArguments(format, path);
-  }
-  std::string ModuleFolder() override { return "C:\\Program Files\\Zelvane\\"; }
-
- private:
-  PortablePlanSystem portable_;
-};
+// A system with one variable, TEMP, short names for two paths under "C:\Long Folder\", and
+// every program and DLL in C:\Windows.
+test::FakeSystem PlanSystem() {
+  test::FakeSystem system;
+  system.variables["TEMP"] = "C:\\Tmp";
+  system.shortNames["C:\\Long Folder\\a b.txt"] = "C:\\LONGFO~1\\a b.txt";
+  system.shortNames["C:\\Long Folder\\a.txt"] = "C:\\LONGFO~1\\a.txt";
+  system.folders = {"C:\\Long Folder\\", "C:\\"};
+  system.searchFolders = {"C:\\Windows"};
+  system.everyFileExists = true;
+  return system;
+}
 
 struct Outcome {
   int status;
@@ -54,11 +43,12 @@ const char kPlanMenu[] =
 Outcome Plan(std::vector<std::string> args) {
   test::FakeFiles files;
   files.Put("m.txt", kPlanMenu);
-  FakeSystem system;
+  test::FakeSystem system = PlanSystem();
   std::ostringstream out, err;
   args.insert(args.begin(), "plan");
   args.push_back("m.txt");
-  const int status = RunZelmenu(args, out, err, files, "default/Menu.txt", system);
+  const int status =
+      RunZelmenu(args, out, err, files, "default/Menu.txt", system, "C:\\Program Files\\Zelvane\\");
   return {status, out.str(), err.str()};
 }
 
@@ -72,13 +62,21 @@ json PlanJson(std::vector<std::string> args) {
 json Prompt(const std::string& label, const std::string& argument) {
   return {{"action", "prompt"}, {"label", label}, {"argument", argument}};
 }
-json Start(const std::string& commandLine) { return {{"action", "start"}, {"commandLine", commandLine}}; }
+// A start step: the program file resolved from a bare name, and the folder it starts in.
+json Start(const std::string& commandLine, const std::string& program = "",
+           const std::string& folder = "") {
+  json step = {{"action", "start"}, {"commandLine", commandLine}};
+  if (!program.empty()) step["program"] = program;
+  if (!folder.empty()) step["folder"] = folder;
+  return step;
+}
 
 TEST(ZelmenuPlan, TrayPromptsUntilTheValuesRunOut) {
   EXPECT_EQ(PlanJson({"--form", "tray", "--id", "1033"}),
             json::array({Prompt("Parameter #1:", "C:\\Docs")}));
   EXPECT_EQ(PlanJson({"--form", "tray", "--id", "1033", "--value", "a.txt"}),
-            json::array({Prompt("Parameter #1:", "C:\\Docs"), Start("\"notepad.exe\" a.txt")}));
+            json::array({Prompt("Parameter #1:", "C:\\Docs"),
+                         Start("\"notepad.exe\" a.txt", "C:\\Windows\\notepad.exe")}));
   const Outcome waiting = Plan({"--form", "tray", "--id", "1034", "--value", "1"});
   EXPECT_EQ(waiting.status, 0);
   EXPECT_NE(waiting.err.find("waits for a value"), std::string::npos);
@@ -87,14 +85,14 @@ TEST(ZelmenuPlan, TrayPromptsUntilTheValuesRunOut) {
 TEST(ZelmenuPlan, TrayStartsEveryProgramWithExpandedValues) {
   EXPECT_EQ(PlanJson({"--form", "tray", "--id", "1034", "--value", "%TEMP%\\1", "--value", "2"}),
             json::array({Prompt("Parameter #1:", "x"), Prompt("Parameter #2:", "y"),
-                         Start("\"a.exe\" C:\\Tmp\\1 2 C:\\Tmp"),
-                         Start("\"b.exe\" C:\\Tmp\\1 2 C:\\Tmp")}));
+                         Start("\"a.exe\" C:\\Tmp\\1 2 C:\\Tmp", "C:\\Windows\\a.exe"),
+                         Start("\"b.exe\" C:\\Tmp\\1 2 C:\\Tmp", "C:\\Windows\\b.exe")}));
 }
 
 TEST(ZelmenuPlan, TrayCallsWithTypedArguments) {
   EXPECT_EQ(PlanJson({"--form", "tray", "--id", "1035"}),
             json::array({{{"action", "call"},
-                          {"dll", "user32.dll"},
+                          {"dll", "C:\\Windows\\user32.dll"},
                           {"procedure", "MessageBeep"},
                           {"arguments", json::array({{{"int", 0}}})}}}));
   const json typed = PlanJson({"--form", "tray", "--id", "1036", "--value", "$FFFFFFFF"});
@@ -111,16 +109,18 @@ TEST(ZelmenuPlan, ShellFormatsAroundTheShortPath) {
   // Shell identifiers count from 1: the four items, "Edit" for .txt files, then "Add to...".
   EXPECT_EQ(PlanJson({"--form", "shell", "--selected", "C:\\Long Folder\\a b.txt", "--id", "5"}),
             json::array({Start("\"C:\\Tmp\\ed.exe\" /open C:\\LONGFO~1\\a b.txt /b "
-                               "C:\\LONGFO~1\\a b.txt.bak")}));
+                               "C:\\LONGFO~1\\a b.txt.bak",
+                               "", "C:\\Long Folder\\")}));
   EXPECT_EQ(PlanJson({"--form", "shell", "--selected", "C:\\Long Folder\\a.txt", "--id", "6"}),
-            json::array({Start("\"C:\\Program Files\\Zelvane\\Editor.exe\" C:\\LONGFO~1\\a.txt")}));
+            json::array({Start("\"C:\\Program Files\\Zelvane\\Editor.exe\" C:\\LONGFO~1\\a.txt",
+                               "", "C:\\Long Folder\\")}));
 }
 
 TEST(ZelmenuPlan, HumanOutputOneLineAStep) {
   const Outcome run = Plan({"--form", "tray", "--id", "1036", "--value", "abc"});
   EXPECT_EQ(run.out,
             "prompt \"Parameter #1:\" argument \"n\"\n"
-            "call \"my.dll\" \"Proc\" (int 12, text \"abc\", int 127, text \"1.5\")\n");
+            "call \"C:\\Windows\\my.dll\" \"Proc\" (int 12, text \"abc\", int 127, text \"1.5\")\n");
 }
 
 TEST(ZelmenuPlan, IdentifiersThatSelectNoEntryFail) {

@@ -16,7 +16,8 @@
 #include <vector>
 
 #include "launch/command_line.h"
-#include "menu/unique_handle_win32.h"
+#include "launch/run_entry.h"
+#include "win/unique_handle_win32.h"
 #include "tests/win32/temp_folder_win32.h"
 
 namespace zel::launch {
@@ -149,6 +150,23 @@ class BoxCloser {
   std::thread thread_;
 };
 
+// The real system behind the Launcher and the shell's run.
+void RunPrograms(const std::string& programs, const std::string& arguments) {
+  Win32LaunchSystem system;
+  Launcher(system).RunPrograms(programs, arguments);
+}
+
+void CallDllProcedure(const std::string& procedureLine) {
+  Win32LaunchSystem system;
+  Launcher(system).CallDllProcedure(procedureLine);
+}
+
+void RunShellEntry(const menu::MenuData& entry, std::string& selectedPath,
+                   const std::string& moduleFolder = "") {
+  Win32LaunchSystem system;
+  launch::RunShellEntry(entry, selectedPath, moduleFolder, system);
+}
+
 // ---- Environment and module paths
 
 TEST(EnvironmentExpansion, SetVariablesExpandOnceAndUnsetOnesStay) {
@@ -237,7 +255,8 @@ TEST(Programs, TypedValuesAreExpandedWhenTheEntryRuns) {
   table.Append(a, "/f %input(C:\\)%");
   TrayPromptState state;
   AnswerAtOnce prompt;
-  Win32Launcher launcher;
+  Win32LaunchSystem system;
+  Launcher launcher(system);
   RunEntry(table, state, prompt, launcher);
   AcceptPromptValue(table, state, "%TEMP%\\f.txt", prompt, launcher);
   EXPECT_EQ(prompt.numbers, std::vector<int>{1});
@@ -415,7 +434,9 @@ TEST(FormatArguments, NumericConversionsConsumeTheSuppliedValue) {
 class ShellEntryTest : public ::testing::Test {
  protected:
   void SetUp() override { before_ = CurrentFolder(); }
-  void TearDown() override { EXPECT_EQ(CurrentFolder(), before_) << "the folder is restored"; }
+  void TearDown() override {
+    EXPECT_EQ(CurrentFolder(), before_) << "the host's current folder is never changed";
+  }
 
   TempFolder folder_;
   std::string before_;
@@ -432,7 +453,7 @@ TEST_F(ShellEntryTest, ProgramRunsInTheItemsFolderWithItsShortPath) {
 
   BoxCloser boxes;
   std::string selected = item;
-  RunShellEntry({recorder, "/open %s"}, selected, nullptr);
+  RunShellEntry({recorder, "/open %s"}, selected);
   EXPECT_EQ(selected, shortItem) << "the selected path keeps its short form";
   const Record record = ParseRecord(folder_.WaitForRecord("a"));
   EXPECT_EQ(record.commandLine, "\"" + recorder + "\" /open " + shortItem);
@@ -440,21 +461,41 @@ TEST_F(ShellEntryTest, ProgramRunsInTheItemsFolderWithItsShortPath) {
   EXPECT_TRUE(boxes.Boxes().empty());
 }
 
-TEST_F(ShellEntryTest, FolderItemRunsInItsParent) {
-  const std::string recorder = folder_.Copy(RecorderPath(), "a.exe");
-  const std::string item = folder_.Folder("Sub Folder");
-  std::string selected = item;
-  RunShellEntry({recorder, "%s"}, selected, nullptr);
-  const Record record = ParseRecord(folder_.WaitForRecord("a"));
-  EXPECT_EQ(record.commandLine, "\"" + recorder + "\" " + ShortForm(item));
-  EXPECT_EQ(FolderKey(record.folder), FolderKey(folder_.path()));
+// A folder downloaded from somewhere holds a program and a DLL named like system ones: a bare
+// name in an entry must never reach them, while a name written relative to the folder does.
+TEST_F(ShellEntryTest, PlantedProgramsAndDllsAreNeverRunButRelativeNamesAre) {
+  const std::string downloads = folder_.Folder("Downloads");
+  folder_.Copy(RecorderPath(), "Downloads\\cmd.exe");
+  folder_.Copy(RecorderPath(), "Downloads\\tool.exe");
+  folder_.Copy(ProcsPath(), "Downloads\\zel_on_path.dll");
+  const std::string onPath = folder_.Folder("On Path");
+  const std::string pathDll = folder_.Copy(ProcsPath(), "On Path\\zel_on_path.dll");
+  const std::string item = folder_.Write("Downloads\\setup.txt", "x");
+  char oldPath[32768] = {};
+  ::GetEnvironmentVariableA("PATH", oldPath, sizeof oldPath);
+  ::SetEnvironmentVariableA("PATH", (onPath + ";" + oldPath).c_str());
+
+  const auto run = [&](const menu::MenuData& entry) {
+    std::string selected = item;
+    RunShellEntry(entry, selected);
+  };
+  TakeProcLog();
+  run({"cmd.exe", "/c exit"});
+  run({"DllProc", "zel_on_path.dll,ProcSelf"});
+  EXPECT_EQ(Lower(TakeProcLog()), Lower("ProcSelf " + pathDll)) << "the DLL found on PATH";
+  run({".\\tool.exe", "%s"});
+  const Record record = ParseRecord(folder_.WaitForRecord("tool"));
+  EXPECT_EQ(record.commandLine, "\".\\tool.exe\" " + ShortForm(item));
+  EXPECT_EQ(FolderKey(record.folder), FolderKey(downloads));
+  EXPECT_FALSE(folder_.HasRecord("cmd")) << "the planted cmd.exe ran";
+  ::SetEnvironmentVariableA("PATH", oldPath);
 }
 
 TEST_F(ShellEntryTest, DriveRootReportsTheFolderErrorAndStillRuns) {
   const std::string recorder = folder_.Copy(RecorderPath(), "a.exe");
   BoxCloser boxes;
   std::string selected = "C:\\";
-  RunShellEntry({recorder, "/open %s"}, selected, nullptr);
+  RunShellEntry({recorder, "/open %s"}, selected);
   const auto shown = boxes.Boxes();
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0].text, "Error setting current directory");
@@ -468,49 +509,28 @@ TEST_F(ShellEntryTest, DriveRootReportsTheFolderErrorAndStillRuns) {
 TEST_F(ShellEntryTest, AddStartsTheEditorBesideTheModuleWithTheShortPath) {
   const std::string moduleFolder = folder_.Folder("Program Files");
   folder_.Copy(RecorderPath(), "Program Files\\Editor.exe");
-  const std::string modulePath = folder_.Copy(ProcsPath(), "Program Files\\zelshell copy.dll");
-  const UniqueHmodule module(::LoadLibraryA(modulePath.c_str()));
-  ASSERT_TRUE(module);
   const std::string item = folder_.Write("An Item.txt", "x");
 
   std::string selected = item;
-  RunShellEntry({"Add", ""}, selected, module.get());
+  RunShellEntry({"Add", ""}, selected, moduleFolder + "\\");
   const Record record = ParseRecord(folder_.WaitForRecord("Editor"));
   EXPECT_EQ(record.commandLine, "\"" + moduleFolder + "\\Editor.exe\" " + ShortForm(item));
   EXPECT_EQ(FolderKey(record.folder), FolderKey(folder_.path()));
 }
 
-TEST_F(ShellEntryTest, DllProcedureGetsTheFormattedShortPath) {
-  const std::string item = folder_.Write("Dll Item.txt", "x");
+// A DLL procedure runs in the host's process: it gets the object through its arguments and
+// sees the host's current folder, which other threads of the host rely on.
+TEST_F(ShellEntryTest, DllProcedureGetsTheShortPathAndTheHostsFolder) {
+  folder_.Folder("Proc Folder");
+  const std::string item = folder_.Write("Proc Folder\\Dll Item.txt", "x");
   std::string selected = item;
   TakeProcLog();
-  RunShellEntry({"DllProc", ProcsPath() + ",Proc3,1,%s,2"}, selected, nullptr);
-  EXPECT_EQ(TakeProcLog(), "Proc3 1 [" + ShortForm(item) + "] z3 2");
-}
-
-TEST_F(ShellEntryTest, DllProcedureRunsInTheItemsFolder) {
-  const std::string itemFolder = folder_.Folder("Proc Folder");
-  const std::string item = folder_.Write("Proc Folder\\item.txt", "x");
-  std::string selected = item;
-  TakeProcLog();
-  RunShellEntry({"DllProc", ProcsPath() + ",ProcFolder"}, selected, nullptr);
+  RunShellEntry({"DllProc", ProcsPath() + ",Proc3,1,%s,2"}, selected);
+  RunShellEntry({"DllProc", ProcsPath() + ",ProcFolder"}, selected);
   const std::string log = TakeProcLog();
-  ASSERT_EQ(log.rfind("ProcFolder ", 0), 0u) << log;
-  EXPECT_EQ(FolderKey(log.substr(11)), FolderKey(itemFolder));
-}
-
-TEST_F(ShellEntryTest, AddAndDllProcAreExactWords) {
-  const std::string recorder = folder_.Copy(RecorderPath(), "a.exe");
-  const std::string item = folder_.Write("item.txt", "x");
-  BoxCloser boxes;
-  std::string selected = item;
-  // "dllproc" names a program here: none exists, so nothing starts and nothing is shown.
-  RunShellEntry({"dllproc", ProcsPath() + ",Proc0"}, selected, nullptr);
-  RunShellEntry({recorder + "|dllproc", "%s"}, selected, nullptr);
-  EXPECT_EQ(ParseRecord(folder_.WaitForRecord("a")).commandLine,
-            "\"" + recorder + "\" " + ShortForm(item));
-  EXPECT_EQ(TakeProcLog(), "");
-  EXPECT_TRUE(boxes.Boxes().empty());
+  const std::string first = "Proc3 1 [" + ShortForm(item) + "] z3 2; ProcFolder ";
+  ASSERT_EQ(log.rfind(first, 0), 0u) << log;
+  EXPECT_EQ(FolderKey(log.substr(first.size())), FolderKey(before_));
 }
 
 }  // namespace

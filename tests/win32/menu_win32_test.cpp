@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "menu/unique_handle_win32.h"
+#include "win/unique_handle_win32.h"
 #include "tests/unit/fake_files.h"
 #include "tests/win32/temp_folder_win32.h"
 

@@ -20,9 +20,10 @@
 
 #include "menu/menu_tree.h"
 #include "menu/menu_win32.h"
-#include "menu/unique_handle_win32.h"
+#include "win/unique_handle_win32.h"
 #include "tests/unit/fake_files.h"
 #include "tests/win32/shell_test_support.h"
+#include "win/code_page_win32.h"
 
 namespace zel::shellext::test {
 namespace {
@@ -79,10 +80,6 @@ std::string ProbeLine(const std::string& caption, int id, const std::string& ext
                      std::to_string(id) + ",%s'";
   if (!extensions.empty()) line += ",'" + extensions + "'";
   return line + "\r\n";
-}
-
-std::string FolderOf(const std::string& path) {
-  return path.substr(0, path.find_last_of('\\'));
 }
 
 // ---- acting as the shell
@@ -248,6 +245,13 @@ TEST_F(ShellHandler, InitializeServesOneObjectAndDeclinesTheRest) {
   const std::string second = folder_.Write("second.dat", "x");
   const std::string folder = folder_.MakeFolder("a folder");
   // 260 characters fit; 261 do not. Neither exists, so neither is run.
+  // A name outside the code page (UTF-8 here): served by its short name when it exists, and
+  // declined when it has none, like a multiple selection.
+  const std::string foreign = folder_.path() + "\\\xD0\x96 foreign.txt";
+  ::CloseHandle(::CreateFileW(win::FromUtf8(foreign).c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, 0, nullptr));
+  wchar_t foreignShort[MAX_PATH] = {};
+  ASSERT_NE(::GetShortPathNameW(win::FromUtf8(foreign).c_str(), foreignShort, MAX_PATH), 0u);
   const std::string fits = "C:\\" + std::string(260 - 3 - 4, 'f') + ".txt";
   const std::string tooLong = "C:\\" + std::string(261 - 3 - 4, 'l') + ".txt";
   ASSERT_EQ(fits.size(), 260u);
@@ -281,6 +285,10 @@ TEST_F(ShellHandler, InitializeServesOneObjectAndDeclinesTheRest) {
       {"two files, Wine's selection", wine({oneFile, second}), E_FAIL, After::Empty, ""},
       {"one file with spaces, by hand", hand({oneFile}), S_OK, After::Path, oneFile},
       {"one file, wide drop list", hand({oneFile}, true), S_OK, After::Path, oneFile},
+      {"a name outside the code page", hand({foreign}, true), S_OK, After::Path,
+       win::AnsiPathFor(foreignShort).value()},
+      {"no ANSI name at all", hand({folder_.path() + "\\\xD0\x96 gone.txt"}, true), E_FAIL,
+       After::Empty, ""},
       {"a folder, by hand", hand({folder}), S_OK, After::Path, folder},
       {"two files, by hand", hand({oneFile, second}), E_FAIL, After::Empty, ""},
       {"no file at all", hand({}), E_FAIL, After::Empty, ""},
@@ -321,7 +329,6 @@ TEST_F(ShellHandler, InitializeServesOneObjectAndDeclinesTheRest) {
       const std::vector<ProbeRecord> records = probe_.Take();
       ASSERT_EQ(records.size(), 1u);
       EXPECT_EQ(records[0].text, ShortPath(c.path));
-      EXPECT_EQ(records[0].folder, FolderOf(c.path));
     }
   }
 }
@@ -500,33 +507,43 @@ TEST_F(ShellHandler, HelpTextOnlyForOffsetZeroAndOnlyWhereItFits) {
 
 // ---- InvokeCommand
 
-TEST_F(ShellHandler, AnOffsetRunsItsEntryInTheObjectsFolder) {
+// Reads what the recorder program wrote, waiting for it to appear.
+std::vector<std::string> WaitForRecord(const std::string& path) {
+  std::vector<std::string> lines;
+  for (int tries = 0; tries < 200 && lines.size() < 2; ++tries) {
+    std::ifstream in(path);
+    std::string line;
+    lines.clear();
+    while (std::getline(in, line)) lines.push_back(line);
+    if (lines.size() < 2) ::Sleep(50);
+  }
+  return lines;
+}
+
+TEST_F(ShellHandler, AnOffsetRunsItsEntryOnTheShortPath) {
   menuFile_.Set(ProbeLine("One", 11) + ProbeLine("Two", 22) + ProbeLine("Three", 33));
-  const std::string subfolder = folder_.MakeFolder("with spaces");
+  folder_.MakeFolder("with spaces");
   const std::string file = folder_.Write("with spaces\\the file.txt", "x");
   ComPtr<IContextMenu> handler = NewHandler();
   ASSERT_EQ(Initialize(handler.Get(), ShellSelection({file}).Get()), S_OK);
   ASSERT_EQ(QueryMenu(handler.Get()).result, MAKE_HRESULT(SEVERITY_SUCCESS, 0, 4));
-  // The first run makes the selection its short form, which it keeps: later runs start in the
-  // short form of the same folder.
-  const struct {
-    UINT_PTR offset;
-    std::string folder;
-  } runs[] = {{2, subfolder}, {3, ShortPath(subfolder)}, {1, ShortPath(subfolder)}};
-  for (const auto& run : runs) {
-    EXPECT_EQ(Invoke(handler.Get(), run.offset), S_OK);
+  // A DLL procedure runs in the host's process and sees the host's current folder.
+  for (const UINT_PTR offset : {2, 3, 1}) {
+    EXPECT_EQ(Invoke(handler.Get(), offset), S_OK);
     const std::vector<ProbeRecord> records = probe_.Take();
-    ASSERT_EQ(records.size(), 1u) << run.offset;
-    EXPECT_EQ(records[0].id, static_cast<int>(11 * run.offset));
+    ASSERT_EQ(records.size(), 1u) << offset;
+    EXPECT_EQ(records[0].id, static_cast<int>(11 * offset));
     EXPECT_EQ(records[0].text, ShortPath(file));
     EXPECT_NE(records[0].text, file) << "the short form is passed";
-    EXPECT_EQ(records[0].folder, run.folder);
-    EXPECT_EQ(CurrentFolder(), startFolder_) << "the folder is restored";
+    EXPECT_EQ(records[0].folder, startFolder_);
   }
 }
 
 TEST_F(ShellHandler, OffsetsOutsideTheEntriesAndVerbStringsRunNothing) {
-  menuFile_.Set(ProbeLine("One", 1) + "sep\r\n" + ProbeLine("Two", 2));
+  const std::string recorder = FromUnixPath(ZEL_RECORDER_PATH);
+  const std::string records = folder_.MakeFolder("records");
+  ASSERT_TRUE(::SetEnvironmentVariableA("ZEL_RECORD_DIR", records.c_str()));
+  menuFile_.Set(ProbeLine("One", 1) + "sep\r\nitem 'Two','" + recorder + "','%s'\r\n");
   const std::string file = folder_.Write("a.txt", "x");
   ComPtr<IContextMenu> handler = NewHandler();
   ASSERT_EQ(InitializeWith(handler.Get(), {file}), S_OK);
@@ -551,26 +568,12 @@ TEST_F(ShellHandler, OffsetsOutsideTheEntriesAndVerbStringsRunNothing) {
   CMINVOKECOMMANDINFO* none = nullptr;
   EXPECT_EQ(handler->InvokeCommand(none), E_INVALIDARG);
   // Nothing was changed: the selection is still the long path, whose folder (not its short
-  // form) the first real run makes current.
+  // form) the first real run starts the program in.
   EXPECT_EQ(Invoke(handler.Get(), UINT_PTR{2}), S_OK);
-  const std::vector<ProbeRecord> records = probe_.Take();
-  ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].id, 2);
-  EXPECT_EQ(records[0].text, ShortPath(file));
-  EXPECT_EQ(records[0].folder, folder_.path());
-}
-
-// Reads what the recorder program wrote, waiting for it to appear.
-std::vector<std::string> WaitForRecord(const std::string& path) {
-  std::vector<std::string> lines;
-  for (int tries = 0; tries < 200 && lines.size() < 2; ++tries) {
-    std::ifstream in(path);
-    std::string line;
-    lines.clear();
-    while (std::getline(in, line)) lines.push_back(line);
-    if (lines.size() < 2) ::Sleep(50);
-  }
-  return lines;
+  const std::vector<std::string> lines = WaitForRecord(records + "\\zel_recorder.txt");
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "\"" + recorder + "\" " + ShortPath(file));
+  EXPECT_EQ(lines[1], folder_.path());
 }
 
 TEST_F(ShellHandler, AProgramEntryStartsWithTheShortPathInTheObjectsFolder) {
@@ -689,17 +692,24 @@ class Barrier {
 
 // Two apartment threads open 1,000 context menus between them, always both at once: each
 // thread initialises and builds its menu while the other does the same, then both invoke.
-// Every run must be its own menu's entry on its own menu's object.
+// Every run must be its own menu's entry on its own menu's object; the last runs start a
+// program named relative to the object's folder, each in its own thread's folder, and the
+// host's current folder stays as it was.
 TEST_F(ShellHandler, ManyMenusOnTwoApartmentThreadsEachRunTheirOwnEntry) {
   constexpr int kEntries = 10;
   constexpr int kFiles = 20;
   constexpr int kMenusPerThread = 500;
+  constexpr int kProgramRuns = 10;  // the last menus of each thread
   std::string file;
   for (int k = 1; k <= kEntries; ++k) file += ProbeLine("Entry " + std::to_string(k), k);
-  menuFile_.Set(file);
+  menuFile_.Set(file + "item 'Record','.\\rec.exe','%s'\r\n");
+  // Without a record folder, each copy of the recorder writes rec.txt beside itself.
+  ASSERT_TRUE(::SetEnvironmentVariableA("ZEL_RECORD_DIR", nullptr));
   std::vector<std::string> files[2];
+  std::string folders[2];
   for (int t = 0; t < 2; ++t) {
-    folder_.MakeFolder("thread " + std::to_string(t));
+    folders[t] = folder_.MakeFolder("thread " + std::to_string(t));
+    folder_.Copy(FromUnixPath(ZEL_RECORDER_PATH), "thread " + std::to_string(t) + "\\rec.exe");
     for (int i = 0; i < kFiles; ++i) {
       files[t].push_back(folder_.Write(
           "thread " + std::to_string(t) + "\\file " + std::to_string(i) + ".txt", ""));
@@ -712,6 +722,7 @@ TEST_F(ShellHandler, ManyMenusOnTwoApartmentThreadsEachRunTheirOwnEntry) {
   std::vector<Expected> expected[2];
   DWORD threadIds[2] = {};
   int failures[2] = {};
+  int wrongStarts[2] = {};
   Barrier barrier(2);
 
   const auto run = [&](int t) {
@@ -719,15 +730,25 @@ TEST_F(ShellHandler, ManyMenusOnTwoApartmentThreadsEachRunTheirOwnEntry) {
     threadIds[t] = ::GetCurrentThreadId();
     for (int i = 0; i < kMenusPerThread; ++i) {
       const std::string& path = files[t][(i * 7 + t) % kFiles];
-      const int entry = (i + t * 5) % kEntries + 1;
+      const bool program = i >= kMenusPerThread - kProgramRuns;
+      const int entry = program ? kEntries + 1 : (i + t * 5) % kEntries + 1;
       ComPtr<IContextMenu> handler = NewHandler();
       if (handler == nullptr || InitializeWith(handler.Get(), {path}) != S_OK ||
-          QueryMenu(handler.Get()).result != MAKE_HRESULT(SEVERITY_SUCCESS, 0, kEntries + 1)) {
+          QueryMenu(handler.Get()).result != MAKE_HRESULT(SEVERITY_SUCCESS, 0, kEntries + 2)) {
         ++failures[t];
       }
       barrier.Wait();  // both menus are built before either is invoked
       if (Invoke(handler.Get(), UINT_PTR(entry)) != S_OK) ++failures[t];
-      expected[t].push_back({entry, ShortPath(path)});
+      if (program) {
+        const std::string record = folders[t] + "\\rec.txt";
+        const std::vector<std::string> lines = WaitForRecord(record);
+        if (lines != std::vector<std::string>{"\".\\rec.exe\" " + ShortPath(path), folders[t]}) {
+          ++wrongStarts[t];
+        }
+        ::DeleteFileA(record.c_str());
+      } else {
+        expected[t].push_back({entry, ShortPath(path)});
+      }
       barrier.Wait();
     }
   };
@@ -735,11 +756,12 @@ TEST_F(ShellHandler, ManyMenusOnTwoApartmentThreadsEachRunTheirOwnEntry) {
   std::thread second(run, 1);
   first.join();
   second.join();
-  ::SetCurrentDirectoryA(startFolder_.c_str());
 
   EXPECT_EQ(failures[0] + failures[1], 0);
+  EXPECT_EQ(wrongStarts[0] + wrongStarts[1], 0) << "programs started elsewhere or on another object";
+  EXPECT_EQ(CurrentFolder(), startFolder_);
   const std::vector<ProbeRecord> records = probe_.Take();
-  ASSERT_EQ(records.size(), 2u * kMenusPerThread);
+  ASSERT_EQ(records.size(), 2u * (kMenusPerThread - kProgramRuns));
   std::size_t next[2] = {};
   int wrong = 0;
   for (const ProbeRecord& record : records) {
@@ -749,7 +771,7 @@ TEST_F(ShellHandler, ManyMenusOnTwoApartmentThreadsEachRunTheirOwnEntry) {
     if (record.id != want.id || record.text != want.path) ++wrong;
   }
   EXPECT_EQ(wrong, 0) << "runs of another menu's entry or object";
-  EXPECT_EQ(next[0], static_cast<std::size_t>(kMenusPerThread));
+  EXPECT_EQ(next[0], static_cast<std::size_t>(kMenusPerThread - kProgramRuns));
 }
 
 }  // namespace

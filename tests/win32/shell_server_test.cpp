@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "menu/unique_handle_win32.h"
+#include "win/unique_handle_win32.h"
 #include "shellext/class_id_win32.h"
 #include "tests/win32/shell_test_support.h"
 
@@ -107,6 +107,24 @@ TEST_F(Registration, Regsvr32UnregisterRemovesEveryKey) {
 
 TEST_F(Registration, UnregisteringWhatIsNotRegisteredSucceeds) {
   EXPECT_EQ(Regsvr32("/u ", ShellDllPath()), 0u);
+  ExpectUnregistered();
+}
+
+// A key that cannot be deleted (RegDeleteKey fails on a key with a subkey, as for a user
+// without rights) fails the run, after the other keys were deleted all the same.
+TEST_F(Registration, AKeyThatStaysFailsTheUnregistrationAfterTheOthersGo) {
+  const std::string dll = ShellDllPath();
+  ASSERT_EQ(Regsvr32("", dll), 0u);
+  const std::string blocker = std::string(kHandlerKey) + "\\left by another program";
+  HKEY key = nullptr;
+  ASSERT_EQ(::RegCreateKeyA(HKEY_CLASSES_ROOT, blocker.c_str(), &key), ERROR_SUCCESS);
+  ::RegCloseKey(key);
+  EXPECT_EQ(Regsvr32("/u ", dll), 5u) << "regsvr32's code for a failed unregistration";
+  EXPECT_TRUE(KeyExists(kHandlerKey));
+  EXPECT_FALSE(KeyExists(kServerKey));
+  EXPECT_FALSE(KeyExists(kClassKey));
+  ::RegDeleteKeyA(HKEY_CLASSES_ROOT, blocker.c_str());
+  EXPECT_EQ(Regsvr32("/u ", dll), 0u);
   ExpectUnregistered();
 }
 

@@ -1,4 +1,5 @@
 #include "tests/win32/shell_test_support.h"
+#include "win/code_page_win32.h"
 
 #include <shellapi.h>
 #include <shlwapi.h>
@@ -7,7 +8,7 @@
 #include <fstream>
 
 #include "menu/menu_win32.h"
-#include "menu/unique_handle_win32.h"
+#include "win/unique_handle_win32.h"
 
 // Last: this file defines the class identifier for the tests.
 #include <initguid.h>
@@ -215,9 +216,9 @@ HRESULT STDMETHODCALLTYPE DropData::GetData(FORMATETC* format, STGMEDIUM* medium
   std::vector<char> names;
   for (const std::string& path : paths_) {
     if (wide_) {
-      for (char c : path) {
-        names.push_back(c);
-        names.push_back('\0');
+      for (wchar_t c : win::FromUtf8(path)) {
+        names.push_back(static_cast<char>(c & 0xFF));
+        names.push_back(static_cast<char>(c >> 8));
       }
       names.push_back('\0');
       names.push_back('\0');

@@ -114,8 +114,8 @@ class Registered {
   HRESULT result_ = E_FAIL;
 };
 
-// A data object made by hand: CF_HDROP built from `paths` (ANSI or wide), or no CF_HDROP, or
-// "CF_HDROP" in a stream instead of global memory.
+// A data object made by hand: CF_HDROP built from `paths` (ANSI, or wide from UTF-8), or no
+// CF_HDROP, or "CF_HDROP" in a stream instead of global memory.
 class DropData final : public IDataObject {
  public:
   enum class Offer { Drop, Nothing, DropInAStream };

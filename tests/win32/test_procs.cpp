@@ -47,6 +47,17 @@ void __stdcall ProcFolder() {
   Record(std::string("ProcFolder ") + folder);
 }
 
+// Which file of this DLL was loaded: copies of it under one name in several folders tell apart.
+void __stdcall ProcSelf() {
+  HMODULE self = nullptr;
+  ::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCSTR>(&ProcSelf), &self);
+  char path[MAX_PATH + 1] = {};
+  ::GetModuleFileNameA(self, path, MAX_PATH);
+  Record(std::string("ProcSelf ") + path);
+}
+
 // The caller removes the arguments of a cdecl procedure: called the stdcall way, it leaves
 // them on the stack.
 void __cdecl ProcCdecl(int first, int second) {

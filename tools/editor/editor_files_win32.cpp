@@ -2,11 +2,14 @@
 
 #include <algorithm>
 
-#include "menu/path_call_win32.h"
-#include "menu/unique_handle_win32.h"
+#include "win/path_call_win32.h"
+#include "win/error_text_win32.h"
+#include "win/unique_handle_win32.h"
 
 namespace zel::editor {
 namespace {
+
+using win::ErrorText;
 
 bool Exists(const std::string& path) {
   return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -31,20 +34,6 @@ bool WriteAll(HANDLE file, const std::string& bytes) {
 }
 
 }  // namespace
-
-std::string ErrorText(DWORD error) {
-  char* message = nullptr;
-  const DWORD length = ::FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<char*>(&message), 0, nullptr);
-  std::string text = length != 0 && message != nullptr ? std::string(message, length) : "";
-  if (message != nullptr) ::LocalFree(message);
-  while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ')) {
-    text.pop_back();
-  }
-  if (text.empty()) text = "Unknown error.";
-  return text + " (error " + std::to_string(error) + ")";
-}
 
 LoadedFile LoadMenuFile(const std::string& path) {
   LoadedFile result;
@@ -149,41 +138,48 @@ std::string SaveMenuFile(const std::string& path, const std::string& bytes) {
       return fail("The temporary file cannot be written", error);
     }
   }
-  if (replacing && !::CopyFileA(path.c_str(), backup.c_str(), FALSE)) {
-    return fail("The previous version cannot be kept as " + backup, ::GetLastError());
+  if (!replacing) {
+    if (!::MoveFileExA(temporary, path.c_str(), MOVEFILE_WRITE_THROUGH)) {
+      return fail("The menu file " + path + " cannot be created", ::GetLastError());
+    }
+    return {};
   }
-  if (!::MoveFileExA(temporary, path.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return fail("The menu file " + path + " cannot be replaced", ::GetLastError());
+  // The new file takes the old one's attributes (hidden, say): ReplaceFile merges them, and
+  // its ACL, on Windows; set here as well, so that they are kept wherever ReplaceFile does not.
+  // The result is not examined: a file without them is still the user's text.
+  ::SetFileAttributesA(temporary, attributes & ~(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_NORMAL));
+  if (!::ReplaceFileA(path.c_str(), temporary, backup.c_str(), 0, nullptr, nullptr)) {
+    const DWORD error = ::GetLastError();
+    // "The replacement file could not be moved": the old file already carries the backup's
+    // name (ReplaceFile documentation). It goes back, so the menu file is never missing.
+    if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) ::MoveFileExA(backup.c_str(), path.c_str(), 0);
+    return fail("The menu file " + path + " cannot be replaced", error);
   }
   return {};
 }
 
-ObjectInfo InspectObject(const std::string& path) {
-  ObjectInfo info;
+ObjectSystem::Object Win32ObjectSystem::Find(const std::string& path) {
   const DWORD attributes = ::GetFileAttributesA(path.c_str());
-  if (path.empty() || attributes == INVALID_FILE_ATTRIBUTES) return info;
-  info.exists = true;
-  info.folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  const std::string full = PathCall([&](char* buffer, DWORD size) {
+  if (attributes == INVALID_FILE_ATTRIBUTES) return Object::None;
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? Object::Folder : Object::File;
+}
+
+std::string Win32ObjectSystem::FullPath(const std::string& path) {
+  return PathCall([&](char* buffer, DWORD size) {
     return ::GetFullPathNameA(path.c_str(), size, buffer, nullptr);
   });
-  const std::string base = full.empty() ? path : full;
-  const std::string longForm = PathCall([&](char* buffer, DWORD size) {
-    return ::GetLongPathNameA(base.c_str(), buffer, size);
+}
+
+std::string Win32ObjectSystem::LongPath(const std::string& path) {
+  return PathCall([&](char* buffer, DWORD size) {
+    return ::GetLongPathNameA(path.c_str(), buffer, size);
   });
-  const std::string shortForm = PathCall([&](char* buffer, DWORD size) {
-    return ::GetShortPathNameA(base.c_str(), buffer, size);
+}
+
+std::string Win32ObjectSystem::ShortPath(const std::string& path) {
+  return PathCall([&](char* buffer, DWORD size) {
+    return ::GetShortPathNameA(path.c_str(), buffer, size);
   });
-  // A long name with characters outside the ANSI code page comes back with "?" in it and
-  // names nothing; only forms that lead to the object are offered.
-  for (const std::string& form : {longForm, base, shortForm}) {
-    if (form.empty() || !Exists(form)) continue;
-    bool seen = false;
-    for (const std::string& known : info.paths) seen = seen || known == form;
-    if (!seen) info.paths.push_back(form);
-  }
-  return info;
 }
 
 }  // namespace zel::editor

@@ -11,9 +11,6 @@
 
 namespace zel::editor {
 
-// The system's words for an error code, with the code: "Access is denied. (error 5)".
-std::string ErrorText(DWORD error);
-
 enum class FileState { Read, Missing, Refused };
 
 struct LoadedFile {
@@ -27,19 +24,19 @@ struct LoadedFile {
 LoadedFile LoadMenuFile(const std::string& path);
 
 // Replaces the file at `path` with `bytes` so that at every moment either the old or the new
-// file stands there: the bytes go to a temporary file in the same folder, the old file is
-// copied to `path` + ".bak", and the temporary file is then moved over it. The folder is
-// created when missing. Returns why it failed (the file at `path` is then untouched), or
-// empty on success.
+// file stands there: the bytes go to a temporary file in the same folder, which then replaces
+// the old file with the old file's attributes and ACL, the old file becoming `path` + ".bak".
+// The folder is created when missing. Returns why it failed (the file at `path` is then
+// untouched), or empty on success.
 std::string SaveMenuFile(const std::string& path, const std::string& bytes);
 
-// The object named by the editor's argument, as "Add to..." needs it.
-struct ObjectInfo {
-  bool exists = false;
-  bool folder = false;
-  std::vector<std::string> paths;  // the long form, then the short one (existing forms only)
+// The real file system for "Add to...".
+class Win32ObjectSystem final : public ObjectSystem {
+ public:
+  Object Find(const std::string& path) override;
+  std::string FullPath(const std::string& path) override;
+  std::string LongPath(const std::string& path) override;
+  std::string ShortPath(const std::string& path) override;
 };
-
-ObjectInfo InspectObject(const std::string& path);
 
 }  // namespace zel::editor

@@ -183,6 +183,22 @@ std::string PathFromArgument(std::string_view argumentText) {
   return std::string(argumentText.substr(begin, end - begin));
 }
 
+ObjectInfo InspectObject(const std::string& path, ObjectSystem& system) {
+  ObjectInfo info;
+  const ObjectSystem::Object found = path.empty() ? ObjectSystem::Object::None : system.Find(path);
+  if (found == ObjectSystem::Object::None) return info;
+  info.folder = found == ObjectSystem::Object::Folder;
+  const std::string full = system.FullPath(path);
+  const std::string base = full.empty() ? path : full;
+  for (const std::string& form : {system.LongPath(base), base, system.ShortPath(base)}) {
+    if (form.empty() || system.Find(form) == ObjectSystem::Object::None) continue;
+    bool seen = false;
+    for (const std::string& known : info.paths) seen = seen || known == form;
+    if (!seen) info.paths.push_back(form);
+  }
+  return info;
+}
+
 bool IsProgramPath(std::string_view path) {
   const std::string lowered = menu::LowerAscii(LastPart(path));
   for (const char* ext : {".exe", ".com", ".bat", ".cmd"}) {

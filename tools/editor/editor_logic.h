@@ -64,6 +64,32 @@ std::string SafeCaption(std::string_view name, const std::vector<std::string>& f
 // field can hold it: a quote at either end, or two quotes in a row.
 bool FieldText(std::string_view value, std::string& field);
 
+// The file system as "Add to..." asks it about an object.
+class ObjectSystem {
+ public:
+  enum class Object { None, File, Folder };
+  virtual ~ObjectSystem() = default;
+  virtual Object Find(const std::string& path) = 0;
+  // The full, long and short forms of a path (GetFullPathName, GetLongPathName,
+  // GetShortPathName); empty where the system gives none.
+  virtual std::string FullPath(const std::string& path) = 0;
+  virtual std::string LongPath(const std::string& path) = 0;
+  virtual std::string ShortPath(const std::string& path) = 0;
+};
+
+// The object named by the editor's argument, as "Add to..." needs it.
+struct ObjectInfo {
+  bool folder = false;
+  std::vector<std::string> paths;  // the long form, then the short one: existing forms only
+  bool exists() const { return !paths.empty(); }
+};
+
+// The forms of `path` that lead to an object, the long one first. A form whose name holds
+// characters outside the ANSI code page comes back with "?" in it and names nothing, so it is
+// left out. An object that is gone by the time its forms are asked for has none: it does not
+// exist.
+ObjectInfo InspectObject(const std::string& path, ObjectSystem& system);
+
 // What "Add to..." knows about the object: its kind and the forms of its path (the long form
 // first, then the short one), and for a document the program the user picked.
 struct AddRequest {

@@ -4,15 +4,17 @@
 #include <commdlg.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "menu/menu_check.h"
 #include "menu/menu_win32.h"
-#include "menu/unique_handle_win32.h"
+#include "win/unique_handle_win32.h"
 #include "tools/editor/editor_files_win32.h"
 #include "tools/editor/editor_ids.h"
 #include "tools/editor/editor_logic.h"
+#include "win/code_page_win32.h"
 
 namespace zel::editor {
 namespace {
@@ -42,6 +44,7 @@ struct EditorState {
   bool open = false;        // the text control holds the menu file's text: saving is allowed
   LoadedFile onDisk;        // the file as last read or saved, to notice changes by others
   std::string addArgument;  // the path "Add to..." handed over, empty for none
+  bool addUnnamed = false;  // an object was handed over that no ANSI path can name
 };
 
 EditorState g_editor;
@@ -240,8 +243,9 @@ std::string PickProgram(const std::string& document) {
 }
 
 void AddObject(const std::string& path) {
-  const ObjectInfo object = InspectObject(path);
-  if (!object.exists) {
+  Win32ObjectSystem system;
+  const ObjectInfo object = InspectObject(path, system);
+  if (!object.exists()) {
     SetStatus("Nothing was added: " + path + " does not exist.");
     Ask("\"" + path + "\" does not exist, so no entry was added for it.",
         MB_OK | MB_ICONWARNING);
@@ -264,7 +268,7 @@ void AddObject(const std::string& path) {
       SetStatus("No program was chosen, so nothing was added for " + path + ".");
       return;
     }
-    request.programPaths = InspectObject(program).paths;
+    request.programPaths = InspectObject(program, system).paths;
   }
   const EntryLine entry = BuildEntryLine(request);
   if (entry.line.empty()) {
@@ -409,7 +413,15 @@ LRESULT CALLBACK EditorWindowProc(HWND window, UINT message, WPARAM wParam,
         return 0;
       case WM_APP_START:
         Load();
-        if (!g_editor.addArgument.empty()) AddObject(g_editor.addArgument);
+        if (g_editor.addUnnamed) {
+          SetStatus("Nothing was added.");
+          Ask("The object to add has characters in its name that this system's code page cannot "
+              "hold, and no short name to stand for it, so no entry was added for it. Rename "
+              "it, or write the entry yourself.",
+              MB_OK | MB_ICONWARNING);
+        } else if (!g_editor.addArgument.empty()) {
+          AddObject(g_editor.addArgument);
+        }
         return 0;
       case WM_COMMAND:
         Command(LOWORD(wParam), HIWORD(wParam));
@@ -442,7 +454,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   g_editor.instance = instance;
   try {
     g_editor.path = zel::menu::GetMenuFilePath();
-    g_editor.addArgument = PathFromArgument(ArgumentText(::GetCommandLineA()));
+    // The command line as the system holds it: its ANSI copy has "?" for characters outside
+    // the code page. Cut in UTF-8, where the blanks and quotes it is cut at stay themselves.
+    const std::string argument =
+        PathFromArgument(ArgumentText(zel::win::ToUtf8(::GetCommandLineW())));
+    if (!argument.empty()) {
+      const std::optional<std::string> path = zel::win::AnsiPathFor(zel::win::FromUtf8(argument));
+      g_editor.addArgument = path.value_or(std::string());
+      g_editor.addUnnamed = !path;
+    }
   } catch (...) {
     return 1;
   }

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "launch/command_line.h"
+#include "launch/launcher.h"
 #include "launch/run_entry.h"
 #include "menu/menu_build.h"
 #include "menu/menu_check.h"
@@ -258,16 +259,16 @@ struct PlanStep {
   std::string line;
 };
 
-// Answers the dispatch's prompts from the --value list and records what it would start or
-// call instead of doing it.
-class PlanRecorder final : public launch::PromptView, public launch::EntryLauncher {
+// Answers the dispatch's prompts from the --value list, asks `system` what the deliverables
+// would find, and records what they would start, call or show instead of doing it.
+class PlanRecorder final : public launch::PromptView, public launch::LaunchSystem {
  public:
-  PlanRecorder(PlanSystem& system, const launch::TrayPromptState* state)
+  PlanRecorder(launch::LaunchSystem& system, const launch::TrayPromptState& state)
       : system_(system), state_(state) {}
 
   void ShowPrompt(int parameterNumber) override {
     const std::string label = "Parameter #" + std::to_string(parameterNumber) + ":";
-    const std::string argument = state_ != nullptr ? state_->PlaceholderArgument : "";
+    const std::string& argument = state_.PlaceholderArgument;
     steps.push_back({{{"action", "prompt"},
                       {"label", BytesToUtf8(label)},
                       {"argument", BytesToUtf8(argument)}},
@@ -275,21 +276,41 @@ class PlanRecorder final : public launch::PromptView, public launch::EntryLaunch
     promptPending = true;
   }
 
-  void RunPrograms(const std::string& programs, const std::string& arguments) override {
-    for (std::size_t k = 0;; ++k) {
-      const std::string program = launch::GetListItem(programs, '|', k);
-      if (program.empty()) return;
-      const std::string commandLine = launch::BuildCommandLine(
-          system_.ExpandEnvironment(program), system_.ExpandEnvironment(arguments));
-      steps.push_back({{{"action", "start"}, {"commandLine", BytesToUtf8(commandLine)}},
-                       "start " + commandLine});
-    }
+  std::string ExpandEnvironment(const std::string& text) override {
+    return system_.ExpandEnvironment(text);
+  }
+  std::string FormatArguments(const std::string& format, const std::string& path) override {
+    return system_.FormatArguments(format, path);
+  }
+  std::string ShortPath(const std::string& path) override { return system_.ShortPath(path); }
+  Object Find(const std::string& path) override { return system_.Find(path); }
+  std::vector<std::string> SearchFolders() override { return system_.SearchFolders(); }
+
+  void ShowError(const std::string& text, const std::string& caption) override {
+    steps.push_back({{{"action", "error"},
+                      {"text", BytesToUtf8(text)},
+                      {"caption", BytesToUtf8(caption)}},
+                     "error \"" + text + "\""});
   }
 
-  void CallDllProcedure(const std::string& procedureLine) override {
-    const launch::DllCallPlan plan = launch::PlanDllCall(procedureLine);
+  void StartProgram(const std::string& application, const std::string& commandLine,
+                    const std::string& folder) override {
+    json step = {{"action", "start"}, {"commandLine", BytesToUtf8(commandLine)}};
+    std::string line = "start " + commandLine;
+    if (!application.empty()) {
+      step["program"] = BytesToUtf8(application);
+      line += "  (program " + application + ")";
+    }
+    if (!folder.empty()) {
+      step["folder"] = BytesToUtf8(folder);
+      line += "  (in " + folder + ")";
+    }
+    steps.push_back({step, line});
+  }
+
+  bool CallProcedure(const std::string& dll, const launch::DllCallPlan& plan) override {
     json arguments = json::array();
-    std::string line = "call \"" + plan.dll + "\" \"" + plan.procedure + "\" (";
+    std::string line = "call \"" + dll + "\" \"" + plan.procedure + "\" (";
     for (std::size_t i = 0; i < plan.arguments.size(); ++i) {
       const launch::DllArgument& argument = plan.arguments[i];
       if (i != 0) line += ", ";
@@ -303,18 +324,19 @@ class PlanRecorder final : public launch::PromptView, public launch::EntryLaunch
     }
     line += ")";
     steps.push_back({{{"action", "call"},
-                      {"dll", BytesToUtf8(plan.dll)},
+                      {"dll", BytesToUtf8(dll)},
                       {"procedure", BytesToUtf8(plan.procedure)},
                       {"arguments", arguments}},
                      line});
+    return true;
   }
 
   std::vector<PlanStep> steps;
   bool promptPending = false;
 
  private:
-  PlanSystem& system_;
-  const launch::TrayPromptState* state_;
+  launch::LaunchSystem& system_;
+  const launch::TrayPromptState& state_;
 };
 
 struct PlanOptions {
@@ -326,7 +348,8 @@ struct PlanOptions {
 };
 
 int Plan(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-         menu::MenuFileAccess& files, const std::string& defaultMenuPath, PlanSystem& system) {
+         menu::MenuFileAccess& files, const std::string& defaultMenuPath,
+         launch::LaunchSystem& system, const std::string& moduleFolder) {
   PlanOptions options;
   CommonOptions common{options.request, options.json};
   for (std::size_t i = 1; i < args.size(); ++i) {
@@ -379,26 +402,20 @@ int Plan(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
 
   std::size_t valuesUsed = 0;
   launch::TrayPromptState state;
-  PlanRecorder recorder(system, &state);
+  PlanRecorder recorder(system, state);
   if (shell) {
-    // As the shell extension runs it: the short form of the selected object, then by kind.
-    const std::string selected = system.ShortPath(options.request.selectedPath);
-    if (entry->Command == menu::kAddCommand) {
-      recorder.RunPrograms(system.ModuleFolder() + "Editor.exe|", selected);
-    } else if (entry->Command == "DllProc") {
-      recorder.CallDllProcedure(system.FormatArguments(entry->Arguments, selected) + ",");
-    } else {
-      recorder.RunPrograms(entry->Command + "|", system.FormatArguments(entry->Arguments, selected));
-    }
+    std::string selected = options.request.selectedPath;
+    launch::RunShellEntry(*entry, selected, moduleFolder, recorder);
   } else {
     state.CurrentEntry = options.id - base;
     state.ParameterNumber = 1;
-    launch::RunEntry(table, state, recorder, recorder);
+    launch::Launcher launcher(recorder);
+    launch::RunEntry(table, state, recorder, launcher);
     while (recorder.promptPending && valuesUsed < options.values.size()) {
       recorder.promptPending = false;
       const std::string& value = options.values[valuesUsed++];
       launch::AcceptPromptValue(table, state, value.substr(0, kPromptValueLimit), recorder,
-                                recorder);
+                                launcher);
     }
   }
 
@@ -508,19 +525,26 @@ std::string BytesToUtf8(std::string_view bytes) {
   return text;
 }
 
+launch::LaunchSystem::Object PortablePlanSystem::Find(const std::string& path) {
+  return !path.empty() && (path.back() == '\\' || path.back() == '/') ? Object::Folder
+                                                                     : Object::File;
+}
+
 int RunZelmenu(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                menu::MenuFileAccess& files, const std::string& defaultMenuPath) {
   PortablePlanSystem system;
-  return RunZelmenu(args, out, err, files, defaultMenuPath, system);
+  return RunZelmenu(args, out, err, files, defaultMenuPath, system, std::string());
 }
 
 int RunZelmenu(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                menu::MenuFileAccess& files, const std::string& defaultMenuPath,
-               PlanSystem& system) {
+               launch::LaunchSystem& system, const std::string& moduleFolder) {
   if (args.empty()) return Usage(err, "no command given");
   if (args[0] == "show") return Show(args, out, err, files, defaultMenuPath);
   if (args[0] == "check") return Check(args, out, err, files, defaultMenuPath);
-  if (args[0] == "plan") return Plan(args, out, err, files, defaultMenuPath, system);
+  if (args[0] == "plan") {
+    return Plan(args, out, err, files, defaultMenuPath, system, moduleFolder);
+  }
   if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
     out << kUsage;
     return 0;

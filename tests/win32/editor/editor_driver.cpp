@@ -1,4 +1,5 @@
 #include "tests/win32/editor/editor_driver.h"
+#include "win/code_page_win32.h"
 
 #include <algorithm>
 #include <fstream>
@@ -52,11 +53,14 @@ std::string ReadBytes(const std::string& path) {
   return bytes.str();
 }
 
-EditorProgram::EditorProgram(const std::string& argumentText, const std::string& exe) {
-  STARTUPINFOA startup = {};
+EditorProgram::EditorProgram(const std::string& argumentText, const std::string& exe)
+    : EditorProgram(win::Widen(argumentText), exe) {}
+
+EditorProgram::EditorProgram(const std::wstring& argumentText, const std::string& exe) {
+  STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
-  std::string commandLine = "\"" + exe + "\" " + argumentText;
-  if (!::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+  std::wstring commandLine = L"\"" + win::Widen(exe) + L"\" " + argumentText;
+  if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         nullptr, &startup, &process_)) {
     throw std::runtime_error("cannot start " + exe);
   }

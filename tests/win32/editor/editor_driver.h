@@ -20,6 +20,9 @@ class EditorProgram {
   // space, the argument text. Waits until the menu file has been read.
   explicit EditorProgram(const std::string& argumentText = "",
                          const std::string& exe = BinaryPath("tools\\Editor.exe"));
+  // The same with an argument text that may hold any character.
+  explicit EditorProgram(const std::wstring& argumentText,
+                         const std::string& exe = BinaryPath("tools\\Editor.exe"));
   ~EditorProgram();
   EditorProgram(const EditorProgram&) = delete;
   EditorProgram& operator=(const EditorProgram&) = delete;

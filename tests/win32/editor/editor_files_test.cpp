@@ -73,13 +73,16 @@ TEST(SaveMenuFile, CreatesTheMissingFolderAndKeepsNoBackupOfNothing) {
   EXPECT_EQ(Folder::Names(folder / "Zelvane"), std::set<std::string>{"Menu.txt"});
 }
 
-TEST(SaveMenuFile, ReplacesTheFileAndKeepsThePreviousVersionAsBak) {
+TEST(SaveMenuFile, ReplacesTheFileKeepingItsAttributesAndThePreviousVersionAsBak) {
   Folder folder;
   const std::string path = folder / "Menu.txt";
   Write(path, "old\r\n");
   Write(path + ".bak", "older\r\n");
+  // A menu file the user hid stays hidden.
+  ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN));
   EXPECT_EQ(SaveMenuFile(path, "new\r\n"), "");
   EXPECT_EQ(Read(path), "new\r\n");
+  EXPECT_EQ(::GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_HIDDEN, DWORD{FILE_ATTRIBUTE_HIDDEN});
   EXPECT_EQ(Read(path + ".bak"), "old\r\n");
   EXPECT_EQ(Folder::Names(folder.path()), (std::set<std::string>{"Menu.txt", "Menu.txt.bak"}));
 }
@@ -179,6 +182,7 @@ TEST(LoadMenuFile, MissingFileOrFolderIsMissingAndAFolderIsRefused) {
 }
 
 TEST(InspectObject, LongFormFirstWhicheverFormIsGiven) {
+  Win32ObjectSystem system;
   Folder folder;
   ::CreateDirectoryA((folder / "Long Folder Name").c_str(), nullptr);
   const std::string file = folder / "Long Folder Name\\some document.text";
@@ -190,20 +194,21 @@ TEST(InspectObject, LongFormFirstWhicheverFormIsGiven) {
   ASSERT_NE(std::string(shortForm), std::string(longForm));
 
   for (const std::string& given : {std::string(shortForm), std::string(longForm)}) {
-    const ObjectInfo info = InspectObject(given);
-    EXPECT_TRUE(info.exists) << given;
+    const ObjectInfo info = InspectObject(given, system);
+    EXPECT_TRUE(info.exists()) << given;
     EXPECT_FALSE(info.folder) << given;
     ASSERT_EQ(info.paths.size(), 2u) << given;
     EXPECT_EQ(info.paths[0], longForm) << given;
     EXPECT_EQ(info.paths[1], shortForm) << given;
   }
-  const ObjectInfo folderInfo = InspectObject(folder / "Long Folder Name");
+  const ObjectInfo folderInfo = InspectObject(folder / "Long Folder Name", system);
   EXPECT_TRUE(folderInfo.folder);
-  EXPECT_FALSE(InspectObject(folder / "missing.txt").exists);
-  EXPECT_FALSE(InspectObject("").exists);
+  EXPECT_FALSE(InspectObject(folder / "missing.txt", system).exists());
+  EXPECT_FALSE(InspectObject("", system).exists());
 }
 
 TEST(InspectObject, NameOutsideTheCodePageIsOfferedOnlyInFormsThatLeadToIt) {
+  Win32ObjectSystem system;
   Folder folder;
   // A Cyrillic letter: no ANSI code page of the Latin script has it.
   const std::wstring wide = std::wstring(folder.path().begin(), folder.path().end()) +
@@ -217,19 +222,13 @@ TEST(InspectObject, NameOutsideTheCodePageIsOfferedOnlyInFormsThatLeadToIt) {
   char shortForm[MAX_PATH] = {};
   ::WideCharToMultiByte(CP_ACP, 0, shortWide, -1, shortForm, MAX_PATH, nullptr, nullptr);
 
-  const ObjectInfo info = InspectObject(shortForm);
-  EXPECT_TRUE(info.exists);
+  const ObjectInfo info = InspectObject(shortForm, system);
+  EXPECT_TRUE(info.exists());
   ASSERT_FALSE(info.paths.empty());
   for (const std::string& form : info.paths) {
     EXPECT_EQ(form.find('?'), std::string::npos) << form;
     EXPECT_NE(::GetFileAttributesA(form.c_str()), INVALID_FILE_ATTRIBUTES) << form;
   }
-}
-
-TEST(ErrorText, SystemWordsAndTheCode) {
-  const std::string text = ErrorText(ERROR_ACCESS_DENIED);
-  EXPECT_NE(text.find("(error 5)"), std::string::npos) << text;
-  EXPECT_GT(text.size(), std::string("(error 5)").size() + 1) << text;
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "menu/menu_build.h"
 #include "menu/menu_tree.h"
 #include "tests/win32/editor/editor_driver.h"
+#include "win/code_page_win32.h"
 #include "tools/editor/editor_ids.h"
 #include "tools/editor/editor_logic.h"
 
@@ -485,6 +486,30 @@ TEST(EditorAdd, PathThatDoesNotExistIsReportedAndNothingChanges) {
   EXPECT_EQ(editor.Title().rfind("Menu.txt", 0), 0u) << editor.Title();
 }
 
+// A name outside the code page reaches the editor whole through the wide command line: the
+// object is added by its short path; one with no ANSI name at all is refused with a reason.
+TEST(EditorAdd, NameOutsideTheCodePageIsAddedByItsShortPathOrExplained) {
+  AddFixture fixture;
+  const std::wstring program = win::Widen(fixture.folder.path()) + L"\\\x0416 tool.exe";
+  ::CloseHandle(::CreateFileW(program.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  wchar_t shortForm[MAX_PATH] = {};
+  ASSERT_NE(::GetShortPathNameW(program.c_str(), shortForm, MAX_PATH), 0u);
+  {
+    EditorProgram editor(L"\"" + program + L"\"");
+    ASSERT_TRUE(editor.WaitForStatus("Added")) << editor.Text(IDC_STATUS);
+    const std::string line = editor.SelectedText();
+    EXPECT_NE(line.find("','" + std::string(win::AnsiPathFor(shortForm).value()) + "'"),
+              std::string::npos) << line;
+    EXPECT_EQ(line.find('?'), std::string::npos) << line;
+  }
+  EditorProgram editor(win::Widen(fixture.folder.path()) + L"\\\x0416 gone.exe");
+  const TopWindow box = editor.WaitForDialog();
+  ASSERT_NE(box.handle, nullptr);
+  EXPECT_NE(box.text.find("code page"), std::string::npos) << box.text;
+  EditorProgram::Answer(box, IDOK);
+  EXPECT_EQ(editor.Text(IDC_TEXT), "sub 'Tools'\r\nitem 'Notepad','notepad.exe'\r\nend");
+}
+
 TEST(EditorAdd, ObjectNoLineCanCarryIsExplainedAndNothingChanges) {
   AddFixture fixture;
   const std::string program = fixture.folder.Write("sepsep.exe", "MZ");
@@ -523,7 +548,9 @@ TEST(EditorStart, ShellAddToStartsTheEditorWithTheShortPath) {
   // The shell extension's run of "Add to...", from a module beside a copy of Editor.exe: here
   // this test program, whose folder gets the copy.
   std::string selected = program;
-  launch::RunShellEntry({"Add", ""}, selected, nullptr);
+  launch::Win32LaunchSystem system;
+  launch::RunShellEntry({"Add", ""}, selected, launch::ExtractFolder(launch::GetModulePath()),
+                        system);
   EXPECT_EQ(selected, ShortPath(program));
   const EditorWindow editor;
   ASSERT_NE(editor.window(), nullptr);

@@ -1,5 +1,6 @@
 // The real Zelvane.exe, started and driven from outside under a Wine desktop.
 #include <windows.h>
+#include <sddl.h>
 #include <shellapi.h>
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "tests/win32/tray/tray_driver.h"
+#include "win/code_page_win32.h"
 #include "zel_version.h"
 
 namespace zel::test {
@@ -129,6 +131,7 @@ TEST(TrayStartup, HiddenWindowWithItsControlsFontAndIcon) {
                         "font\tButton\t-11\tMS Sans Serif",
                         "font\tButton\t-11\tMS Sans Serif",
                         "font\tButton\t-11\tMS Sans Serif",
+                        "icons made\t0",
                     }));
   EXPECT_EQ(::GetWindowLongA(ControlByClass(tray, "Edit"), GWL_EXSTYLE) & WS_EX_CLIENTEDGE,
             WS_EX_CLIENTEDGE);
@@ -193,6 +196,29 @@ TEST(TrayMenus, MissingAndUnreadableMenuFilesStillShowAMenu) {
   EXPECT_TRUE(tray.Running());
 }
 
+// Makes the Run key read-only for everyone for the length of a scope, as a policy might.
+class ReadOnlyRunKey {
+ public:
+  ReadOnlyRunKey() {
+    ::RegOpenKeyExA(HKEY_CURRENT_USER, kRunKey, 0, READ_CONTROL | WRITE_DAC, &key_);
+    DWORD size = sizeof(saved_);
+    ::RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, saved_, &size);
+    PSECURITY_DESCRIPTOR readOnly = nullptr;
+    ::ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;KR;;;WD)", SDDL_REVISION_1,
+                                                          &readOnly, nullptr);
+    ::RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, readOnly);
+    ::LocalFree(readOnly);
+  }
+  ~ReadOnlyRunKey() {
+    ::RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, saved_);
+    ::RegCloseKey(key_);
+  }
+
+ private:
+  HKEY key_ = nullptr;
+  char saved_[4096] = {};
+};
+
 TEST(TrayOptions, StartWithWindowsTogglesTheRunValueAndItsCheckMark) {
   Fixture fixture;
   MenuFileScope menu("");
@@ -213,9 +239,24 @@ TEST(TrayOptions, StartWithWindowsTogglesTheRunValueAndItsCheckMark) {
   };
   EXPECT_FALSE(startWithWindows());
   ::SendMessageA(tray.window(), WM_COMMAND, kIdmStartWithWindows, 0);
-  // The program's own path, unquoted, with its terminating zero byte stored.
-  EXPECT_EQ(RunValue(), "REG_SZ:" + fixture.exe + std::string(1, '\0'));
+  // The program's own path, quoted (its folder's name has a space), with its terminating zero
+  // byte stored.
+  EXPECT_EQ(RunValue(), "REG_SZ:\"" + fixture.exe + "\"" + std::string(1, '\0'));
   EXPECT_TRUE(startWithWindows());
+
+  // A Run key the user may not change: the failure is said, and the value stays.
+  {
+    ReadOnlyRunKey readOnly;
+    ::PostMessageA(tray.window(), WM_COMMAND, kIdmStartWithWindows, 0);
+    const TopWindow box = tray.WaitForDialog("ERROR");
+    ASSERT_NE(box.handle, nullptr);
+    EXPECT_EQ(box.text.rfind("Zelvane could not be kept from starting with Windows: ", 0), 0u)
+        << box.text;
+    EXPECT_NE(box.text.find("(error 5)"), std::string::npos) << box.text;
+    CloseDialog(box);
+  }
+  EXPECT_TRUE(startWithWindows());
+
   ::SendMessageA(tray.window(), WM_COMMAND, kIdmStartWithWindows, 0);
   EXPECT_EQ(RunValue(), "<none>");
   EXPECT_FALSE(startWithWindows());
@@ -227,6 +268,16 @@ TEST(TrayOptions, StartWithWindowsTogglesTheRunValueAndItsCheckMark) {
   ::RegCloseKey(key);
   EXPECT_TRUE(startWithWindows());
   ::SendMessageA(tray.window(), WM_COMMAND, kIdmStartWithWindows, 0);
+  EXPECT_EQ(RunValue(), "<none>");
+  {
+    ReadOnlyRunKey readOnly;
+    ::PostMessageA(tray.window(), WM_COMMAND, kIdmStartWithWindows, 0);
+    const TopWindow box = tray.WaitForDialog("ERROR");
+    ASSERT_NE(box.handle, nullptr);
+    EXPECT_EQ(box.text.rfind("Zelvane could not be set to start with Windows: ", 0), 0u)
+        << box.text;
+    CloseDialog(box);
+  }
   EXPECT_EQ(RunValue(), "<none>");
 }
 
@@ -301,6 +352,20 @@ TEST(TrayOptions, ShellMenuCommandsRegisterTheLibraryBesideTheProgram) {
     EXPECT_EQ(ClassKeyValue("\\InprocServer32"), shortPath);
   }
 
+  // A key that cannot be deleted (here: another program's subkey under the handler key) is a
+  // failure, not "Menu Unregistered".
+  const std::string blocker =
+      "AllFilesystemObjects\\shellex\\ContextMenuHandlers\\ZVMenu\\left by another program";
+  HKEY key = nullptr;
+  ASSERT_EQ(::RegCreateKeyA(HKEY_CLASSES_ROOT, blocker.c_str(), &key), ERROR_SUCCESS);
+  ::RegCloseKey(key);
+  ::PostMessageA(tray.window(), WM_COMMAND, kIdmDisable, 0);
+  const TopWindow failed = tray.WaitForDialog("ERROR");
+  ASSERT_NE(failed.handle, nullptr);
+  EXPECT_EQ(failed.text, "Menu could not be unregistered (error 0x80004005)");
+  CloseDialog(failed);
+  ::RegDeleteKeyA(HKEY_CLASSES_ROOT, blocker.c_str());
+
   ::PostMessageA(tray.window(), WM_COMMAND, kIdmDisable, 0);
   const TopWindow undone = tray.WaitForDialog("SUCCESS");
   ASSERT_NE(undone.handle, nullptr);
@@ -348,17 +413,27 @@ TEST(TrayLifetime, ExitAndClosingTheWindowRemoveTheIconAndEndTheProcess) {
   }
 }
 
-TEST(TrayLifetime, TaskbarCreatedAddsTheIconAgain) {
+// The icon, loaded once at start, serves every re-added tray icon and the About box: neither
+// makes another one.
+TEST(TrayLifetime, TaskbarCreatedAddsTheIconAgainFromTheOneLoadedIcon) {
   Fixture fixture;
   MenuFileScope menu("item 'A','a.exe'\r\n");
   TrayProgram tray(fixture.exe);
-  NOTIFYICONDATAA data = {};
-  data.cbSize = NOTIFYICONDATAA_V1_SIZE;
-  data.hWnd = tray.window();
-  ASSERT_TRUE(::Shell_NotifyIconA(NIM_DELETE, &data));  // as if the shell had restarted
-  ASSERT_FALSE(tray.HasTrayIcon());
-  ::PostMessageA(tray.window(), ::RegisterWindowMessageA("TaskbarCreated"), 0, 0);
-  EXPECT_TRUE(WaitFor([&] { return tray.HasTrayIcon(); }, 5000));
+  ASSERT_EQ(tray.InsideReport().back(), "icons made\t0");
+  for (int restart = 0; restart < 3; ++restart) {
+    NOTIFYICONDATAA data = {};
+    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    data.hWnd = tray.window();
+    ASSERT_TRUE(::Shell_NotifyIconA(NIM_DELETE, &data));  // as if the shell had restarted
+    ASSERT_FALSE(tray.HasTrayIcon());
+    ::PostMessageA(tray.window(), ::RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(WaitFor([&] { return tray.HasTrayIcon(); }, 5000));
+  }
+  ::PostMessageA(tray.window(), WM_COMMAND, kIdmAbout, 0);
+  const TopWindow about = tray.WaitForDialog();
+  ASSERT_NE(about.handle, nullptr);
+  CloseDialog(about);
+  EXPECT_EQ(tray.InsideReport().back(), "icons made\t0");
   // The menu is unaffected.
   EXPECT_EQ(tray.OpenMenu(WM_LBUTTONUP).size(), 1u);
   tray.CloseMenu();
@@ -378,8 +453,10 @@ TEST(TrayLifetime, TwoCopiesEachAnswerTheirOwnIcon) {
   second.CloseMenu();
 }
 
-// What a copy of the recorder program wrote: its command line and its current folder.
-std::string Recorded(const std::string& folder, const std::string& name, int milliseconds = 10000) {
+// What a copy of the recorder program wrote: its command line, and into `folder` its current
+// folder.
+std::string Recorded(const std::string& folder, const std::string& name, int milliseconds = 10000,
+                     std::string* currentFolder = nullptr) {
   const std::string path = folder + "\\" + name + ".txt";
   std::string record;
   WaitFor([&] {
@@ -392,7 +469,11 @@ std::string Recorded(const std::string& folder, const std::string& name, int mil
     record.assign(buffer, n);
     return true;
   }, milliseconds);
-  return record.substr(0, record.find('\n'));  // the command line
+  const std::size_t end = record.find('\n');
+  if (currentFolder != nullptr && end != std::string::npos) {
+    *currentFolder = record.substr(end + 1, record.find('\n', end + 1) - end - 1);
+  }
+  return record.substr(0, end);  // the command line
 }
 
 // A fixture with the recorder copied in as `tool.exe` and a menu file that names it.
@@ -519,37 +600,55 @@ TEST(TrayPrompt, LongValueReachesTheEntryCutTo259Characters) {
             "\"" + fixture.tool + "\" " + std::string(259, 'v'));
 }
 
-TEST(TrayPrompt, BrowseFillsTheFieldAndCancellingLeavesIt) {
+// "..." puts the chosen file's path in the field (its short form where its name has characters
+// outside the code page), leaves the field as it was when cancelled, and leaves the program's
+// current folder where it was: the entry still starts in the program's own folder.
+TEST(TrayPrompt, BrowseFillsTheFieldAndKeepsTheCurrentFolder) {
   EntryFixture fixture;
   const std::string picked = fixture.folder.Write("picked file.txt", "x");
+  const std::wstring foreignName = L"\x0416\x0436 picked.txt";  // not in the ANSI code page
+  const std::wstring foreign = win::Widen(fixture.folder.path()) + L"\\" + foreignName;
+  ::CloseHandle(::CreateFileW(foreign.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   MenuFileScope menu(fixture.Line("Pick", "%input(" + fixture.folder.path() + ")%"));
-  TrayProgram tray(fixture.exe);
+  ScratchFolder elsewhere;
+  TrayProgram tray(fixture.exe, elsewhere.path());
   const HWND edit = ControlByClass(tray, "Edit");
   tray.OpenMenu(WM_LBUTTONUP);
   tray.CloseMenu();
   ::PostMessageA(tray.window(), WM_COMMAND, kFirstEntry, 0);
   ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(tray.window()) != FALSE; }));
 
+  const auto browse = [&](const std::wstring* name) {
+    ClickButton(ControlByClass(tray, "Button", "..."));
+    const TopWindow dialog = tray.WaitForDialog("Add File");
+    ASSERT_NE(dialog.handle, nullptr);
+    if (name == nullptr) {
+      ::PostMessageA(dialog.handle, WM_COMMAND, IDCANCEL, 0);
+    } else {
+      // The dialog opened in the placeholder's folder: a bare file name is found there.
+      const HWND field = ::GetDlgItem(dialog.handle, 0x47c);
+      ASSERT_NE(field, nullptr);
+      ::SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name->c_str()));
+      ::PostMessageA(dialog.handle, WM_COMMAND, IDOK, 0);
+    }
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(dialog.handle); }));
+  };
   SetText(edit, "typed");
-  ASSERT_EQ(WindowText(edit), "typed");
-  ClickButton(ControlByClass(tray, "Button", "..."));
-  TopWindow dialog = tray.WaitForDialog("Add File");
-  ASSERT_NE(dialog.handle, nullptr);
+  browse(nullptr);
   EXPECT_EQ(WindowText(edit), "typed");
-  ::PostMessageA(dialog.handle, WM_COMMAND, IDCANCEL, 0);
-  ASSERT_TRUE(WaitFor([&] { return !::IsWindow(dialog.handle); }));
-  EXPECT_EQ(WindowText(edit), "typed");
-
-  ClickButton(ControlByClass(tray, "Button", "..."));
-  dialog = tray.WaitForDialog("Add File");
-  ASSERT_NE(dialog.handle, nullptr);
-  // The dialog opened in the placeholder's folder: a bare file name is found there.
-  const HWND name = ::GetDlgItem(dialog.handle, 0x47c);
-  ASSERT_NE(name, nullptr);
-  SetText(name, "picked file.txt");
-  ::PostMessageA(dialog.handle, WM_COMMAND, IDOK, 0);
-  ASSERT_TRUE(WaitFor([&] { return !::IsWindow(dialog.handle); }));
+  browse(&foreignName);
+  wchar_t shortForm[MAX_PATH] = {};
+  ::GetShortPathNameW(foreign.c_str(), shortForm, MAX_PATH);
+  EXPECT_EQ(win::Widen(WindowText(edit)), shortForm);
+  const std::wstring pickedName = L"picked file.txt";
+  browse(&pickedName);
   EXPECT_EQ(WindowText(edit), picked);
+
+  ClickButton(ControlByClass(tray, "Button", "Ok"));
+  std::string startedIn;
+  EXPECT_EQ(Recorded(fixture.folder.path(), "tool", 10000, &startedIn),
+            "\"" + fixture.tool + "\" " + picked);
+  EXPECT_EQ(startedIn, elsewhere.path());
 }
 
 TEST(TrayOptions, MenuEditorStartsEditorBesideTheProgram) {

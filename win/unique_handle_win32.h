@@ -54,6 +54,8 @@ using UniqueHmenu = UniqueHandle<NullInvalidTraits<HMENU, ::DestroyMenu>>;
 using UniqueHkey = UniqueHandle<NullInvalidTraits<HKEY, ::RegCloseKey>>;
 using UniqueHmodule = UniqueHandle<NullInvalidTraits<HMODULE, ::FreeLibrary>>;
 using UniqueHandleObject = UniqueHandle<NullInvalidTraits<HANDLE, ::CloseHandle>>;
+using UniqueHlocal = UniqueHandle<NullInvalidTraits<HLOCAL, ::LocalFree>>;
+using UniqueHicon = UniqueHandle<NullInvalidTraits<HICON, ::DestroyIcon>>;
 using UniqueFile = UniqueHandle<FileTraits>;
 
 }  // namespace zel

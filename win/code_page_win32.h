@@ -1,0 +1,23 @@
+// Paths between the system's UTF-16 names and the ANSI code page the programs work in.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace zel::win {
+
+// A path the ANSI functions can use for the object the system names `path`: the path itself
+// when every character has a form in the ANSI code page, else its short (8.3) form when that
+// has one, else nothing. (The ANSI functions would turn the other characters into "?" and name
+// another object, or none.)
+std::optional<std::string> AnsiPathFor(const std::wstring& path);
+
+// An ANSI text in UTF-16.
+std::wstring Widen(const std::string& text);
+
+// UTF-16 and UTF-8: for texts that portable code cuts at ASCII characters, whatever else they
+// hold.
+std::string ToUtf8(const std::wstring& text);
+std::wstring FromUtf8(const std::string& text);
+
+}  // namespace zel::win
