@@ -49,6 +49,8 @@ class CountingSink final : public MenuSink {
   void AppendItem(Handle, unsigned, const std::string&) override { ++count; }
   void AppendSubmenu(Handle, Handle, const std::string&) override { ++count; }
   void AppendSeparator(Handle) override { ++count; }
+  bool InsertSubmenu(Handle, unsigned, Handle, const std::string&) override { return true; }
+  void DestroySubmenu(Handle) override {}
   std::uintptr_t count = 0;
 };
 
