@@ -72,17 +72,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   Require(system.log.size() == 1 && state.ParameterNumber == answers + 1);
 
-  // The text as a program list run by the shell on an object whose folder holds every file.
+  // The text as a program list run by the shell: a bare name is only ever found in the search
+  // folder, however the object's folder is named.
   zel::test::FakeSystem shell;
   shell.folders = {"C:\\Down\\"};
   shell.searchFolders = {"C:\\Windows"};
-  shell.files = {"C:\\Windows\\a.exe"};
+  shell.everyFileExists = true;
   std::string selected = "C:\\Down\\f.txt";
   RunShellEntry({text, "%s"}, selected, "C:\\App\\", shell);
+  const std::string tail = "\" C:\\Down\\f.txt";
   for (const auto& start : shell.starts) {
-    Require(start.application.empty() || start.application.rfind("C:\\Down\\", 0) != 0 ||
-            ClassifyName(start.commandLine.substr(1, start.commandLine.find('"', 1) - 1)) !=
-                NameKind::Bare);
+    const std::string name = start.commandLine.substr(1, start.commandLine.size() - 1 - tail.size());
+    Require(ClassifyName(name) != NameKind::Bare ||
+            start.application == "C:\\Windows\\" + name + (name.find('.') == std::string::npos ? ".exe" : ""));
   }
   return 0;
 }
