@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "launch/command_line.h"
-#include "win/path_call_win32.h"
+#include "win/paths_win32.h"
 #include "win/unique_handle_win32.h"
 
 namespace zel::launch {
@@ -30,26 +30,6 @@ std::string ExpandEnvironment(const std::string& text) {
   if (count == 0 || count > kExpandCapacity) return text;
   // With multi-byte code pages the count need not be the stored length: the terminator decides.
   return std::string(buffer.data(), ::strnlen(buffer.data(), count));
-}
-
-std::string GetModulePath(HMODULE module) {
-  std::vector<char> buffer(MAX_PATH + 1);
-  for (;;) {
-    // The count excludes the terminator; a full buffer means the path was cut.
-    const DWORD count =
-        ::GetModuleFileNameA(module, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (count == 0) return {};
-    if (count < buffer.size()) return std::string(buffer.data(), count);
-    if (buffer.size() >= 32768) return {};
-    buffer.resize(buffer.size() * 2);
-  }
-}
-
-std::string ShortPath(const std::string& path) {
-  const std::string shortForm = PathCall([&](char* buffer, DWORD size) {
-    return ::GetShortPathNameA(path.c_str(), buffer, size);
-  });
-  return shortForm.empty() ? path : shortForm;
 }
 
 namespace {
@@ -121,14 +101,14 @@ LaunchSystem::Object Win32LaunchSystem::Find(const std::string& path) {
 
 std::vector<std::string> Win32LaunchSystem::SearchFolders() {
   // The order of CreateProcess's and LoadLibrary's own search, without the current folder.
-  std::vector<std::string> folders{ExtractFolder(GetModulePath())};
-  folders.push_back(PathCall([](char* buffer, DWORD size) {
+  std::vector<std::string> folders{ExtractFolder(win::GetModulePath())};
+  folders.push_back(win::PathCall([](char* buffer, DWORD size) {
     return ::GetSystemDirectoryA(buffer, size);
   }));
-  folders.push_back(PathCall([](char* buffer, DWORD size) {
+  folders.push_back(win::PathCall([](char* buffer, DWORD size) {
     return ::GetWindowsDirectoryA(buffer, size);
   }));
-  const std::string path = PathCall([](char* buffer, DWORD size) {
+  const std::string path = win::PathCall([](char* buffer, DWORD size) {
     return ::GetEnvironmentVariableA("PATH", buffer, size);
   });
   for (std::string& folder : PathFolders(path)) folders.push_back(std::move(folder));
@@ -156,8 +136,8 @@ void Win32LaunchSystem::StartProgram(const std::string& application,
                    nullptr, FALSE, 0, nullptr, folder.empty() ? nullptr : folder.c_str(),
                    &startup, &process);
   // Closed at once, process first: the started program is never waited for.
-  UniqueHandleObject processHandle(process.hProcess);
-  UniqueHandleObject threadHandle(process.hThread);
+  win::UniqueHandleObject processHandle(process.hProcess);
+  win::UniqueHandleObject threadHandle(process.hThread);
 }
 
 bool Win32LaunchSystem::CallProcedure(const std::string& dll, const DllCallPlan& plan) {
@@ -165,7 +145,7 @@ bool Win32LaunchSystem::CallProcedure(const std::string& dll, const DllCallPlan&
   // (LOAD_WITH_ALTERED_SEARCH_PATH, which is for absolute paths only).
   const DWORD flags =
       ClassifyName(dll) == NameKind::Absolute ? LOAD_WITH_ALTERED_SEARCH_PATH : 0;
-  const UniqueHmodule library(::LoadLibraryExA(dll.c_str(), nullptr, flags));
+  const win::UniqueHmodule library(::LoadLibraryExA(dll.c_str(), nullptr, flags));
   const FARPROC procedure =
       library ? ::GetProcAddress(library.get(), plan.procedure.c_str()) : nullptr;
   if (procedure == nullptr) return false;  // FreeLibrary through `library`, when it was loaded

@@ -1,5 +1,5 @@
 // Starting programs and calling DLL procedures on Windows, and the text helpers that need the
-// system (environment, module paths, short paths, wvsprintfA).
+// system (environment strings, wvsprintfA).
 #pragma once
 
 #include <windows.h>
@@ -9,19 +9,13 @@
 #include <vector>
 
 #include "launch/launcher.h"
+#include "win/paths_win32.h"
 
 namespace zel::launch {
 
 // ExpandEnvironmentStringsA within 32767 characters; a text whose expansion would not fit, or
 // that is itself that long, is returned unexpanded. References to unset variables stay.
 std::string ExpandEnvironment(const std::string& text);
-
-// The full path of `module`'s file (null: the program itself).
-std::string GetModulePath(HMODULE module = nullptr);
-
-// The short form of `path` (GetShortPathNameA); `path` itself when it has none, for instance
-// because nothing exists there.
-std::string ShortPath(const std::string& path);
 
 // Calls `procedure` the stdcall way with `values` (the first nearest the return address).
 // The stack pointer is saved before and restored after the call, so a procedure that removes
@@ -43,7 +37,7 @@ class Win32LaunchSystem final : public LaunchSystem {
   std::string FormatArguments(const std::string& format, const std::string& path) override {
     return launch::FormatArguments(format, path);
   }
-  std::string ShortPath(const std::string& path) override { return launch::ShortPath(path); }
+  std::string ShortPath(const std::string& path) override { return win::ShortPath(path); }
   Object Find(const std::string& path) override;
   std::vector<std::string> SearchFolders() override;
   void ShowError(const std::string& text, const std::string& caption) override;

@@ -155,7 +155,7 @@ BuildResult BuildMenu(const BuildRequest& request, MenuFileAccess& files, MenuSi
     result.error = error.what();
     sink.AppendItem(root, 0, kUnreadableText);
   }
-  result.AddedCount = builder.AddedCount();
+  result.addedCount = builder.AddedCount();
   result.droppedEntries = builder.DroppedEntries();
   return result;
 }

@@ -51,7 +51,7 @@ enum class MenuFileState { Read, Missing, Unreadable };
 
 struct BuildResult {
   MenuFileState file = MenuFileState::Read;
-  unsigned AddedCount = 0;        // shell form: items appended at any depth
+  unsigned addedCount = 0;        // shell form: items appended at any depth
   std::size_t droppedEntries = 0; // entries left out: their identifier would not fit
   std::string error;              // why an existing file could not be read
 };

@@ -79,6 +79,11 @@ class Checker {
   void Warn(std::size_t line, std::string text) {
     findings_.push_back({line, Finding::Severity::Warning, std::move(text)});
   }
+  void CheckBytes(std::size_t number, std::string_view line);
+  void CheckItem(std::size_t number, std::string_view line, std::string_view lowered, char letter);
+  void CheckSub(std::size_t number, std::string_view line, std::string_view lowered, char letter);
+  void CheckEnd(std::size_t number, std::string_view lowered);
+  void CheckOther(std::size_t number, std::string_view lowered);
   void CheckFields(std::size_t number, std::string_view line);
   void CheckExtensions(std::size_t number, const std::string& list);
   bool InsideConditional() const {
@@ -159,7 +164,7 @@ void Checker::CheckExtensions(std::size_t number, const std::string& list) {
   }
 }
 
-void Checker::Line(std::size_t number, std::string_view line) {
+void Checker::CheckBytes(std::size_t number, std::string_view line) {
   if (Contains(line, "\n") && !lfReported_) {
     lfReported_ = true;
     Warn(number,
@@ -172,7 +177,80 @@ void Checker::Line(std::size_t number, std::string_view line) {
   if (Contains(line, std::string_view("\0", 1))) {
     Warn(number, "the line holds a NUL byte: menus and command lines end their text there");
   }
+}
 
+void Checker::CheckItem(std::size_t number, std::string_view line, std::string_view lowered,
+                        char letter) {
+  const std::string list = GetQuotedField(line, 3);
+  if (Contains(lowered, "sep")) {
+    Warn(number, "the line contains \"sep\" and is read as a separator, not an entry");
+    return;
+  }
+  // Where the line is not an entry (the other host's, an unmatched extension list, inside a
+  // skipped submenu), the submenu tests see its whole text.
+  const bool sometimesSkipped = letter != 0 || !list.empty() || InsideConditional();
+  if (sometimesSkipped && Contains(lowered, "end")) {
+    Warn(number, "the line contains \"end\": where it is not shown as an entry (the other "
+                 "program, an unmatched extension list, a skipped submenu) it closes a "
+                 "submenu");
+  }
+  if (sometimesSkipped && Contains(lowered, "sub")) {
+    Warn(number, "the line contains \"sub\": where it is not shown as an entry (the other "
+                 "program, an unmatched extension list, a skipped submenu) it opens a "
+                 "submenu");
+  }
+  if (GetQuotedField(line, 1).empty()) {
+    Warn(number, "the entry has no command (field 2) and runs nothing");
+  }
+  const std::string arguments = GetQuotedField(line, 2);
+  const std::size_t input = LowerAscii(arguments).find("%input(");
+  if (input != std::string::npos && arguments.find(")%", input + 7) == std::string::npos) {
+    Warn(number, "\"%input(\" has no closing \")%\"");
+  }
+  CheckExtensions(number, list);
+}
+
+void Checker::CheckSub(std::size_t number, std::string_view line, std::string_view lowered,
+                       char letter) {
+  const std::string list = GetQuotedField(line, 1);
+  if (Contains(lowered, "sep")) {
+    Warn(number, "the line contains \"sep\" and is read as a separator, not a submenu");
+    return;
+  }
+  if (Contains(lowered, "end")) {
+    Warn(number, "the line contains \"end\": inside a skipped submenu it closes the skip "
+                 "instead of opening a level");
+  }
+  CheckExtensions(number, list);
+  subs_.push_back({number, GetQuotedField(line, 0), letter != 0 || !list.empty()});
+}
+
+void Checker::CheckEnd(std::size_t number, std::string_view lowered) {
+  if (Contains(lowered, "sep")) {
+    Warn(number, "the line contains \"sep\" and is read as a separator, not an end");
+  } else if (subs_.empty()) {
+    Warn(number, "\"end\" with no submenu open has no effect");
+  } else {
+    subs_.pop_back();
+  }
+}
+
+void Checker::CheckOther(std::size_t number, std::string_view lowered) {
+  if (Contains(lowered, "sep")) {
+    Warn(number, "the line contains \"sep\" and is read as a separator");
+  } else if (Contains(lowered, "item")) {
+    Warn(number, "the line contains \"item\" and is read as an entry");
+  } else if (Contains(lowered, "sub")) {
+    Warn(number, "the line contains \"sub\" and is read as a submenu");
+  } else if (Contains(lowered, "end")) {
+    Warn(number, "the line contains \"end\" and closes the current submenu");
+  } else {
+    Warn(number, "the line is not an entry, a submenu, a separator or an end, and is ignored");
+  }
+}
+
+void Checker::Line(std::size_t number, std::string_view line) {
+  CheckBytes(number, line);
   char letter = 0;
   const Kind kind = IntendedKind(line, letter);
   const std::string lowered = LowerAscii(line);
@@ -190,63 +268,15 @@ void Checker::Line(std::size_t number, std::string_view line) {
     Warn(number, "\"//\" makes the whole line a comment (a web address?): the line is ignored");
     return;
   }
-
-  const bool conditionalHere = InsideConditional();
   switch (kind) {
-    case Kind::Item: {
-      const std::string list = GetQuotedField(line, 3);
-      if (Contains(lowered, "sep")) {
-        Warn(number, "the line contains \"sep\" and is read as a separator, not an entry");
-        break;
-      }
-      // Where the line is not an entry (the other host's, an unmatched extension list, inside
-      // a skipped submenu), the submenu tests see its whole text.
-      const bool sometimesSkipped = letter != 0 || !list.empty() || conditionalHere;
-      if (sometimesSkipped && Contains(lowered, "end")) {
-        Warn(number, "the line contains \"end\": where it is not shown as an entry (the other "
-                     "program, an unmatched extension list, a skipped submenu) it closes a "
-                     "submenu");
-      }
-      if (sometimesSkipped && Contains(lowered, "sub")) {
-        Warn(number, "the line contains \"sub\": where it is not shown as an entry (the other "
-                     "program, an unmatched extension list, a skipped submenu) it opens a "
-                     "submenu");
-      }
-      if (GetQuotedField(line, 1).empty()) {
-        Warn(number, "the entry has no command (field 2) and runs nothing");
-      }
-      const std::string arguments = GetQuotedField(line, 2);
-      const std::size_t input = LowerAscii(arguments).find("%input(");
-      if (input != std::string::npos && arguments.find(")%", input + 7) == std::string::npos) {
-        Warn(number, "\"%input(\" has no closing \")%\"");
-      }
-      CheckExtensions(number, list);
+    case Kind::Item:
+      CheckItem(number, line, lowered, letter);
       break;
-    }
-    case Kind::Sub: {
-      const std::string list = GetQuotedField(line, 1);
-      if (Contains(lowered, "sep")) {
-        Warn(number, "the line contains \"sep\" and is read as a separator, not a submenu");
-        break;
-      }
-      if (Contains(lowered, "end")) {
-        Warn(number, "the line contains \"end\": inside a skipped submenu it closes the skip "
-                     "instead of opening a level");
-      }
-      CheckExtensions(number, list);
-      subs_.push_back({number, GetQuotedField(line, 0), letter != 0 || !list.empty()});
-      break;
-    }
-    case Kind::Sep:
+    case Kind::Sub:
+      CheckSub(number, line, lowered, letter);
       break;
     case Kind::End:
-      if (Contains(lowered, "sep")) {
-        Warn(number, "the line contains \"sep\" and is read as a separator, not an end");
-      } else if (subs_.empty()) {
-        Warn(number, "\"end\" with no submenu open has no effect");
-      } else {
-        subs_.pop_back();
-      }
+      CheckEnd(number, lowered);
       break;
     case Kind::Add:
       if (line != kAddLine) {
@@ -255,18 +285,9 @@ void Checker::Line(std::size_t number, std::string_view line) {
       }
       break;
     case Kind::Other:
-      if (Contains(lowered, "sep")) {
-        Warn(number, "the line contains \"sep\" and is read as a separator");
-      } else if (Contains(lowered, "item")) {
-        Warn(number, "the line contains \"item\" and is read as an entry");
-      } else if (Contains(lowered, "sub")) {
-        Warn(number, "the line contains \"sub\" and is read as a submenu");
-      } else if (Contains(lowered, "end")) {
-        Warn(number, "the line contains \"end\" and closes the current submenu");
-      } else {
-        Warn(number, "the line is not an entry, a submenu, a separator or an end, and is ignored");
-      }
+      CheckOther(number, lowered);
       break;
+    case Kind::Sep:
     case Kind::Blank:
     case Kind::Comment:
       break;

@@ -13,7 +13,7 @@ std::string LastErrorText(const char* what) {
 
 class Win32FileSource final : public ByteSource {
  public:
-  explicit Win32FileSource(UniqueFile file) : file_(std::move(file)) {}
+  explicit Win32FileSource(win::UniqueFile file) : file_(std::move(file)) {}
 
   std::size_t Read(char* buffer, std::size_t capacity) override {
     DWORD read = 0;
@@ -25,7 +25,7 @@ class Win32FileSource final : public ByteSource {
   }
 
  private:
-  UniqueFile file_;
+  win::UniqueFile file_;
 };
 
 }  // namespace
@@ -47,15 +47,11 @@ std::unique_ptr<ByteSource> Win32MenuFileAccess::Open(const std::string& path) {
   // Sharing everything: the editor may hold the file open while we read it. A folder of that
   // name fails here (no FILE_FLAG_BACKUP_SEMANTICS), and so does a file locked by another
   // program.
-  UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ,
+  win::UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file) throw MenuReadError(LastErrorText("CreateFile"));
   return std::make_unique<Win32FileSource>(std::move(file));
-}
-
-HmenuSink::~HmenuSink() {
-  for (HMENU menu : orphans_) ::DestroyMenu(menu);
 }
 
 MenuSink::Handle HmenuSink::CreateSubmenu() { return FromHmenu(::CreatePopupMenu()); }
@@ -66,12 +62,12 @@ void HmenuSink::AppendItem(Handle menu, unsigned id, const std::string& caption)
 }
 
 void HmenuSink::AppendSubmenu(Handle menu, Handle submenu, const std::string& caption) {
-  UniqueHmenu owned(ToHmenu(submenu));
+  win::UniqueHmenu owned(ToHmenu(submenu));
   if (::AppendMenuA(ToHmenu(menu), MF_POPUP, reinterpret_cast<UINT_PTR>(owned.get()),
                     caption.c_str())) {
     owned.release();  // the parent menu owns it now
   } else if (owned) {
-    orphans_.push_back(owned.release());
+    orphans_.push_back(std::move(owned));
   }
 }
 

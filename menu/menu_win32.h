@@ -9,6 +9,7 @@
 
 #include "menu/menu_build.h"
 #include "menu/menu_tree.h"
+#include "win/unique_handle_win32.h"
 
 namespace zel::menu {
 
@@ -30,7 +31,6 @@ class Win32MenuFileAccess final : public MenuFileAccess {
 class HmenuSink final : public MenuSink {
  public:
   HmenuSink() = default;
-  ~HmenuSink() override;
   HmenuSink(const HmenuSink&) = delete;
   HmenuSink& operator=(const HmenuSink&) = delete;
 
@@ -46,7 +46,7 @@ class HmenuSink final : public MenuSink {
   void DestroySubmenu(Handle submenu) override;
 
  private:
-  std::vector<HMENU> orphans_;
+  std::vector<win::UniqueHmenu> orphans_;
 };
 
 // Builds the user's menu (or the file `request.path` names, when set) into `root`.

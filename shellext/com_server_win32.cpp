@@ -5,6 +5,16 @@
 
 namespace zel::shellext {
 
+HRESULT CaughtHresult() noexcept {
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
+}
+
 // ---- TComObjectFactory
 
 HRESULT STDMETHODCALLTYPE TComObjectFactory::QueryInterface(REFIID riid, void** ppv) noexcept {

@@ -9,6 +9,11 @@
 
 namespace zel::shellext {
 
+// Inside a catch block: the HRESULT for the exception being handled, E_OUTOFMEMORY for a
+// failed allocation and E_UNEXPECTED for anything else. No exception may leave a COM method,
+// so each ends in `} catch (...) { return CaughtHresult(); }`.
+HRESULT CaughtHresult() noexcept;
+
 // The module's server object: what DllCanUnloadNow looks at.
 class TComServer {
  public:

@@ -88,10 +88,8 @@ HRESULT STDMETHODCALLTYPE TContextMenu::Initialize(PCIDLIST_ABSOLUTE, IDataObjec
   }
   selectedPath_ = *path;
   return S_OK;
-} catch (const std::bad_alloc&) {
-  return E_OUTOFMEMORY;
 } catch (...) {
-  return E_UNEXPECTED;
+  return CaughtHresult();
 }
 
 HRESULT STDMETHODCALLTYPE TContextMenu::QueryContextMenu(HMENU hmenu, UINT indexMenu,
@@ -107,12 +105,10 @@ HRESULT STDMETHODCALLTYPE TContextMenu::QueryContextMenu(HMENU hmenu, UINT index
   const std::optional<menu::BuildResult> built =
       menu::BuildSubmenu(hmenu, indexMenu, kSubmenuCaption, request, table_);
   if (!built) return E_FAIL;
-  addedCount_ = built->AddedCount;
+  addedCount_ = built->addedCount;
   return MAKE_HRESULT(SEVERITY_SUCCESS, 0, ReportedCount(addedCount_, idCmdFirst, idCmdLast));
-} catch (const std::bad_alloc&) {
-  return E_OUTOFMEMORY;
 } catch (...) {
-  return E_UNEXPECTED;
+  return CaughtHresult();
 }
 
 HRESULT STDMETHODCALLTYPE TContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* lpici) noexcept try {
@@ -123,13 +119,11 @@ HRESULT STDMETHODCALLTYPE TContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* lpici
   const menu::MenuData* entry = EntryForOffset(table_, verb);
   if (entry == nullptr) return E_INVALIDARG;
   launch::Win32LaunchSystem system;
-  launch::RunShellEntry(*entry, selectedPath_, launch::ExtractFolder(launch::GetModulePath(module_)),
+  launch::RunShellEntry(*entry, selectedPath_, launch::ExtractFolder(win::GetModulePath(module_)),
                         system);
   return S_OK;
-} catch (const std::bad_alloc&) {
-  return E_OUTOFMEMORY;
 } catch (...) {
-  return E_UNEXPECTED;
+  return CaughtHresult();
 }
 
 HRESULT STDMETHODCALLTYPE TContextMenu::GetCommandString(UINT_PTR idCmd, UINT uType, UINT*,

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "win/paths_win32.h"
 #include "win/unique_handle_win32.h"
 #include "shellext/context_menu_win32.h"
 #include "shellext/registration.h"
@@ -23,7 +24,7 @@ class Win32Registry final : public RegistryAccess {
                           nullptr) != ERROR_SUCCESS) {
       return false;
     }
-    UniqueHkey key(opened);
+    win::UniqueHkey key(opened);
     // The NUL is stored with the text (REG_SZ documentation: cbData includes it).
     return ::RegSetValueExA(key.get(), write.valueName.empty() ? nullptr : write.valueName.c_str(),
                             0, REG_SZ, reinterpret_cast<const BYTE*>(write.data.c_str()),
@@ -48,20 +49,10 @@ std::string ClassIdText(const CLSID& classId) {
   return text;
 }
 
-// The module's path as stored under InprocServer32; empty when it cannot be had whole.
+// The module's path as stored under InprocServer32; empty when it cannot be had.
 std::string ModuleServerPath() {
-  char path[MAX_PATH + 2] = {};
-  const DWORD length = ::GetModuleFileNameA(ModuleHandle(), path, sizeof(path));
-  // A result that fills the buffer is a cut path (GetModuleFileName documentation), which
-  // would register some other file.
-  if (length == 0 || length >= sizeof(path)) return {};
-  char shortPath[MAX_PATH] = {};
-  std::string shortForm;
-  if (std::string(path).find(' ') != std::string::npos) {
-    const DWORD shortLength = ::GetShortPathNameA(path, shortPath, sizeof(shortPath));
-    if (shortLength > 0 && shortLength < sizeof(shortPath)) shortForm = shortPath;
-  }
-  return ServerPath(path, shortForm);
+  const std::string path = win::GetModulePath(ModuleHandle());
+  return ServerPath(path, win::ShortPath(path));
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ constexpr char kAboutTitle[] = "About Zelvane#";
 constexpr char kAboutText[] =
     "Zelvane v" ZEL_VERSION_TEXT "\r\nCopyright (C) 2026 The Zelvane developers";
 
-std::string ProgramFolder() { return launch::ExtractFolder(launch::GetModulePath()); }
+std::string ProgramFolder() { return launch::ExtractFolder(win::GetModulePath()); }
 
 void Report(const char* text, const char* caption, UINT icon) {
   ::MessageBoxA(g_tray.mainWindow, text, caption, MB_OK | icon);
@@ -35,7 +35,7 @@ void Report(const char* text, const char* caption, UINT icon) {
 // search path, where a planted library could stand) and calls one registration export.
 void CallShellRegistration(const char* exportName, const char* doneText, const char* failedText) {
   const std::string path = ProgramFolder() + kShellLibrary;
-  UniqueHmodule library(::LoadLibraryA(path.c_str()));
+  win::UniqueHmodule library(::LoadLibraryA(path.c_str()));
   if (!library) {
     Report("Unable to load Context Menu", "ERROR", MB_ICONHAND);
     return;
@@ -98,7 +98,7 @@ bool AutoStartEnabled() {
   if (::RegOpenKeyExA(HKEY_CURRENT_USER, kRunKey, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) {
     return false;
   }
-  const UniqueHkey key(opened);
+  const win::UniqueHkey key(opened);
   // Any value of that name counts, whatever its type and data.
   DWORD size = 0;
   return ::RegQueryValueExA(key.get(), kRunValue, nullptr, nullptr, nullptr, &size) ==
@@ -109,14 +109,14 @@ LONG SetAutoStart(bool enabled) {
   HKEY opened = nullptr;
   const LONG open = ::RegOpenKeyExA(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, &opened);
   if (open != ERROR_SUCCESS) return open;
-  const UniqueHkey key(opened);
+  const win::UniqueHkey key(opened);
   if (!enabled) {
     const LONG deleted = ::RegDeleteValueA(key.get(), kRunValue);
     return deleted == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : deleted;
   }
   // Quoted: Windows reads an unquoted path with a space by its prefixes ("C:\Users\Ann.exe"
   // before "C:\Users\Ann Lee\...\Zelvane.exe"). The count includes the terminating zero byte.
-  const std::string command = "\"" + launch::GetModulePath() + "\"";
+  const std::string command = "\"" + win::GetModulePath() + "\"";
   return ::RegSetValueExA(key.get(), kRunValue, 0, REG_SZ,
                           reinterpret_cast<const BYTE*>(command.c_str()),
                           static_cast<DWORD>(command.size() + 1));
@@ -124,20 +124,20 @@ LONG SetAutoStart(bool enabled) {
 
 void BuildFullMenu() {
   BuildEntryMenu();  // the file's entries in a fresh popup
-  ::AppendMenuA(g_tray.currentPopup, MF_SEPARATOR, 0, nullptr);
-  UniqueHmenu options(::CreatePopupMenu());
+  ::AppendMenuA(g_tray.currentPopup.get(), MF_SEPARATOR, 0, nullptr);
+  win::UniqueHmenu options(::CreatePopupMenu());
   ::AppendMenuA(options.get(), MF_STRING, IDM_MENUEDITOR, "Menu Editor");
   ::AppendMenuA(options.get(), MF_STRING, IDM_UPDATECHECK, "Update Check");
   ::AppendMenuA(options.get(), MF_STRING, IDM_ENABLESHELLMENU, "Enable Shell Menu");
   ::AppendMenuA(options.get(), MF_STRING, IDM_DISABLESHELLMENU, "Disable Shell Menu");
   const UINT check = AutoStartEnabled() ? MF_CHECKED : MF_STRING;
   ::AppendMenuA(options.get(), check, IDM_STARTWITHWINDOWS, "Start with Windows");
-  if (::AppendMenuA(g_tray.currentPopup, MF_POPUP, reinterpret_cast<UINT_PTR>(options.get()),
-                    "Options")) {
+  if (::AppendMenuA(g_tray.currentPopup.get(), MF_POPUP,
+                    reinterpret_cast<UINT_PTR>(options.get()), "Options")) {
     options.release();  // the popup menu owns it now
   }
-  ::AppendMenuA(g_tray.currentPopup, MF_STRING, IDM_ABOUT, "About");
-  ::AppendMenuA(g_tray.currentPopup, MF_STRING, IDM_EXIT, "Exit");
+  ::AppendMenuA(g_tray.currentPopup.get(), MF_STRING, IDM_ABOUT, "About");
+  ::AppendMenuA(g_tray.currentPopup.get(), MF_STRING, IDM_EXIT, "Exit");
 }
 
 bool RunOptionsCommand(unsigned id) {

@@ -1,6 +1,8 @@
 // Command identifiers and messages of the tray program.
 #pragma once
 
+#include "menu/menu_build.h"
+
 namespace zel::tray {
 
 // Menu command identifiers: the program's own commands sit right below the entries.
@@ -11,7 +13,8 @@ inline constexpr unsigned IDM_ENABLESHELLMENU = 0x405;
 inline constexpr unsigned IDM_STARTWITHWINDOWS = 0x406;
 inline constexpr unsigned IDM_MENUEDITOR = 0x407;
 inline constexpr unsigned IDM_UPDATECHECK = 0x408;
-inline constexpr unsigned IDM_FIRSTENTRY = 0x409;  // + the entry's index
+// The first entry's identifier (0x409), + the entry's index: the menu build numbers from it.
+inline constexpr unsigned IDM_FIRSTENTRY = menu::kTrayIdBase + 1;
 
 // The tray icon's callback message: WM_USER + 1.
 inline constexpr unsigned WM_TRAYICON = 0x401;

@@ -97,7 +97,7 @@ void LoadProgramIcon() {
 }
 
 void AddTrayIcon() {
-  NOTIFYICONDATAA& data = g_tray.TrayIconData;
+  NOTIFYICONDATAA& data = g_tray.trayIconData;
   data = {};
   data.cbSize = NOTIFYICONDATAA_V1_SIZE;  // 88: the record without its later extensions
   data.hWnd = g_tray.mainWindow;
@@ -110,7 +110,7 @@ void AddTrayIcon() {
   ::Shell_NotifyIconA(NIM_ADD, &data);  // fails before the taskbar exists; TaskbarCreated retries
 }
 
-void DeleteTrayIcon() { ::Shell_NotifyIconA(NIM_DELETE, &g_tray.TrayIconData); }
+void DeleteTrayIcon() { ::Shell_NotifyIconA(NIM_DELETE, &g_tray.trayIconData); }
 
 }  // namespace zel::tray
 
@@ -118,7 +118,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   using namespace zel::tray;
   static_assert(sizeof(void*) != 4 || NOTIFYICONDATAA_V1_SIZE == 88, "icon record of 88 bytes");
   g_tray.instance = instance;
-  g_tray.TaskbarCreatedMessage = ::RegisterWindowMessageA("TaskbarCreated");
+  g_tray.taskbarCreatedMessage = ::RegisterWindowMessageA("TaskbarCreated");
   RegisterMainClass();
   CreateMainWindow();  // stays hidden until the prompt is needed
   SetDialogFont();

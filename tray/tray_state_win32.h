@@ -12,7 +12,7 @@ namespace zel::tray {
 
 struct TrayState {
   HINSTANCE instance = nullptr;
-  UINT TaskbarCreatedMessage = 0;
+  UINT taskbarCreatedMessage = 0;
   RECT workArea = {};
   HWND mainWindow = nullptr;
   // The prompt's controls, in creation order.
@@ -21,11 +21,11 @@ struct TrayState {
   HWND okButton = nullptr;
   HWND cancelButton = nullptr;
   HWND browseButton = nullptr;
-  UniqueHicon icon;              // the program icon at small-icon size, loaded once
-  NOTIFYICONDATAA TrayIconData = {};
-  HMENU currentPopup = nullptr;  // lives until the next click on the icon
-  bool MenuShown = false;        // set at the first popup, never cleared
-  menu::MenuTable entries;       // MenuEntries and EntryCount of the last build
+  win::UniqueHicon icon;           // the program icon at small-icon size, loaded once
+  NOTIFYICONDATAA trayIconData = {};
+  win::UniqueHmenu currentPopup;   // lives until the next click on the icon
+  bool menuShown = false;          // set at the first popup, never cleared
+  menu::MenuTable entries;         // MenuEntries and EntryCount of the last build
   launch::TrayPromptState prompt;
 };
 

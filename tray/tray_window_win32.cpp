@@ -26,12 +26,13 @@ class PromptWindow final : public launch::PromptView {
 };
 
 void ShowTrayMenu() {
-  g_tray.MenuShown = true;
+  g_tray.menuShown = true;
   ::SetForegroundWindow(g_tray.mainWindow);
   POINT cursor = {};
   ::GetCursorPos(&cursor);
   // The choice arrives afterwards as a posted WM_COMMAND.
-  ::TrackPopupMenu(g_tray.currentPopup, 0, cursor.x, cursor.y, 0, g_tray.mainWindow, nullptr);
+  ::TrackPopupMenu(g_tray.currentPopup.get(), 0, cursor.x, cursor.y, 0, g_tray.mainWindow,
+                   nullptr);
   // A tray menu must be followed by a message to its owner, or it does not close properly
   // when the user clicks elsewhere and opens badly the next time (TrackPopupMenu remarks).
   ::PostMessageA(g_tray.mainWindow, WM_NULL, 0, 0);
@@ -129,10 +130,10 @@ void HandleMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_COMMAND && from != nullptr && from == g_tray.browseButton) return OnBrowse();
   if (message == WM_COMMAND && RunOptionsCommand(static_cast<unsigned>(wParam))) return;
   if (message == WM_COMMAND && static_cast<LONG>(wParam) >= static_cast<LONG>(IDM_FIRSTENTRY) &&
-      g_tray.MenuShown) {
+      g_tray.menuShown) {
     return OnEntryCommand(wParam);
   }
-  if (message == g_tray.TaskbarCreatedMessage) return AddTrayIcon();
+  if (message == g_tray.taskbarCreatedMessage) return AddTrayIcon();
   // The main window closed (the default processing of WM_CLOSE destroys it): take the icon
   // away with it; the message loop then ends.
   if (message == WM_DESTROY) {
@@ -143,15 +144,14 @@ void HandleMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam) {
 
 // Destroys the current popup (with its submenus) and makes a fresh empty one current.
 void ReplaceCurrentPopup() {
-  if (g_tray.currentPopup != nullptr) ::DestroyMenu(g_tray.currentPopup);
-  g_tray.currentPopup = ::CreatePopupMenu();
+  g_tray.currentPopup.reset(::CreatePopupMenu());
 }
 
 }  // namespace
 
 void BuildEntryMenu() {
   ReplaceCurrentPopup();
-  menu::BuildMenu(g_tray.currentPopup, menu::BuildRequest{}, g_tray.entries);
+  menu::BuildMenu(g_tray.currentPopup.get(), menu::BuildRequest{}, g_tray.entries);
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

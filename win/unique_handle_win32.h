@@ -5,7 +5,7 @@
 
 #include <utility>
 
-namespace zel {
+namespace zel::win {
 
 // Traits name the handle type, its invalid value and how it is closed.
 template <typename Traits>
@@ -58,4 +58,4 @@ using UniqueHlocal = UniqueHandle<NullInvalidTraits<HLOCAL, ::LocalFree>>;
 using UniqueHicon = UniqueHandle<NullInvalidTraits<HICON, ::DestroyIcon>>;
 using UniqueFile = UniqueHandle<FileTraits>;
 
-}  // namespace zel
+}  // namespace zel::win

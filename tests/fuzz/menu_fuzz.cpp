@@ -51,7 +51,7 @@ void BuildAndVerify(std::string_view bytes, const BuildRequest& request) {
   Walk(sink.Tree(), next, count);
   Require(next - first == table.EntryCount);
   Require(table.EntryCount <= table.MenuEntries.size());
-  if (request.host == Host::Shell) Require(result.AddedCount == count);
+  if (request.host == Host::Shell) Require(result.addedCount == count);
 }
 
 }  // namespace

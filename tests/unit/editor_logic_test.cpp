@@ -11,7 +11,7 @@
 #include "menu/menu_check.h"
 #include "menu/menu_tree.h"
 
-namespace zel::editor {
+namespace zel::tools::editor {
 namespace {
 
 std::vector<menu::MenuNode> Build(const std::string& text, menu::Host host,
@@ -403,4 +403,4 @@ TEST(AppendLine, NewLineGoesLastWithItsOwnLineEnd) {
 }
 
 }  // namespace
-}  // namespace zel::editor
+}  // namespace zel::tools::editor

@@ -54,7 +54,7 @@ TEST(BuildMenuExample, ShellFormOnAPicture) {
                               {"explorer.exe", "C:\\Windows"},
                               {"rotate.exe", "-r 90"},
                               {"Add", ""}});
-  EXPECT_EQ(built.result.AddedCount, 7u);
+  EXPECT_EQ(built.result.addedCount, 7u);
 }
 
 TEST(BuildMenuExample, ShellFormOnATextFile) {
@@ -65,7 +65,7 @@ TEST(BuildMenuExample, ShellFormOnATextFile) {
       << Describe(built.tree);
   EXPECT_EQ(built.table.Find(1)->Command, "wordcount.exe");
   EXPECT_EQ(built.table.Find(1)->Arguments, "/quiet");
-  EXPECT_EQ(built.result.AddedCount, 6u);
+  EXPECT_EQ(built.result.addedCount, 6u);
 }
 
 TEST(MatchesSelection, ComparesTheLastThreeCharactersExactly) {
@@ -148,7 +148,7 @@ TEST(BuildMenuRules, KeywordsAndTheAddLine) {
   const auto shell = BuildFrom("ITEM 'X','x.exe'\r\nAdd\r\nadd\r\n Add\r\nAdd \r\n",
                                ShellRequest("C:\\a.txt", 10));
   EXPECT_EQ(shell.tree, (std::vector<MenuNode>{Item("X", 11), Item("Add to...", 12)}));
-  EXPECT_EQ(shell.result.AddedCount, 2u);
+  EXPECT_EQ(shell.result.addedCount, 2u);
 }
 
 TEST(BuildMenuRules, EndAtRootAndUnclosedSubmenus) {
@@ -181,7 +181,7 @@ TEST(BuildMenuRules, ShellSkipsSubmenuWhoseListDoesNotMatch) {
   const auto built = BuildFrom("sub 'Images','bmp,jpg'\r\nitem 'R','r'\r\nend\r\nitem 'A','a'",
                                ShellRequest("C:\\a.txt"));
   EXPECT_EQ(built.tree, (std::vector<MenuNode>{Item("A", 1)}));
-  EXPECT_EQ(built.result.AddedCount, 1u);
+  EXPECT_EQ(built.result.addedCount, 1u);
 }
 
 TEST(BuildMenuRules, EmptyCaptionIsATextItem) {
@@ -200,7 +200,7 @@ TEST(BuildMenuFile, MissingFileGivesTheNotFoundItem) {
   const BuildResult result = BuildMenu(request, files, sink, sink.Root(), table);
   EXPECT_EQ(result.file, MenuFileState::Missing);
   EXPECT_EQ(sink.Tree(), (std::vector<MenuNode>{Item("menu.txt not found", 0)}));
-  EXPECT_EQ(result.AddedCount, 0u);
+  EXPECT_EQ(result.addedCount, 0u);
   EXPECT_EQ(table.EntryCount, 0u);
 }
 
@@ -219,7 +219,7 @@ TEST(BuildMenuFile, UnreadableFileGivesItsOwnItemInBothForms) {
     EXPECT_EQ(result.error, "access denied");
     EXPECT_EQ(sink.Tree(), (std::vector<MenuNode>{Item("menu.txt could not be read", 0)}));
     EXPECT_EQ(table.EntryCount, 0u);  // no stale entry stays reachable
-    EXPECT_EQ(result.AddedCount, 0u);
+    EXPECT_EQ(result.addedCount, 0u);
   }
 }
 
@@ -276,7 +276,7 @@ TEST(BuildSubmenu, InsertedWhenCompleteAndNotAtAllWhenTheBuildFails) {
   MenuTable table;
   const auto built = BuildSubmenu(request, files, sink, sink.Root(), 1, "Zelvane", table);
   ASSERT_TRUE(built.has_value());
-  EXPECT_EQ(built->AddedCount, 2u);
+  EXPECT_EQ(built->addedCount, 2u);
   EXPECT_EQ(sink.Tree(), (std::vector<MenuNode>{Item("Open", 1), Sub("Zelvane", {Item("A", 101), Sep()}),
                                                 Item("Print", 2)}));
 
@@ -309,7 +309,7 @@ TEST(BuildMenuLimits, ShellNumberingStopsAtIdCmdLast) {
   const auto built = BuildFrom("item 'A','a'\r\nitem 'B','b'\r\nitem 'C','c'\r\nsep\r\nAdd", request);
   EXPECT_EQ(built.tree, (std::vector<MenuNode>{Item("A", 101), Item("B", 102), Sep()}));
   EXPECT_EQ(built.table.EntryCount, 2u);
-  EXPECT_EQ(built.result.AddedCount, 3u);
+  EXPECT_EQ(built.result.addedCount, 3u);
   EXPECT_EQ(built.result.droppedEntries, 2u);
 
   // No wrap-around at the top of the identifier space.

@@ -8,7 +8,7 @@
 #include "tests/unit/fake_system.h"
 #include "tools/zelmenu/zelmenu_app.h"
 
-namespace zel::tools {
+namespace zel::tools::zelmenu {
 namespace {
 
 using nlohmann::json;
@@ -196,4 +196,4 @@ TEST(PortableFormatting, ExpandsSetVariablesAndKeepsTheRest) {
 }
 
 }  // namespace
-}  // namespace zel::tools
+}  // namespace zel::tools::zelmenu

@@ -7,7 +7,7 @@
 
 #include "tests/unit/fake_files.h"
 
-namespace zel::tools {
+namespace zel::tools::zelmenu {
 namespace {
 
 struct Outcome {
@@ -131,4 +131,4 @@ TEST(ZelmenuUsage, WrongOptionsExitWithTwo) {
 }
 
 }  // namespace
-}  // namespace zel::tools
+}  // namespace zel::tools::zelmenu

@@ -25,7 +25,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::string ProgramFolder() { return ExtractFolder(GetModulePath()); }
+std::string ProgramFolder() { return ExtractFolder(win::GetModulePath()); }
 std::string RecorderPath() { return ProgramFolder() + "zel_recorder.exe"; }
 std::string ProcsPath() { return ProgramFolder() + "zel_test_procs.dll"; }
 
@@ -195,10 +195,10 @@ TEST(EnvironmentExpansion, TextThatWouldNotFitStaysUnexpanded) {
 }
 
 TEST(ModulePaths, ProgramAndLibraryFiles) {
-  EXPECT_EQ(Lower(GetModulePath()).substr(GetModulePath().size() - 26), "zel_launch_win32_tests.exe");
-  const UniqueHmodule library(::LoadLibraryA(ProcsPath().c_str()));
+  EXPECT_EQ(Lower(win::GetModulePath()).substr(win::GetModulePath().size() - 26), "zel_launch_win32_tests.exe");
+  const win::UniqueHmodule library(::LoadLibraryA(ProcsPath().c_str()));
   ASSERT_TRUE(library);
-  EXPECT_EQ(Lower(GetModulePath(library.get())), Lower(ProcsPath()));
+  EXPECT_EQ(Lower(win::GetModulePath(library.get())), Lower(ProcsPath()));
 }
 
 // ---- Programs
@@ -324,7 +324,7 @@ TEST(DllProcedures, WrongArityLeavesTheCallerIntact) {
 }
 
 TEST(DllProcedures, DirectCallsRestoreTheStackPointer) {
-  const UniqueHmodule library(::LoadLibraryA(ProcsPath().c_str()));
+  const win::UniqueHmodule library(::LoadLibraryA(ProcsPath().c_str()));
   ASSERT_TRUE(library);
   const FARPROC proc3 = ::GetProcAddress(library.get(), "Proc3");
   const FARPROC proc0 = ::GetProcAddress(library.get(), "Proc0");

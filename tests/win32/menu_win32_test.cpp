@@ -26,7 +26,7 @@ struct Builds {
 
 Builds BuildBoth(const BuildRequest& request) {
   Builds builds;
-  UniqueHmenu root(::CreatePopupMenu());
+  win::UniqueHmenu root(::CreatePopupMenu());
   builds.result = BuildMenu(root.get(), request, builds.realTable);
   builds.real = ReadMenuTree(root.get());
 
@@ -89,7 +89,7 @@ TEST(MenuFileLocation, ResolvesUnderTheApplicationDataFolder) {
   const std::string saved = path + ".saved-by-test";
   const bool hadOne = ::MoveFileA(path.c_str(), saved.c_str()) != 0;
   std::ofstream(path, std::ios::binary) << "item 'From AppData','x.exe'";
-  UniqueHmenu root(::CreatePopupMenu());
+  win::UniqueHmenu root(::CreatePopupMenu());
   MenuTable table;
   const BuildResult result = BuildMenu(root.get(), BuildRequest{}, table);
   ::DeleteFileA(path.c_str());
@@ -107,7 +107,7 @@ TEST(MenuFileFailures, MissingFolderAndLockedFiles) {
   const std::string asFolder = folder.path() + "\\Menu.txt";
   ASSERT_TRUE(::CreateDirectoryA(asFolder.c_str(), nullptr));
   const std::string locked = folder.Write("locked.txt", "item 'A','a'");
-  UniqueFile lock(::CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+  win::UniqueFile lock(::CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
                                 nullptr));
   ASSERT_TRUE(lock);
 
@@ -135,7 +135,7 @@ TEST(MenuFileFailures, MissingFolderAndLockedFiles) {
       EXPECT_EQ(builds.real[0].caption, c.item);
       EXPECT_EQ(builds.real[0].id, 0u);
       EXPECT_EQ(builds.realTable.EntryCount, 0u);
-      EXPECT_EQ(builds.result.AddedCount, 0u);
+      EXPECT_EQ(builds.result.addedCount, 0u);
     }
   }
 }

@@ -70,7 +70,7 @@ class ProbeLog {
 
  private:
   using TakeFunction = int(__stdcall*)(char*, int);
-  UniqueHmodule dll_;
+  win::UniqueHmodule dll_;
   TakeFunction take_ = nullptr;
 };
 
@@ -91,7 +91,7 @@ struct Query {
 
 Query QueryMenu(IContextMenu* handler, UINT first = 100, UINT last = 0x7FFF,
                 UINT flags = CMF_NORMAL) {
-  UniqueHmenu menu(::CreatePopupMenu());
+  win::UniqueHmenu menu(::CreatePopupMenu());
   Query query;
   query.result = handler->QueryContextMenu(menu.get(), 0, first, last, flags);
   query.tree = menu::ReadMenuTree(menu.get());
@@ -427,7 +427,7 @@ TEST_F(ShellHandler, SubmenuSitsBesideWinesOwnItemMenuInOneMenu) {
   const std::string file = folder_.Write("neighbour file.txt", "x");
   ComPtr<IContextMenu> wineMenu = ShellItemMenu(file);
   ASSERT_NE(wineMenu, nullptr);
-  UniqueHmenu menu(::CreatePopupMenu());
+  win::UniqueHmenu menu(::CreatePopupMenu());
   const HRESULT wineResult = wineMenu->QueryContextMenu(menu.get(), 0, 1, 0x7FFF, CMF_NORMAL);
   ASSERT_TRUE(SUCCEEDED(wineResult));
   const std::vector<MenuNode> wineItems = menu::ReadMenuTree(menu.get());

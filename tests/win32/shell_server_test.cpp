@@ -21,7 +21,7 @@ namespace {
 // ---- the module
 
 TEST(ZelshellModule, ExportsExactlyTheFourServerEntryPointsUndecorated) {
-  UniqueHmodule module(::LoadLibraryA(ShellDllPath().c_str()));
+  win::UniqueHmodule module(::LoadLibraryA(ShellDllPath().c_str()));
   ASSERT_TRUE(module) << ShellDllPath();
   for (const char* name :
        {"DllGetClassObject", "DllCanUnloadNow", "DllRegisterServer", "DllUnregisterServer"}) {
@@ -42,7 +42,7 @@ TEST(ZelshellModule, ExportsExactlyTheFourServerEntryPointsUndecorated) {
 
 TEST(ZelshellModule, LoadingWritesNothingToTheRegistry) {
   RemoveRegistration();
-  UniqueHmodule module(::LoadLibraryA(ShellDllPath().c_str()));
+  win::UniqueHmodule module(::LoadLibraryA(ShellDllPath().c_str()));
   ASSERT_TRUE(module);
   EXPECT_FALSE(KeyExists(kClassKey));
   EXPECT_FALSE(KeyExists(kHandlerKey));
@@ -155,7 +155,7 @@ TEST_F(Registration, AWriteThatFailsStopsTheRunWithEFail) {
   EXPECT_FALSE(KeyExists(kHandlerKey)) << "nothing is written after the failure";
 
   // The export itself says E_FAIL.
-  UniqueHmodule module(::LoadLibraryA(ShellDllPath().c_str()));
+  win::UniqueHmodule module(::LoadLibraryA(ShellDllPath().c_str()));
   ASSERT_TRUE(module);
   const auto registerServer = GetExport<HRESULT(STDAPICALLTYPE*)()>(module.get(), "DllRegisterServer");
   EXPECT_EQ(registerServer(), E_FAIL);
@@ -169,8 +169,8 @@ TEST_F(Registration, AFirstWriteThatFailsWritesNothing) {
   ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, kView, 0, nullptr, REG_OPTION_VOLATILE,
                               KEY_ALL_ACCESS, nullptr, &view, nullptr),
             ERROR_SUCCESS);
-  UniqueHkey owned(view);
-  UniqueHmodule module(::LoadLibraryA(ShellDllPath().c_str()));
+  win::UniqueHkey owned(view);
+  win::UniqueHmodule module(::LoadLibraryA(ShellDllPath().c_str()));
   ASSERT_TRUE(module);
   const auto registerServer =
       GetExport<HRESULT(STDAPICALLTYPE*)()>(module.get(), "DllRegisterServer");
@@ -233,7 +233,7 @@ class ServerCounts : public ::testing::Test {
   using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
   using CanUnloadNow = HRESULT(STDAPICALLTYPE*)();
   Apartment apartment_;
-  UniqueHmodule module_;
+  win::UniqueHmodule module_;
   GetClassObject getClassObject_ = nullptr;
   CanUnloadNow canUnloadNow_ = nullptr;
 };

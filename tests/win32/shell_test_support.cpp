@@ -53,7 +53,7 @@ std::optional<std::string> ReadText(const std::string& key, const char* valueNam
   if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) {
     return std::nullopt;
   }
-  UniqueHkey owned(opened);
+  win::UniqueHkey owned(opened);
   char data[2048] = {};
   DWORD size = sizeof(data) - 1;
   DWORD type = 0;
@@ -80,7 +80,7 @@ std::vector<std::string> ValueNames(const std::string& key) {
   if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) {
     return names;
   }
-  UniqueHkey owned(opened);
+  win::UniqueHkey owned(opened);
   for (DWORD i = 0;; ++i) {
     char name[256] = {};
     DWORD length = sizeof(name);
@@ -105,7 +105,7 @@ DWORD RunAndWait(const std::string& commandLine) {
   SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
   // Wine passes a child's output on to whatever the parent's is; NUL keeps it out of ctest's
   // pipes.
-  UniqueHandleObject nul(::CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE,
+  win::UniqueHandleObject nul(::CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE,
                                        FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
                                        OPEN_EXISTING, 0, nullptr));
   STARTUPINFOA startup = {};
@@ -118,8 +118,8 @@ DWORD RunAndWait(const std::string& commandLine) {
                         nullptr, &startup, &process)) {
     return 0xFFFFFFFF;
   }
-  UniqueHandleObject processHandle(process.hProcess);
-  UniqueHandleObject threadHandle(process.hThread);
+  win::UniqueHandleObject processHandle(process.hProcess);
+  win::UniqueHandleObject threadHandle(process.hThread);
   if (::WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) return 0xFFFFFFFF;
   DWORD code = 0xFFFFFFFF;
   ::GetExitCodeProcess(process.hProcess, &code);
@@ -160,7 +160,7 @@ void UserMenuFile::MakeUnreadable() const {
 
 Registered::Registered(const std::string& dll) {
   RemoveRegistration();
-  UniqueHmodule module(::LoadLibraryA(dll.c_str()));
+  win::UniqueHmodule module(::LoadLibraryA(dll.c_str()));
   if (!module) return;
   const auto registerServer =
       GetExport<HRESULT(STDAPICALLTYPE*)()>(module.get(), "DllRegisterServer");

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "win/path_call_win32.h"
+#include "win/paths_win32.h"
 #include "win/error_text_win32.h"
 #include "win/unique_handle_win32.h"
 
-namespace zel::editor {
+namespace zel::tools::editor {
 namespace {
 
 using win::ErrorText;
@@ -55,7 +55,7 @@ LoadedFile LoadMenuFile(const std::string& path) {
     result.why = "A folder named " + path + " stands where the menu file belongs.";
     return result;
   }
-  UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ,
+  win::UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
@@ -129,7 +129,7 @@ std::string SaveMenuFile(const std::string& path, const std::string& bytes) {
     return what + ": " + ErrorText(error);
   };
   {
-    UniqueFile file(::CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    win::UniqueFile file(::CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return fail("The temporary file cannot be written", ::GetLastError());
     if (!WriteAll(file.get(), bytes) || !::FlushFileBuffers(file.get())) {
@@ -165,21 +165,21 @@ ObjectSystem::Object Win32ObjectSystem::Find(const std::string& path) {
 }
 
 std::string Win32ObjectSystem::FullPath(const std::string& path) {
-  return PathCall([&](char* buffer, DWORD size) {
+  return win::PathCall([&](char* buffer, DWORD size) {
     return ::GetFullPathNameA(path.c_str(), size, buffer, nullptr);
   });
 }
 
 std::string Win32ObjectSystem::LongPath(const std::string& path) {
-  return PathCall([&](char* buffer, DWORD size) {
+  return win::PathCall([&](char* buffer, DWORD size) {
     return ::GetLongPathNameA(path.c_str(), buffer, size);
   });
 }
 
 std::string Win32ObjectSystem::ShortPath(const std::string& path) {
-  return PathCall([&](char* buffer, DWORD size) {
+  return win::PathCall([&](char* buffer, DWORD size) {
     return ::GetShortPathNameA(path.c_str(), buffer, size);
   });
 }
 
-}  // namespace zel::editor
+}  // namespace zel::tools::editor

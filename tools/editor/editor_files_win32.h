@@ -9,7 +9,7 @@
 
 #include "tools/editor/editor_logic.h"
 
-namespace zel::editor {
+namespace zel::tools::editor {
 
 enum class FileState { Read, Missing, Refused };
 
@@ -39,4 +39,4 @@ class Win32ObjectSystem final : public ObjectSystem {
   std::string ShortPath(const std::string& path) override;
 };
 
-}  // namespace zel::editor
+}  // namespace zel::tools::editor

@@ -1,7 +1,7 @@
 // The menu editor's window class and control identifiers; its tests find them by these.
 #pragma once
 
-namespace zel::editor {
+namespace zel::tools::editor {
 
 inline constexpr char kEditorClass[] = "ZelvaneMenuEditor";
 
@@ -14,4 +14,4 @@ inline constexpr int IDC_STATUS = 105;    // what the editor last did
 
 inline constexpr int IDM_SELECTALL = 110;
 
-}  // namespace zel::editor
+}  // namespace zel::tools::editor

@@ -7,7 +7,7 @@
 #include "menu/menu_file.h"
 #include "menu/menu_tree.h"
 
-namespace zel::editor {
+namespace zel::tools::editor {
 
 const char kExampleMenu[] =
     "// Zelvane menu. Each line is one item of the tray menu and the shell menu:\r\n"
@@ -350,4 +350,4 @@ std::string AppendLine(std::string_view text, std::string_view line, std::size_t
   return out;
 }
 
-}  // namespace zel::editor
+}  // namespace zel::tools::editor

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace zel::editor {
+namespace zel::tools::editor {
 
 // A menu file is a few kilobytes; a text control with megabytes in it crawls, so larger files
 // are refused rather than shown half-usable.
@@ -121,4 +121,4 @@ bool EndsInsideSubmenu(std::string_view text);
 // has none); `lineIndex` receives the line's number counted from 0.
 std::string AppendLine(std::string_view text, std::string_view line, std::size_t& lineIndex);
 
-}  // namespace zel::editor
+}  // namespace zel::tools::editor

@@ -16,11 +16,11 @@
 #include "tools/editor/editor_logic.h"
 #include "win/code_page_win32.h"
 
-namespace zel::editor {
+namespace zel::tools::editor {
 namespace {
 
-using UniqueHfont = UniqueHandle<NullInvalidTraits<HFONT, ::DeleteObject>>;
-using UniqueHaccel = UniqueHandle<NullInvalidTraits<HACCEL, ::DestroyAcceleratorTable>>;
+using UniqueHfont = win::UniqueHandle<win::NullInvalidTraits<HFONT, ::DeleteObject>>;
+using UniqueHaccel = win::UniqueHandle<win::NullInvalidTraits<HACCEL, ::DestroyAcceleratorTable>>;
 
 constexpr char kTitle[] = "Zelvane Menu Editor";
 constexpr UINT WM_APP_START = WM_APP + 1;  // the window is up: read the file, add the object
@@ -447,10 +447,10 @@ LRESULT CALLBACK EditorWindowProc(HWND window, UINT message, WPARAM wParam,
 }
 
 }  // namespace
-}  // namespace zel::editor
+}  // namespace zel::tools::editor
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
-  using namespace zel::editor;
+  using namespace zel::tools::editor;
   g_editor.instance = instance;
   try {
     g_editor.path = zel::menu::GetMenuFilePath();

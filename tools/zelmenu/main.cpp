@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
   // The plan asks the real system; zelmenu ships beside the shell extension, so its folder
   // stands for the extension's.
   zel::launch::Win32LaunchSystem system;
-  const std::string moduleFolder = zel::launch::ExtractFolder(zel::launch::GetModulePath());
+  const std::string moduleFolder = zel::launch::ExtractFolder(zel::win::GetModulePath());
 #else
   zel::menu::StdMenuFileAccess files;
   const char* appData = std::getenv("APPDATA");
@@ -36,10 +36,10 @@ int main(int argc, char** argv) {
       appData != nullptr && *appData != '\0' ? std::string(appData) + "/Zelvane/Menu.txt" : "";
   const std::string self = argc > 0 ? argv[0] : "";
   const std::string moduleFolder = self.substr(0, self.find_last_of("/\\") + 1);
-  zel::tools::PortablePlanSystem system;
+  zel::tools::zelmenu::PortablePlanSystem system;
 #endif
   try {
-    return zel::tools::RunZelmenu(args, std::cout, std::cerr, files, defaultPath, system,
+    return zel::tools::zelmenu::RunZelmenu(args, std::cout, std::cerr, files, defaultPath, system,
                                   moduleFolder);
   } catch (const std::exception& error) {
     std::cerr << "zelmenu: " << error.what() << "\n";

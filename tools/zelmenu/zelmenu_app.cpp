@@ -14,7 +14,7 @@
 #include "menu/menu_check.h"
 #include "menu/menu_tree.h"
 
-namespace zel::tools {
+namespace zel::tools::zelmenu {
 namespace {
 
 using menu::BuildRequest;
@@ -49,13 +49,30 @@ struct ShowOptions {
   bool json = false;
 };
 
-// The entry a tree item leads back to, by the numbering of its form.
-const menu::MenuData* EntryOf(const MenuNode& node, const BuildRequest& request,
-                              const MenuTable& table, std::size_t& index) {
-  const unsigned base = request.host == Host::Tray ? menu::kTrayIdBase + 1 : request.idCmdFirst + 1;
-  if (node.id < base) return nullptr;
-  index = node.id - base;
+// The identifier of a form's first entry.
+unsigned FirstEntryId(const BuildRequest& request) {
+  return request.host == Host::Tray ? menu::kTrayIdBase + 1 : request.idCmdFirst + 1;
+}
+
+// The entry an identifier leads back to, by the numbering of its form; its index in `index`.
+const menu::MenuData* EntryOf(unsigned id, const BuildRequest& request, const MenuTable& table,
+                              std::size_t& index) {
+  if (id < FirstEntryId(request)) return nullptr;
+  index = id - FirstEntryId(request);
   return table.Find(index);
+}
+
+// Why a built file says nothing, for the error stream; empty when it was read.
+std::string FileProblem(const BuildRequest& request, const BuildResult& result) {
+  switch (result.file) {
+    case MenuFileState::Read:
+      return {};
+    case MenuFileState::Missing:
+      return request.path + ": menu file not found";
+    case MenuFileState::Unreadable:
+      return request.path + ": cannot read the menu file: " + result.error;
+  }
+  return {};
 }
 
 json ItemsToJson(const std::vector<MenuNode>& tree, const BuildRequest& request,
@@ -74,7 +91,7 @@ json ItemsToJson(const std::vector<MenuNode>& tree, const BuildRequest& request,
                          {"items", ItemsToJson(node.children, request, table)}});
         break;
       case MenuNode::Kind::Item:
-        entry = node.id == 0 ? nullptr : EntryOf(node, request, table, index);
+        entry = node.id == 0 ? nullptr : EntryOf(node.id, request, table, index);
         if (entry == nullptr) {
           items.push_back({{"type", "text"}, {"caption", BytesToUtf8(node.caption)}});
         } else {
@@ -106,7 +123,7 @@ void PrintTree(std::ostream& out, const std::vector<MenuNode>& tree, const Build
         PrintTree(out, node.children, request, table, depth + 1);
         break;
       case MenuNode::Kind::Item:
-        entry = node.id == 0 ? nullptr : EntryOf(node, request, table, index);
+        entry = node.id == 0 ? nullptr : EntryOf(node.id, request, table, index);
         if (entry == nullptr) {
           out << node.caption << "\n";
         } else {
@@ -157,9 +174,8 @@ bool TakeCommonOption(const std::vector<std::string>& args, std::size_t& i,
   return true;
 }
 
-int Show(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-         menu::MenuFileAccess& files, const std::string& defaultMenuPath) {
-  ShowOptions options;
+// Reads show's options into `options`; the usage error, or empty.
+std::string ParseShowOptions(const std::vector<std::string>& args, ShowOptions& options) {
   CommonOptions common{options.request, options.json};
   bool idLastGiven = false;
   for (std::size_t i = 1; i < args.size(); ++i) {
@@ -167,56 +183,53 @@ int Show(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     const bool hasValue = i + 1 < args.size();
     std::string error;
     if (TakeCommonOption(args, i, common, error)) {
-      if (!error.empty()) return Usage(err, error);
+      if (!error.empty()) return error;
     } else if (arg == "--id-first" && hasValue) {
-      if (!ParseUnsigned(args[++i], options.request.idCmdFirst)) {
-        return Usage(err, "--id-first takes a number");
-      }
+      if (!ParseUnsigned(args[++i], options.request.idCmdFirst)) return "--id-first takes a number";
     } else if (arg == "--id-last" && hasValue) {
-      if (!ParseUnsigned(args[++i], options.request.idCmdLast)) {
-        return Usage(err, "--id-last takes a number");
-      }
+      if (!ParseUnsigned(args[++i], options.request.idCmdLast)) return "--id-last takes a number";
       idLastGiven = true;
     } else {
-      return Usage(err, "unknown option or missing value: " + arg);
+      return "unknown option or missing value: " + arg;
     }
   }
   if (options.request.host == Host::Tray &&
       (idLastGiven || options.request.idCmdFirst != 0 || !options.request.selectedPath.empty())) {
-    return Usage(err, "--selected, --id-first and --id-last belong to the shell form");
+    return "--selected, --id-first and --id-last belong to the shell form";
   }
+  return {};
+}
+
+int Show(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+         menu::MenuFileAccess& files, const std::string& defaultMenuPath) {
+  ShowOptions options;
+  const std::string usage = ParseShowOptions(args, options);
+  if (!usage.empty()) return Usage(err, usage);
   if (options.request.path.empty()) options.request.path = defaultMenuPath;
 
   menu::MenuTreeSink sink;
   MenuTable table;
   const BuildResult result = menu::BuildMenu(options.request, files, sink, sink.Root(), table);
   const std::vector<MenuNode> tree = sink.Tree();
-  const bool shell = options.request.host == Host::Shell;
-
   if (options.json) {
+    const bool shell = options.request.host == Host::Shell;
     json doc = {{"form", shell ? "shell" : "tray"}, {"entryCount", table.EntryCount}};
-    if (shell) doc["addedCount"] = result.AddedCount;
+    if (shell) doc["addedCount"] = result.addedCount;
     doc["items"] = ItemsToJson(tree, options.request, table);
     out << doc.dump(2, ' ', false, json::error_handler_t::strict) << "\n";
   } else {
     PrintTree(out, tree, options.request, table, 0);
   }
-  switch (result.file) {
-    case MenuFileState::Read:
-      if (result.droppedEntries != 0) {
-        err << "zelmenu: " << result.droppedEntries
-            << " entries left out: their identifiers would not fit the range\n";
-      }
-      return 0;
-    case MenuFileState::Missing:
-      err << "zelmenu: " << options.request.path << ": menu file not found\n";
-      return 1;
-    case MenuFileState::Unreadable:
-      err << "zelmenu: " << options.request.path << ": cannot read the menu file: "
-          << result.error << "\n";
-      return 1;
+  const std::string problem = FileProblem(options.request, result);
+  if (!problem.empty()) {
+    err << "zelmenu: " << problem << "\n";
+    return 1;
   }
-  return 1;
+  if (result.droppedEntries != 0) {
+    err << "zelmenu: " << result.droppedEntries
+        << " entries left out: their identifiers would not fit the range\n";
+  }
+  return 0;
 }
 
 int Check(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
@@ -347,78 +360,87 @@ struct PlanOptions {
   bool json = false;
 };
 
-int Plan(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-         menu::MenuFileAccess& files, const std::string& defaultMenuPath,
-         launch::LaunchSystem& system, const std::string& moduleFolder) {
-  PlanOptions options;
+// Reads plan's options into `options`; the usage error, or empty.
+std::string ParsePlanOptions(const std::vector<std::string>& args, PlanOptions& options) {
   CommonOptions common{options.request, options.json};
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
     const bool hasValue = i + 1 < args.size();
     std::string error;
     if (TakeCommonOption(args, i, common, error)) {
-      if (!error.empty()) return Usage(err, error);
+      if (!error.empty()) return error;
     } else if (arg == "--id" && hasValue) {
-      if (!ParseUnsigned(args[++i], options.id)) return Usage(err, "--id takes a number");
+      if (!ParseUnsigned(args[++i], options.id)) return "--id takes a number";
       options.idGiven = true;
     } else if (arg == "--value" && hasValue) {
       options.values.push_back(args[++i]);
       // The prompt refuses an empty value ("No parameters entered") and asks again.
-      if (options.values.back().empty()) return Usage(err, "--value takes a non-empty text");
+      if (options.values.back().empty()) return "--value takes a non-empty text";
     } else {
-      return Usage(err, "unknown option or missing value: " + arg);
+      return "unknown option or missing value: " + arg;
     }
   }
-  const bool selectedGiven = common.selectedGiven;
-  if (!common.formGiven) return Usage(err, "plan needs --form");
-  if (!options.idGiven) return Usage(err, "plan needs --id");
   const bool shell = options.request.host == Host::Shell;
-  if (shell && !selectedGiven) return Usage(err, "the shell form needs --selected");
-  if (!shell && selectedGiven) return Usage(err, "--selected belongs to the shell form");
+  if (!common.formGiven) return "plan needs --form";
+  if (!options.idGiven) return "plan needs --id";
+  if (shell && !common.selectedGiven) return "the shell form needs --selected";
+  if (!shell && common.selectedGiven) return "--selected belongs to the shell form";
   if (shell && !options.values.empty()) {
-    return Usage(err, "--value belongs to the tray form: the shell extension never prompts");
+    return "--value belongs to the tray form: the shell extension never prompts";
   }
+  return {};
+}
+
+// Runs the chosen entry as its deliverable would, into the recorder: the shell's run on the
+// selected object, or the tray's dispatch answered from the --value list. The values used.
+std::size_t RunPlanned(const PlanOptions& options, MenuTable& table, std::size_t index,
+                       const std::string& moduleFolder, PlanRecorder& recorder,
+                       launch::TrayPromptState& state) {
+  if (options.request.host == Host::Shell) {
+    std::string selected = options.request.selectedPath;
+    launch::RunShellEntry(*table.Find(index), selected, moduleFolder, recorder);
+    return 0;
+  }
+  state.CurrentEntry = index;
+  state.ParameterNumber = 1;
+  launch::Launcher launcher(recorder);
+  launch::RunEntry(table, state, recorder, launcher);
+  std::size_t used = 0;
+  while (recorder.promptPending && used < options.values.size()) {
+    recorder.promptPending = false;
+    const std::string& value = options.values[used++];
+    launch::AcceptPromptValue(table, state, value.substr(0, kPromptValueLimit), recorder,
+                              launcher);
+  }
+  return used;
+}
+
+int Plan(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+         menu::MenuFileAccess& files, const std::string& defaultMenuPath,
+         launch::LaunchSystem& system, const std::string& moduleFolder) {
+  PlanOptions options;
+  const std::string usage = ParsePlanOptions(args, options);
+  if (!usage.empty()) return Usage(err, usage);
   if (options.request.path.empty()) options.request.path = defaultMenuPath;
 
   menu::MenuTreeSink sink;
   MenuTable table;
   const BuildResult result = menu::BuildMenu(options.request, files, sink, sink.Root(), table);
-  if (result.file == MenuFileState::Missing) {
-    err << "zelmenu: " << options.request.path << ": menu file not found\n";
+  const std::string problem = FileProblem(options.request, result);
+  if (!problem.empty()) {
+    err << "zelmenu: " << problem << "\n";
     return 1;
   }
-  if (result.file == MenuFileState::Unreadable) {
-    err << "zelmenu: " << options.request.path << ": cannot read the menu file: " << result.error
-        << "\n";
-    return 1;
-  }
-  const unsigned base = shell ? options.request.idCmdFirst + 1 : menu::kTrayIdBase + 1;
-  const menu::MenuData* entry = options.id >= base ? table.Find(options.id - base) : nullptr;
-  if (entry == nullptr) {
+  std::size_t index = 0;
+  if (EntryOf(options.id, options.request, table, index) == nullptr) {
     err << "zelmenu: identifier " << options.id << " selects no entry of the "
-        << (shell ? "shell" : "tray") << " form\n";
+        << (options.request.host == Host::Shell ? "shell" : "tray") << " form\n";
     return 1;
   }
 
-  std::size_t valuesUsed = 0;
   launch::TrayPromptState state;
   PlanRecorder recorder(system, state);
-  if (shell) {
-    std::string selected = options.request.selectedPath;
-    launch::RunShellEntry(*entry, selected, moduleFolder, recorder);
-  } else {
-    state.CurrentEntry = options.id - base;
-    state.ParameterNumber = 1;
-    launch::Launcher launcher(recorder);
-    launch::RunEntry(table, state, recorder, launcher);
-    while (recorder.promptPending && valuesUsed < options.values.size()) {
-      recorder.promptPending = false;
-      const std::string& value = options.values[valuesUsed++];
-      launch::AcceptPromptValue(table, state, value.substr(0, kPromptValueLimit), recorder,
-                                launcher);
-    }
-  }
-
+  const std::size_t used = RunPlanned(options, table, index, moduleFolder, recorder, state);
   if (options.json) {
     json steps = json::array();
     for (const PlanStep& step : recorder.steps) steps.push_back(step.object);
@@ -429,8 +451,8 @@ int Plan(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
   if (recorder.promptPending) {
     err << "zelmenu: the entry waits for a value; give one more --value to go on\n";
   }
-  if (valuesUsed < options.values.size()) {
-    err << "zelmenu: " << options.values.size() - valuesUsed << " --value left unused\n";
+  if (used < options.values.size()) {
+    err << "zelmenu: " << options.values.size() - used << " --value left unused\n";
   }
   return 0;
 }
@@ -552,4 +574,4 @@ int RunZelmenu(const std::vector<std::string>& args, std::ostream& out, std::ost
   return Usage(err, "unknown command: " + args[0]);
 }
 
-}  // namespace zel::tools
+}  // namespace zel::tools::zelmenu

@@ -9,7 +9,7 @@
 #include "launch/launcher.h"
 #include "menu/menu_file.h"
 
-namespace zel::tools {
+namespace zel::tools::zelmenu {
 
 // Portable stand-ins for `zelmenu plan` where the real system is not at hand: variables from
 // the process environment, no short names, "%s"-style conversions (with flags, width and
@@ -41,4 +41,4 @@ int RunZelmenu(const std::vector<std::string>& args, std::ostream& out, std::ost
 // Each byte becomes the character U+0000 to U+00FF of the same value, in UTF-8.
 std::string BytesToUtf8(std::string_view bytes);
 
-}  // namespace zel::tools
+}  // namespace zel::tools::zelmenu

@@ -65,8 +65,8 @@ EditorProgram::EditorProgram(const std::wstring& argumentText, const std::string
     throw std::runtime_error("cannot start " + exe);
   }
   WaitFor([&] {
-    window_ = FindTop(pid(), editor::kEditorClass);
-    return window_ != nullptr && !Text(editor::IDC_STATUS).empty();
+    window_ = FindTop(pid(), tools::editor::kEditorClass);
+    return window_ != nullptr && !Text(tools::editor::IDC_STATUS).empty();
   });
   if (window_ == nullptr) {
     ::TerminateProcess(process_.hProcess, 1);
@@ -111,9 +111,9 @@ std::string EditorProgram::Title() const { return Text(0); }
 
 std::string EditorProgram::SelectedText() const {
   DWORD_PTR range = 0;
-  ::SendMessageTimeoutA(Control(editor::IDC_TEXT), EM_GETSEL, 0, 0, SMTO_ABORTIFHUNG, 5000,
+  ::SendMessageTimeoutA(Control(tools::editor::IDC_TEXT), EM_GETSEL, 0, 0, SMTO_ABORTIFHUNG, 5000,
                         &range);
-  const std::string text = Text(editor::IDC_TEXT);
+  const std::string text = Text(tools::editor::IDC_TEXT);
   const std::size_t start = LOWORD(range);
   const std::size_t end = HIWORD(range);
   if (start > end || end > text.size()) return "<bad selection>";
@@ -122,7 +122,7 @@ std::string EditorProgram::SelectedText() const {
 
 void EditorProgram::Type(const std::string& text) const {
   // A replaced selection marks the text changed and notifies the window, as typing does.
-  const HWND edit = Control(editor::IDC_TEXT);
+  const HWND edit = Control(tools::editor::IDC_TEXT);
   DWORD_PTR result = 0;
   ::SendMessageTimeoutA(edit, EM_SETSEL, 0, -1, SMTO_ABORTIFHUNG, 5000, &result);
   ::SendMessageTimeoutA(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()),
@@ -136,7 +136,7 @@ void EditorProgram::Press(int id) const {
 }
 
 bool EditorProgram::WaitForStatus(const std::string& part, int milliseconds) const {
-  return WaitFor([&] { return Text(editor::IDC_STATUS).find(part) != std::string::npos; },
+  return WaitFor([&] { return Text(tools::editor::IDC_STATUS).find(part) != std::string::npos; },
                  milliseconds);
 }
 
@@ -155,7 +155,7 @@ TopWindow EditorProgram::WaitForDialog(const char* title, int milliseconds) cons
 
 EditorWindow::EditorWindow() {
   WaitFor([&] {
-    window_ = ::FindWindowA(editor::kEditorClass, nullptr);
+    window_ = ::FindWindowA(tools::editor::kEditorClass, nullptr);
     return window_ != nullptr;
   });
   DWORD pid = 0;
@@ -179,7 +179,7 @@ bool EditorWindow::WaitForExit(int milliseconds) const {
 }
 
 std::string EditorWindow::Text() const {
-  const HWND edit = ::GetDlgItem(window_, editor::IDC_TEXT);
+  const HWND edit = ::GetDlgItem(window_, tools::editor::IDC_TEXT);
   DWORD_PTR length = 0;
   ::SendMessageTimeoutA(edit, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length);
   std::vector<char> text(length + 1, '\0');

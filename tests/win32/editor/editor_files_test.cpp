@@ -9,7 +9,7 @@
 #include <sstream>
 #include <string>
 
-namespace zel::editor {
+namespace zel::tools::editor {
 namespace {
 
 std::string Read(const std::string& path) {
@@ -232,4 +232,4 @@ TEST(InspectObject, NameOutsideTheCodePageIsOfferedOnlyInFormsThatLeadToIt) {
 }
 
 }  // namespace
-}  // namespace zel::editor
+}  // namespace zel::tools::editor

@@ -18,12 +18,12 @@
 namespace zel::test {
 namespace {
 
-using editor::IDC_CHECK;
-using editor::IDC_FINDINGS;
-using editor::IDC_RELOAD;
-using editor::IDC_SAVE;
-using editor::IDC_STATUS;
-using editor::IDC_TEXT;
+using tools::editor::IDC_CHECK;
+using tools::editor::IDC_FINDINGS;
+using tools::editor::IDC_RELOAD;
+using tools::editor::IDC_SAVE;
+using tools::editor::IDC_STATUS;
+using tools::editor::IDC_TEXT;
 
 // The menu a deliverable builds from `bytes`, as an indented listing (what `zelmenu show`
 // prints), and its entry table.
@@ -382,7 +382,7 @@ TEST(EditorAdd, ProgramGetsAnItemLineSelectedAndUnsaved) {
 TEST(EditorAdd, FolderGetsAnExplorerLineWhateverTheArgumentsForm) {
   AddFixture fixture;
   const std::string folder = LongPath(fixture.folder.path());
-  const std::string line = "item '" + editor::LastPart(folder) + "','explorer.exe','\"" + folder +
+  const std::string line = "item '" + tools::editor::LastPart(folder) + "','explorer.exe','\"" + folder +
                            "\"'";
   for (const std::string& argument :
        {ShortPath(folder), "\"" + folder + "\"", folder, "  \"" + ShortPath(folder) + "\" "}) {
@@ -528,7 +528,7 @@ TEST(EditorStart, TrayMenuEditorCommandOpensTheEditor) {
   ScratchFolder folder;
   const std::string tray = folder.Copy(BinaryPath("tray\\Zelvane.exe"), "Zelvane.exe");
   folder.Copy(BinaryPath("tools\\Editor.exe"), "Editor.exe");
-  ASSERT_EQ(::FindWindowA(editor::kEditorClass, nullptr), nullptr);
+  ASSERT_EQ(::FindWindowA(tools::editor::kEditorClass, nullptr), nullptr);
   TrayProgram program(tray);
   ::PostMessageA(program.window(), WM_COMMAND, 0x407, 0);
   const EditorWindow editor;
@@ -544,12 +544,12 @@ TEST(EditorStart, ShellAddToStartsTheEditorWithTheShortPath) {
   MenuFileScope menu("Add\r\n");
   ScratchFolder folder;
   const std::string program = LongPath(folder.Write("Long Program Name.exe", "MZ"));
-  ASSERT_EQ(::FindWindowA(editor::kEditorClass, nullptr), nullptr);
+  ASSERT_EQ(::FindWindowA(tools::editor::kEditorClass, nullptr), nullptr);
   // The shell extension's run of "Add to...", from a module beside a copy of Editor.exe: here
   // this test program, whose folder gets the copy.
   std::string selected = program;
   launch::Win32LaunchSystem system;
-  launch::RunShellEntry({"Add", ""}, selected, launch::ExtractFolder(launch::GetModulePath()),
+  launch::RunShellEntry({"Add", ""}, selected, launch::ExtractFolder(win::GetModulePath()),
                         system);
   EXPECT_EQ(selected, ShortPath(program));
   const EditorWindow editor;

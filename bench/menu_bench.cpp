@@ -79,7 +79,7 @@ void BuildBench(benchmark::State& state, Host host) {
   for (auto _ : state) {
     CountingSink sink;
     const BuildResult result = BuildMenu(request, files, sink, 0, table);
-    benchmark::DoNotOptimize(result.AddedCount);
+    benchmark::DoNotOptimize(result.addedCount);
   }
 }
 

@@ -106,7 +106,7 @@ class OneFile final : public IDataObject {
 };
 
 void ReadWholeFile(const std::string& path) {
-  zel::UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ,
+  zel::win::UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ,
                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                      nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   static char buffer[64 * 1024];
@@ -120,7 +120,7 @@ void ReadWholeFile(const std::string& path) {
 int main() {
   if (FAILED(::CoInitialize(nullptr))) return 1;
   const std::string dll = ExeFolder() + "zelshell.dll";
-  zel::UniqueHmodule module(::LoadLibraryA(dll.c_str()));
+  zel::win::UniqueHmodule module(::LoadLibraryA(dll.c_str()));
   if (!module) {
     std::printf("cannot load %s\n", dll.c_str());
     return 1;
@@ -170,7 +170,7 @@ int main() {
     HRESULT last = S_OK;
     const double floor = TimePerCall([&] { ReadWholeFile(menuPath); });
     const double query = TimePerCall([&] {
-      zel::UniqueHmenu menu(::CreatePopupMenu());
+      zel::win::UniqueHmenu menu(::CreatePopupMenu());
       last = handler->QueryContextMenu(menu.get(), 0, 1, 0x7FFF, CMF_NORMAL);
     });
     // Every entry that applies to notes.txt is counted, with offset 0.

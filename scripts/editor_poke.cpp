@@ -8,7 +8,7 @@
 #include "tools/editor/editor_ids.h"
 
 int main(int argc, char** argv) {
-  using namespace zel::editor;
+  using namespace zel::tools::editor;
   const HWND editor = ::FindWindowA(kEditorClass, nullptr);
   if (editor == nullptr) {
     std::fprintf(stderr, "editor_poke: Editor.exe is not running\n");
