@@ -99,32 +99,4 @@ std::optional<BuildResult> BuildSubmenu(HMENU menu, unsigned position, const std
   return BuildSubmenu(request, files, sink, HmenuSink::FromHmenu(menu), position, caption, table);
 }
 
-std::vector<MenuNode> ReadMenuTree(HMENU menu) {
-  std::vector<MenuNode> items;
-  const int count = ::GetMenuItemCount(menu);
-  for (int i = 0; i < count; ++i) {
-    char text[1024] = {};
-    MENUITEMINFOA info = {};
-    info.cbSize = sizeof(info);
-    info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_SUBMENU | MIIM_STRING;
-    info.dwTypeData = text;
-    info.cch = sizeof(text);
-    if (!::GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &info)) continue;
-    MenuNode node;
-    if (info.fType & MFT_SEPARATOR) {
-      node.kind = MenuNode::Kind::Separator;
-    } else if (info.hSubMenu != nullptr) {
-      node.kind = MenuNode::Kind::Submenu;
-      node.caption = text;
-      node.children = ReadMenuTree(info.hSubMenu);
-    } else {
-      node.kind = MenuNode::Kind::Item;
-      node.caption = text;
-      node.id = info.wID;
-    }
-    items.push_back(std::move(node));
-  }
-  return items;
-}
-
 }  // namespace zel::menu

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "menu/menu_build.h"
-#include "menu/menu_tree.h"
 #include "win/unique_handle_win32.h"
 
 namespace zel::menu {
@@ -57,8 +56,5 @@ BuildResult BuildMenu(HMENU root, BuildRequest request, MenuTable& table);
 // insertion failed.
 std::optional<BuildResult> BuildSubmenu(HMENU menu, unsigned position, const std::string& caption,
                                         BuildRequest request, MenuTable& table);
-
-// Reads a real menu back as a tree: captions, identifiers, separators and submenus.
-std::vector<MenuNode> ReadMenuTree(HMENU menu);
 
 }  // namespace zel::menu

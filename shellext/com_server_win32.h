@@ -79,8 +79,6 @@ class TComObject {
   TComObject(const TComObject&) = delete;
   TComObject& operator=(const TComObject&) = delete;
 
-  // The non-delegating IUnknown: what an aggregating outer object holds.
-  IUnknown* InnerUnknown() { return &inner_; }
   IUnknown* ControllingUnknown() const { return controlling_; }
 
   // The object's own, never-delegating operations.
