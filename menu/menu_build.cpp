@@ -5,25 +5,37 @@
 namespace zel::menu {
 namespace {
 
-constexpr std::string_view kComment = "//";
-
-bool Contains(std::string_view text, std::string_view part) {
-  return text.find(part) != std::string_view::npos;
+// The extension filter on a list as it stands in its field: every element compared with the
+// last three characters of the path; an empty list matches everything.
+bool MatchesExtensions(std::string_view list, std::string_view selectedPath) {
+  if (list.empty()) return true;
+  const std::string_view ext =
+      selectedPath.size() > 3 ? selectedPath.substr(selectedPath.size() - 3) : selectedPath;
+  for (;;) {
+    const std::size_t comma = list.find(',');
+    if (list.substr(0, comma) == ext) return true;
+    if (comma == std::string_view::npos) return false;
+    list.remove_prefix(comma + 1);
+  }
 }
 
 }  // namespace
 
 bool MatchesSelection(std::string_view list, std::string_view selectedPath) {
-  if (list == ",") return true;
-  const std::string_view ext =
-      selectedPath.size() > 3 ? selectedPath.substr(selectedPath.size() - 3) : selectedPath;
-  for (std::size_t comma = list.find(','); comma != std::string_view::npos;
-       comma = list.find(',')) {
-    if (list.substr(0, comma) == ext) return true;
-    list.remove_prefix(comma + 1);
-  }
-  return false;
+  // Every element is followed by its comma: the last one's is the appended one.
+  return MatchesExtensions(list.substr(0, list.empty() ? 0 : list.size() - 1), selectedPath);
 }
+
+namespace {
+
+// Field n of `fields` as an extension list. Quotes in a list are rare: only then does the
+// list need a collapsed copy.
+bool Matches(const QuotedFields& fields, std::size_t n, std::string_view selectedPath) {
+  if (!fields.quoteRuns) return MatchesExtensions(fields.field[n], selectedPath);
+  return MatchesExtensions(CollapseQuotes(fields.field[n]), selectedPath);
+}
+
+}  // namespace
 
 MenuBuilder::MenuBuilder(const BuildRequest& request, MenuSink& sink, MenuSink::Handle root,
                          MenuTable& table)
@@ -39,15 +51,17 @@ unsigned MenuBuilder::NextEntryId() const {
   return id <= request_.idCmdLast ? static_cast<unsigned>(id) : 0;
 }
 
-LineAction MenuBuilder::AppendEntry(std::string caption, std::string command,
-                                    std::string arguments) {
+LineAction MenuBuilder::AppendEntry(const QuotedFields& fields) {
   const unsigned id = NextEntryId();
   if (id == 0) {
     ++dropped_;
     return LineAction::EntryDropped;
   }
-  sink_.AppendItem(menuStack_.back(), id, caption);
-  table_.Append(std::move(command), std::move(arguments));
+  fields.Text(0, caption_);
+  sink_.AppendItem(menuStack_.back(), id, caption_);
+  MenuData& entry = table_.Append();
+  fields.Text(1, entry.Command);
+  fields.Text(2, entry.Arguments);
   if (request_.host == Host::Shell) ++addedCount_;
   return LineAction::Entry;
 }
@@ -66,55 +80,62 @@ LineAction MenuBuilder::CloseSubmenu() {
 }
 
 LineAction MenuBuilder::Feed(std::string_view line) {
-  const std::string lowered = LowerAscii(line);
-  if (Contains(lowered, kComment)) return LineAction::Comment;
-  if (skipping_) return FeedSkipping(lowered);
-  return FeedLine(line, lowered);
+  const LineScan scan(line);
+  if (scan.Comment()) return LineAction::Comment;
+  if (skipping_) return FeedSkipping(scan);
+  return FeedLine(line, scan);
 }
 
-LineAction MenuBuilder::FeedLine(std::string_view line, std::string_view lowered) {
+LineAction MenuBuilder::FeedLine(std::string_view line, const LineScan& scan) {
   const Host host = request_.host;
   // Only the shell form has the Add line and looks at extension lists; for the tray form
   // every list matches.
   const bool shell = host == Host::Shell;
-  const auto matches = [&](std::size_t listField) {
-    return !shell || MatchesSelection(GetQuotedField(line, listField) + ",", request_.selectedPath);
+  const auto matches = [&](const QuotedFields& fields, std::size_t list) {
+    return !shell || Matches(fields, list, request_.selectedPath);
   };
   if (shell && line == kAddLine) {
-    const LineAction action = AppendEntry(kAddCaption, kAddCommand, std::string());
+    QuotedFields add;
+    add.field[0] = kAddCaption;
+    add.field[1] = kAddCommand;
+    const LineAction action = AppendEntry(add);
     return action == LineAction::Entry ? LineAction::AddEntry : action;
   }
-  if (IsLoweredKeyword("sep", lowered, false, host)) {
+  if (scan.Names(Keyword::Sep, host)) {
     if (shell) ++addedCount_;
     sink_.AppendSeparator(menuStack_.back());
     return LineAction::Separator;
   }
-  if (IsLoweredKeyword("item", lowered, false, host) && matches(3)) {
-    return AppendEntry(GetQuotedField(line, 0), GetQuotedField(line, 1),
-                       GetQuotedField(line, 2));
+  if (scan.Names(Keyword::Item, host)) {
+    const QuotedFields fields = scan.Fields();
+    if (matches(fields, 3)) return AppendEntry(fields);
   }
-  const bool ownSub = IsLoweredKeyword("sub", lowered, false, host);
-  if (ownSub && matches(1)) {
-    OpenSubmenu(GetQuotedField(line, 0));
-    return LineAction::SubmenuOpened;
+  const bool ownSub = scan.Names(Keyword::Sub, host);
+  if (ownSub) {
+    const QuotedFields fields = scan.Fields();
+    if (matches(fields, 1)) {
+      fields.Text(0, caption_);
+      OpenSubmenu(caption_);
+      return LineAction::SubmenuOpened;
+    }
   }
   // A submenu whose list did not match, or one meant for the other program.
-  if (ownSub || IsLoweredKeyword("sub", lowered, true, host)) {
+  if (ownSub || scan.Names(Keyword::Sub, host, true)) {
     skipping_ = true;
     skipDepth_ = 1;
     return LineAction::SkipStarted;
   }
-  if (IsLoweredKeyword("end", lowered, false, host)) return CloseSubmenu();
+  if (scan.Names(Keyword::End, host)) return CloseSubmenu();
   return LineAction::Ignored;
 }
 
-LineAction MenuBuilder::FeedSkipping(std::string_view lowered) {
+LineAction MenuBuilder::FeedSkipping(const LineScan& scan) {
   const Host host = request_.host;
-  if (IsLoweredKeyword("sub", lowered, false, host) || IsLoweredKeyword("sub", lowered, true, host)) {
+  if (scan.Names(Keyword::Sub, host) || scan.Names(Keyword::Sub, host, true)) {
     ++skipDepth_;
     return LineAction::SkipNested;
   }
-  if (IsLoweredKeyword("end", lowered, false, host) || IsLoweredKeyword("end", lowered, true, host)) {
+  if (scan.Names(Keyword::End, host) || scan.Names(Keyword::End, host, true)) {
     if (--skipDepth_ == 0) {
       skipping_ = false;
       return LineAction::SkipEnded;
@@ -126,10 +147,8 @@ LineAction MenuBuilder::FeedSkipping(std::string_view lowered) {
 
 void FeedLines(MenuBuilder& builder, ByteSource& source) {
   LineReader reader(source);
-  std::string line;
   do {
-    reader.ReadLine(line);
-    builder.Feed(line);
+    builder.Feed(reader.ReadLine());
   } while (!reader.AtEnd());
 }
 

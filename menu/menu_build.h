@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "menu/line_scan.h"
 #include "menu/menu_file.h"
 
 namespace zel::menu {
@@ -89,9 +90,9 @@ class MenuBuilder {
   unsigned NextEntryId() const;
 
  private:
-  LineAction FeedLine(std::string_view line, std::string_view lowered);
-  LineAction FeedSkipping(std::string_view lowered);
-  LineAction AppendEntry(std::string caption, std::string command, std::string arguments);
+  LineAction FeedLine(std::string_view line, const LineScan& scan);
+  LineAction FeedSkipping(const LineScan& scan);
+  LineAction AppendEntry(const QuotedFields& fields);
   void OpenSubmenu(const std::string& caption);
   LineAction CloseSubmenu();
 
@@ -103,6 +104,7 @@ class MenuBuilder {
   std::size_t skipDepth_ = 0;
   unsigned addedCount_ = 0;
   std::size_t dropped_ = 0;
+  std::string caption_;  // the caption of the line being fed, in storage that serves every line
 };
 
 // Feeds every line of `source` to `builder`, as a build does; throws MenuReadError when the

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "menu/line_scan.h"
 #include "menu/menu_build.h"
 
 namespace zel::menu {

@@ -3,8 +3,8 @@
 #pragma once
 
 #include <cstddef>
+#include <exception>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,10 +16,18 @@ enum class Host { Tray, Shell };
 
 inline constexpr char kMenuFileSuffix[] = "\\Zelvane\\Menu.txt";
 
-// Raised when a menu file that exists cannot be opened or read.
-class MenuReadError : public std::runtime_error {
+// Raised when a menu file that exists cannot be opened or read. It carries its text in a buffer
+// of its own, not a std::string: the deliverables then need no second string implementation
+// (std::runtime_error's copy-on-write one).
+class MenuReadError : public std::exception {
  public:
-  using std::runtime_error::runtime_error;
+  explicit MenuReadError(std::string_view text) {
+    text.copy(text_, sizeof(text_) - 1);
+  }
+  const char* what() const noexcept override { return text_; }
+
+ private:
+  char text_[96] = {};
 };
 
 // A stream of bytes. Read returns 0 at the end and throws MenuReadError on failure.
@@ -55,8 +63,10 @@ class LineReader {
  public:
   explicit LineReader(ByteSource& source) : source_(source) {}
 
-  // Reads the next line (without its end) into `line`.
-  void ReadLine(std::string& line);
+  // The next line, without its end; valid until the next call of ReadLine or AtEnd. A line
+  // that lies whole in the reader's buffer is not copied.
+  std::string_view ReadLine();
+  void ReadLine(std::string& line) { line.assign(ReadLine()); }
   // True when the next byte is a Ctrl-Z or there is none. Tested after each line, so an
   // empty file still gives one (empty) line.
   bool AtEnd();
@@ -68,31 +78,15 @@ class LineReader {
 
   ByteSource& source_;
   std::vector<char> buffer_ = std::vector<char>(64 * 1024);
+  std::string spill_;  // a line that spans refills of the buffer
   std::size_t pos_ = 0;
   std::size_t size_ = 0;
+  std::size_t ctrlZ_ = 0;  // where the buffer's first Ctrl-Z is, or size_
   bool exhausted_ = false;
 };
 
 // ASCII A-Z lowered; every other byte as it is, whatever the code page.
 std::string LowerAscii(std::string_view text);
-
-// The keyword test: `keyword` in lower case ("sep", "item", "sub", "end"), tested as a
-// substring of the lowered line with the host letters of `host` (swapped when
-// `forOtherHost` is set).
-bool IsMenuKeyword(std::string_view keyword, std::string_view line, bool forOtherHost, Host host);
-// The same on a line that is already lowered, so a line is lowered once for all its tests.
-bool IsLoweredKeyword(std::string_view keyword, std::string_view loweredLine, bool forOtherHost,
-                      Host host);
-
-// Replaces `search` by `replacement`, starting over from the beginning after every
-// replacement, until `search` no longer occurs. An empty `search` changes nothing.
-std::string ReplaceAll(std::string text, std::string_view search, std::string_view replacement);
-
-// Field n (from 0) of a line, quote runs collapsed to one quote; empty when missing.
-std::string GetQuotedField(std::string_view line, std::size_t n);
-
-// True when the quote at `pos` is a field quote: neither neighbour is a quote.
-bool IsFieldQuote(std::string_view line, std::size_t pos);
 
 // One command entry of the menu file.
 struct MenuData {
@@ -100,15 +94,17 @@ struct MenuData {
   std::string Arguments;
 };
 
-// The entry table of the last build: MenuEntries[k - 1] belongs to the k-th entry item.
+// The entry table of the last build: MenuEntries[k - 1] belongs to the k-th entry item. The
+// elements beyond EntryCount are empty, kept from longer builds so that their texts' storage
+// serves the next build.
 struct MenuTable {
   std::vector<MenuData> MenuEntries;
   std::size_t EntryCount = 0;
 
-  // Empties both texts of every element, keeping the length.
+  // Empties both texts of every element, keeping the length (and the texts' storage).
   void ClearEntries();
-  // Appends an entry: EntryCount + 1, and the table's length follows it.
-  void Append(std::string command, std::string arguments);
+  // The next element, counted in EntryCount, for its texts to be written.
+  MenuData& Append();
   // The entry at `index`, or null when the index is not below EntryCount.
   const MenuData* Find(std::size_t index) const;
   MenuData* Find(std::size_t index);

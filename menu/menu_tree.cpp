@@ -51,23 +51,4 @@ std::vector<MenuNode> MenuTreeSink::Resolve(Handle menu) const {
   return items;
 }
 
-std::string Describe(const std::vector<MenuNode>& tree, int indent) {
-  std::string out;
-  for (const MenuNode& node : tree) {
-    out.append(static_cast<std::size_t>(indent) * 2, ' ');
-    switch (node.kind) {
-      case MenuNode::Kind::Separator:
-        out += "----\n";
-        break;
-      case MenuNode::Kind::Item:
-        out += node.caption + " [" + std::to_string(node.id) + "]\n";
-        break;
-      case MenuNode::Kind::Submenu:
-        out += node.caption + " >\n" + Describe(node.children, indent + 1);
-        break;
-    }
-  }
-  return out;
-}
-
 }  // namespace zel::menu

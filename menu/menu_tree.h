@@ -52,7 +52,4 @@ class MenuTreeSink final : public MenuSink {
   int destroyed_ = 0;
 };
 
-// An indented listing, one item a line, for failure messages and the checker's output.
-std::string Describe(const std::vector<MenuNode>& tree, int indent = 0);
-
 }  // namespace zel::menu

@@ -5,10 +5,10 @@
 #include "shellext/context_menu_win32.h"
 #include "shellext/zelshell_win32.h"
 
-// Last, so that only the class identifier is defined here; the platform's identifiers come
-// from libuuid.
+// Last, so that only the identifiers are defined here.
 #include <initguid.h>
 #include "shellext/class_id_win32.h"
+#include "shellext/interface_ids_win32.h"
 
 namespace zel::shellext {
 namespace {

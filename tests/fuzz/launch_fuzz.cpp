@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // Answering every prompt with a plain value ends in exactly one launch.
   zel::menu::MenuTable table;
-  table.Append("p.exe", text);
+  table.Append() = {"p.exe", text};
   TrayPromptState state;
   CountingPrompt prompt;
   zel::test::FakeSystem system;

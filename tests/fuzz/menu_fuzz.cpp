@@ -1,9 +1,13 @@
 // Feeds arbitrary bytes to the line reader, both builds and the checker, and checks that
-// every item a build made leads back to its entry.
+// every item a build made leads back to its entry; and that the one-pass line scan answers as
+// the keyword test and the field extraction do when written out plainly.
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+#include <utility>
 
+#include "menu/line_scan.h"
 #include "menu/menu_build.h"
 #include "menu/menu_check.h"
 #include "menu/menu_tree.h"
@@ -54,6 +58,59 @@ void BuildAndVerify(std::string_view bytes, const BuildRequest& request) {
   if (request.host == Host::Shell) Require(result.addedCount == count);
 }
 
+// The keyword test step by step: substrings of the lowered line.
+bool PlainKeyword(const std::string& keyword, std::string_view line, bool forOtherHost, Host host) {
+  const std::string lowered = LowerAscii(line);
+  char own = host == Host::Tray ? 't' : 'c';
+  char other = host == Host::Tray ? 'c' : 't';
+  if (forOtherHost) std::swap(own, other);
+  const auto has = [&](const std::string& part) { return lowered.find(part) != std::string::npos; };
+  if (host == Host::Shell && has(own + keyword)) return true;
+  return has(keyword) && !has(other + keyword);
+}
+
+// Field n step by step: walk the field quotes, pairing them from the left.
+std::string PlainField(std::string_view line, std::size_t n) {
+  std::size_t count = 0;
+  bool inside = false;
+  for (std::size_t pos = 0; pos < line.size(); ++pos) {
+    if (!IsFieldQuote(line, pos)) continue;
+    if (count == n) {
+      for (std::size_t end = pos + 1; end < line.size(); ++end) {
+        if (IsFieldQuote(line, end)) {
+          return ReplaceAll(std::string(line.substr(pos + 1, end - pos - 1)), "''", "'");
+        }
+      }
+    }
+    if (inside) ++count;
+    inside = !inside;
+  }
+  return {};
+}
+
+void ScanAgreesWithPlainRules(std::string_view line) {
+  for (const char* keyword : {"sep", "item", "sub", "end"}) {
+    for (const Host host : {Host::Tray, Host::Shell}) {
+      for (const bool other : {false, true}) {
+        Require(IsMenuKeyword(keyword, line, other, host) ==
+                PlainKeyword(keyword, line, other, host));
+      }
+    }
+  }
+  for (std::size_t n = 0; n < 4; ++n) Require(GetQuotedField(line, n) == PlainField(line, n));
+  Require(LineScan(line).Comment() == (line.find("//") != std::string_view::npos));
+  // Every block of the line, read with and without its neighbours, both ways.
+  const std::string padded = '\0' + std::string(line) + std::string(kScanBlock + 1, '\0');
+  for (std::size_t at = 1; at + kScanBlock < padded.size(); ++at) {
+    for (const unsigned edges : {0u, kNoByteBefore, kNoByteAfter, kNoByteBefore | kNoByteAfter}) {
+      const BlockMarks vector = MarksOf(padded.data() + at, edges);
+      const BlockMarks portable = PortableMarksOf(padded.data() + at, edges);
+      Require(vector.quotes == portable.quotes && vector.fieldQuotes == portable.fieldQuotes &&
+              vector.marks == portable.marks);
+    }
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -72,5 +129,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   MemorySource source(bytes);
   CheckMenu(source);
+  ScanAgreesWithPlainRules(bytes.substr(0, 64));
   return 0;
 }

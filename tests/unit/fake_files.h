@@ -1,4 +1,4 @@
-// Menu files held in memory, for tests that build menus from literals.
+// Menu files held in memory, tree literals and the example menu, for tests that build menus.
 #pragma once
 
 #include <map>
@@ -11,7 +11,12 @@
 
 namespace zel::menu {
 // Trees print as indented listings in failure messages.
-inline void PrintTo(const MenuNode& node, std::ostream* os) { *os << "\n" << Describe({node}); }
+inline void PrintTo(const MenuNode& node, std::ostream* os, int depth = 0) {
+  *os << "\n" << std::string(2 * depth, ' ');
+  *os << (node.kind == MenuNode::Kind::Separator ? "----" : node.caption);
+  if (node.kind == MenuNode::Kind::Item) *os << " [" << node.id << "]";
+  for (const MenuNode& child : node.children) PrintTo(child, os, depth + 1);
+}
 }  // namespace zel::menu
 
 namespace zel::test {
@@ -22,7 +27,7 @@ class FakeFiles final : public menu::MenuFileAccess {
   void PutUnreadable(const std::string& path) { unreadable_.insert(path); }
 
   bool Exists(const std::string& path) override {
-    return files_.count(path) != 0 || unreadable_.count(path) != 0;
+    return files_.count(path) + unreadable_.count(path) != 0;
   }
   std::unique_ptr<menu::ByteSource> Open(const std::string& path) override {
     if (unreadable_.count(path) != 0) throw menu::MenuReadError("access denied");
@@ -34,49 +39,13 @@ class FakeFiles final : public menu::MenuFileAccess {
   std::set<std::string> unreadable_;
 };
 
-struct Built {
-  std::vector<menu::MenuNode> tree;
-  menu::MenuTable table;
-  menu::BuildResult result;
-};
-
-inline Built BuildFrom(const std::string& text, menu::BuildRequest request = {}) {
-  FakeFiles files;
-  request.path = "Menu.txt";
-  files.Put(request.path, text);
-  menu::MenuTreeSink sink;
-  Built built;
-  built.result = menu::BuildMenu(request, files, sink, sink.Root(), built.table);
-  built.tree = sink.Tree();
-  return built;
-}
-
-inline menu::BuildRequest ShellRequest(const std::string& selected, unsigned idCmdFirst = 0) {
-  menu::BuildRequest request;
-  request.host = menu::Host::Shell;
-  request.selectedPath = selected;
-  request.idCmdFirst = idCmdFirst;
-  return request;
-}
-
 // Tree literals: Item("Notepad", 1033), Sep(), Sub("Folders", {...}).
-inline menu::MenuNode Item(const std::string& caption, unsigned id) {
-  menu::MenuNode node;
-  node.caption = caption;
-  node.id = id;
-  return node;
+inline menu::MenuNode Item(std::string caption, unsigned id) {
+  return {menu::MenuNode::Kind::Item, std::move(caption), id, {}};
 }
-inline menu::MenuNode Sep() {
-  menu::MenuNode node;
-  node.kind = menu::MenuNode::Kind::Separator;
-  return node;
-}
-inline menu::MenuNode Sub(const std::string& caption, std::vector<menu::MenuNode> children) {
-  menu::MenuNode node;
-  node.kind = menu::MenuNode::Kind::Submenu;
-  node.caption = caption;
-  node.children = std::move(children);
-  return node;
+inline menu::MenuNode Sep() { return {menu::MenuNode::Kind::Separator, "", 0, {}}; }
+inline menu::MenuNode Sub(std::string caption, std::vector<menu::MenuNode> children) {
+  return {menu::MenuNode::Kind::Submenu, std::move(caption), 0, std::move(children)};
 }
 
 // The example menu file that uses every construct, with CR LF line ends.

@@ -14,9 +14,7 @@ namespace zel::test {
 class FakeSystem final : public launch::LaunchSystem {
  public:
   struct Start {
-    std::string application;
-    std::string commandLine;
-    std::string folder;
+    std::string application, commandLine, folder;
   };
 
   // The folders bare names are looked for in.
@@ -26,17 +24,17 @@ class FakeSystem final : public launch::LaunchSystem {
   std::set<std::string> folders;
   std::map<std::string, std::string> shortNames;
   std::map<std::string, std::string> variables;
-  // One line per action: "start <command line>", "call <dll> <procedure> <argument count>",
-  // "error <text>"; starts in full in `starts`.
+  bool proceduresExist = true;
+  // One line per action: "start <command line>[ @<program file>][ in <folder>]",
+  // "call <dll> <procedure> <argument count>", "error <text>"; starts also in `starts`.
   std::vector<std::string> log;
   std::vector<Start> starts;
-  bool proceduresExist = true;
 
   std::string ExpandEnvironment(const std::string& text) override {
     std::string result = text;
     for (const auto& [name, value] : variables) {
       const std::string reference = "%" + name + "%";
-      for (std::size_t at; (at = result.find(reference)) != std::string::npos;) {
+      for (auto at = result.find(reference); at != std::string::npos; at = result.find(reference)) {
         result.replace(at, reference.size(), value);
       }
     }
@@ -46,21 +44,14 @@ class FakeSystem final : public launch::LaunchSystem {
   std::string FormatArguments(const std::string& format, const std::string& path) override {
     std::string result;
     for (std::size_t i = 0; i < format.size(); ++i) {
-      if (format.compare(i, 2, "%s") == 0) {
-        result += path;
-        ++i;
-      } else if (format.compare(i, 2, "%%") == 0) {
-        result += '%';
-        ++i;
-      } else {
-        result += format[i];
-      }
+      const char next = i + 1 < format.size() && format[i] == '%' ? format[i + 1] : '\0';
+      result += next == 's' ? path : std::string(1, format[i]);
+      if (next == 's' || next == '%') ++i;
     }
     return result;
   }
   std::string ShortPath(const std::string& path) override {
-    const auto found = shortNames.find(path);
-    return found == shortNames.end() ? path : found->second;
+    return shortNames.count(path) != 0 ? shortNames.at(path) : path;
   }
   Object Find(const std::string& path) override {
     if (folders.count(path) != 0) return Object::Folder;
@@ -72,7 +63,8 @@ class FakeSystem final : public launch::LaunchSystem {
   }
   void StartProgram(const std::string& application, const std::string& commandLine,
                     const std::string& folder) override {
-    log.push_back("start " + commandLine);
+    log.push_back("start " + commandLine + (application.empty() ? "" : " @" + application) +
+                  (folder.empty() ? "" : " in " + folder));
     starts.push_back({application, commandLine, folder});
   }
   bool CallProcedure(const std::string& dll, const launch::DllCallPlan& plan) override {

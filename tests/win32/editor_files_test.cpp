@@ -89,11 +89,15 @@ TEST(SaveMenuFile, FailureSaysWhyAndChangesNothing) {
     const win::UniqueFile lock(c.locked ? ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr,
                                                         OPEN_EXISTING, 0, nullptr)
                                         : INVALID_HANDLE_VALUE);
-    if (c.locked) EXPECT_NE(LoadMenuFile(path).why.find("cannot be opened"), std::string::npos);
+    if (c.locked) {
+      EXPECT_NE(LoadMenuFile(path).why.find("cannot be opened"), std::string::npos);
+    }
     EXPECT_NE(SaveMenuFile(path, "new\r\n").find(c.reason), std::string::npos) << c.name;
     EXPECT_EQ(Names(folder.path()), (std::vector<std::string>{"Menu.txt", "Menu.txt.bak"})) << c.name;
     EXPECT_EQ(ReadBytes(path + ".bak"), "bak\r\n") << c.name;
-    if (!c.locked) EXPECT_EQ(ReadBytes(path), "old\r\n") << c.name;
+    if (!c.locked) {
+      EXPECT_EQ(ReadBytes(path), "old\r\n") << c.name;
+    }
   }
 }
 

@@ -44,7 +44,8 @@ TEST(Programs, ListsStartInOrderFromResolvedNamesInTheCallersFolder) {
   test::BoxWatcher boxes;
   Win32LaunchSystem system;
   menu::MenuTable table;
-  table.Append("%ZEL_T_DIR%\\a.exe|missing.exe|" + document + "|b||" + c, "/x %input(C:\\)% %ZEL_T_UNSET%");
+  table.Append() = {"%ZEL_T_DIR%\\a.exe|missing.exe|" + document + "|b||" + c,
+                    "/x %input(C:\\)% %ZEL_T_UNSET%"};
   TrayPromptState state;
   AnswerAtOnce prompt;
   Launcher launcher(system);

@@ -450,7 +450,9 @@ std::vector<menu::MenuNode> ReadMenuTree(HMENU menu) {
   std::vector<menu::MenuNode> items;
   for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
     char text[1024] = {};
-    MENUITEMINFOA info = {sizeof(info), MIIM_FTYPE | MIIM_ID | MIIM_SUBMENU | MIIM_STRING};
+    MENUITEMINFOA info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_SUBMENU | MIIM_STRING;
     info.dwTypeData = text;
     info.cch = sizeof(text);
     ::GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &info);

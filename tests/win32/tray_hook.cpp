@@ -62,7 +62,9 @@ void CountIconsMade() {
 void DumpMenu(std::FILE* out, HMENU menu, int depth) {
   for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
     char text[512] = {};
-    MENUITEMINFOA info = {sizeof(info), MIIM_FTYPE | MIIM_ID | MIIM_SUBMENU | MIIM_STRING | MIIM_STATE};
+    MENUITEMINFOA info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_SUBMENU | MIIM_STRING | MIIM_STATE;
     info.dwTypeData = text;
     info.cch = sizeof(text);
     ::GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &info);

@@ -1,7 +1,6 @@
 // zelmenu's entry point: the platform's default menu file, then the portable tool.
 #include <cstdio>
 #include <cstdlib>
-#include <iostream>
 #include <string>
 #include <vector>
 
@@ -38,11 +37,15 @@ int main(int argc, char** argv) {
   const std::string moduleFolder = self.substr(0, self.find_last_of("/\\") + 1);
   zel::tools::zelmenu::PortablePlanSystem system;
 #endif
+  std::string out, err;
+  int status = 1;
   try {
-    return zel::tools::zelmenu::RunZelmenu(args, std::cout, std::cerr, files, defaultPath, system,
-                                  moduleFolder);
+    status = zel::tools::zelmenu::RunZelmenu(args, out, err, files, defaultPath, system,
+                                             moduleFolder);
   } catch (const std::exception& error) {
-    std::cerr << "zelmenu: " << error.what() << "\n";
-    return 1;
+    err += std::string("zelmenu: ") + error.what() + "\n";
   }
+  std::fwrite(out.data(), 1, out.size(), stdout);
+  std::fwrite(err.data(), 1, err.size(), stderr);
+  return status;
 }

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdlib>
-#include <ostream>
 
 #include <nlohmann/json.hpp>
 
@@ -33,8 +32,8 @@ constexpr char kUsage[] =
     "                    [MENUFILE]\n"
     "MENUFILE defaults to the user's own menu file.\n";
 
-int Usage(std::ostream& err, const std::string& why) {
-  err << "zelmenu: " << why << "\n" << kUsage;
+int Usage(std::string& err, const std::string& why) {
+  err += "zelmenu: " + why + "\n" + kUsage;
   return 2;
 }
 
@@ -108,27 +107,27 @@ json ItemsToJson(const std::vector<MenuNode>& tree, const BuildRequest& request,
   return items;
 }
 
-void PrintTree(std::ostream& out, const std::vector<MenuNode>& tree, const BuildRequest& request,
+void PrintTree(std::string& out, const std::vector<MenuNode>& tree, const BuildRequest& request,
                const MenuTable& table, int depth) {
   for (const MenuNode& node : tree) {
-    out << std::string(static_cast<std::size_t>(depth) * 2, ' ');
+    out.append(static_cast<std::size_t>(depth) * 2, ' ');
     std::size_t index = 0;
     const menu::MenuData* entry = nullptr;
     switch (node.kind) {
       case MenuNode::Kind::Separator:
-        out << "--------\n";
+        out += "--------\n";
         break;
       case MenuNode::Kind::Submenu:
-        out << node.caption << " >\n";
+        out += node.caption + " >\n";
         PrintTree(out, node.children, request, table, depth + 1);
         break;
       case MenuNode::Kind::Item:
         entry = node.id == 0 ? nullptr : EntryOf(node.id, request, table, index);
         if (entry == nullptr) {
-          out << node.caption << "\n";
+          out += node.caption + "\n";
         } else {
-          out << node.caption << "  [" << node.id << "]  command \"" << entry->Command
-              << "\"  arguments \"" << entry->Arguments << "\"\n";
+          out += node.caption + "  [" + std::to_string(node.id) + "]  command \"" +
+                 entry->Command + "\"  arguments \"" + entry->Arguments + "\"\n";
         }
         break;
     }
@@ -200,7 +199,7 @@ std::string ParseShowOptions(const std::vector<std::string>& args, ShowOptions& 
   return {};
 }
 
-int Show(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+int Show(const std::vector<std::string>& args, std::string& out, std::string& err,
          menu::MenuFileAccess& files, const std::string& defaultMenuPath) {
   ShowOptions options;
   const std::string usage = ParseShowOptions(args, options);
@@ -216,23 +215,23 @@ int Show(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     json doc = {{"form", shell ? "shell" : "tray"}, {"entryCount", table.EntryCount}};
     if (shell) doc["addedCount"] = result.addedCount;
     doc["items"] = ItemsToJson(tree, options.request, table);
-    out << doc.dump(2, ' ', false, json::error_handler_t::strict) << "\n";
+    out += doc.dump(2, ' ', false, json::error_handler_t::strict) + "\n";
   } else {
     PrintTree(out, tree, options.request, table, 0);
   }
   const std::string problem = FileProblem(options.request, result);
   if (!problem.empty()) {
-    err << "zelmenu: " << problem << "\n";
+    err += "zelmenu: " + problem + "\n";
     return 1;
   }
   if (result.droppedEntries != 0) {
-    err << "zelmenu: " << result.droppedEntries
-        << " entries left out: their identifiers would not fit the range\n";
+    err += "zelmenu: " + std::to_string(result.droppedEntries) +
+           " entries left out: their identifiers would not fit the range\n";
   }
   return 0;
 }
 
-int Check(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+int Check(const std::vector<std::string>& args, std::string& out, std::string& err,
           menu::MenuFileAccess& files, const std::string& defaultMenuPath) {
   std::string path;
   for (std::size_t i = 1; i < args.size(); ++i) {
@@ -245,7 +244,7 @@ int Check(const std::vector<std::string>& args, std::ostream& out, std::ostream&
   menu::Finding failure{0, menu::Finding::Severity::Error, {}};
   if (path.empty() || !files.Exists(path)) {
     failure.text = "menu file not found: " + path;
-    out << menu::FormatFinding(failure) << "\n";
+    out += menu::FormatFinding(failure) + "\n";
     return 1;
   }
   std::vector<menu::Finding> findings;
@@ -256,7 +255,7 @@ int Check(const std::vector<std::string>& args, std::ostream& out, std::ostream&
     failure.text = "cannot read the menu file " + path + ": " + error.what();
     findings.push_back(failure);
   }
-  for (const menu::Finding& finding : findings) out << menu::FormatFinding(finding) << "\n";
+  for (const menu::Finding& finding : findings) out += menu::FormatFinding(finding) + "\n";
   return findings.empty() ? 0 : 1;
 }
 
@@ -415,7 +414,7 @@ std::size_t RunPlanned(const PlanOptions& options, MenuTable& table, std::size_t
   return used;
 }
 
-int Plan(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+int Plan(const std::vector<std::string>& args, std::string& out, std::string& err,
          menu::MenuFileAccess& files, const std::string& defaultMenuPath,
          launch::LaunchSystem& system, const std::string& moduleFolder) {
   PlanOptions options;
@@ -428,13 +427,13 @@ int Plan(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
   const BuildResult result = menu::BuildMenu(options.request, files, sink, sink.Root(), table);
   const std::string problem = FileProblem(options.request, result);
   if (!problem.empty()) {
-    err << "zelmenu: " << problem << "\n";
+    err += "zelmenu: " + problem + "\n";
     return 1;
   }
   std::size_t index = 0;
   if (EntryOf(options.id, options.request, table, index) == nullptr) {
-    err << "zelmenu: identifier " << options.id << " selects no entry of the "
-        << (options.request.host == Host::Shell ? "shell" : "tray") << " form\n";
+    err += "zelmenu: identifier " + std::to_string(options.id) + " selects no entry of the " +
+           (options.request.host == Host::Shell ? "shell" : "tray") + " form\n";
     return 1;
   }
 
@@ -444,15 +443,15 @@ int Plan(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
   if (options.json) {
     json steps = json::array();
     for (const PlanStep& step : recorder.steps) steps.push_back(step.object);
-    out << steps.dump(2, ' ', false, json::error_handler_t::strict) << "\n";
+    out += steps.dump(2, ' ', false, json::error_handler_t::strict) + "\n";
   } else {
-    for (const PlanStep& step : recorder.steps) out << step.line << "\n";
+    for (const PlanStep& step : recorder.steps) out += step.line + "\n";
   }
   if (recorder.promptPending) {
-    err << "zelmenu: the entry waits for a value; give one more --value to go on\n";
+    err += "zelmenu: the entry waits for a value; give one more --value to go on\n";
   }
   if (used < options.values.size()) {
-    err << "zelmenu: " << options.values.size() - used << " --value left unused\n";
+    err += "zelmenu: " + std::to_string(options.values.size() - used) + " --value left unused\n";
   }
   return 0;
 }
@@ -552,13 +551,7 @@ launch::LaunchSystem::Object PortablePlanSystem::Find(const std::string& path) {
                                                                      : Object::File;
 }
 
-int RunZelmenu(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-               menu::MenuFileAccess& files, const std::string& defaultMenuPath) {
-  PortablePlanSystem system;
-  return RunZelmenu(args, out, err, files, defaultMenuPath, system, std::string());
-}
-
-int RunZelmenu(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+int RunZelmenu(const std::vector<std::string>& args, std::string& out, std::string& err,
                menu::MenuFileAccess& files, const std::string& defaultMenuPath,
                launch::LaunchSystem& system, const std::string& moduleFolder) {
   if (args.empty()) return Usage(err, "no command given");
@@ -568,7 +561,7 @@ int RunZelmenu(const std::vector<std::string>& args, std::ostream& out, std::ost
     return Plan(args, out, err, files, defaultMenuPath, system, moduleFolder);
   }
   if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
-    out << kUsage;
+    out += kUsage;
     return 0;
   }
   return Usage(err, "unknown command: " + args[0]);

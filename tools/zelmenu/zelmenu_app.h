@@ -1,7 +1,6 @@
 // zelmenu: shows a menu file exactly as either program builds it, and checks it for traps.
 #pragma once
 
-#include <iosfwd>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,15 +27,12 @@ class PortablePlanSystem final : public launch::LaunchSystem {
   bool CallProcedure(const std::string&, const launch::DllCallPlan&) override { return true; }
 };
 
-// Runs one zelmenu command; returns the exit status (0 fine, 1 findings, an unreadable file
+// Runs one zelmenu command, appending what it prints to `out` and `err`; returns the exit status (0 fine, 1 findings, an unreadable file
 // or an identifier that selects no entry, 2 usage). `plan` asks `system` what the deliverables
 // would find and records what they would do; "Add to..." starts the editor from `moduleFolder`.
-int RunZelmenu(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+int RunZelmenu(const std::vector<std::string>& args, std::string& out, std::string& err,
                menu::MenuFileAccess& files, const std::string& defaultMenuPath,
                launch::LaunchSystem& system, const std::string& moduleFolder);
-// The same with the portable stand-ins for `plan`.
-int RunZelmenu(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-               menu::MenuFileAccess& files, const std::string& defaultMenuPath);
 
 // Each byte becomes the character U+0000 to U+00FF of the same value, in UTF-8.
 std::string BytesToUtf8(std::string_view bytes);

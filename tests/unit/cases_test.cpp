@@ -1,0 +1,317 @@
+// Runs the case files of tests/cases, one test per file. A file is one JSON object: its key
+// "zelmenu" holds menu cases, every other key names a function of kFunctions and holds rows
+// ["why", input, expected].
+//   menu case: {"why", "menu" (the default menu file: a text, or lines that each end in CR LF),
+//     "unreadable" [path], "system" (FakeSystem fields), "moduleFolder",
+//     "runs": [{"why", "args", "status" (default 0, or 1 with findings), "json" | "out" (lines)
+//               | "findings" ["LINE: SEVERITY: part", ...in order], "err" (part; else empty)}]}
+// Strings carry bytes: U+0000..U+00FF are the bytes 0..255. An expected {"contains": S} stands
+// for any text that holds S.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "menu/line_scan.h"
+#include "menu/menu_check.h"
+#include "shellext/handler_rules.h"
+#include "shellext/registration.h"
+#include "tests/unit/fake_files.h"
+#include "tests/unit/fake_system.h"
+#include "tools/editor/editor_logic.h"
+#include "tools/zelmenu/zelmenu_app.h"
+
+namespace zel::test {
+namespace {
+
+using nlohmann::json;
+using In = const json&;
+namespace editor = tools::editor;
+
+std::string B(In text) {
+  if (text.is_null()) return {};
+  const std::string& utf8 = text.get_ref<const std::string&>();
+  std::string bytes;
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const auto lead = static_cast<unsigned char>(utf8[i]);
+    if (lead > 0xC3) throw std::invalid_argument("a case string holds a character above U+00FF");
+    bytes += lead < 0x80 ? utf8[i] : static_cast<char>((lead & 3) << 6 | (utf8[++i] & 0x3F));
+  }
+  return bytes;
+}
+
+std::vector<std::string> Strings(In list) {
+  std::vector<std::string> strings;
+  for (In text : list) strings.push_back(B(text));
+  return strings;
+}
+
+json T(std::string_view bytes) {
+  std::string utf8;
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x80) utf8 += static_cast<char>(0xC0 | byte >> 6);
+    utf8 += byte < 0x80 ? c : static_cast<char>(0x80 | (byte & 0x3F));
+  }
+  return utf8;
+}
+
+json T(bool value) { return value; }
+
+json T(const std::vector<std::string>& texts) {
+  json out = json::array();
+  for (const std::string& text : texts) out.push_back(T(text));
+  return out;
+}
+
+using Function = std::function<json(In)>;
+
+// A function of one text, with its result as case data.
+template <typename Result, typename Text>
+Function OfText(Result (*function)(Text)) {
+  return [function](In in) { return T(function(B(in))); };
+}
+
+bool Matches(In expected, In actual) {
+  if (!expected.is_object() || !expected.contains("contains")) return expected == actual;
+  return actual.is_string() && B(actual).find(B(expected["contains"])) != std::string::npos;
+}
+
+// Hands out at most `chunk` bytes a read, so line ends fall across buffer refills.
+struct ChunkedSource final : menu::ByteSource {
+  ChunkedSource(std::string_view bytes, std::size_t chunk) : bytes(bytes), chunk(chunk) {}
+  std::size_t Read(char* buffer, std::size_t capacity) override {
+    return bytes.Read(buffer, std::min(capacity, chunk));
+  }
+  menu::MemorySource bytes;
+  std::size_t chunk;
+};
+
+// The lines of a text, which must not depend on how the source hands out its bytes.
+json Lines(In in) {
+  const std::string bytes = B(in);
+  json first;
+  for (const std::size_t chunk : {1, 2, 3, 1 << 16}) {
+    ChunkedSource source(bytes, chunk);
+    menu::LineReader reader(source);
+    std::vector<std::string> lines(1);
+    for (reader.ReadLine(lines.back()); !reader.AtEnd(); reader.ReadLine(lines.back())) {
+      lines.emplace_back();
+    }
+    if (first.is_null()) first = T(lines);
+    if (T(lines) != first) return {{"chunk", chunk}, {"lines", T(lines)}};
+  }
+  return first;
+}
+
+// [tray's own, tray's for the other program, shell's own, shell's for the other program]
+json Keyword(In in) {
+  const std::string word = B(in[0]), line = B(in[1]);
+  json is = json::array();
+  for (const menu::Host host : {menu::Host::Tray, menu::Host::Shell}) {
+    for (const bool other : {false, true}) is.push_back(IsMenuKeyword(word, line, other, host));
+  }
+  return is;
+}
+
+// The line "Add to..." makes, or why it makes none.
+json EntryLine(In in) {
+  const std::string kinds[] = {"Program", "Folder", "Document"};
+  const auto kind = std::find(std::begin(kinds), std::end(kinds), in[0]) - std::begin(kinds);
+  const editor::EntryLine entry = editor::BuildEntryLine(
+      {static_cast<editor::ObjectKind>(kind), Strings(in[1]), Strings(in[2])});
+  if (entry.line.empty() == entry.problem.empty()) return "not exactly one of line and problem";
+  return T(entry.line + entry.problem);
+}
+
+const char* const kNameKinds[] = {"Bare", "Relative", "Rooted", "Absolute"};
+
+const std::map<std::string, Function> kFunctions = {
+    {"Lines", Lines},
+    {"LowerAscii", OfText(menu::LowerAscii)},
+    {"IsMenuKeyword", Keyword},
+    {"QuotedFields",  // fields 0 to 3
+     [](In in) {
+       std::vector<std::string> fields(4);
+       for (std::size_t n = 0; n < 4; ++n) fields[n] = menu::GetQuotedField(B(in), n);
+       return T(fields);
+     }},
+    {"ReplaceAll", [](In in) { return T(menu::ReplaceAll(B(in[0]), B(in[1]), B(in[2]))); }},
+    {"MatchesSelection", [](In in) { return T(menu::MatchesSelection(B(in[0]), B(in[1]))); }},
+    {"GetListItem", [](In in) { return T(launch::GetListItem(B(in[0]), B(in[1])[0], in[2])); }},
+    {"TryStrToInt",  // the value, or null when refused and the value is left as it was
+     [](In in) {
+       std::int32_t value = 99;
+       return launch::TryStrToInt(B(in), value) ? json(value) : value == 99 ? json() : json("set");
+     }},
+    {"ExtractFolder", OfText(launch::ExtractFolder)},
+    {"FindPlaceholder",  // [start, length, argument, closed], or null
+     [](In in) {
+       const auto found = launch::FindPlaceholder(B(in));
+       return found ? json{found->start, found->length, T(found->argument), found->closed} : json();
+     }},
+    {"PlanDllCall",  // [dll, procedure, arguments...]: integers as numbers, texts as strings
+     [](In in) {
+       const launch::DllCallPlan plan = launch::PlanDllCall(B(in));
+       json call = {T(plan.dll), T(plan.procedure)};
+       for (const auto& a : plan.arguments) call.push_back(a.isText ? T(a.text) : json(a.number));
+       return call;
+     }},
+    {"TextArgumentBytes",
+     [](In in) {
+       const std::vector<char> bytes = launch::TextArgumentBytes(B(in));
+       return T({bytes.data(), bytes.size()});
+     }},
+    {"ClassifyName", [](In in) { return kNameKinds[int(launch::ClassifyName(B(in)))]; }},
+    {"PathFolders", OfText(launch::PathFolders)},
+    {"WantsSubmenu", [](In in) { return T(shellext::WantsSubmenu(in)); }},
+    {"ServesSelection", [](In in) { return T(shellext::ServesSelection(in[0], in[1])); }},
+    {"ReportedCount", [](In in) { return shellext::ReportedCount(in[0], in[1], in[2]); }},
+    {"IsVerbString", [](In in) { return T(shellext::IsVerbString(in)); }},
+    {"EntryForOffset",  // in a table of a.exe, b.exe whose shorter rebuild left c.exe behind
+     [](In in) {
+       const menu::MenuTable table{{{"a.exe", ""}, {"b.exe", ""}, {"c.exe", ""}}, 2};
+       const menu::MenuData* entry = shellext::EntryForOffset(table, in);
+       return entry ? T(entry->Command) : json();
+     }},
+    {"CopyHelpText",  // [copied, the first 16 bytes of a buffer of '#'], null: no buffer
+     [](In in) {
+       std::string buffer(80, '#');
+       const bool copied = shellext::CopyHelpText(in.is_null() ? nullptr : buffer.data(),
+                                                  in.is_null() ? 64 : in.get<std::size_t>());
+       return json{copied, T(buffer.substr(0, 16))};
+     }},
+    {"ServerPath", [](In in) { return T(shellext::ServerPath(B(in[0]), B(in[1]))); }},
+    {"PortableFormat",  // around the path P.TXT
+     [](In in) { return T(tools::zelmenu::PortablePlanSystem().FormatArguments(B(in), "P.TXT")); }},
+    {"PortableFormatSize",
+     [](In in) { return tools::zelmenu::PortablePlanSystem().FormatArguments(B(in), "x").size(); }},
+    {"PortableExpand",  // with ZEL_PLAN_VAR set to "val" and ZEL_PLAN_UNSET unset
+     [](In in) {
+       ::setenv("ZEL_PLAN_VAR", "val", 1);
+       ::unsetenv("ZEL_PLAN_UNSET");
+       return T(tools::zelmenu::PortablePlanSystem().ExpandEnvironment(B(in)));
+     }},
+    {"ToCrLf", OfText(editor::ToCrLf)},
+    {"MenuBytesProblem",  // of a text, or of a number of bytes
+     [](In in) {
+       const std::string bytes = in.is_number() ? std::string(in.get<std::size_t>(), 'x') : B(in);
+       return T(editor::DescribeProblem(editor::CheckMenuBytes(bytes)));
+     }},
+    {"ArgumentText", OfText(editor::ArgumentText)},
+    {"PathFromArgument", OfText(editor::PathFromArgument)},
+    {"IsProgramPath", OfText(editor::IsProgramPath)},
+    {"LastPart", OfText(editor::LastPart)},
+    {"NameWithoutExtension", OfText(editor::NameWithoutExtension)},
+    {"ExtensionList", OfText(editor::ExtensionList)},
+    {"SafeCaption", [](In in) { return T(editor::SafeCaption(B(in[0]), Strings(in[1]))); }},
+    {"FieldText",  // the field, or null where none can hold the value
+     [](In in) {
+       std::string field;
+       return editor::FieldText(B(in), field) ? T(field) : json();
+     }},
+    {"EntryLine", EntryLine},  // [kind, paths, program paths]
+    {"EndsInsideSubmenu", OfText(editor::EndsInsideSubmenu)},
+    {"AppendLine",  // [the text with the line, the line's index]
+     [](In in) {
+       std::size_t index = 99;
+       const std::string text = editor::AppendLine(B(in[0]), B(in[1]), index);
+       return json{T(text), index};
+     }},
+};
+
+// The member `key` of an object, or null, which iterates as empty.
+In At(In object, const char* key) {
+  static const json none;
+  return object.contains(key) ? object[key] : none;
+}
+
+FakeSystem SystemOf(In config) {
+  FakeSystem system;
+  if (config.contains("searchFolders")) system.searchFolders = Strings(config["searchFolders"]);
+  for (const std::string& file : Strings(At(config, "files"))) system.files.insert(file);
+  for (const std::string& folder : Strings(At(config, "folders"))) system.folders.insert(folder);
+  for (const auto& [k, v] : At(config, "shortNames").items()) system.shortNames[B(k)] = B(v);
+  for (const auto& [k, v] : At(config, "variables").items()) system.variables[B(k)] = B(v);
+  system.everyFileExists = At(config, "everyFileExists") == true;
+  return system;
+}
+
+std::vector<std::string> LinesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) lines.push_back(line);
+  return lines;
+}
+
+void RunMenuCase(In menuCase) {
+  FakeFiles files;
+  const json& menu = At(menuCase, "menu");
+  std::string text = menu.is_string() ? B(menu) : "";
+  for (const std::string& line : Strings(menu.is_array() ? menu : json())) text += line + "\r\n";
+  files.Put("Menu.txt", text);
+  for (const std::string& path : Strings(At(menuCase, "unreadable"))) files.PutUnreadable(path);
+  for (In run : menuCase.at("runs")) {
+    SCOPED_TRACE(menuCase.value("why", "") + " / " + run.value("why", ""));
+    FakeSystem system = SystemOf(At(menuCase, "system"));
+    std::string out, err;
+    const std::string moduleFolder = B(At(menuCase, "moduleFolder"));
+    const int status = tools::zelmenu::RunZelmenu(Strings(run.at("args")), out, err, files,
+                                                  "Menu.txt", system, moduleFolder);
+    const std::vector<std::string> lines = LinesOf(out);
+    const json& findings = At(run, "findings");
+    EXPECT_EQ(status, run.value("status", findings.empty() ? 0 : 1)) << err;
+    if (run.contains("json")) EXPECT_EQ(json::parse(out, nullptr, false), run["json"]);
+    if (run.contains("out")) EXPECT_EQ(T(lines), run["out"]);
+    if (run.contains("findings")) EXPECT_EQ(lines.size(), findings.size()) << out;
+    for (std::size_t i = 0; i < std::min(lines.size(), findings.size()); ++i) {
+      const std::string want = B(findings[i]);
+      const std::size_t cut = want.find(": ", want.find(": ") + 2) + 2;  // "LINE: SEVERITY: "
+      EXPECT_TRUE(lines[i].compare(0, cut, want, 0, cut) == 0 &&
+                  lines[i].find(want.substr(cut), cut) != std::string::npos)
+          << want << " / " << lines[i];
+    }
+    EXPECT_TRUE(run.contains("err") ? err.find(B(run["err"])) != std::string::npos
+                                    : err.empty())
+        << err;
+  }
+}
+
+class CaseFile : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(CaseFile, HoldsForEveryCase) {
+  std::ifstream stream(std::string(ZEL_CASES_DIR) + "/" + GetParam() + ".json");
+  const json file = json::parse(stream);
+  for (const auto& [name, rows] : file.items()) {
+    const auto function = kFunctions.find(name);
+    ASSERT_TRUE(name == "zelmenu" || function != kFunctions.end()) << "no function " << name;
+    for (In row : rows) {
+      if (name == "zelmenu") {
+        RunMenuCase(row);
+        continue;
+      }
+      const json actual = function->second(row[1]);
+      EXPECT_TRUE(Matches(row[2], actual)) << name << " " << row << "\n  actual " << actual;
+    }
+  }
+}
+
+std::vector<std::string> CaseFiles() {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(ZEL_CASES_DIR)) {
+    if (entry.path().extension() == ".json") names.push_back(entry.path().stem().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, CaseFile, ::testing::ValuesIn(CaseFiles()),
+                         [](const auto& info) { return info.param; });
+
+}  // namespace
+}  // namespace zel::test

@@ -1,0 +1,97 @@
+// The editor's decisions that need a system or many inputs: the object "Add to..." is given and
+// entry lines for names made of the format's traps. Tables are in tests/cases.
+#include "tools/editor/editor_logic.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "menu/menu_build.h"
+#include "menu/menu_check.h"
+#include "menu/menu_tree.h"
+
+namespace zel::tools::editor {
+namespace {
+
+std::vector<menu::MenuNode> Build(const std::string& text, menu::Host host,
+                                  const std::string& selected, menu::MenuTable& table) {
+  const menu::BuildRequest request{host, "", 0, 0xFFFFFFFFu, selected};
+  menu::MenuTreeSink sink;
+  menu::MenuBuilder builder(request, sink, sink.Root(), table);
+  menu::MemorySource source(text);
+  menu::FeedLines(builder, source);
+  return sink.Tree();
+}
+
+// A file system whose objects may vanish after some answers.
+struct VanishingObjects final : ObjectSystem {
+  int answersLeft = 1000;
+  Object Find(const std::string& path) override {
+    if (answersLeft-- <= 0) return Object::None;
+    return path.find("Folder") != std::string::npos ? Object::Folder : Object::File;
+  }
+  std::string FullPath(const std::string& path) override { return "C:\\" + path; }
+  std::string LongPath(const std::string& path) override { return path; }
+  std::string ShortPath(const std::string& path) override {
+    return path == "C:\\Long Name.txt" ? "C:\\LONGNA~1.TXT" : path;
+  }
+};
+
+TEST(InspectObject, LongFormFirstAndNoneForAnObjectThatIsGone) {
+  VanishingObjects system;
+  const ObjectInfo file = InspectObject("Long Name.txt", system);
+  EXPECT_EQ(file.paths, (std::vector<std::string>{"C:\\Long Name.txt", "C:\\LONGNA~1.TXT"}));
+  EXPECT_FALSE(file.folder);
+  EXPECT_TRUE(InspectObject("A Folder", system).folder);
+  EXPECT_FALSE(InspectObject("", system).exists());
+  system.answersLeft = 1;  // there at the first question, gone at the next
+  EXPECT_FALSE(InspectObject("Long Name.txt", system).exists());
+}
+
+// Every line made must read as exactly one entry in both programs and pass the checker, appended
+// to a new file (the example text, which adds nothing) with a submenu it must not disturb; every
+// refusal says why.
+TEST(BuildEntryLine, TrickyNamesGiveASafeLineOrAReason) {
+  const char* const pieces[] = {"sep", "Sub", "END", "item", "t", "c", "'", "''", "%", "&",
+                                " ", ",", "//", "a", "X.", ".txt", ".TXT", ".gz", "\\"};
+  std::minstd_rand random(12345);
+  const auto name = [&] {
+    std::string text;
+    for (auto n = 1 + random() % 5; n > 0; --n) text += pieces[random() % std::size(pieces)];
+    return text;
+  };
+  int made = 0;
+  for (int round = 0; round < 3000; ++round) {
+    const auto kind = static_cast<ObjectKind>(round % 3);
+    const bool document = kind == ObjectKind::Document;
+    const std::string object =
+        "C:\\" + name() + "\\" + name() + (kind == ObjectKind::Program ? ".exe" : "");
+    const AddRequest request{kind, {object, "C:\\SHORT~1\\" + name()}, {"C:\\" + name() + ".exe"}};
+    const EntryLine entry = BuildEntryLine(request);
+    if (entry.line.empty()) {
+      EXPECT_NE(entry.problem, "") << object;
+      continue;
+    }
+    ++made;
+    const std::string text =
+        std::string(kExampleMenu) + "sub 'S'\r\nitem 'A','a.exe'\r\nend\r\n" + entry.line + "\r\n";
+    menu::MemorySource source(text);
+    EXPECT_TRUE(menu::CheckMenu(source).empty()) << entry.line;
+    const std::vector<std::string> explorer = {"explorer.exe"};
+    const auto& commands =
+        document ? request.programPaths : kind == ObjectKind::Folder ? explorer : request.paths;
+    for (const menu::Host host : {menu::Host::Tray, menu::Host::Shell}) {
+      menu::MenuTable table;
+      const bool shown = host == menu::Host::Shell || !document;
+      ASSERT_EQ(Build(text, host, object, table).size(), shown ? 2u : 1u) << entry.line;
+      ASSERT_EQ(table.EntryCount, shown ? 2u : 1u) << entry.line;
+      const std::string& command = table.Find(table.EntryCount - 1)->Command;
+      EXPECT_TRUE(!shown || std::count(commands.begin(), commands.end(), command)) << entry.line;
+    }
+  }
+  EXPECT_GT(made, 300);
+}
+
+}  // namespace
+}  // namespace zel::tools::editor

@@ -1,0 +1,139 @@
+// Running entries against a FakeSystem whose search folder is C:\S: the tray's stale prompt
+// answers, and where the Launcher finds the programs and DLLs it runs.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "launch/run_entry.h"
+#include "tests/unit/fake_system.h"
+
+namespace zel::launch {
+namespace {
+
+using Log = std::vector<std::string>;
+
+// The tray program: its prompt logs the number and the argument it asks for.
+struct Tray final : PromptView {
+  menu::MenuTable table;
+  TrayPromptState state;
+  test::FakeSystem system;
+  Launcher launcher{system};
+
+  void ShowPrompt(int number) override {
+    system.log.push_back("prompt " + std::to_string(number) + " " + state.PlaceholderArgument);
+  }
+};
+
+using Step = std::function<void(Tray&)>;
+// The window procedure's part of choosing entry K: a fresh state, then the dispatch.
+Step Choose(std::size_t k) {
+  return [k](Tray& t) { RunEntry(t.table, t.state = {k, 1, ""}, t, t.launcher); };
+}
+Step Ok(std::string value) {
+  return [value](Tray& t) { AcceptPromptValue(t.table, t.state, value, t, t.launcher); };
+}
+// Entry K reread from a changed file: its arguments are now S.
+Step File(std::size_t k, std::string s) { return [=](Tray& t) { t.table.Find(k)->Arguments = s; }; }
+// A rebuild with K entries.
+Step Keep(std::size_t k) { return [k](Tray& t) { t.table.EntryCount = k; }; }
+
+// What runs at once and what is prompted for is in tests/cases/plan.json; here, answers that
+// come too late: the table was rebuilt smaller, the file changed, a rebuild dropped the earlier
+// values, another entry was chosen since.
+TEST(TrayDispatch, StaleAnswersAndIndicesBeyondTheTableDoNothing) {
+  const struct {
+    std::vector<menu::MenuData> entries;
+    std::vector<Step> steps;
+    Log log;
+  } cases[] = {
+      {{{"x.exe", "%input(a)%"}}, {Choose(1), Choose(std::size_t(-1))}, {}},
+      {{{"a.exe", ""}, {"b.exe", "%input(a)%"}}, {Choose(1), Keep(1), Ok("v")}, {"prompt 1 a"}},
+      {{{"a.exe", "%input(a)%"}}, {Choose(0), File(0, "changed"), Ok("v")}, {"prompt 1 a"}},
+      {{{"a.exe", "%input(a)% %input(b)%"}},
+       {Choose(0), Ok("1"), File(0, "%input(a)% %input(b)%"), Ok("2")},
+       {"prompt 1 a", "prompt 2 b"}},
+      {{{"a.exe", "%input(a)%"}, {"b.exe", "%input(b)% %input(c)%"}},
+       {Choose(0), Choose(1), Ok("1"), Ok("2")},
+       {"prompt 1 a", "prompt 1 b", "prompt 2 c", "start \"b.exe\" 1 2 @C:\\S\\b.exe"}},
+      {{{"a.exe", "%input(a)%"}, {"b.exe", "plain"}}, {Choose(0), Choose(1), Ok("v")},
+       {"prompt 1 a", "start \"b.exe\" plain @C:\\S\\b.exe"}},
+  };
+  for (const auto& c : cases) {
+    Tray tray;
+    tray.system.searchFolders = {"C:\\S"};
+    tray.system.everyFileExists = true;
+    for (const menu::MenuData& entry : c.entries) tray.table.Append() = entry;
+    for (const Step& step : c.steps) step(tray);
+    EXPECT_EQ(tray.system.log, c.log) << "case " << &c - cases;
+  }
+}
+
+std::string Ones(int count) {
+  std::string text;
+  while (count-- > 0) text += ",1";
+  return text;
+}
+
+// The shell's run of one entry on C:\D\f.txt, whose folder holds a planted copy of every program
+// and DLL an entry names: bare names come from the search folder only.
+TEST(ShellRun, StartsInTheObjectsFolderAndNeverTakesABareNameFromIt) {
+  const std::string noDll = "error Error: Unable to load dll or find export";
+  const std::string tooMany = "error Error: Too many arguments for a DLL procedure";
+  const std::string noFolder = "error Error setting current directory";
+  const struct {
+    std::string command, arguments;
+    Log log;
+    std::string selected = "C:\\D\\f.txt";
+  } cases[] = {
+      {"cmd.exe", "%s", {"start \"cmd.exe\" C:\\D\\F~1.TXT @C:\\S\\cmd.exe in C:\\D\\"}},
+      {"cmd", "%s", {"start \"cmd\" C:\\D\\F~1.TXT @C:\\S\\cmd.exe in C:\\D\\"}},
+      {".\\tool.exe", "", {"start \".\\tool.exe\"  @C:\\D\\.\\tool.exe in C:\\D\\"}},
+      {"sub\\p.exe", "", {"start \"sub\\p.exe\"  @C:\\D\\sub\\p.exe in C:\\D\\"}},
+      {"\\A\\y.exe", "", {"start \"\\A\\y.exe\"  @C:\\A\\y.exe in C:\\D\\"}},
+      {"E:\\A\\y.exe", "", {"start \"E:\\A\\y.exe\"  in C:\\D\\"}},
+      {"tool.exe|cmd.exe", "", {"start \"cmd.exe\"  @C:\\S\\cmd.exe in C:\\D\\"}},
+      {"Add", "x", {"start \"C:\\App\\Editor.exe\" C:\\D\\F~1.TXT in C:\\D\\"}},
+      {"add", "x", {}},
+      {"DllProc", "x.dll,Proc,%s", {"call C:\\S\\x.dll Proc 1"}},
+      {"dllproc", "x.dll,Proc,%s", {}},
+      {"DllProc", ".\\x.dll,Proc", {"call C:\\D\\.\\x.dll Proc 0"}},
+      {"DllProc", "C:\\L\\y.dll,Proc,1", {"call C:\\L\\y.dll Proc 1"}},
+      {"DllProc", "nowhere.dll,Proc", {noDll}},
+      {"DllProc", "x.dll,Proc" + Ones(32), {"call C:\\S\\x.dll Proc 32"}},
+      {"DllProc", "x.dll,Proc" + Ones(33), {tooMany}},
+      {"DllProc", "x.dll,Proc" + Ones(300000), {tooMany}},  // refused, not pushed
+      // A folder that cannot be used: programs start where the host stands.
+      {"cmd|.\\t", "x", {noFolder, "start \"cmd\" x @C:\\S\\cmd.exe", "start \".\\t\" x"}, "C:\\"},
+      {"cmd|.\\t", "x", {noFolder, "start \"cmd\" x @C:\\S\\cmd.exe", "start \".\\t\" x"}, "G:\\f"},
+      {"cmd|.\\t", "x", {noFolder, "start \"cmd\" x @C:\\S\\cmd.exe", "start \".\\t\" x"}, "f"},
+  };
+  for (const auto& c : cases) {
+    test::FakeSystem system;
+    system.searchFolders = {"C:\\S"};
+    system.folders = {"C:\\D\\"};
+    system.shortNames["C:\\D\\f.txt"] = "C:\\D\\F~1.TXT";
+    system.files = {"C:\\S\\cmd.exe", "C:\\S\\x.dll", "C:\\App\\Editor.exe", "C:\\D\\cmd.exe",
+                    "C:\\D\\tool.exe", "C:\\D\\x.dll", "C:\\D\\sub\\p.exe", "C:\\D\\Editor.exe"};
+    std::string selected = c.selected;
+    RunShellEntry({c.command, c.arguments}, selected, "C:\\App\\", system);
+    EXPECT_EQ(system.log, c.log) << c.command << " " << c.arguments.substr(0, 40);
+    EXPECT_EQ(selected, system.ShortPath(c.selected)) << "the selection takes its short form";
+  }
+  test::FakeSystem noExport;
+  noExport.proceduresExist = false;
+  Launcher(noExport).CallDllProcedure("C:\\x.dll,Missing,");
+  EXPECT_EQ(noExport.log, Log{noDll});
+}
+
+TEST(TrayRun, NamesAreResolvedWithoutAWorkingFolderTheFirstSearchFolderFirst) {
+  test::FakeSystem system;
+  system.searchFolders = {"C:\\S", "C:\\W"};
+  system.files = {"C:\\S\\a.exe", "C:\\W\\a.exe", "C:\\W\\d.exe"};
+  system.variables["BIN"] = "C:\\B";
+  Launcher(system).RunPrograms("a|%BIN%\\b.exe|.\\c.exe|missing.exe|d.exe|", "%BIN%");
+  EXPECT_EQ(system.log, (Log{"start \"a\" C:\\B @C:\\S\\a.exe", "start \"C:\\B\\b.exe\" C:\\B",
+                             "start \".\\c.exe\" C:\\B", "start \"d.exe\" C:\\B @C:\\W\\d.exe"}));
+}
+
+}  // namespace
+}  // namespace zel::launch
