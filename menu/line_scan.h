@@ -38,6 +38,11 @@ inline constexpr unsigned kNoByteBefore = 1, kNoByteAfter = 2;
 BlockMarks MarksOf(const char* bytes, unsigned edges);
 BlockMarks PortableMarksOf(const char* bytes, unsigned edges);
 
+// Where a line that starts at `bytes` ends: at its first CR or Ctrl-Z, or after all `size`
+// bytes. Vector instructions where the target has them, as MarksOf.
+std::size_t FindLineEnd(const char* bytes, std::size_t size);
+std::size_t PortableFindLineEnd(const char* bytes, std::size_t size);
+
 // One pass over a line finds everything a build asks of it: the comment mark "//", each
 // keyword (ASCII letters of either case) with the host letters before it, and the field
 // quotes (quotes with no quote beside them). The line must outlive the scan.

@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include "menu/line_scan.h"
+
 namespace zel::menu {
 namespace {
 
-constexpr char kCr = '\r';
 constexpr char kLf = '\n';
 constexpr char kCtrlZ = '\x1a';
 
@@ -25,11 +26,8 @@ bool LineReader::Fill() {
   if (pos_ < size_) return true;
   if (exhausted_) return false;
   pos_ = 0;
-  size_ = source_.Read(buffer_.data(), buffer_.size());
+  size_ = source_.Read(buffer_.get(), kBufferSize);
   if (size_ == 0) exhausted_ = true;
-  const void* ctrlZ = std::memchr(buffer_.data(), kCtrlZ, size_);
-  ctrlZ_ = ctrlZ != nullptr ? static_cast<std::size_t>(static_cast<const char*>(ctrlZ) - buffer_.data())
-                            : size_;
   return size_ != 0;
 }
 
@@ -37,24 +35,24 @@ std::string_view LineReader::ReadLine() {
   spill_.clear();
   bool spilled = false;
   while (Fill()) {
-    const char* begin = buffer_.data() + pos_;
-    const std::size_t left = ctrlZ_ - pos_;  // the bytes before a Ctrl-Z or the buffer's end
-    const char* cr = static_cast<const char*>(std::memchr(begin, kCr, left));
-    const std::size_t length = cr != nullptr ? static_cast<std::size_t>(cr - begin) : left;
+    const char* begin = buffer_.get() + pos_;
+    const std::size_t left = size_ - pos_;
+    const std::size_t length = FindLineEnd(begin, left);
     pos_ += length;
-    const bool atCtrlZ = cr == nullptr && ctrlZ_ < size_;
-    if (cr == nullptr && !atCtrlZ) {  // the line goes on in the next buffer
+    if (length == left) {  // the line goes on in the next buffer
       spill_.append(begin, length);
       spilled = true;
       continue;
     }
+    const bool atCtrlZ = begin[length] == kCtrlZ;
     // The line stays where it is unless the buffer is refilled under it: when it spans
     // buffers, or when its CR is the buffer's last byte and the LF may follow in the next.
-    if (spilled || (cr != nullptr && pos_ + 1 == size_)) {
+    if (spilled || (!atCtrlZ && pos_ + 1 == size_)) {
       spill_.append(begin, length);
       spilled = true;
     }
-    const std::string_view line = spilled ? std::string_view(spill_) : std::string_view(begin, length);
+    const std::string_view line =
+        spilled ? std::string_view(spill_) : std::string_view(begin, length);
     if (atCtrlZ) return line;  // left in place: AtEnd sees it
     ++pos_;                    // the CR
     if (Fill() && buffer_[pos_] == kLf) ++pos_;

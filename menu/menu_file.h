@@ -77,11 +77,12 @@ class LineReader {
   bool Fill();  // false at the end of the source
 
   ByteSource& source_;
-  std::vector<char> buffer_ = std::vector<char>(64 * 1024);
+  static constexpr std::size_t kBufferSize = 64 * 1024;
+  // Left uninitialised: only what the source wrote is ever read.
+  std::unique_ptr<char[]> buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
   std::string spill_;  // a line that spans refills of the buffer
   std::size_t pos_ = 0;
   std::size_t size_ = 0;
-  std::size_t ctrlZ_ = 0;  // where the buffer's first Ctrl-Z is, or size_
   bool exhausted_ = false;
 };
 

@@ -82,9 +82,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   RunShellEntry({text, "%s"}, selected, "C:\\App\\", shell);
   const std::string tail = "\" C:\\Down\\f.txt";
   for (const auto& start : shell.starts) {
-    const std::string name = start.commandLine.substr(1, start.commandLine.size() - 1 - tail.size());
+    const std::string name =
+        start.commandLine.substr(1, start.commandLine.size() - 1 - tail.size());
+    const std::string withExtension = name + (name.find('.') == std::string::npos ? ".exe" : "");
     Require(ClassifyName(name) != NameKind::Bare ||
-            start.application == "C:\\Windows\\" + name + (name.find('.') == std::string::npos ? ".exe" : ""));
+            start.application == "C:\\Windows\\" + withExtension);
   }
   return 0;
 }

@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the line reader, both builds and the checker, and checks that
 // every item a build made leads back to its entry; and that the one-pass line scan answers as
 // the keyword test and the field extraction do when written out plainly.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -99,6 +100,11 @@ void ScanAgreesWithPlainRules(std::string_view line) {
   }
   for (std::size_t n = 0; n < 4; ++n) Require(GetQuotedField(line, n) == PlainField(line, n));
   Require(LineScan(line).Comment() == (line.find("//") != std::string_view::npos));
+  for (std::size_t from = 0; from <= line.size(); ++from) {
+    const std::size_t end = FindLineEnd(line.data() + from, line.size() - from);
+    Require(end == PortableFindLineEnd(line.data() + from, line.size() - from));
+    Require(from + end == std::min(line.find_first_of("\r\x1a", from), line.size()));
+  }
   // Every block of the line, read with and without its neighbours, both ways.
   const std::string padded = '\0' + std::string(line) + std::string(kScanBlock + 1, '\0');
   for (std::size_t at = 1; at + kScanBlock < padded.size(); ++at) {
