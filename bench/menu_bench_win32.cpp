@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/gdi_objects_win32.h"
 #include "menu/menu_tree.h"
 #include "menu/menu_win32.h"
 #include "win/unique_handle_win32.h"
@@ -273,16 +274,6 @@ unsigned long KernelHandles(DWORD pid) {
   }
 }
 
-// GDI objects of this process. Wine takes a handle whose upper word is zero for its slot in any
-// generation; its table has 16,384 slots from 0x20 on.
-int GdiObjects() {
-  int count = 0;
-  for (UINT_PTR slot = 0x20; slot < 0x20 + 16384; ++slot) {
-    if (::GetObjectType(reinterpret_cast<HGDIOBJ>(slot)) != 0) ++count;
-  }
-  return count;
-}
-
 // Menus and windows of every process: Wine's USER handles live in one table, even slots from
 // 0x20 on, and a handle whose upper word is zero stands for its slot.
 int UserObjects() {
@@ -350,7 +341,7 @@ int ComCycles(const BenchMenuFile& file, ShellHandler::GetClassObject getClassOb
   file.Write(MakeMenu(20, true));
   const auto counts = [] {
     return std::vector<long>{static_cast<long>(KernelHandles(::GetCurrentProcessId())),
-                             GdiObjects(), UserObjects()};
+                             CountGdiObjects(), UserObjects()};
   };
   { ShellHandler warm(getClassObject); }
   const std::vector<long> before = counts();

@@ -5,17 +5,9 @@
 
 #include <cstdio>
 
-namespace {
+#include "bench/gdi_objects_win32.h"
 
-// Wine takes a GDI handle whose upper word is zero for its slot in any generation; its table
-// has 16,384 slots from 0x20 on.
-int CountGdiObjects() {
-  int count = 0;
-  for (UINT_PTR slot = 0x20; slot < 0x20 + 16384; ++slot) {
-    if (::GetObjectType(reinterpret_cast<HGDIOBJ>(slot)) != 0) ++count;
-  }
-  return count;
-}
+namespace {
 
 void Report() {
   char path[MAX_PATH] = {};
