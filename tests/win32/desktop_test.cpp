@@ -7,10 +7,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
+#include <stdexcept>
 
 #include "tests/win32/support.h"
+#include "tools/editor/editor_ids.h"
+#include "tray/tray_ids.h"
 #include "win/code_page_win32.h"
 #include "win/paths_win32.h"
 #include "zel_version.h"
@@ -18,24 +19,172 @@
 namespace zel::test {
 namespace {
 
-constexpr UINT kIdmExit = 0x402, kIdmAbout = 0x403, kIdmDisable = 0x404, kIdmEnable = 0x405,
-               kIdmStartWithWindows = 0x406, kIdmMenuEditor = 0x407, kFirstEntry = 0x409;
-constexpr int kText = 100, kSave = 101, kReload = 102, kCheck = 103, kFindings = 104, kStatus = 105;
+using namespace tray;
+using namespace tools::editor;
 const char kRunKey[] = "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN";
 
-// Programs under Wine see the desktop's windows only once its shell is up, which asking for
-// the desktop window starts. Without it no test can run: that is a failure, not a skip.
-class DesktopEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    ::GetDesktopWindow();
-    if (!WaitFor([] { return ::FindWindowA("Shell_TrayWnd", nullptr) != nullptr; }, 20000)) {
-      std::fputs("no taskbar on the desktop\n", stderr);
-      std::exit(1);
+// The first top-level window of a process of a class (visible ones only, if asked), by title.
+HWND FindTop(DWORD pid, const char* className, const char* title = nullptr, bool visible = true) {
+  for (HWND window = ::GetTopWindow(nullptr); window != nullptr; window = ::GetWindow(window, GW_HWNDNEXT)) {
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    if (owner == pid && (!visible || ::IsWindowVisible(window)) && ClassName(window) == className &&
+        (title == nullptr || WindowText(window) == title)) {
+      return window;
     }
   }
+  return nullptr;
+}
+
+// Answers a dialog with a button (IDOK, IDYES, IDNO, IDCANCEL) and waits until it goes.
+void Answer(const Dialog& dialog, int button) {
+  ::PostMessageA(dialog.handle, WM_COMMAND, button, 0);
+  WaitFor([&] { return !::IsWindow(dialog.handle) || !::IsWindowVisible(dialog.handle); }, 5000);
+}
+
+// The tray icon of a window, as the shell knows it.
+NOTIFYICONDATAA IconOf(HWND window) {
+  NOTIFYICONDATAA data = {};
+  data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+  data.hWnd = window;
+  return data;
+}
+
+// A program the test starts (its command line in UTF-16, so any name can be passed) and ends,
+// found by its main window's class; the tray program's stays hidden, so it is found either way.
+class Program {
+ public:
+  Program(const std::wstring& commandLine, const std::string& currentFolder, const char* windowClass) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    std::wstring line = commandLine;
+    const std::wstring folder = win::Widen(currentFolder);
+    // Programs under Wine see the desktop's windows only once its shell is up, which asking
+    // for the desktop window starts.
+    ::GetDesktopWindow();
+    if (!WaitFor([] { return ::FindWindowA("Shell_TrayWnd", nullptr) != nullptr; }, 20000) ||
+        !::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          folder.empty() ? nullptr : folder.c_str(), &startup, &process_) ||
+        !WaitFor([&] { return (window_ = FindTop(pid(), windowClass, nullptr, false)) != nullptr; })) {
+      throw std::runtime_error("no window " + std::string(windowClass) + " of " + win::ToUtf8(commandLine));
+    }
+  }
+  ~Program() {
+    ::TerminateProcess(process_.hProcess, 1);
+    ::WaitForSingleObject(process_.hProcess, 5000);
+    WaitFor([&] { return !::IsWindow(window_); }, 5000);  // the next test must not find it
+    ::CloseHandle(process_.hThread);
+    ::CloseHandle(process_.hProcess);
+  }
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+  HWND window() const { return window_; }
+  DWORD pid() const { return process_.dwProcessId; }
+  DWORD WaitForExit(int milliseconds = 10000) const {  // the exit code, or STILL_ACTIVE
+    ::WaitForSingleObject(process_.hProcess, static_cast<DWORD>(milliseconds));
+    DWORD code = STILL_ACTIVE;
+    ::GetExitCodeProcess(process_.hProcess, &code);
+    return code;
+  }
+  // A visible top-level window of the program of a class, optionally by title.
+  HWND Find(const char* className, const char* title = nullptr) const { return FindTop(pid(), className, title); }
+  Dialog WaitForDialog(const char* title = nullptr) const {
+    HWND found = nullptr;
+    WaitFor([&] { return (found = Find("#32770", title)) != nullptr; });
+    return found != nullptr ? ReadDialog(found) : Dialog{};
+  }
+  std::string Text(int id) const { return WindowText(id == 0 ? window_ : ::GetDlgItem(window_, id)); }  // 0: its own
+  void Command(UINT id) const { ::PostMessageA(window_, WM_COMMAND, id, 0); }  // posted: it may open a modal box
+
+ private:
+  PROCESS_INFORMATION process_ = {};
+  HWND window_ = nullptr;
 };
-const auto* const kDesktop = ::testing::AddGlobalTestEnvironment(new DesktopEnvironment);
+
+// The tray program, driven through its icon's messages and the hook library inside it, which
+// writes each popup menu as it opens and, asked, a report of what only the program can see.
+class TrayProgram : public Program {
+ public:
+  explicit TrayProgram(const std::string& exe, const std::string& currentFolder = "")
+      : Program(L"\"" + win::Widen(exe) + L"\"", currentFolder, "Zelvane"),
+        hookLibrary_(::LoadLibraryA(Built("tests/win32/tray_hook.dll").c_str())) {
+    WaitFor([&] { return HasTrayIcon(); }, 5000);  // added right after the window
+    const auto proc =
+        reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(::GetProcAddress(hookLibrary_.get(), "CallWndHook")));
+    hook_ = ::SetWindowsHookExA(WH_CALLWNDPROC, proc, hookLibrary_.get(), ::GetWindowThreadProcessId(window(), nullptr));
+  }
+  ~TrayProgram() {
+    ::UnhookWindowsHookEx(hook_);
+    NOTIFYICONDATAA data = IconOf(window());
+    ::Shell_NotifyIconA(NIM_DELETE, &data);  // a terminated program leaves its icon behind
+  }
+  // Posts the icon's callback message and returns the popup's text; it stays open.
+  std::string OpenMenu(UINT mouseMessage) {
+    ::PostMessageA(window(), WM_TRAYICON, 0, mouseMessage);
+    if (!WaitFor([&] { return Popup() != nullptr; })) throw std::runtime_error("no popup menu");
+    return Dump("menu");
+  }
+  HWND Popup() const { return Find("#32768"); }
+  void CloseMenu() {
+    for (int i = 0; i < 3 && Popup() != nullptr; ++i) {
+      ::PostMessageA(Popup(), WM_KEYDOWN, VK_ESCAPE, 0);
+      WaitFor([&] { return Popup() == nullptr; }, 2000);
+    }
+  }
+  void ChooseWithKeys(int n) {  // the n-th selectable item (from 1) of the open popup
+    const HWND popup = Popup();
+    for (int i = 0; i < n; ++i) ::PostMessageA(popup, WM_KEYDOWN, VK_DOWN, 0);
+    ::PostMessageA(popup, WM_KEYDOWN, VK_RETURN, 0);
+    WaitFor([&] { return Popup() == nullptr; }, 5000);
+  }
+  std::string InsideReport() const {
+    ::SendMessageA(window(), ::RegisterWindowMessageA("ZelvaneTrayTestReport"), 0, 0);
+    return Dump("report");
+  }
+  bool HasTrayIcon() const {
+    NOTIFYICONDATAA data = IconOf(window());
+    return ::Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
+  }
+
+ private:
+  // What the hook wrote into %TEMP%\zelvane-<stem>-<pid>.txt, once it ends with END; the file
+  // is taken away.
+  std::string Dump(const char* stem) const {
+    char temp[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, temp);
+    const std::string path = std::string(temp) + "zelvane-" + stem + "-" + std::to_string(pid()) + ".txt";
+    std::string dump;
+    WaitFor([&] { return (dump = ReadBytes(path)).find("END\n") != std::string::npos; }, 5000);
+    ::DeleteFileA(path.c_str());
+    return dump.substr(0, dump.find("END\n"));
+  }
+  win::UniqueHmodule hookLibrary_;
+  HHOOK hook_ = nullptr;
+};
+
+// The menu editor started with an argument text, once it has read the menu file.
+class EditorProgram : public Program {
+ public:
+  explicit EditorProgram(const std::wstring& argumentText = L"")
+      : Program(L"\"" + win::Widen(Built("tools/Editor.exe")) + L"\" " + argumentText, "", kEditorClass) {
+    WaitFor([&] { return !Text(IDC_STATUS).empty(); });  // the file has been read
+  }
+  std::string SelectedText() const {
+    DWORD_PTR range = 0;
+    ::SendMessageTimeoutA(::GetDlgItem(window(), IDC_TEXT), EM_GETSEL, 0, 0, SMTO_ABORTIFHUNG, 5000, &range);
+    const std::string text = Text(IDC_TEXT);
+    return HIWORD(range) <= text.size() ? text.substr(LOWORD(range), HIWORD(range) - LOWORD(range)) : "";
+  }
+  void Type(const std::string& text) const {  // a replaced selection is typing to the window
+    DWORD_PTR result = 0;
+    ::SendMessageTimeoutA(::GetDlgItem(window(), IDC_TEXT), EM_SETSEL, 0, -1, SMTO_ABORTIFHUNG, 5000, &result);
+    ::SendMessageTimeoutA(::GetDlgItem(window(), IDC_TEXT), EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()),
+                          SMTO_ABORTIFHUNG, 5000, &result);
+  }
+  bool WaitForStatus(const std::string& part) const {
+    return WaitFor([&] { return Text(IDC_STATUS).find(part) != std::string::npos; });
+  }
+};
 
 // Every test runs its own copy of the program from a scratch folder, so the files beside it
 // (Editor.exe, zelshell.dll) are the test's to choose; `tool.exe` is the recorder.
@@ -44,68 +193,81 @@ struct Tray {
   ScratchFolder folder;
   std::string exe = folder.Copy(Built("tray/Zelvane.exe"), "Zelvane.exe");
   std::string tool = folder.Copy(Built("tests/win32/zel_recorder.exe"), "tool.exe");
-  std::string Line(const std::string& caption, const std::string& arguments) const {
-    return "item '" + caption + "','" + tool + "','" + arguments + "'\r\n";
-  }
 };
 
 void Click(HWND button) { ::PostMessageA(button, BM_CLICK, 0, 0); }
 void SetText(HWND control, const std::wstring& text) {
   ::SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
-TEST(Tray, StartsHiddenWithItsIconAndShowsTheFilesMenus) {
+
+// Hidden, with its icon; its prompt's look, and one icon made at start-up; the file's menus on
+// released buttons, one popup held at a time; the editor from the program's folder; the icon
+// back after a shell restart; About; Exit or a closed window end it with its icon, and only its own.
+TEST(Tray, ShowsTheFilesMenusAndItsCommandsAndEndsWithItsIcon) {
   Tray tray;
   tray.menu.Set("item 'Notepad','notepad.exe'\r\ncitem 'Shell only','x.exe'\r\nsep\r\n"
                 "sub 'Folders'\r\nitem 'Windows','explorer.exe','C:\\Windows'\r\nend\r\nAdd\r\n");
-  TrayProgram program(tray.exe);
+  tray.folder.Copy(tray.tool, "Editor.exe");
+  ScratchFolder elsewhere;
+  TrayProgram program(tray.exe, elsewhere.path()), other(tray.exe);
   EXPECT_FALSE(::IsWindowVisible(program.window()));
   EXPECT_EQ(WindowText(program.window()), "Zelvane");
-  EXPECT_TRUE(program.HasTrayIcon());
-  // The class's background brush (COLOR_BTNFACE + 1), the prompt's five controls in the dialog
-  // font; one icon, made at start-up, serves all.
-  EXPECT_EQ(program.InsideReport(), (std::vector<std::string>{
-                                        "brush\t16",
-                                        "font\tEdit\t-11\tMS Sans Serif",
-                                        "font\tStatic\t-11\tMS Sans Serif",
-                                        "font\tButton\t-11\tMS Sans Serif",
-                                        "font\tButton\t-11\tMS Sans Serif",
-                                        "font\tButton\t-11\tMS Sans Serif",
-                                        "icons made\t0",
-                                    }));
-  ShownMenu shown = {"item 1033 Notepad", "sep 0", "sub 0 Folders", "  item 1034 Windows"};
-  EXPECT_EQ(program.OpenMenu(WM_LBUTTONUP), shown);
+  // The class's background brush (COLOR_BTNFACE + 1), the prompt's five controls in the dialog font.
+  std::string look = "brush 16\n";
+  for (int control = 0; control < 5; ++control) look += "font -11 MS Sans Serif\n";
+  EXPECT_EQ(program.InsideReport(), look + "icons made 0\npopups alive 0\n");
+
+  const std::string entries = "item 1033 Notepad\nsep 0\nsub 0 Folders\n  item 1034 Windows\n";
+  const std::string options =
+      "sep 0\nsub 0 Options\n  item 1031 Menu Editor\n  item 1032 Update Check\n  item 1029 Enable Shell Menu\n"
+      "  item 1028 Disable Shell Menu\n  item 1030 Start with Windows\nitem 1027 About\nitem 1026 Exit\n";
+  EXPECT_EQ(program.OpenMenu(WM_LBUTTONUP), entries);
   program.CloseMenu();
-  shown.insert(shown.end(), {"sep 0", "sub 0 Options", "  item 1031 Menu Editor", "  item 1032 Update Check",
-                             "  item 1029 Enable Shell Menu", "  item 1028 Disable Shell Menu",
-                             "  item 1030 Start with Windows", "item 1027 About", "item 1026 Exit"});
-  EXPECT_EQ(program.OpenMenu(WM_RBUTTONUP), shown);
+  EXPECT_EQ(program.OpenMenu(WM_RBUTTONUP), entries + options);
   program.CloseMenu();
   for (UINT mouse : {WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_LBUTTONDBLCLK, WM_MOUSEMOVE}) {
-    ::PostMessageA(program.window(), 0x401, 0, mouse);
+    ::PostMessageA(program.window(), WM_TRAYICON, 0, mouse);
   }
   ::Sleep(500);
   EXPECT_EQ(program.Popup(), nullptr) << "only a released button shows a menu";
 
-  tray.menu.Remove();
-  EXPECT_EQ(program.OpenMenu(WM_LBUTTONUP), ShownMenu{"item 0 menu.txt not found"});
-  program.CloseMenu();
-  tray.menu.MakeFolder();
-  const ShownMenu full = program.OpenMenu(WM_RBUTTONUP);
-  EXPECT_EQ(full.front(), "item 0 menu.txt could not be read");
-  EXPECT_EQ(full.back(), "item 1026 Exit");
-  program.CloseMenu();
+  program.Command(IDM_MENUEDITOR);
+  EXPECT_EQ(WaitForRecord(tray.folder.path(), "Editor"),
+            Started("\"" + tray.folder.path() + "\\Editor.exe\" ", elsewhere.path()));
+  NOTIFYICONDATAA data = IconOf(program.window());
+  ASSERT_TRUE(::Shell_NotifyIconA(NIM_DELETE, &data));  // as if the shell had restarted
+  ::PostMessageA(program.window(), ::RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+  EXPECT_TRUE(WaitFor([&] { return program.HasTrayIcon(); }, 5000));
+  program.Command(IDM_ABOUT);
+  const Dialog about = program.WaitForDialog();
+  ASSERT_NE(about.handle, nullptr);
+  EXPECT_NE(about.title.find("About Zelvane"), std::string::npos) << about.title;
+  std::string texts;
+  for (HWND child = ::GetWindow(about.handle, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    texts += WindowText(child);
+  }
+  EXPECT_NE(texts.find("Zelvane v" ZEL_VERSION_TEXT), std::string::npos) << texts;
+  Answer(about, IDOK);
+  EXPECT_EQ(program.InsideReport(), look + "icons made 0\npopups alive 1\n") << "no icon made again, no menu leaked";
+
+  program.Command(IDM_EXIT);
+  EXPECT_EQ(program.WaitForExit(), 0u);
+  EXPECT_FALSE(program.HasTrayIcon());
+  EXPECT_TRUE(other.HasTrayIcon()) << "the other copy has its own icon";
+  ::PostMessageA(other.window(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(other.WaitForExit(), 0u);
+  EXPECT_FALSE(other.HasTrayIcon());
 }
 
-// An entry chosen from the menu asks for each placeholder in turn; "..." browses without moving
-// the program's current folder; the entry runs after the last value, in that folder.
+// An entry chosen from the menu asks for each placeholder in turn; "..." browses from the
+// placeholder's folder without moving the program's current folder; the entry runs after the
+// last value, cut to the prompt's 259 characters, in that folder.
 TEST(Tray, PromptAsksForEachPlaceholderThenRunsTheEntry) {
   Tray tray;
   const std::string picked = tray.folder.Write("picked file.txt", "x");
-  const std::wstring foreign = L"\x0416\x0436 picked.txt";  // not in the ANSI code page
-  const std::wstring foreignPath = win::Widen(tray.folder.path()) + L"\\" + foreign;
-  ::CloseHandle(::CreateFileW(foreignPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  tray.menu.Set(tray.Line("First", "") +
-                tray.Line("Two", "%input(" + tray.folder.path() + ")% and %INPUT(x)%"));
+  const std::wstring foreign = tray.folder.WriteWide("\xD0\x96\xD0\xB6 picked.txt");
+  tray.menu.Set("item 'First','" + tray.tool + "'\r\nitem 'Two','" + tray.tool + "','%input(" + tray.folder.path() +
+                ")% and %INPUT(x)%'\r\n");
   ScratchFolder elsewhere;
   TrayProgram program(tray.exe, elsewhere.path());
   const HWND edit = ::GetWindow(program.window(), GW_CHILD);  // the controls in creation order
@@ -114,300 +276,179 @@ TEST(Tray, PromptAsksForEachPlaceholderThenRunsTheEntry) {
   const auto choose = [&] {
     program.OpenMenu(WM_LBUTTONUP);
     program.ChooseWithKeys(2);  // "Two"
-    return WaitFor([&] { return ::IsWindowVisible(program.window()) != FALSE; });
+    return WaitFor([&] { return ::IsWindowVisible(program.window()) != FALSE; }) && WindowText(label) == "Parameter #1:";
   };
-  const auto browse = [&](const std::wstring* name) {
+  const auto browse = [&](const std::wstring& name) {  // an empty name cancels
     Click(dots);
     const Dialog dialog = program.WaitForDialog("Add File");
     ASSERT_NE(dialog.handle, nullptr);
-    if (name != nullptr) SetText(::GetDlgItem(dialog.handle, 0x47c), *name);  // found in the folder
-    ::PostMessageA(dialog.handle, WM_COMMAND, name != nullptr ? IDOK : IDCANCEL, 0);
+    SetText(::GetDlgItem(dialog.handle, 0x47c), name);  // found in the placeholder's folder
+    ::PostMessageA(dialog.handle, WM_COMMAND, name.empty() ? IDCANCEL : IDOK, 0);
     ASSERT_TRUE(WaitFor([&] { return !::IsWindow(dialog.handle); }));
   };
+  const auto next = [&] {
+    Click(ok);
+    return WaitFor([&] { return WindowText(label) == "Parameter #2:"; }) && WindowText(edit).empty();
+  };
   ASSERT_TRUE(choose());
-  EXPECT_EQ(WindowText(label), "Parameter #1:");
   Click(ok);
   const Dialog refusal = program.WaitForDialog("Error");
   EXPECT_EQ(refusal.text, "No parameters entered");
   EXPECT_EQ(refusal.owner, program.window());
   Answer(refusal, IDOK);
   SetText(edit, L"typed");
-  browse(nullptr);
+  browse(L"");
   EXPECT_EQ(WindowText(edit), "typed") << "a cancelled browse leaves the field";
-  browse(&foreign);
-  EXPECT_EQ(WindowText(edit), win::AnsiPathFor(foreignPath).value()) << "its short name";
-  Click(ok);
-  ASSERT_TRUE(WaitFor([&] { return WindowText(label) == "Parameter #2:"; }));
-  EXPECT_EQ(WindowText(edit), "");
+  browse(foreign.substr(foreign.rfind(L'\\') + 1));
+  EXPECT_EQ(WindowText(edit), win::AnsiPathFor(foreign).value()) << "its short name";
+  ASSERT_TRUE(next());
   Click(cancel);
   ASSERT_TRUE(WaitFor([&] { return !::IsWindowVisible(program.window()); }));
 
-  // Chosen again, the entry starts over from its first placeholder.
-  ASSERT_TRUE(choose());
-  EXPECT_EQ(WindowText(label), "Parameter #1:");
-  const std::wstring pickedName = L"picked file.txt";
-  browse(&pickedName);
+  ASSERT_TRUE(choose()) << "chosen again, the entry starts over";
+  browse(L"picked file.txt");
   EXPECT_EQ(WindowText(edit), picked);
-  Click(ok);
-  ASSERT_TRUE(WaitFor([&] { return WindowText(label) == "Parameter #2:"; }));
+  ASSERT_TRUE(next());
   SetText(edit, std::wstring(300, L'v'));
   Click(ok);
   EXPECT_EQ(WaitForRecord(tray.folder.path(), "tool"),
-            (Record{"\"" + tray.tool + "\" " + picked + " and " + std::string(259, 'v'), elsewhere.path()}));
+            Started("\"" + tray.tool + "\" " + picked + " and " + std::string(259, 'v'), elsewhere.path()));
   EXPECT_FALSE(::IsWindowVisible(program.window()));
   EXPECT_EQ(program.Find("#32770"), nullptr);
-
-  // Identifiers of no entry run nothing.
-  ::DeleteFileA((tray.folder.path() + "\\tool.txt").c_str());
-  for (const WPARAM id : {WPARAM{kFirstEntry + 2}, WPARAM{0xFFFF}}) {
-    ::SendMessageA(program.window(), WM_COMMAND, id, 0);
-  }
-  EXPECT_EQ(WaitForRecord(tray.folder.path(), "tool", 500).commandLine, "(none)");
-  ::SendMessageA(program.window(), WM_COMMAND, kFirstEntry, 0);
-  EXPECT_EQ(WaitForRecord(tray.folder.path(), "tool").commandLine, "\"" + tray.tool + "\" ");
 }
 
-TEST(Tray, EntryIdentifiersBeforeTheFirstMenuRunNothing) {
-  Tray tray;
-  tray.menu.Set(tray.Line("Only", ""));
-  TrayProgram program(tray.exe);
-  ::SendMessageA(program.window(), WM_COMMAND, kFirstEntry, 0);
-  EXPECT_EQ(WaitForRecord(tray.folder.path(), "tool", 500).commandLine, "(none)");
+// The Run key's access for everyone, as an SDDL access list: read-only as a policy might make
+// it, and back to full access.
+void SetRunKeyAccess(const char* sddl) {
+  HKEY key = nullptr;
+  PSECURITY_DESCRIPTOR security = nullptr;
+  ::RegOpenKeyExA(HKEY_CURRENT_USER, kRunKey, 0, WRITE_DAC, &key);
+  ::ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &security, nullptr);
+  ::RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, security);
+  ::LocalFree(security);
+  ::RegCloseKey(key);
 }
 
-// Makes the Run key read-only for everyone for the length of a scope, as a policy might.
-class ReadOnlyRunKey {
- public:
-  ReadOnlyRunKey() {
-    ::RegOpenKeyExA(HKEY_CURRENT_USER, kRunKey, 0, READ_CONTROL | WRITE_DAC, &key_);
-    DWORD size = sizeof(saved_);
-    ::RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, saved_, &size);
-    PSECURITY_DESCRIPTOR readOnly = nullptr;
-    ::ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;KR;;;WD)", SDDL_REVISION_1, &readOnly, nullptr);
-    ::RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, readOnly);
-    ::LocalFree(readOnly);
-  }
-  ~ReadOnlyRunKey() {
-    ::RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, saved_);
-    ::RegCloseKey(key_);
-  }
-
- private:
-  HKEY key_ = nullptr;
-  char saved_[4096] = {};
-};
-
-bool RunValueExists() {
-  return ::RegGetValueA(HKEY_CURRENT_USER, kRunKey, "Zelvane", RRF_RT_ANY, nullptr, nullptr,
-                        nullptr) == ERROR_SUCCESS;
-}
-
-TEST(Tray, StartWithWindowsWritesTheQuotedPathAndSaysWhenItCannot) {
+// Start with Windows writes the quoted path, and any value of that name shows as the check
+// mark; the shell menu commands load zelshell.dll from the program's folder only. Each says
+// what really happened when it could not, in one box that the program owns.
+TEST(Tray, OptionsChangeTheRegistryAndSayWhenTheyCannot) {
   Tray tray;
   ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kRunKey, "Zelvane");
-  TrayProgram program(tray.exe);
+  const std::string classKey = "CLSID\\{EBDF1F20-C829-11D1-8233-0020AF3E97A9}";
+  ::RegDeleteTreeA(HKEY_CLASSES_ROOT, classKey.c_str());
+  ScratchFolder current;
+  current.Copy(Built("shellext/zelshell.dll"), "zelshell.dll");  // planted where it must not load
+  TrayProgram program(tray.exe, current.path());
   const auto checked = [&] {
-    const ShownMenu items = program.OpenMenu(WM_RBUTTONUP);
+    const std::string items = program.OpenMenu(WM_RBUTTONUP);
     program.CloseMenu();
-    return items[items.size() - 3] == "  item 1030 checked Start with Windows";
+    return items.find("item 1030 checked Start with Windows") != std::string::npos;
   };
-  const auto toggle = [&] { ::SendMessageA(program.window(), WM_COMMAND, kIdmStartWithWindows, 0); };
-  const auto toggleRefused = [&](const char* text) {
-    ReadOnlyRunKey readOnly;
-    ::PostMessageA(program.window(), WM_COMMAND, kIdmStartWithWindows, 0);
-    const Dialog box = program.WaitForDialog("ERROR");
-    EXPECT_EQ(box.text.rfind(text, 0), 0u) << box.text;
-    EXPECT_NE(box.text.find("(error 5)"), std::string::npos) << box.text;
+  const auto toggle = [&] { ::SendMessageA(program.window(), WM_COMMAND, IDM_STARTWITHWINDOWS, 0); };
+  const auto said = [&](UINT id) {  // "CAPTION: text" of the one box the command shows
+    program.Command(id);
+    const Dialog box = program.WaitForDialog();
+    EXPECT_EQ(box.owner, program.window());
     Answer(box, IDOK);
+    return box.title + ": " + box.text;
+  };
+  const auto refused = [&](const std::string& text) {
+    SetRunKeyAccess("D:P(A;;KR;;;WD)");
+    const std::string box = said(IDM_STARTWITHWINDOWS);
+    SetRunKeyAccess("D:P(A;;KA;;;WD)");
+    EXPECT_EQ(box.rfind("ERROR: Zelvane could not be " + text + ": ", 0), 0u) << box;
+    EXPECT_NE(box.find("(error 5)"), std::string::npos) << box;
   };
   EXPECT_FALSE(checked());
   toggle();
   // Quoted (the folder's name has a space), the terminating zero byte stored.
   char data[MAX_PATH * 2] = {};
-  DWORD size = sizeof(data);
-  DWORD type = 0;
+  DWORD size = sizeof(data), type = 0;
   ::RegGetValueA(HKEY_CURRENT_USER, kRunKey, "Zelvane", RRF_RT_ANY, &type, data, &size);
   EXPECT_EQ(std::string(data, size), "\"" + tray.exe + "\"" + std::string(1, '\0'));
   EXPECT_EQ(type, DWORD{REG_SZ});
   EXPECT_TRUE(checked());
-  toggleRefused("Zelvane could not be kept from starting with Windows: ");
-  EXPECT_TRUE(checked());
+  refused("kept from starting with Windows");
   toggle();
   EXPECT_FALSE(checked());
-  toggleRefused("Zelvane could not be set to start with Windows: ");
-  EXPECT_FALSE(RunValueExists());
-  // Any value of that name counts as on, whatever its type.
+  refused("set to start with Windows");
   const DWORD one = 1;
   ::RegSetKeyValueA(HKEY_CURRENT_USER, kRunKey, "Zelvane", REG_DWORD, &one, sizeof(one));
   EXPECT_TRUE(checked());
   toggle();
-  EXPECT_FALSE(RunValueExists());
-  EXPECT_EQ(program.Find("#32770"), nullptr);
-}
+  EXPECT_FALSE(checked());
 
-// The shell menu commands load zelshell.dll from the program's folder only, and say what
-// really happened: the message, its caption and its owner, one box each.
-TEST(Tray, ShellMenuCommandsSayWhatReallyHappened) {
-  Tray tray;
-  const std::string classKey = "CLSID\\{EBDF1F20-C829-11D1-8233-0020AF3E97A9}";
-  const std::string blocker = "AllFilesystemObjects\\shellex\\ContextMenuHandlers\\ZVMenu\\stuck";
-  ::RegDeleteTreeA(HKEY_CLASSES_ROOT, classKey.c_str());
-  ::RegDeleteTreeA(HKEY_CLASSES_ROOT, "AllFilesystemObjects\\shellex\\ContextMenuHandlers\\ZVMenu");
-  ScratchFolder current;
-  current.Copy(Built("shellext/zelshell.dll"), "zelshell.dll");  // planted where it must not load
-  TrayProgram program(tray.exe, current.path());
-  const auto command = [&](UINT id, const char* caption, const std::string& text) {
-    ::PostMessageA(program.window(), WM_COMMAND, id, 0);
-    const Dialog box = program.WaitForDialog();
-    EXPECT_EQ(box.title, caption);
-    EXPECT_EQ(box.text, text);
-    EXPECT_EQ(box.owner, program.window());
-    Answer(box, IDOK);
-  };
-  command(kIdmEnable, "ERROR", "Unable to load Context Menu");
-  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, classKey));
-
+  EXPECT_EQ(said(IDM_ENABLESHELLMENU), "ERROR: Unable to load Context Menu");
+  EXPECT_EQ(KeyShape(HKEY_CLASSES_ROOT, classKey), "");
   const std::string dll = tray.folder.Copy(Built("shellext/zelshell.dll"), "zelshell.dll");
-  for (int round = 0; round < 2; ++round) command(kIdmEnable, "SUCCESS", "Menu Registered");
+  EXPECT_EQ(said(IDM_ENABLESHELLMENU), "SUCCESS: Menu Registered");
   EXPECT_EQ(ReadText(HKEY_CLASSES_ROOT, classKey + "\\InprocServer32", nullptr), win::ShortPath(dll));
-  HKEY key = nullptr;
-  ::RegCreateKeyA(HKEY_CLASSES_ROOT, blocker.c_str(), &key);
-  ::RegCloseKey(key);
-  command(kIdmDisable, "ERROR", "Menu could not be unregistered (error 0x80004005)");
-  ::RegDeleteKeyA(HKEY_CLASSES_ROOT, blocker.c_str());
-  command(kIdmDisable, "SUCCESS", "Menu Unregistered");
-  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, classKey));
-
-  // A library whose registration fails and that lacks the unregistration export.
-  tray.folder.Copy(ProcLog::DllPath(), "zelshell.dll");
-  command(kIdmEnable, "ERROR", "Menu could not be registered (error 0x80004005)");
-  command(kIdmDisable, "ERROR", "Unable to find DllUnregisterServer in Context Menu");
+  EXPECT_EQ(said(IDM_DISABLESHELLMENU), "SUCCESS: Menu Unregistered");
+  EXPECT_EQ(KeyShape(HKEY_CLASSES_ROOT, classKey), "");
+  tray.folder.Copy(ProcLog::DllPath(), "zelshell.dll");  // its registration fails, it cannot unregister
+  EXPECT_EQ(said(IDM_ENABLESHELLMENU), "ERROR: Menu could not be registered (error 0x80004005)");
+  EXPECT_EQ(said(IDM_DISABLESHELLMENU), "ERROR: Unable to find DllUnregisterServer in Context Menu");
   EXPECT_EQ(program.Find("#32770"), nullptr);
-}
-
-TEST(Tray, EditorAboutAndTheIconAfterAShellRestart) {
-  Tray tray;
-  tray.folder.Copy(tray.tool, "Editor.exe");
-  ScratchFolder elsewhere;
-  TrayProgram program(tray.exe, elsewhere.path());
-  ASSERT_EQ(program.InsideReport().back(), "icons made\t0");  // counted from here on
-  ::PostMessageA(program.window(), WM_COMMAND, kIdmMenuEditor, 0);
-  EXPECT_EQ(WaitForRecord(tray.folder.path(), "Editor"),
-            (Record{"\"" + tray.folder.path() + "\\Editor.exe\" ", elsewhere.path()}));
-
-  for (int restart = 0; restart < 3; ++restart) {
-    NOTIFYICONDATAA data = {};
-    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    data.hWnd = program.window();
-    ASSERT_TRUE(::Shell_NotifyIconA(NIM_DELETE, &data));  // as if the shell had restarted
-    ::PostMessageA(program.window(), ::RegisterWindowMessageA("TaskbarCreated"), 0, 0);
-    EXPECT_TRUE(WaitFor([&] { return program.HasTrayIcon(); }, 5000));
-  }
-  ::PostMessageA(program.window(), WM_COMMAND, kIdmAbout, 0);
-  const Dialog about = program.WaitForDialog();
-  ASSERT_NE(about.handle, nullptr);
-  EXPECT_NE(about.title.find("About Zelvane"), std::string::npos) << about.title;
-  bool versionShown = false;
-  for (HWND child = ::GetWindow(about.handle, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
-    versionShown = versionShown || WindowText(child).find("Zelvane v" ZEL_VERSION_TEXT) != std::string::npos;
-  }
-  EXPECT_TRUE(versionShown);
-  Answer(about, IDOK);
-  EXPECT_EQ(program.InsideReport().back(), "icons made\t0") << "the icon was loaded once";
-}
-
-TEST(Tray, ExitOrAClosedWindowEndsTheProgramWithItsIcon) {
-  for (const UINT message : {UINT{WM_COMMAND}, UINT{WM_CLOSE}}) {
-    Tray tray;
-    TrayProgram program(tray.exe), other(tray.exe);
-    ::PostMessageA(program.window(), message, message == WM_COMMAND ? kIdmExit : 0, 0);
-    EXPECT_EQ(program.WaitForExit(), 0u);
-    EXPECT_FALSE(program.HasTrayIcon());
-    EXPECT_TRUE(other.Running() && other.HasTrayIcon()) << "the other copy has its own icon";
-  }
 }
 
 // ---- the editor
 
-std::string Bak() { return UserMenuFile::Path() + ".bak"; }
-
+// Shown with CR LF line ends, and marked changed when the file had others; saved as shown. A
+// file another program changed is replaced only when the user says so; Reload, closing and
+// logging off ask before typed text is dropped; a save that fails says why and keeps the text.
 TEST(Editor, OpensTheFileAsItIsAndSavesItSafely) {
   UserMenuFile menu("item 'A','a.exe'\nsep\n");  // LF only: read as one line
-  {
-    EditorProgram editor;
-    ASSERT_TRUE(editor.WaitForStatus("CR LF")) << editor.Text(kStatus);
-    EXPECT_EQ(editor.Text(kText), "item 'A','a.exe'\r\nsep\r\n");
-    EXPECT_EQ(editor.Text(0).rfind("*Menu.txt", 0), 0u) << "marked changed: " << editor.Text(0);
-    editor.Press(kSave);
-    ASSERT_TRUE(editor.WaitForStatus("Saved"));
-    EXPECT_EQ(ReadBytes(UserMenuFile::Path()), "item 'A','a.exe'\r\nsep\r\n");
-    EXPECT_EQ(ReadBytes(Bak()), "item 'A','a.exe'\nsep\n");
-    EXPECT_EQ(editor.Text(0).rfind("Menu.txt", 0), 0u);
-
-    // Another program changed the file: replaced only when the user says so.
-    editor.Type("item 'Mine','mine.exe'\r\n");
-    menu.Set("item 'Theirs','theirs.exe'\r\n");
-    for (const int answer : {IDNO, IDYES}) {
-      editor.Press(kSave);
-      const Dialog box = editor.WaitForDialog();
-      EXPECT_NE(box.text.find("changed by another program"), std::string::npos) << box.text;
-      Answer(box, answer);
-      ASSERT_TRUE(editor.WaitForStatus(answer == IDNO ? "Not saved" : "Saved"));
-    }
-    EXPECT_EQ(ReadBytes(UserMenuFile::Path()), "item 'Mine','mine.exe'\r\n");
-    EXPECT_EQ(ReadBytes(Bak()), "item 'Theirs','theirs.exe'\r\n");
-
-    // Reload asks before it drops typed text.
-    editor.Type("typed\r\n");
-    editor.Press(kReload);
-    Answer(editor.WaitForDialog(), IDYES);
-    EXPECT_TRUE(WaitFor([&] { return editor.Text(kText) == "item 'Mine','mine.exe'\r\n"; }));
-  }
-  // A read-only file is said and kept, and so is the text.
-  ::SetFileAttributesA(UserMenuFile::Path().c_str(), FILE_ATTRIBUTE_READONLY);
   EditorProgram editor;
-  editor.Type("item 'New','new.exe'\r\n");
-  editor.Press(kSave);
-  const Dialog box = editor.WaitForDialog();
-  EXPECT_NE(box.text.find("read-only"), std::string::npos) << box.text;
-  Answer(box, IDOK);
-  EXPECT_EQ(ReadBytes(UserMenuFile::Path()), "item 'Mine','mine.exe'\r\n");
-  EXPECT_EQ(editor.Text(kText), "item 'New','new.exe'\r\n");
-  EXPECT_EQ(ReadBytes(Bak()), "item 'Theirs','theirs.exe'\r\n");
-}
+  ASSERT_TRUE(editor.WaitForStatus("CR LF")) << editor.Text(IDC_STATUS);
+  EXPECT_EQ(editor.Text(IDC_TEXT), "item 'A','a.exe'\r\nsep\r\n");
+  EXPECT_EQ(editor.Text(0).rfind("*Menu.txt", 0), 0u) << "marked changed: " << editor.Text(0);
+  editor.Command(IDC_SAVE);
+  ASSERT_TRUE(editor.WaitForStatus("Saved"));
+  EXPECT_EQ(ReadBytes(UserMenuFile::Path()), "item 'A','a.exe'\r\nsep\r\n");
+  EXPECT_EQ(editor.Text(0).rfind("Menu.txt", 0), 0u);
 
-TEST(Editor, UnsavedChangesAreAskedAboutWhenClosingOrLoggingOff) {
-  const struct {
-    UINT message;
-    int answer;
-    bool closes;
-    const char* saved;
-  } cases[] = {
-      {WM_CLOSE, IDCANCEL, false, "item 'Old','old.exe'\r\n"},
-      {WM_CLOSE, IDNO, true, "item 'Old','old.exe'\r\n"},
-      {WM_QUERYENDSESSION, IDYES, false, "item 'New','new.exe'\r\n"},
-  };
-  for (const auto& c : cases) {
-    UserMenuFile menu("item 'Old','old.exe'\r\n");
-    EditorProgram editor;
-    editor.Type("item 'New','new.exe'\r\n");
-    ::PostMessageA(editor.window(), c.message, 0, 0);
+  editor.Type("item 'Mine','mine.exe'\r\n");
+  menu.Set("item 'Theirs','theirs.exe'\r\n");
+  const auto asked = [&](UINT message, WPARAM id, int answer, const char* question) {
+    ::PostMessageA(editor.window(), message, id, 0);  // posted: it opens a modal box
     const Dialog box = editor.WaitForDialog();
-    EXPECT_NE(box.text.find("Save the changes"), std::string::npos) << box.text;
-    Answer(box, c.answer);
-    EXPECT_EQ(editor.WaitForExit(c.closes ? 10000 : 500) != STILL_ACTIVE, c.closes) << c.answer;
-    EXPECT_TRUE(WaitFor([&] { return ReadBytes(UserMenuFile::Path()) == c.saved; })) << c.answer;
-  }
+    EXPECT_NE(box.text.find(question), std::string::npos) << box.text;
+    Answer(box, answer);
+  };
+  asked(WM_COMMAND, IDC_SAVE, IDNO, "changed by another program");
+  ASSERT_TRUE(editor.WaitForStatus("Not saved"));
+  asked(WM_COMMAND, IDC_SAVE, IDYES, "changed by another program");
+  ASSERT_TRUE(editor.WaitForStatus("Saved"));
+  EXPECT_EQ(ReadBytes(UserMenuFile::Path()), "item 'Mine','mine.exe'\r\n");
+  editor.Type("typed\r\n");
+  asked(WM_COMMAND, IDC_RELOAD, IDYES, "Discard your changes");
+  EXPECT_TRUE(WaitFor([&] { return editor.Text(IDC_TEXT) == "item 'Mine','mine.exe'\r\n"; }));
+
+  editor.Type("item 'New','new.exe'\r\n");
+  asked(WM_CLOSE, 0, IDCANCEL, "Save the changes");
+  asked(WM_QUERYENDSESSION, 0, IDYES, "Save the changes");
+  EXPECT_TRUE(WaitFor([&] { return ReadBytes(UserMenuFile::Path()) == "item 'New','new.exe'\r\n"; }));
+  EXPECT_EQ(editor.WaitForExit(500), STILL_ACTIVE);
+  ::SetFileAttributesA(UserMenuFile::Path().c_str(), FILE_ATTRIBUTE_READONLY);
+  editor.Type("item 'Newer','newer.exe'\r\n");
+  asked(WM_COMMAND, IDC_SAVE, IDOK, "read-only");
+  EXPECT_EQ(editor.Text(IDC_TEXT), "item 'Newer','newer.exe'\r\n");
+  asked(WM_CLOSE, 0, IDNO, "Save the changes");
+  EXPECT_EQ(editor.WaitForExit(), 0u);
+  EXPECT_EQ(ReadBytes(UserMenuFile::Path()), "item 'New','new.exe'\r\n");
 }
 
+// A missing file starts as the commented example, created on the first save; a file the
+// editor cannot show unchanged is said and left alone: it cannot be saved over.
 TEST(Editor, MissingFileStartsFromTheExampleAndAFileItCannotShowIsLeftAlone) {
   UserMenuFile menu;
   {
     EditorProgram editor;
     ASSERT_TRUE(editor.WaitForStatus("does not exist yet"));
-    const std::string example = editor.Text(kText);
+    const std::string example = editor.Text(IDC_TEXT);
     EXPECT_EQ(example.rfind("//", 0), 0u) << example;
-    editor.Press(kSave);
+    editor.Command(IDC_SAVE);
     ASSERT_TRUE(editor.WaitForStatus("Saved"));
     EXPECT_EQ(ReadBytes(UserMenuFile::Path()), example);
   }
@@ -417,29 +458,28 @@ TEST(Editor, MissingFileStartsFromTheExampleAndAFileItCannotShowIsLeftAlone) {
   const Dialog box = editor.WaitForDialog();
   EXPECT_NE(box.text.find("NUL byte"), std::string::npos) << box.text;
   Answer(box, IDOK);
-  EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(editor.window(), kSave)));
-  editor.Press(kSave);  // Ctrl+S reaches the same command
+  EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(editor.window(), IDC_SAVE)));
+  editor.Command(IDC_SAVE);  // Ctrl+S reaches the same command
   ::PostMessageA(editor.window(), WM_CLOSE, 0, 0);
   EXPECT_EQ(editor.WaitForExit(), 0u);
   EXPECT_EQ(ReadBytes(UserMenuFile::Path()), nul);
-  EXPECT_EQ(::GetFileAttributesA(Bak().c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST(Editor, CheckListsFindingsAndChoosingOneSelectsItsLineInAWindowOfAnySize) {
   UserMenuFile menu("item 'Notepad','notepad.exe'\r\nitem 'Help','http://example.com'\r\nitem 'Sepia','s.exe'\r\n");
   EditorProgram editor;
-  editor.Press(kCheck);
-  ASSERT_TRUE(editor.WaitForStatus("2 findings")) << editor.Text(kStatus);
-  const HWND list = ::GetDlgItem(editor.window(), kFindings);
+  editor.Command(IDC_CHECK);
+  ASSERT_TRUE(editor.WaitForStatus("2 findings")) << editor.Text(IDC_STATUS);
+  const HWND list = ::GetDlgItem(editor.window(), IDC_FINDINGS);
   ::SendMessageA(list, LB_SETCURSEL, 1, 0);
-  ::PostMessageA(editor.window(), WM_COMMAND, MAKEWPARAM(kFindings, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+  ::PostMessageA(editor.window(), WM_COMMAND, MAKEWPARAM(IDC_FINDINGS, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
   EXPECT_TRUE(WaitFor([&] { return editor.SelectedText() == "item 'Sepia','s.exe'"; })) << editor.SelectedText();
   for (const int width : {900, 500}) {
     ::SetWindowPos(editor.window(), nullptr, 0, 0, width, width * 3 / 4, SWP_NOZORDER | SWP_NOMOVE);
     RECT client = {}, text = {}, findings = {};
     EXPECT_TRUE(WaitFor([&] {
       ::GetClientRect(editor.window(), &client);
-      ::GetWindowRect(::GetDlgItem(editor.window(), kText), &text);
+      ::GetWindowRect(::GetDlgItem(editor.window(), IDC_TEXT), &text);
       ::GetWindowRect(list, &findings);
       POINT corner = {findings.right, findings.bottom};
       ::ScreenToClient(editor.window(), &corner);
@@ -455,23 +495,21 @@ TEST(Editor, AddToAppendsALineForEachKindOfObject) {
   const std::string tools = "sub 'Tools'\r\nitem 'Notepad','notepad.exe'\r\nend";
   UserMenuFile menu(tools);
   ScratchFolder folder;
-  const std::string program = folder.Write("My Tool.exe", "MZ");
-  const std::string document = folder.Write("Quarterly Report.txt", "text");
+  const std::string program = folder.Write("My Tool.exe", "MZ"), document = folder.Write("Quarterly Report.txt", "text");
   const std::string viewer = folder.Write("viewer.exe", "MZ");
-  const std::wstring foreign = win::Widen(folder.path()) + L"\\\x0416 tool.exe";
-  ::CloseHandle(::CreateFileW(foreign.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  const auto quoted = [](const std::string& path) { return L"\"" + win::Widen(path) + L"\""; };
+  const std::wstring foreign = folder.WriteWide("\xD0\x96 tool.exe");
+  const auto quoted = [](const std::string& path) { return L"\"" + win::FromUtf8(path) + L"\""; };
   const struct {
     std::wstring argument;
     std::string line;  // empty: refused with a message holding `why`
     const char* why;
   } cases[] = {
       {win::Widen(win::ShortPath(program)), "item 'My Tool','" + program + "'", ""},
-      {quoted(folder.path()), "item '" + folder.path().substr(folder.path().rfind('\\') + 1) +
-                                  "','explorer.exe','\"" + folder.path() + "\"'", ""},
-      {L"\"" + foreign + L"\"", "','" + win::AnsiPathFor(foreign).value() + "'", ""},
+      {quoted(folder.path()), "item '" + folder.path().substr(folder.path().rfind('\\') + 1) + "','explorer.exe','\"" +
+                                   folder.path() + "\"'", ""},
+      {quoted(win::ToUtf8(foreign)), "','" + win::AnsiPathFor(foreign).value() + "'", ""},
       {quoted(folder.path() + "\\gone.exe"), "", "does not exist"},
-      {L"\"" + win::Widen(folder.path()) + L"\\\x0416 gone.exe\"", "", "code page"},
+      {quoted(folder.path() + "\\\xD0\x96 gone.exe"), "", "code page"},
       {quoted(folder.Write("sepsep.exe", "MZ")), "", "\"sep\""},
   };
   for (const auto& c : cases) {
@@ -480,13 +518,13 @@ TEST(Editor, AddToAppendsALineForEachKindOfObject) {
       const Dialog box = editor.WaitForDialog();
       EXPECT_NE(box.text.find(c.why), std::string::npos) << box.text;
       Answer(box, IDOK);
-      EXPECT_EQ(editor.Text(kText), tools);
+      EXPECT_EQ(editor.Text(IDC_TEXT), tools);
       continue;
     }
-    ASSERT_TRUE(editor.WaitForStatus("Added")) << editor.Text(kStatus);
+    ASSERT_TRUE(editor.WaitForStatus("Added")) << editor.Text(IDC_STATUS);
     const std::string selected = editor.SelectedText();
     EXPECT_NE(selected.find(c.line), std::string::npos) << selected;
-    EXPECT_EQ(editor.Text(kText), tools + "\r\n" + selected + "\r\n");
+    EXPECT_EQ(editor.Text(IDC_TEXT), tools + "\r\n" + selected + "\r\n");
     EXPECT_EQ(editor.Text(0).rfind("*", 0), 0u) << "unsaved";
     EXPECT_EQ(ReadBytes(UserMenuFile::Path()), tools);
   }
@@ -495,12 +533,11 @@ TEST(Editor, AddToAppendsALineForEachKindOfObject) {
   const Dialog dialog = editor.WaitForDialog("Open Quarterly Report.txt with");
   SetText(::GetDlgItem(dialog.handle, 0x47c), win::Widen(viewer));
   ::PostMessageA(dialog.handle, WM_COMMAND, IDOK, 0);
-  ASSERT_TRUE(editor.WaitForStatus("Added")) << editor.Text(kStatus);
+  ASSERT_TRUE(editor.WaitForStatus("Added")) << editor.Text(IDC_STATUS);
   EXPECT_EQ(editor.SelectedText(), "citem 'viewer','" + viewer + "','%s','txt'");
-  editor.Press(kSave);
+  editor.Command(IDC_SAVE);
   ASSERT_TRUE(editor.WaitForStatus("Saved"));
   EXPECT_EQ(ReadBytes(UserMenuFile::Path()), tools + "\r\ncitem 'viewer','" + viewer + "','%s','txt'\r\n");
 }
-
 }  // namespace
 }  // namespace zel::test

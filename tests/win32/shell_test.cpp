@@ -1,19 +1,17 @@
-// zelshell.dll under real COM, with the test acting as Explorer: registration through Wine's
-// regsvr32, the factory's and the objects' counts, activation and unloading, selections from
-// Wine's shell and made by hand, the submenu beside Wine's own item menu, the entries run.
+// zelshell.dll under real COM, with the test acting as Explorer: registration, the factory's
+// and the objects' counts, activation and unloading, selections from Wine's shell and made by
+// hand, the submenu beside Wine's own item menu, the entries run.
 #include <windows.h>
 #include <objbase.h>
 #include <oaidl.h>
+#include <shellapi.h>
 #include <shlobj.h>
+#include <wrl/client.h>
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <mutex>
-#include <thread>
+#include <cstring>
 
-#include "menu/menu_win32.h"
-#include "tests/unit/fake_files.h"
 #include "tests/win32/support.h"
 #include "win/code_page_win32.h"
 #include "win/paths_win32.h"
@@ -25,37 +23,93 @@
 namespace zel::test {
 namespace {
 
-using menu::MenuNode;
-
-const std::string kDll = Built("shellext/zelshell.dll");
 const std::string kClassKey = "CLSID\\{EBDF1F20-C829-11D1-8233-0020AF3E97A9}";
 const std::string kServerKey = kClassKey + "\\InprocServer32";
 const std::string kHandlerKey = "AllFilesystemObjects\\shellex\\ContextMenuHandlers\\ZVMenu";
+using Export = HRESULT(STDAPICALLTYPE*)();
 
-template <typename Function>
-Function Export(HMODULE module, const char* name) {
-  return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
+using Microsoft::WRL::ComPtr;
+
+// A data object made by hand, living on the stack: a wide CF_HDROP list of `paths` (UTF-8
+// here), no CF_HDROP at all, or "CF_HDROP" in a stream instead of global memory.
+class DropData final : public IDataObject {
+ public:
+  enum class Offer { Drop, Nothing, DropInAStream };
+  explicit DropData(std::vector<std::string> paths, Offer offer = Offer::Drop) : paths_(std::move(paths)), offer_(offer) {}
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override {  // the handler needs none
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+  HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
+    if (offer_ == Offer::Nothing || format->cfFormat != CF_HDROP) return DV_E_FORMATETC;
+    *medium = {};
+    if (offer_ == Offer::DropInAStream) {  // not what was asked for, but the receiver owns it
+      ::CreateStreamOnHGlobal(nullptr, TRUE, stream_.ReleaseAndGetAddressOf());
+      medium->tymed = TYMED_ISTREAM;
+      medium->pstm = stream_.Get();
+      medium->pstm->AddRef();
+      return S_OK;
+    }
+    // DROPFILES, then every path with its NUL, then one more NUL (the drop list's layout).
+    std::wstring names;
+    for (const std::string& path : paths_) names += win::FromUtf8(path) + L'\0';
+    names += L'\0';
+    memory_ = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
+    auto* drop = static_cast<DROPFILES*>(::GlobalLock(memory_));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    std::memcpy(drop + 1, names.data(), names.size() * sizeof(wchar_t));
+    ::GlobalUnlock(memory_);
+    medium->tymed = TYMED_HGLOBAL;
+    medium->hGlobal = memory_;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
+
+  // The receiver gave the last GetData's medium back: only our reference to the stream is
+  // left, or GlobalSize fails on the freed handle with ERROR_INVALID_HANDLE.
+  bool MediumReleased() const {
+    if (stream_) return (stream_->AddRef(), stream_->Release()) == 1;
+    ::SetLastError(0);
+    return memory_ == nullptr || (::GlobalSize(memory_) == 0 && ::GetLastError() == ERROR_INVALID_HANDLE);
+  }
+  ULONG refs = 1;
+
+ private:
+  std::vector<std::string> paths_;
+  Offer offer_;
+  HGLOBAL memory_ = nullptr;
+  ComPtr<IStream> stream_;
+};
+
+// What Wine's shell gives for one path: the parent folder's data object or item menu.
+template <typename Interface>
+ComPtr<Interface> ShellObject(const std::string& path) {
+  ComPtr<IShellFolder> parent;
+  PIDLIST_ABSOLUTE absolute = nullptr;
+  PCUITEMID_CHILD child = nullptr;
+  ComPtr<Interface> object;
+  if (SUCCEEDED(::SHParseDisplayName(win::Widen(path).c_str(), nullptr, &absolute, 0, nullptr)) &&
+      SUCCEEDED(::SHBindToParent(absolute, IID_IShellFolder, reinterpret_cast<void**>(parent.GetAddressOf()), &child))) {
+    parent->GetUIObjectOf(nullptr, 1, &child, __uuidof(Interface), nullptr, reinterpret_cast<void**>(object.GetAddressOf()));
+  }
+  ::CoTaskMemFree(absolute);
+  return object;
 }
 
-// Runs Wine's regsvr32 with its output on NUL; its exit code (5: the export failed).
-DWORD Regsvr32(const std::string& options, const std::string& dll) {
-  SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
-  const win::UniqueHandleObject nul(::CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE,
-                                                  FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
-                                                  OPEN_EXISTING, 0, nullptr));
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = startup.hStdOutput = startup.hStdError = nul.get();
-  PROCESS_INFORMATION process = {};
-  std::string line = "regsvr32.exe /s " + options + "\"" + dll + "\"";
-  ::CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                   nullptr, &startup, &process);
-  const win::UniqueHandleObject processHandle(process.hProcess), threadHandle(process.hThread);
-  ::WaitForSingleObject(process.hProcess, 60000);
-  DWORD code = 0xFFFFFFFF;
-  ::GetExitCodeProcess(process.hProcess, &code);
-  return code;
+template <typename Function = Export>
+Function Find(HMODULE module, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
 }
 
 void RemoveRegistration() {
@@ -63,54 +117,103 @@ void RemoveRegistration() {
   ::RegDeleteTreeA(HKEY_CLASSES_ROOT, kClassKey.c_str());
 }
 
-// Every key and value registration leaves, and nothing more.
-void ExpectRegistered(const std::string& serverPath) {
-  EXPECT_EQ(ReadText(HKEY_CLASSES_ROOT, kClassKey, nullptr), "Zelvane");
-  EXPECT_EQ(ReadText(HKEY_CLASSES_ROOT, kServerKey, nullptr), serverPath);
-  EXPECT_EQ(ReadText(HKEY_CLASSES_ROOT, kServerKey, "ThreadingModel"), "Apartment");
-  EXPECT_EQ(ReadText(HKEY_CLASSES_ROOT, kHandlerKey, nullptr), kClassKey.substr(6));
-  EXPECT_EQ(ValueNames(HKEY_CLASSES_ROOT, kClassKey), std::vector<std::string>{""});
-  EXPECT_EQ(ValueNames(HKEY_CLASSES_ROOT, kHandlerKey), std::vector<std::string>{""});
-  EXPECT_EQ(ValueNames(HKEY_CLASSES_ROOT, kServerKey).size(), 2u);
-  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClassKey + "\\ProgID"));
+void CreateKey(const std::string& key, DWORD options = REG_OPTION_NON_VOLATILE) {
+  HKEY created = nullptr;
+  ASSERT_EQ(::RegCreateKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, options, KEY_ALL_ACCESS, nullptr,
+                              &created, nullptr), ERROR_SUCCESS);
+  ::RegCloseKey(created);
 }
 
-TEST(ShellServer, RegistrationWritesItsKeysAndSaysWhenItCouldNot) {
-  RemoveRegistration();
-  ScratchFolder folder;  // its name has spaces: the server key holds the short path
-  const std::string dll = folder.Copy(kDll, "zelshell.dll");
-  const win::UniqueHmodule loaded(::LoadLibraryA(dll.c_str()));
-  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClassKey)) << "loading writes nothing";
-  EXPECT_EQ(Regsvr32("", dll), 0u);
-  EXPECT_EQ(Regsvr32("", dll), 0u);
-  ExpectRegistered(win::ShortPath(dll));
-
-  // A key that cannot be deleted (here: with another program's subkey) fails the run, after the
-  // other keys went all the same.
-  const std::string blocker = kHandlerKey + "\\left by another program";
-  HKEY key = nullptr;
-  ASSERT_EQ(::RegCreateKeyA(HKEY_CLASSES_ROOT, blocker.c_str(), &key), ERROR_SUCCESS);
-  ::RegCloseKey(key);
-  EXPECT_EQ(Regsvr32("/u ", dll), 5u);
-  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, kHandlerKey));
-  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kClassKey));
-  ::RegDeleteKeyA(HKEY_CLASSES_ROOT, blocker.c_str());
-  for (int round = 0; round < 2; ++round) {  // absent keys are no failure
-    EXPECT_EQ(Regsvr32("/u ", dll), 0u);
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kHandlerKey));
+// A copy of the server in a scratch folder (its name has spaces), registered, with the
+// recorder beside it as Editor.exe, keeping its records there; an apartment; and the module
+// unloaded at the end.
+class Zelshell : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(::CoInitialize(nullptr), S_OK);
+    RemoveRegistration();
+    ASSERT_EQ(Find(Load().get(), "DllRegisterServer")(), S_OK);
+    folder_.Copy(Built("tests/win32/zel_recorder.exe"), "Editor.exe");
+    ::SetEnvironmentVariableA("ZEL_RECORD_DIR", folder_.path().c_str());
   }
-  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "AllFilesystemObjects\\shellex\\ContextMenuHandlers"));
+  void TearDown() override {
+    ::CoFreeUnusedLibraries();
+    EXPECT_EQ(::GetModuleHandleA("zelshell.dll"), nullptr) << "unloaded once unused";
+    RemoveRegistration();
+    ::CoUninitialize();
+  }
+  win::UniqueHmodule Load() const { return win::UniqueHmodule(::LoadLibraryA(dll_.c_str())); }
 
-  // A volatile class key can hold no lasting subkey: the server key fails, and the run stops.
-  ASSERT_EQ(::RegCreateKeyExA(HKEY_CLASSES_ROOT, kClassKey.c_str(), 0, nullptr,
-                              REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  ::RegCloseKey(key);
-  EXPECT_EQ(Export<HRESULT(STDAPICALLTYPE*)()>(loaded.get(), "DllRegisterServer")(), E_FAIL);
-  EXPECT_EQ(ReadText(HKEY_CLASSES_ROOT, kClassKey, nullptr), "Zelvane") << "the write before stays";
-  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kServerKey));
-  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kHandlerKey)) << "nothing after the failure";
+  static ComPtr<IContextMenu> NewHandler(IDataObject* selection = nullptr) {
+    ComPtr<IContextMenu> handler;
+    ::CoCreateInstance(CLSID_ZelvaneContextMenu, nullptr, CLSCTX_INPROC_SERVER, IID_IContextMenu,
+                       reinterpret_cast<void**>(handler.GetAddressOf()));
+    EXPECT_EQ(selection != nullptr ? Initialize(handler.Get(), selection) : S_OK, S_OK);
+    return handler;
+  }
+  static HRESULT Initialize(IContextMenu* handler, IDataObject* data) {
+    ComPtr<IShellExtInit> init;
+    handler->QueryInterface(IID_IShellExtInit, reinterpret_cast<void**>(init.GetAddressOf()));
+    return init->Initialize(nullptr, data, nullptr);
+  }
+  // The submenu built into an empty menu: the result and the menu's text.
+  static std::pair<HRESULT, std::string> Query(IContextMenu* handler, UINT first = 100, UINT last = 0x7FFF,
+                                               UINT flags = CMF_NORMAL) {
+    const win::UniqueHmenu menu(::CreatePopupMenu());
+    const HRESULT result = handler->QueryContextMenu(menu.get(), 0, first, last, flags);
+    return {result, MenuText(menu.get())};
+  }
+  static HRESULT Invoke(IContextMenu* handler, UINT_PTR offset, const char* verb = nullptr) {
+    CMINVOKECOMMANDINFO info = {};
+    info.cbSize = sizeof(info);
+    info.lpVerb = verb != nullptr ? verb : MAKEINTRESOURCEA(offset);
+    return handler->InvokeCommand(&info);
+  }
+  // A menu line whose entry calls the test DLL's Proc3 with `id` and the selected short path.
+  static std::string ProcLine(const std::string& caption, int id) {
+    return "item '" + caption + "','DllProc','" + ProcLog::DllPath() + ",Proc3," + std::to_string(id) + ",%s,0'\r\n";
+  }
+  static std::string Called(int id, const std::string& path) {
+    return "Proc3 " + std::to_string(id) + " [" + win::ShortPath(path) + "] z3 0";
+  }
+
+  UserMenuFile menuFile_;
+  ScratchFolder folder_;
+  const std::string dll_ = folder_.Copy(Built("shellext/zelshell.dll"), "zelshell.dll");
+  ProcLog log_;
+};
+
+// Registered from a folder with spaces: InprocServer32 holds the short path. Exactly these keys
+// and values, however often; unregistration removes every key it can and fails for one it
+// cannot; a write that fails stops registration.
+TEST_F(Zelshell, RegistrationWritesItsKeysAndSaysWhenItCouldNot) {
   RemoveRegistration();
+  const win::UniqueHmodule module = Load();
+  EXPECT_EQ(KeyShape(HKEY_CLASSES_ROOT, kClassKey), "") << "loading writes nothing";
+  const Export registerServer = Find(module.get(), "DllRegisterServer");
+  const Export unregisterServer = Find(module.get(), "DllUnregisterServer");
+  for (int round = 0; round < 2; ++round) EXPECT_EQ(registerServer(), S_OK);
+  EXPECT_EQ(ReadText(HKEY_CLASSES_ROOT, kClassKey, nullptr), "Zelvane");
+  EXPECT_EQ(ReadText(HKEY_CLASSES_ROOT, kServerKey, nullptr), win::ShortPath(dll_));
+  EXPECT_EQ(ReadText(HKEY_CLASSES_ROOT, kServerKey, "ThreadingModel"), "Apartment");
+  EXPECT_EQ(ReadText(HKEY_CLASSES_ROOT, kHandlerKey, nullptr), kClassKey.substr(6));
+  EXPECT_EQ(KeyShape(HKEY_CLASSES_ROOT, kClassKey), "1 keys, 1 values");
+  EXPECT_EQ(KeyShape(HKEY_CLASSES_ROOT, kServerKey), "0 keys, 2 values");
+  EXPECT_EQ(KeyShape(HKEY_CLASSES_ROOT, kHandlerKey), "0 keys, 1 values");
+
+  const std::string blocker = kHandlerKey + "\\left by another program";
+  CreateKey(blocker);
+  EXPECT_EQ(unregisterServer(), E_FAIL);
+  EXPECT_EQ(KeyShape(HKEY_CLASSES_ROOT, kHandlerKey), "1 keys, 1 values");
+  EXPECT_EQ(KeyShape(HKEY_CLASSES_ROOT, kClassKey), "") << "the other keys went all the same";
+  ::RegDeleteKeyA(HKEY_CLASSES_ROOT, blocker.c_str());
+  for (int round = 0; round < 2; ++round) EXPECT_EQ(unregisterServer(), S_OK);  // absent keys are no failure
+  EXPECT_EQ(KeyShape(HKEY_CLASSES_ROOT, kHandlerKey), "");
+  EXPECT_NE(KeyShape(HKEY_CLASSES_ROOT, "AllFilesystemObjects\\shellex\\ContextMenuHandlers"), "");
+
+  CreateKey(kClassKey, REG_OPTION_VOLATILE);  // can hold no lasting subkey: the server key fails
+  EXPECT_EQ(registerServer(), E_FAIL);
+  EXPECT_EQ(KeyShape(HKEY_CLASSES_ROOT, kHandlerKey), "") << "nothing after the failure";
 }
 
 // An outer object for aggregation: counts what reaches it.
@@ -127,12 +230,10 @@ class Outer final : public IUnknown {
   int queries = 0;
 };
 
-TEST(ShellServer, FactoryAndObjectsKeepTheModuleWhileTheyAreHeld) {
-  Apartment apartment;
-  const win::UniqueHmodule module(::LoadLibraryA(kDll.c_str()));
-  const auto getClassObject =
-      Export<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(module.get(), "DllGetClassObject");
-  const auto canUnloadNow = Export<HRESULT(STDAPICALLTYPE*)()>(module.get(), "DllCanUnloadNow");
+TEST_F(Zelshell, FactoryAndObjectsKeepTheModuleWhileTheyAreHeld) {
+  const win::UniqueHmodule module = Load();
+  const auto getClassObject = Find<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(module.get(), "DllGetClassObject");
+  const Export canUnloadNow = Find(module.get(), "DllCanUnloadNow");
   const CLSID otherClass = {0xEBDF1F20, 0xC829, 0x11D1, {0x82, 0x33, 0, 0x20, 0xAF, 0x3E, 0x97, 0xAA}};
   const struct {
     const CLSID* classId;
@@ -148,7 +249,7 @@ TEST(ShellServer, FactoryAndObjectsKeepTheModuleWhileTheyAreHeld) {
     void* pointer = reinterpret_cast<void*>(1);
     EXPECT_EQ(getClassObject(*r.classId, *r.iid, &pointer), r.result);
     EXPECT_EQ(pointer != nullptr, r.result == S_OK);
-    EXPECT_EQ(canUnloadNow(), r.result == S_OK ? S_FALSE : S_OK);
+    EXPECT_EQ(canUnloadNow(), r.result == S_OK ? S_FALSE : S_OK) << "held while the factory is";
     if (pointer != nullptr) static_cast<IUnknown*>(pointer)->Release();
     EXPECT_EQ(canUnloadNow(), S_OK);
   }
@@ -156,8 +257,6 @@ TEST(ShellServer, FactoryAndObjectsKeepTheModuleWhileTheyAreHeld) {
 
   ComPtr<IClassFactory> factory;
   getClassObject(CLSID_ZelvaneContextMenu, IID_IClassFactory, reinterpret_cast<void**>(factory.GetAddressOf()));
-  EXPECT_EQ(factory->AddRef(), 2u);
-  EXPECT_EQ(factory->Release(), 1u);
   Outer outer;
   void* none = reinterpret_cast<void*>(1);
   EXPECT_EQ(factory->CreateInstance(nullptr, IID_IContextMenu, nullptr), E_POINTER);
@@ -166,35 +265,29 @@ TEST(ShellServer, FactoryAndObjectsKeepTheModuleWhileTheyAreHeld) {
   EXPECT_EQ(none, nullptr);
   EXPECT_EQ(factory->LockServer(TRUE), S_OK);
   factory.Reset();
-  EXPECT_EQ(canUnloadNow(), S_FALSE) << "locked, and no object was left alive by the refusals";
+  EXPECT_EQ(canUnloadNow(), S_FALSE) << "locked";
   getClassObject(CLSID_ZelvaneContextMenu, IID_IClassFactory, reinterpret_cast<void**>(factory.GetAddressOf()));
   EXPECT_EQ(factory->LockServer(FALSE), S_OK);
 
   // One object answers its interfaces as one identity, and lives until its last release.
   ComPtr<IUnknown> object;
   ASSERT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(object.GetAddressOf())), S_OK);
-  factory.Reset();
   ComPtr<ISupportErrorInfo> errorInfo;
   ASSERT_EQ(object.As(&errorInfo), S_OK);
-  for (const IID* iid : {&IID_IContextMenu, &IID_IShellExtInit, &IID_ISupportErrorInfo,
-                         &IID_IContextMenu2, &IID_IDataObject}) {
+  for (const IID* iid :
+       {&IID_IContextMenu, &IID_IShellExtInit, &IID_ISupportErrorInfo, &IID_IContextMenu2, &IID_IDataObject}) {
     const bool has = iid != &IID_IContextMenu2 && iid != &IID_IDataObject;
     ComPtr<IUnknown> found, back;
-    EXPECT_EQ(object->QueryInterface(*iid, reinterpret_cast<void**>(found.GetAddressOf())),
-              has ? S_OK : E_NOINTERFACE);
-    if (found) {
-      found.As(&back);
-      EXPECT_EQ(back.Get(), object.Get()) << "one identity";
-    }
+    EXPECT_EQ(object->QueryInterface(*iid, reinterpret_cast<void**>(found.GetAddressOf())), has ? S_OK : E_NOINTERFACE);
+    if (found) found.As(&back);
+    EXPECT_EQ(back.Get(), found ? object.Get() : nullptr) << "one identity";
     EXPECT_EQ(errorInfo->InterfaceSupportsErrorInfo(*iid), has ? S_OK : S_FALSE);
   }
   errorInfo.Reset();
-  EXPECT_EQ(canUnloadNow(), S_FALSE);
   object.Reset();
-  EXPECT_EQ(canUnloadNow(), S_OK);
+  EXPECT_EQ(canUnloadNow(), S_FALSE) << "the factory is still held";
 
   // Aggregated: the inner unknown counts for itself, the interfaces for the outer object.
-  getClassObject(CLSID_ZelvaneContextMenu, IID_IClassFactory, reinterpret_cast<void**>(factory.GetAddressOf()));
   IUnknown* inner = nullptr;
   ASSERT_EQ(factory->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&inner)), S_OK);
   factory.Reset();
@@ -206,313 +299,138 @@ TEST(ShellServer, FactoryAndObjectsKeepTheModuleWhileTheyAreHeld) {
   EXPECT_EQ(outer.queries, 1);
   menu->Release();
   EXPECT_EQ(outer.refs, 1u);
+  EXPECT_EQ(canUnloadNow(), S_FALSE);
   EXPECT_EQ(inner->Release(), 0u);
   EXPECT_EQ(canUnloadNow(), S_OK);
 }
 
-// ---- acting as the shell
-
-// A registered server and an apartment for one test; the module unloaded at the end.
-class ShellHandler : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_EQ(apartment_.result(), S_OK);
-    RemoveRegistration();
-    const win::UniqueHmodule module(::LoadLibraryA(kDll.c_str()));
-    ASSERT_EQ(Export<HRESULT(STDAPICALLTYPE*)()>(module.get(), "DllRegisterServer")(), S_OK);
-    ::SetEnvironmentVariableA("ZEL_RECORD_DIR", folder_.path().c_str());
-  }
-  void TearDown() override {
-    ::CoFreeUnusedLibraries();
-    EXPECT_EQ(::GetModuleHandleA(kDll.c_str()), nullptr) << "unloaded once unused";
-    RemoveRegistration();
-  }
-
-  static ComPtr<IContextMenu> NewHandler() {
-    ComPtr<IContextMenu> handler;
-    ::CoCreateInstance(CLSID_ZelvaneContextMenu, nullptr, CLSCTX_INPROC_SERVER, IID_IContextMenu,
-                       reinterpret_cast<void**>(handler.GetAddressOf()));
-    return handler;
-  }
-  static HRESULT Initialize(IContextMenu* handler, IDataObject* data) {
-    ComPtr<IShellExtInit> init;
-    handler->QueryInterface(IID_IShellExtInit, reinterpret_cast<void**>(init.GetAddressOf()));
-    return init->Initialize(nullptr, data, nullptr);
-  }
-  // The submenu built into an empty menu: the result and the tree.
-  static std::pair<HRESULT, std::vector<MenuNode>> Query(IContextMenu* handler, UINT first = 100,
-                                                         UINT last = 0x7FFF, UINT flags = CMF_NORMAL) {
-    const win::UniqueHmenu menu(::CreatePopupMenu());
-    const HRESULT result = handler->QueryContextMenu(menu.get(), 0, first, last, flags);
-    return {result, ReadMenuTree(menu.get())};
-  }
-  static HRESULT Invoke(IContextMenu* handler, const char* verb) {
-    CMINVOKECOMMANDINFO info = {};
-    info.cbSize = sizeof(info);
-    info.lpVerb = verb;
-    return handler->InvokeCommand(&info);
-  }
-  static HRESULT Invoke(IContextMenu* handler, UINT_PTR offset) {
-    return Invoke(handler, MAKEINTRESOURCEA(offset));
-  }
-  // A menu line whose entry calls the test DLL's Probe with `id` and the selected short path.
-  static std::string ProbeLine(const std::string& caption, int id) {
-    return "item '" + caption + "','DllProc','" + ProcLog::DllPath() + ",Probe," +
-           std::to_string(id) + ",%s'\r\n";
-  }
-
-  Apartment apartment_;
-  UserMenuFile menuFile_;
-  ScratchFolder folder_;
-  ProcLog log_;
-};
-
-TEST_F(ShellHandler, InitializeServesOneObjectAndDeclinesTheRest) {
-  menuFile_.Set(ProbeLine("Any", 1) + "item 'Text only','x.exe','-','txt'\r\n");
-  const std::string file = folder_.Write("one file.dat", "x");
-  const std::string second = folder_.Write("second.dat", "x");
-  const std::string foreign = folder_.path() + "\\\xD0\x96 foreign.txt";  // UTF-8: outside the code page
-  ::CloseHandle(::CreateFileW(win::FromUtf8(foreign).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  const std::string foreignShort = win::AnsiPathFor(win::FromUtf8(foreign)).value();
+// One file or folder whose ANSI name fits in 260 characters, by its short name when its own
+// has other characters; anything else is declined, and a selection that offers no drop list
+// leaves the earlier one. The selection is never held, and its medium is given back.
+TEST_F(Zelshell, InitializeServesOneObjectAndDeclinesTheRest) {
+  menuFile_.Set(ProcLine("Any", 1) + "item 'Text only','x.exe','-','txt'\r\n");
+  const std::string file = folder_.Write("one file.dat", "x"), before = folder_.Write("before.txt", "");
+  const std::string foreign = win::ToUtf8(folder_.WriteWide("\xD0\x96 foreign.txt"));
   const std::string fits = "C:\\" + std::string(260 - 3 - 4, 'f') + ".txt";  // 260 characters
   using Offer = DropData::Offer;
   const struct {
-    const char* name;
     std::vector<std::string> paths;
-    bool wide;
     Offer offer;
     HRESULT result;
-    std::string served;  // "" for none; "(kept)" when the earlier selection stays
+    std::string served;  // "" for none
   } cases[] = {
-      {"one file", {file}, false, Offer::Drop, S_OK, file},
-      {"a folder, wide", {folder_.path()}, true, Offer::Drop, S_OK, folder_.path()},
-      {"outside the code page", {foreign}, true, Offer::Drop, S_OK, foreignShort},
-      {"no ANSI name at all", {folder_.path() + "\\\xD0\x96 gone.txt"}, true, Offer::Drop, E_FAIL, ""},
-      {"two files", {file, second}, false, Offer::Drop, E_FAIL, ""},
-      {"nothing", {}, false, Offer::Drop, E_FAIL, ""},
-      {"260 characters", {fits}, false, Offer::Drop, S_OK, fits},
-      {"261 characters", {fits + "x"}, false, Offer::Drop, E_FAIL, ""},
-      {"no CF_HDROP", {file}, false, Offer::Nothing, DV_E_FORMATETC, "(kept)"},
-      {"CF_HDROP in a stream", {file}, false, Offer::DropInAStream, E_FAIL, "(kept)"},
+      {{file}, Offer::Drop, S_OK, file},
+      {{folder_.path()}, Offer::Drop, S_OK, folder_.path()},
+      {{foreign}, Offer::Drop, S_OK, win::AnsiPathFor(win::FromUtf8(foreign)).value()},
+      {{folder_.path() + "\\\xD0\x96 gone.txt"}, Offer::Drop, E_FAIL, ""},  // no ANSI name at all
+      {{file, before}, Offer::Drop, E_FAIL, ""},
+      {{}, Offer::Drop, E_FAIL, ""},
+      {{fits}, Offer::Drop, S_OK, fits},
+      {{fits + "x"}, Offer::Drop, E_FAIL, ""},
+      {{file}, Offer::Nothing, DV_E_FORMATETC, before},
+      {{file}, Offer::DropInAStream, E_FAIL, before},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    ComPtr<IContextMenu> handler = NewHandler();
-    DropData before({folder_.Write("before.txt", "")}, false);
-    ASSERT_EQ(Initialize(handler.Get(), &before), S_OK);
-    DropData data(c.paths, c.wide, c.offer);
+    SCOPED_TRACE(c.paths.empty() ? "nothing" : c.paths.back());
+    DropData earlier({before}), data(c.paths, c.offer);
+    ComPtr<IContextMenu> handler = NewHandler(&earlier);
     EXPECT_EQ(Initialize(handler.Get(), &data), c.result);
     EXPECT_EQ(data.refs, 1u) << "no reference to the selection is kept";
     EXPECT_TRUE(data.MediumReleased());
-    const std::string served = c.served == "(kept)" ? folder_.path() + "\\before.txt" : c.served;
-    const bool txt = served.size() > 3 && served.compare(served.size() - 3, 3, "txt") == 0;
-    const auto [result, tree] = Query(handler.Get());
-    EXPECT_EQ(result, MAKE_HRESULT(SEVERITY_SUCCESS, 0, txt ? 3 : 2)) << "the text-only entry: .txt";
-    if (served.empty() || served == fits) continue;
-    EXPECT_EQ(Invoke(handler.Get(), UINT_PTR{1}), S_OK);
-    EXPECT_EQ(log_.Take(), "Probe 1 [" + win::ShortPath(served) + "] z3 #" + std::to_string(::GetCurrentThreadId()));
+    const bool txt = c.served.size() > 3 && c.served.compare(c.served.size() - 3, 3, "txt") == 0;
+    EXPECT_EQ(Query(handler.Get()).first, MAKE_HRESULT(SEVERITY_SUCCESS, 0, txt ? 3 : 2)) << "the text-only entry: .txt";
+    if (c.served.empty() || c.served == fits) continue;
+    EXPECT_EQ(Invoke(handler.Get(), 1), S_OK);
+    EXPECT_EQ(log_.Take(), Called(1, c.served));
   }
   EXPECT_EQ(Initialize(NewHandler().Get(), nullptr), E_INVALIDARG);
 }
 
-// Built beside Wine's own item menu at a non-zero position, the submenu holds the recorded
-// build of the same file; each identifier leads to its entry, run in the object's folder.
-TEST_F(ShellHandler, SubmenuBesideWinesMenuRunsTheEntryEachOffsetSelects) {
+// Built beside Wine's own item menu at a non-zero position for Wine's own selection, the
+// submenu numbers its items from idCmdFirst; each offset runs its entry (programs in the
+// object's folder, the editor beside the module), and two menus open at once keep their own
+// selections and entries (the .log file's menu has one more).
+TEST_F(Zelshell, SubmenuBesideWinesMenuRunsTheEntryEachOffsetSelects) {
   const std::string recorder = Built("tests/win32/zel_recorder.exe");
-  const std::string file = folder_.Write("neighbour file.txt", "x");
-  const std::string menuText = ProbeLine("One", 1) + "sep\r\nsub 'More'\r\nitem 'Run','" +
-                               recorder + "','/open %s'\r\nend\r\ncitem 'Logs','x.exe','-','log'\r\n";
-  menuFile_.Set(menuText);
-  ComPtr<IContextMenu> wineMenu = ShellItemMenu(file);
+  const std::string file = folder_.Write("neighbour file.txt", "x"), other = folder_.Write("other.log", "x");
+  menuFile_.Set(ProcLine("One", 1) + "sep\r\nsub 'More'\r\nitem 'Run','" + recorder +
+                "','/open %s'\r\nend\r\ncitem 'Logs','x.exe','-','log'\r\nAdd\r\n" + ProcLine("Two", 2));
+  ComPtr<IContextMenu> wineMenu = ShellObject<IContextMenu>(file);
   ASSERT_NE(wineMenu, nullptr);
   const win::UniqueHmenu menu(::CreatePopupMenu());
-  const HRESULT wineResult = wineMenu->QueryContextMenu(menu.get(), 0, 1, 0x7FFF, CMF_NORMAL);
-  const std::vector<MenuNode> wineItems = ReadMenuTree(menu.get());
-  ASSERT_GE(wineItems.size(), 2u);
-  const UINT first = 1 + HRESULT_CODE(wineResult);
+  const UINT first = 1 + HRESULT_CODE(wineMenu->QueryContextMenu(menu.get(), 0, 1, 0x7FFF, CMF_NORMAL));
+  const std::string wineText = MenuText(menu.get());
+  std::size_t second = wineText.find('\n') + 1;  // after Wine's first item and its submenu
+  while (second < wineText.size() && wineText[second] == ' ') second = wineText.find('\n', second) + 1;
+  ASSERT_LT(second, wineText.size());
 
-  ComPtr<IContextMenu> handler = NewHandler();
-  ASSERT_EQ(Initialize(handler.Get(), ShellSelection({file}).Get()), S_OK);
-  EXPECT_EQ(handler->QueryContextMenu(menu.get(), 1, first, 0x7FFF, CMF_NORMAL),
-            MAKE_HRESULT(SEVERITY_SUCCESS, 0, 5));
-  FakeFiles files;
-  files.Put("Menu.txt", menuText);
-  menu::BuildRequest request;
-  request.host = menu::Host::Shell;
-  request.path = "Menu.txt";
-  request.idCmdFirst = first;
-  request.selectedPath = file;
-  menu::MenuTreeSink recorded;
-  menu::MenuTable table;
-  menu::BuildMenu(request, files, recorded, recorded.Root(), table);
-  std::vector<MenuNode> expected = wineItems;
-  expected.insert(expected.begin() + 1, Sub("Zelvane", recorded.Tree()));
-  EXPECT_EQ(ReadMenuTree(menu.get()), expected);
+  ComPtr<IContextMenu> handler = NewHandler(ShellObject<IDataObject>(file).Get());
+  EXPECT_EQ(handler->QueryContextMenu(menu.get(), 1, first, 0x7FFF, CMF_NORMAL), MAKE_HRESULT(SEVERITY_SUCCESS, 0, 7));
+  const auto item = [&](UINT offset, const char* caption) {
+    return "  item " + std::to_string(first + offset) + " " + caption + "\n";
+  };
+  EXPECT_EQ(MenuText(menu.get()), wineText.substr(0, second) + "sub 0 Zelvane\n" + item(1, "One") + "  sep 0\n" +
+                                      "  sub 0 More\n  " + item(2, "Run") + item(3, "Add to...") + item(4, "Two") +
+                                      wineText.substr(second));
+  DropData otherData({other});
+  ComPtr<IContextMenu> otherHandler = NewHandler(&otherData);
+  Query(otherHandler.Get());
 
   const std::string shortFile = win::ShortPath(file);
-  EXPECT_EQ(Invoke(handler.Get(), UINT_PTR{1}), S_OK);
-  EXPECT_EQ(log_.Take(), "Probe 1 [" + shortFile + "] z3 #" + std::to_string(::GetCurrentThreadId()));
-  // Offset 0 carries no item, 3 and 4 are no entries, verbs are not supported: nothing runs.
-  const char* const verbs[] = {MAKEINTRESOURCEA(0), MAKEINTRESOURCEA(3), MAKEINTRESOURCEA(0xFFFF), "open", "One"};
-  for (const char* verb : verbs) {
-    EXPECT_EQ(Invoke(handler.Get(), verb), IS_INTRESOURCE(verb) ? E_INVALIDARG : E_FAIL);
-  }
+  EXPECT_EQ(Invoke(handler.Get(), 4), S_OK);
+  EXPECT_EQ(Invoke(otherHandler.Get(), 1), S_OK);
+  EXPECT_EQ(log_.Take(), Called(2, file) + "; " + Called(1, other));
+  // Offset 0 carries no item, 5 is beyond the entries, verbs are not supported: nothing runs.
+  for (const UINT_PTR offset : {0, 5, 0xFFFF}) EXPECT_EQ(Invoke(handler.Get(), offset), E_INVALIDARG) << offset;
+  for (const char* verb : {"open", "One"}) EXPECT_EQ(Invoke(handler.Get(), 0, verb), E_FAIL) << verb;
   // The first run left the selection in its short form: later runs start in its short folder.
-  EXPECT_EQ(Invoke(handler.Get(), UINT_PTR{2}), S_OK);
+  EXPECT_EQ(Invoke(handler.Get(), 2), S_OK);
   EXPECT_EQ(WaitForRecord(folder_.path(), "zel_recorder"),
-            (Record{"\"" + recorder + "\" /open " + shortFile, win::ShortPath(folder_.path())}));
-  EXPECT_EQ(log_.Take(), "");
+            Started("\"" + recorder + "\" /open " + shortFile, win::ShortPath(folder_.path())));
+  // Editor.exe from the folder COM loaded the module from, by its short path.
+  EXPECT_EQ(Invoke(handler.Get(), 3), S_OK);
+  const std::string editor = WaitForRecord(folder_.path(), "Editor");
+  EXPECT_NE(editor.find("\\Editor.exe\" " + Started(shortFile, win::ShortPath(folder_.path()))), std::string::npos)
+      << editor;
 
   const struct {
     UINT_PTR idCmd;
-    UINT type;
-    UINT cchMax;
+    UINT type, cchMax;
     HRESULT result;
-    const char* written;  // null: the buffer stays as it was
+    const char* written;
   } strings[] = {
-      {0, GCS_HELPTEXTA, 14, S_OK, "Zelvane Menus"}, {0, GCS_HELPTEXTA, 13, E_INVALIDARG, nullptr},
-      {1, GCS_HELPTEXTA, 64, E_INVALIDARG, nullptr}, {0, GCS_HELPTEXTW, 64, S_OK, nullptr},
-      {0, GCS_VERBA, 64, S_OK, nullptr},
+      {0, GCS_HELPTEXTA, 14, S_OK, "Zelvane Menus"}, {0, GCS_HELPTEXTA, 13, E_INVALIDARG, "untouched"},
+      {1, GCS_HELPTEXTA, 64, E_INVALIDARG, "untouched"}, {0, GCS_HELPTEXTW, 64, S_OK, "untouched"},
   };
   for (const auto& s : strings) {
     char buffer[32] = "untouched";
     EXPECT_EQ(handler->GetCommandString(s.idCmd, s.type, nullptr, buffer, s.cchMax), s.result);
-    EXPECT_STREQ(buffer, s.written != nullptr ? s.written : "untouched");
+    EXPECT_STREQ(buffer, s.written);
   }
 }
 
-TEST_F(ShellHandler, FlagsFilesAndRangesDecideWhatIsAdded) {
-  menuFile_.Set(ProbeLine("One", 1) + ProbeLine("Two", 2));
-  ComPtr<IContextMenu> handler = NewHandler();
-  DropData data({folder_.Write("a.txt", "")}, false);
-  ASSERT_EQ(Initialize(handler.Get(), &data), S_OK);
-  const std::vector<MenuNode> both = {Sub("Zelvane", {Item("One", 101), Item("Two", 102)})};
-  for (const UINT flags : {CMF_NORMAL, CMF_EXPLORE, CMF_DEFAULTONLY | CMF_EXPLORE, CMF_EXTENDEDVERBS}) {
-    EXPECT_EQ(Query(handler.Get(), 100, 0x7FFF, flags), std::make_pair(HRESULT{3}, both)) << flags;
-  }
-  for (const UINT flags : {CMF_DEFAULTONLY, CMF_VERBSONLY, CMF_NOVERBS, CMF_EXTENDEDVERBS | CMF_NOVERBS}) {
-    EXPECT_EQ(Query(handler.Get(), 100, 0x7FFF, flags), std::make_pair(S_OK, std::vector<MenuNode>{})) << flags;
-  }
-  // A range of two identifiers: offset 0 and one entry, nothing numbered above it.
-  EXPECT_EQ(Query(handler.Get(), 100, 101).second, (std::vector<MenuNode>{Sub("Zelvane", {Item("One", 101)})}));
+// Asked for the default verb only, nothing is added; only the identifiers in range are used;
+// a menu file that is missing or cannot be read is said in the submenu; a menu that cannot be
+// added to fails, and leaves no entries behind.
+TEST_F(Zelshell, FlagsFilesAndRangesDecideWhatIsAdded) {
+  menuFile_.Set(ProcLine("One", 1) + ProcLine("Two", 2));
+  DropData data({folder_.Write("a.txt", "")});
+  ComPtr<IContextMenu> handler = NewHandler(&data);
+  const std::string both = "sub 0 Zelvane\n  item 101 One\n  item 102 Two\n";
+  EXPECT_EQ(Query(handler.Get()), std::make_pair(HRESULT{3}, both));
+  EXPECT_EQ(Query(handler.Get(), 100, 0x7FFF, CMF_DEFAULTONLY), std::make_pair(S_OK, std::string()));
+  EXPECT_EQ(Query(handler.Get(), 100, 101), std::make_pair(HRESULT{2}, std::string("sub 0 Zelvane\n  item 101 One\n")));
   menuFile_.Remove();
-  EXPECT_EQ(Query(handler.Get()), std::make_pair(HRESULT{1}, std::vector<MenuNode>{Sub("Zelvane", {Item("menu.txt not found", 0)})}));
-  menuFile_.MakeFolder();
-  EXPECT_EQ(Query(handler.Get()).second[0].children, std::vector<MenuNode>{Item("menu.txt could not be read", 0)});
-  EXPECT_EQ(Invoke(handler.Get(), UINT_PTR{1}), E_INVALIDARG) << "no entry was built";
+  EXPECT_EQ(Query(handler.Get()), std::make_pair(HRESULT{1}, std::string("sub 0 Zelvane\n  item 0 menu.txt not found\n")));
+  ::CreateDirectoryA(UserMenuFile::Path().c_str(), nullptr);
+  EXPECT_EQ(Query(handler.Get()).second, "sub 0 Zelvane\n  item 0 menu.txt could not be read\n");
+  EXPECT_EQ(Invoke(handler.Get(), 1), E_INVALIDARG) << "no entry was built";
 
-  menuFile_.Set(ProbeLine("One", 1));
+  menuFile_.Set(ProcLine("One", 1));
   HMENU gone = ::CreatePopupMenu();
   ::DestroyMenu(gone);
   EXPECT_EQ(handler->QueryContextMenu(gone, 0, 100, 0x7FFF, CMF_NORMAL), E_FAIL);
-  EXPECT_EQ(Invoke(handler.Get(), UINT_PTR{1}), E_INVALIDARG) << "no entry of a menu not added";
-}
-
-TEST_F(ShellHandler, AddOpensTheSelectionInTheEditorBesideTheModule) {
-  const std::string dll = folder_.Copy(kDll, "zelshell.dll");
-  folder_.Copy(Built("tests/win32/zel_recorder.exe"), "Editor.exe");
-  {
-    const win::UniqueHmodule module(::LoadLibraryA(dll.c_str()));
-    ASSERT_EQ(Export<HRESULT(STDAPICALLTYPE*)()>(module.get(), "DllRegisterServer")(), S_OK);
-  }
-  menuFile_.Set("Add\r\n");
-  const std::string file = folder_.Write("my notes.txt", "x");
-  ComPtr<IContextMenu> handler = NewHandler();
-  DropData data({file}, false);
-  ASSERT_EQ(Initialize(handler.Get(), &data), S_OK);
-  EXPECT_EQ(Query(handler.Get(), 50).second, (std::vector<MenuNode>{Sub("Zelvane", {Item("Add to...", 51)})}));
-  EXPECT_EQ(Invoke(handler.Get(), UINT_PTR{1}), S_OK);
-  // Editor.exe from the folder the module was loaded from, which COM names by the short path.
-  const Record record = WaitForRecord(folder_.path(), "Editor");
-  const std::string tail = "\\Editor.exe\" " + win::ShortPath(file);
-  ASSERT_GT(record.commandLine.size(), tail.size());
-  EXPECT_EQ(record.commandLine.substr(record.commandLine.size() - tail.size()), tail);
-  EXPECT_EQ(record.folder, folder_.path());
-  handler.Reset();
-  ::CoFreeUnusedLibraries();
-}
-
-// Lets two threads wait for each other.
-class Barrier {
- public:
-  void Wait() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    const int generation = generation_;
-    if (++waiting_ == 2) {
-      waiting_ = 0;
-      ++generation_;
-      changed_.notify_all();
-    } else {
-      changed_.wait(lock, [&] { return generation != generation_; });
-    }
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  int waiting_ = 0;
-  int generation_ = 0;
-};
-
-// Two apartment threads open 1,000 context menus between them, always both at once, and each
-// runs an entry of its own menu on its own object: the last ones start a program named
-// relative to the object's folder, each in its own thread's folder; the host's current folder
-// stays as it was.
-TEST_F(ShellHandler, ManyMenusOnTwoApartmentThreadsEachRunTheirOwnEntry) {
-  constexpr int kEntries = 10, kMenus = 500, kProgramRuns = 10;
-  std::string text;
-  for (int k = 1; k <= kEntries; ++k) text += ProbeLine("Entry " + std::to_string(k), k);
-  menuFile_.Set(text + "item 'Record','.\\rec.exe','%s'\r\n");
-  ::SetEnvironmentVariableA("ZEL_RECORD_DIR", nullptr);  // each copy writes rec.txt beside itself
-  std::string folders[2];
-  for (int t = 0; t < 2; ++t) {
-    folders[t] = folder_.MakeFolder("thread " + std::to_string(t));
-    folder_.Copy(Built("tests/win32/zel_recorder.exe"), "thread " + std::to_string(t) + "\\rec.exe");
-  }
-  const std::string before = CurrentFolder();
-  std::string expected[2];
-  DWORD threads[2] = {};
-  int wrong[2] = {};
-  Barrier barrier;
-  const auto run = [&](int t) {
-    Apartment apartment;
-    threads[t] = ::GetCurrentThreadId();
-    for (int i = 0; i < kMenus; ++i) {
-      const std::string path = folder_.Write("thread " + std::to_string(t) + "\\file " + std::to_string(i % 20) + ".txt", "");
-      const bool program = i >= kMenus - kProgramRuns;
-      const int entry = program ? kEntries + 1 : (i + t * 5) % kEntries + 1;
-      ComPtr<IContextMenu> handler = NewHandler();
-      DropData data({path}, false);
-      if (Initialize(handler.Get(), &data) != S_OK || Query(handler.Get()).first != kEntries + 2) ++wrong[t];
-      barrier.Wait();  // both menus are built before either is invoked
-      if (Invoke(handler.Get(), UINT_PTR(entry)) != S_OK) ++wrong[t];
-      if (program) {
-        const Record record = WaitForRecord(folders[t], "rec");
-        if (!(record == Record{"\".\\rec.exe\" " + win::ShortPath(path), folders[t]})) ++wrong[t];
-        ::DeleteFileA((folders[t] + "\\rec.txt").c_str());
-      } else {
-        expected[t] += "Probe " + std::to_string(entry) + " [" + win::ShortPath(path) + "] z3 #" +
-                       std::to_string(threads[t]) + "; ";
-      }
-      barrier.Wait();
-    }
-  };
-  std::thread first(run, 0), second(run, 1);
-  first.join();
-  second.join();
-  EXPECT_EQ(wrong[0] + wrong[1], 0) << "failed calls, or programs started elsewhere";
-  EXPECT_EQ(CurrentFolder(), before);
-  // The two threads' calls interleave; each thread's own must come in its own order.
-  const std::string log = log_.Take() + "; ";
-  for (int t = 0; t < 2; ++t) {
-    std::string own;
-    const std::string mark = "#" + std::to_string(threads[t]) + "; ";
-    for (std::size_t end = 0, start = 0; (end = log.find("; ", start)) != std::string::npos; start = end + 2) {
-      const std::string call = log.substr(start, end - start + 2);
-      if (call.size() >= mark.size() && call.compare(call.size() - mark.size(), mark.size(), mark) == 0) own += call;
-    }
-    EXPECT_EQ(own, expected[t]) << "runs of another menu's entry or object";
-  }
+  EXPECT_EQ(Invoke(handler.Get(), 1), E_INVALIDARG) << "no entry of a menu not added";
 }
 
 }  // namespace

@@ -1,12 +1,16 @@
 // A hook library that the tray tests load into the running tray program: another process
 // cannot read an HMENU, so this one writes each popup menu, as it opens, to a file that the
 // test reads: %TEMP%\zelvane-menu-<pid>.txt; and on the registered message
-// "ZelvaneTrayTestReport" it reports what only the program can see. Once inside, it counts
-// the icons the program makes, by standing in for the icon functions in its import table.
+// "ZelvaneTrayTestReport" it reports what only the program can see into
+// %TEMP%\zelvane-report-<pid>.txt. Once inside, it counts the icons the program makes, by
+// standing in for the icon functions in its import table.
 #include <windows.h>
 
 #include <cstdio>
+#include <set>
 #include <string>
+
+#include "tests/win32/support.h"
 
 namespace {
 
@@ -58,67 +62,43 @@ void CountIconsMade() {
 
 // ---- menus and what only the program sees
 
-// One line an item: "<two spaces a level><kind> <id>[ checked][ <caption>]".
-void DumpMenu(std::FILE* out, HMENU menu, int depth) {
-  for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
-    char text[512] = {};
-    MENUITEMINFOA info = {};
-    info.cbSize = sizeof(info);
-    info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_SUBMENU | MIIM_STRING | MIIM_STATE;
-    info.dwTypeData = text;
-    info.cch = sizeof(text);
-    ::GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &info);
-    const char* kind = (info.fType & MFT_SEPARATOR) ? "sep" : info.hSubMenu ? "sub" : "item";
-    std::fprintf(out, "%*s%s %u%s%s%s\n", depth * 2, "", kind, info.hSubMenu ? 0u : info.wID,
-                 (info.fState & MFS_CHECKED) ? " checked" : "", *text ? " " : "", text);
-    if (info.hSubMenu != nullptr) DumpMenu(out, info.hSubMenu, depth + 1);
-  }
-}
+std::set<HMENU> g_popups;  // every popup menu shown
 
-std::string TempFile(const char* stem) {
+void WriteTemp(const char* stem, const std::string& text) {
   char folder[MAX_PATH] = {};
   ::GetTempPathA(MAX_PATH, folder);
-  return std::string(folder) + stem + std::to_string(::GetCurrentProcessId()) + ".txt";
+  const std::string path = std::string(folder) + "zelvane-" + stem + "-" + std::to_string(::GetCurrentProcessId()) + ".txt";
+  if (std::FILE* out = std::fopen(path.c_str(), "wb")) {
+    std::fputs((text + "END\n").c_str(), out);
+    std::fclose(out);
+  }
 }
 
-// What only the program itself can see: its class's background brush and the fonts of its
-// controls (GDI objects and control data do not cross processes under Wine).
+// Its class's background brush and the fonts of its controls (GDI objects and control data do
+// not cross processes under Wine), the icons it made, and the popup menus it still holds.
 void WriteReport(HWND window) {
-  std::FILE* out = std::fopen(TempFile("zelvane-report-").c_str(), "wb");
-  if (out == nullptr) return;
-  std::fprintf(out, "brush\t%lu\n",
-               static_cast<unsigned long>(::GetClassLongPtrA(window, GCLP_HBRBACKGROUND)));
-  for (HWND child = ::GetWindow(window, GW_CHILD); child != nullptr;
-       child = ::GetWindow(child, GW_HWNDNEXT)) {
+  std::string report = "brush " + std::to_string(::GetClassLongPtrA(window, GCLP_HBRBACKGROUND)) + "\n";
+  for (HWND child = ::GetWindow(window, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
     LOGFONTA font = {};
-    const auto handle = reinterpret_cast<HFONT>(::SendMessageA(child, WM_GETFONT, 0, 0));
-    if (handle != nullptr) ::GetObjectA(handle, sizeof(font), &font);
-    char className[64] = {};
-    ::GetClassNameA(child, className, sizeof(className));
-    std::fprintf(out, "font\t%s\t%ld\t%s\n", className, static_cast<long>(font.lfHeight),
-                 font.lfFaceName);
+    ::GetObjectA(reinterpret_cast<HFONT>(::SendMessageA(child, WM_GETFONT, 0, 0)), sizeof(font), &font);
+    report += "font " + std::to_string(font.lfHeight) + " " + font.lfFaceName + "\n";
   }
-  std::fprintf(out, "icons made\t%ld\n", static_cast<long>(g_iconsMade));
-  std::fprintf(out, "END\n");
-  std::fclose(out);
+  int alive = 0;
+  for (HMENU popup : g_popups) alive += ::IsMenu(popup) ? 1 : 0;
+  report += "icons made " + std::to_string(g_iconsMade) + "\npopups alive " + std::to_string(alive) + "\n";
+  WriteTemp("report", report);
 }
 
 }  // namespace
 
-extern "C" LRESULT CALLBACK CallWndHook(int code, WPARAM wParam,
-                                                             LPARAM lParam) {
+extern "C" LRESULT CALLBACK CallWndHook(int code, WPARAM wParam, LPARAM lParam) {
   const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
   static const UINT reportMessage = ::RegisterWindowMessageA("ZelvaneTrayTestReport");
-  static const bool counting = (CountIconsMade(), true);
-  (void)counting;
+  [[maybe_unused]] static const bool counting = (CountIconsMade(), true);
   if (code == HC_ACTION && message->message == reportMessage) WriteReport(message->hwnd);
   if (code == HC_ACTION && message->message == WM_INITMENUPOPUP && HIWORD(message->lParam) == 0) {
-    if (std::FILE* out = std::fopen(TempFile("zelvane-menu-").c_str(), "ab")) {
-      std::fprintf(out, "MENU\n");
-      DumpMenu(out, reinterpret_cast<HMENU>(message->wParam), 0);
-      std::fprintf(out, "END\n");
-      std::fclose(out);
-    }
+    g_popups.insert(reinterpret_cast<HMENU>(message->wParam));
+    WriteTemp("menu", zel::test::MenuText(reinterpret_cast<HMENU>(message->wParam)));
   }
   return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }

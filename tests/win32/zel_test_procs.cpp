@@ -5,17 +5,17 @@
 #include <windows.h>
 
 #include <cstring>
+#include <mutex>
 #include <string>
 
 namespace {
 
-CRITICAL_SECTION g_lock;
+std::mutex g_lock;
 std::string g_log;
 
 void Record(const std::string& entry) {
-  ::EnterCriticalSection(&g_lock);
+  const std::lock_guard<std::mutex> lock(g_lock);
   g_log += (g_log.empty() ? "" : "; ") + entry;
-  ::LeaveCriticalSection(&g_lock);
 }
 
 // A text as received, and whether its three trailing zero bytes are there.
@@ -25,25 +25,21 @@ std::string Text(const char* text) {
   return "[" + std::string(text) + "]" + (text[length + 1] == 0 && text[length + 2] == 0 ? " z3" : "");
 }
 
-std::string Folder() {
-  char folder[MAX_PATH + 1] = {};
-  ::GetCurrentDirectoryA(MAX_PATH, folder);
-  return folder;
-}
-
 }  // namespace
 
 extern "C" {
 
 void __stdcall Proc0() { Record("Proc0"); }
-void __stdcall ProcInt(int value) { Record("ProcInt " + std::to_string(value)); }
 // A register-sized integer: on 64-bit Windows it shows that integers arrive sign-extended.
 void __stdcall ProcWide(INT_PTR value) { Record("ProcWide " + std::to_string(static_cast<long long>(value))); }
-void __stdcall ProcText(const char* text) { Record("ProcText " + Text(text)); }
 void __stdcall Proc3(int first, const char* second, int third) {
   Record("Proc3 " + std::to_string(first) + " " + Text(second) + " " + std::to_string(third));
 }
-void __stdcall ProcFolder() { Record("ProcFolder " + Folder()); }
+void __stdcall ProcFolder() {
+  char folder[MAX_PATH + 1] = {};
+  ::GetCurrentDirectoryA(MAX_PATH, folder);
+  Record("ProcFolder " + std::string(folder));
+}
 // The caller removes the arguments of a cdecl procedure: called the stdcall way, it leaves
 // them on the stack.
 void __cdecl ProcCdecl(int first, int second) {
@@ -61,28 +57,15 @@ void __stdcall ProcSelf() {
   ::SetEnvironmentVariableA("ZEL_PROC_SELF", path);
 }
 
-// What the shell's runs of an entry pass: an id, the text, and the thread it runs on.
-void __stdcall Probe(int id, const char* text) {
-  Record("Probe " + std::to_string(id) + " " + Text(text) + " #" +
-         std::to_string(::GetCurrentThreadId()));
-}
-
 // Copies the log into `buffer` (at most `capacity` bytes), empties it, returns the copied length.
 int __stdcall TakeLog(char* buffer, int capacity) {
-  ::EnterCriticalSection(&g_lock);
+  const std::lock_guard<std::mutex> lock(g_lock);
   const std::string log = g_log.substr(0, static_cast<std::size_t>(capacity));
   g_log.clear();
-  ::LeaveCriticalSection(&g_lock);
   std::memcpy(buffer, log.data(), log.size());
   return static_cast<int>(log.size());
 }
 
 HRESULT __stdcall DllRegisterServer() { return E_FAIL; }
-
-BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH) ::InitializeCriticalSection(&g_lock);
-  if (reason == DLL_PROCESS_DETACH) ::DeleteCriticalSection(&g_lock);
-  return TRUE;
-}
 
 }
