@@ -1,6 +1,6 @@
 // A menu recorded as a tree: what a build appended, in order, without any window system.
-// The native tests, the fuzzer and the menu checker build into it; the Windows tests read a
-// real HMENU back into it to compare.
+// zelmenu shows it, the editor checks its new lines with it; the native tests, the fuzzer and
+// the benchmarks build into it.
 #pragma once
 
 #include <string>
