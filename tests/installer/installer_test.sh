@@ -71,7 +71,7 @@ for arch in 32 64; do
     # The installed program runs, answers its window and ends on Exit.
     wine "$install_dir/Zelvane.exe" </dev/null >>"$log" 2>&1 &
     tray=$!
-    check "the installed tray program starts" wait_until 20 wine build/win32/tests/win32/tray/tray_poke.exe exit
+    check "the installed tray program starts" wait_until 20 wine build/win32/scripts/tray_poke.exe exit
     check "the installed tray program ends on Exit" wait_until 20 bash -c "! kill -0 $tray"
 
     win "$install_dir/uninstall.exe" /S
