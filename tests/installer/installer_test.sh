@@ -28,13 +28,14 @@ wait_until() {  # wait_until SECONDS command...
 }
 
 clsid='{EBDF1F20-C829-11D1-8233-0020AF3E97A9}'
+# Each kind in its own prefix, both at once.
 for arch in 32 64; do
   (
     passed=0
     failed=0
     export ZEL_WINE_ARCH=$arch
     export ZEL_WINEPREFIX=$PWD/build/wine/installer$arch
-    rm -rf "$ZEL_WINEPREFIX"
+    rm -rf "$ZEL_WINEPREFIX" "$ZEL_WINEPREFIX.result"
     source scripts/wine-env
     trap 'wineserver -k </dev/null >/dev/null 2>&1' EXIT
     zel_wine_ready
@@ -89,8 +90,11 @@ for arch in 32 64; do
     check "uninstall removes the Run value" wait_until 30 bash -c "! wine reg query 'HKCU\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN' /v Zelvane </dev/null >/dev/null 2>&1"
     check "uninstall leaves no program folder" wait_until 30 bash -c "! test -e '$install_dir'"
     echo "$passed $failed" >"$WINEPREFIX.result"
-  )
-  read -r p f <"build/wine/installer$arch.result"
+  ) &
+done
+wait
+for arch in 32 64; do
+  read -r p f <"build/wine/installer$arch.result" || { p=0; f=1; }
   passed=$((passed + p))
   failed=$((failed + f))
 done
