@@ -38,7 +38,7 @@ for arch in 32 64; do
     rm -rf "$ZEL_WINEPREFIX" "$ZEL_WINEPREFIX.result"
     source scripts/wine-env
     # Each prefix's server and programs on a processor of their own, as zel_wine_pin explains.
-    taskset -pc "$(if [ "$arch" = 32 ]; then zel_first_cpu; else zel_last_cpu; fi)" $BASHPID >/dev/null
+    taskset -pc "$(if [ "$arch" = 32 ]; then zel_first_cpu; else zel_last_cpu; fi)" $BASHPID >/dev/null 2>&1
     trap 'wineserver -k </dev/null >/dev/null 2>&1' EXIT
     zel_wine_ready
     log=$WINEPREFIX.test.log
