@@ -38,8 +38,6 @@ namespace {
 // A procedure called with kMaxDllArguments register-sized values: the 64-bit convention has
 // the caller reserve and remove the argument area, so a procedure that takes fewer reads the
 // first of them and leaves the stack as it found it.
-constexpr std::size_t kMaxArguments = kMaxDllArguments;
-
 template <std::size_t... I>
 void CallWithValues(FARPROC procedure, const std::uintptr_t* values,
                     std::index_sequence<I...>) {
@@ -53,9 +51,9 @@ void CallWithValues(FARPROC procedure, const std::uintptr_t* values,
 void CallProcedure(FARPROC procedure, const std::vector<std::uintptr_t>& values) {
 #if defined(__x86_64__)
   // Zeros after the arguments, as in the 32-bit call: a procedure that takes more reads zeros.
-  std::uintptr_t padded[kMaxArguments] = {};
-  std::copy_n(values.begin(), std::min(values.size(), kMaxArguments), padded);
-  CallWithValues(procedure, padded, std::make_index_sequence<kMaxArguments>());
+  std::uintptr_t padded[kMaxDllArguments] = {};
+  std::copy_n(values.begin(), std::min(values.size(), kMaxDllArguments), padded);
+  CallWithValues(procedure, padded, std::make_index_sequence<kMaxDllArguments>());
 #elif defined(__i386__)
   const std::uint32_t* data = values.data();
   std::size_t count = values.size();

@@ -83,7 +83,10 @@ class Checker {
   void CheckBytes(std::size_t number, std::string_view line);
   void CheckItem(std::size_t number, std::string_view line, std::string_view lowered, char letter);
   void CheckSub(std::size_t number, std::string_view line, std::string_view lowered, char letter);
-  void CheckEnd(std::size_t number, std::string_view lowered);
+  // A line meant as an entry, a submenu or an end is read as a separator when it holds "sep":
+  // said, and true, when it is.
+  bool ReadAsSeparator(std::size_t number, Kind kind, std::string_view lowered);
+  void CheckEnd(std::size_t number);
   void CheckOther(std::size_t number, std::string_view lowered);
   void CheckFields(std::size_t number, std::string_view line);
   void CheckExtensions(std::size_t number, const std::string& list);
@@ -183,10 +186,6 @@ void Checker::CheckBytes(std::size_t number, std::string_view line) {
 void Checker::CheckItem(std::size_t number, std::string_view line, std::string_view lowered,
                         char letter) {
   const std::string list = GetQuotedField(line, 3);
-  if (Contains(lowered, "sep")) {
-    Warn(number, "the line contains \"sep\" and is read as a separator, not an entry");
-    return;
-  }
   // Where the line is not an entry (the other host's, an unmatched extension list, inside a
   // skipped submenu), the submenu tests see its whole text.
   const bool sometimesSkipped = letter != 0 || !list.empty() || InsideConditional();
@@ -214,10 +213,6 @@ void Checker::CheckItem(std::size_t number, std::string_view line, std::string_v
 void Checker::CheckSub(std::size_t number, std::string_view line, std::string_view lowered,
                        char letter) {
   const std::string list = GetQuotedField(line, 1);
-  if (Contains(lowered, "sep")) {
-    Warn(number, "the line contains \"sep\" and is read as a separator, not a submenu");
-    return;
-  }
   if (Contains(lowered, "end")) {
     Warn(number, "the line contains \"end\": inside a skipped submenu it closes the skip "
                  "instead of opening a level");
@@ -226,10 +221,18 @@ void Checker::CheckSub(std::size_t number, std::string_view line, std::string_vi
   subs_.push_back({number, GetQuotedField(line, 0), letter != 0 || !list.empty()});
 }
 
-void Checker::CheckEnd(std::size_t number, std::string_view lowered) {
-  if (Contains(lowered, "sep")) {
-    Warn(number, "the line contains \"sep\" and is read as a separator, not an end");
-  } else if (subs_.empty()) {
+bool Checker::ReadAsSeparator(std::size_t number, Kind kind, std::string_view lowered) {
+  const char* meant = kind == Kind::Item  ? "an entry"
+                      : kind == Kind::Sub ? "a submenu"
+                      : kind == Kind::End ? "an end"
+                                          : nullptr;
+  if (meant == nullptr || !Contains(lowered, "sep")) return false;
+  Warn(number, std::string("the line contains \"sep\" and is read as a separator, not ") + meant);
+  return true;
+}
+
+void Checker::CheckEnd(std::size_t number) {
+  if (subs_.empty()) {
     Warn(number, "\"end\" with no submenu open has no effect");
   } else {
     subs_.pop_back();
@@ -269,7 +272,8 @@ void Checker::Line(std::size_t number, std::string_view line) {
     Warn(number, "\"//\" makes the whole line a comment (a web address?): the line is ignored");
     return;
   }
-  switch (kind) {
+  // A line read as a separator is checked as one.
+  switch (ReadAsSeparator(number, kind, lowered) ? Kind::Sep : kind) {
     case Kind::Item:
       CheckItem(number, line, lowered, letter);
       break;
@@ -277,7 +281,7 @@ void Checker::Line(std::size_t number, std::string_view line) {
       CheckSub(number, line, lowered, letter);
       break;
     case Kind::End:
-      CheckEnd(number, lowered);
+      CheckEnd(number);
       break;
     case Kind::Add:
       if (line != kAddLine) {

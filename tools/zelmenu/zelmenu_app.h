@@ -27,8 +27,9 @@ class PortablePlanSystem final : public launch::LaunchSystem {
   bool CallProcedure(const std::string&, const launch::DllCallPlan&) override { return true; }
 };
 
-// Runs one zelmenu command, appending what it prints to `out` and `err`; returns the exit status (0 fine, 1 findings, an unreadable file
-// or an identifier that selects no entry, 2 usage). `plan` asks `system` what the deliverables
+// Runs one zelmenu command, appending what it prints to `out` and `err`; returns the exit
+// status (0 fine, 1 findings, an unreadable file or an identifier that selects no entry, 2
+// usage). `plan` asks `system` what the deliverables
 // would find and records what they would do; "Add to..." starts the editor from `moduleFolder`.
 int RunZelmenu(const std::vector<std::string>& args, std::string& out, std::string& err,
                menu::MenuFileAccess& files, const std::string& defaultMenuPath,
