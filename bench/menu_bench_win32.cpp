@@ -23,6 +23,7 @@
 #include "bench/gdi_objects_win32.h"
 #include "menu/menu_tree.h"
 #include "menu/menu_win32.h"
+#include "win/paths_win32.h"
 #include "win/unique_handle_win32.h"
 
 #include <initguid.h>
@@ -38,10 +39,8 @@ using zel::win::UniqueHandleObject;
 using zel::win::UniqueHmenu;
 
 std::string ExeFolder() {
-  char path[MAX_PATH + 1] = {};
-  ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string folder = path;
-  return folder.substr(0, folder.find_last_of('\\') + 1);
+  const std::string path = zel::win::GetModulePath();
+  return path.substr(0, path.find_last_of('\\') + 1);
 }
 
 bool WaitFor(const std::function<bool()>& done, int milliseconds = 10000) {
