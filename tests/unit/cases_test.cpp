@@ -51,15 +51,7 @@ std::vector<std::string> Strings(In list) {
   return strings;
 }
 
-json T(std::string_view bytes) {
-  std::string utf8;
-  for (const char c : bytes) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x80) utf8 += static_cast<char>(0xC0 | byte >> 6);
-    utf8 += byte < 0x80 ? c : static_cast<char>(0x80 | (byte & 0x3F));
-  }
-  return utf8;
-}
+json T(std::string_view bytes) { return tools::zelmenu::BytesToUtf8(bytes); }
 
 json T(bool value) { return value; }
 
