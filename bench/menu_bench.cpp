@@ -6,6 +6,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <utility>
 
 #include "menu/menu_build.h"
 
@@ -41,14 +42,14 @@ const std::string& Menu(int lines) {
 
 class MemoryFile final : public MenuFileAccess {
  public:
-  explicit MemoryFile(const std::string& bytes) : bytes_(bytes) {}
+  explicit MemoryFile(std::string bytes) : bytes_(std::move(bytes)) {}
   bool Exists(const std::string&) override { return true; }
   std::unique_ptr<ByteSource> Open(const std::string&) override {
     return std::make_unique<MemorySource>(bytes_);
   }
 
  private:
-  const std::string& bytes_;
+  std::string bytes_;  // its own copy: the menu given is a temporary
 };
 
 // Counts instead of building windows: the cost measured is the file's reading and deciding.
