@@ -1,6 +1,7 @@
 #include "menu/menu_tree.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace zel::menu {
 
@@ -18,11 +19,7 @@ void MenuTreeSink::AppendItem(Handle menu, unsigned id, const std::string& capti
 }
 
 void MenuTreeSink::AppendSubmenu(Handle menu, Handle submenu, const std::string& caption) {
-  Slot slot;
-  slot.node.kind = MenuNode::Kind::Submenu;
-  slot.node.caption = caption;
-  slot.submenu = submenu;
-  menus_.at(menu).push_back(std::move(slot));
+  InsertSubmenu(menu, std::numeric_limits<unsigned>::max(), submenu, caption);  // at the end
 }
 
 bool MenuTreeSink::InsertSubmenu(Handle menu, unsigned position, Handle submenu,
