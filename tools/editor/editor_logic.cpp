@@ -192,9 +192,9 @@ ObjectInfo InspectObject(const std::string& path, ObjectSystem& system) {
   const std::string base = full.empty() ? path : full;
   for (const std::string& form : {system.LongPath(base), base, system.ShortPath(base)}) {
     if (form.empty() || system.Find(form) == ObjectSystem::Object::None) continue;
-    bool seen = false;
-    for (const std::string& known : info.paths) seen = seen || known == form;
-    if (!seen) info.paths.push_back(form);
+    if (std::find(info.paths.begin(), info.paths.end(), form) == info.paths.end()) {
+      info.paths.push_back(form);
+    }
   }
   return info;
 }
