@@ -1,5 +1,5 @@
-# Shared by the mingw-w64 toolchain files, which set ZEL_MINGW_TRIPLE, ZEL_MINGW_PROCESSOR and
-# ZEL_WINE_EXEC first. The -posix compilers: GoogleTest needs std::mutex, which the -win32
+# Shared by the mingw-w64 toolchain files, which set ZEL_MINGW_TRIPLE and ZEL_MINGW_PROCESSOR
+# first. The -posix compilers: GoogleTest needs std::mutex, which the -win32
 # variant lacks.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR ${ZEL_MINGW_PROCESSOR})
@@ -17,6 +17,3 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")
-
-# Tests run under Wine through a wrapper that owns the prefix and its settings.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/${ZEL_WINE_EXEC})

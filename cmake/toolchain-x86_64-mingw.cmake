@@ -1,5 +1,4 @@
-# 64-bit Windows: Debian's mingw-w64 for x86-64, tests in a 64-bit Wine prefix.
+# 64-bit Windows: Debian's mingw-w64 for x86-64.
 set(ZEL_MINGW_TRIPLE x86_64-w64-mingw32)
 set(ZEL_MINGW_PROCESSOR AMD64)
-set(ZEL_WINE_EXEC wine64-exec)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

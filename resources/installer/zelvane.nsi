@@ -2,9 +2,15 @@
 ; runs on, for the current user only (no administrator rights), with a Start-menu entry and,
 ; optionally, start with Windows. The uninstaller never touches the user's menu file.
 ;
-; makensis -DVERSION=<x.y.z> -DDIST=<dist folder> -DOUTFILE=<setup.exe> zelvane.nsi
+; makensis -DVERSION=<x.y.z> -DDIST=<dist folder> -DOUTFILE=<setup.exe> [-DX64] zelvane.nsi
+; X64: the same setup as a 64-bit program (which always installs the 64-bit set), for testing on
+; machines that cannot run 32-bit programs. The shipped setup is the 32-bit one.
 
-Unicode true
+!ifdef X64
+  Target amd64-unicode
+!else
+  Unicode true
+!endif
 !include "LogicLib.nsh"
 !include "x64.nsh"
 !include "StrFunc.nsh"

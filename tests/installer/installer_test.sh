@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
-# The setup program end to end, in a fresh Wine prefix of each kind: a silent install, the
-# files, the per-user registration and the shortcut, the tray program run from where it was
-# installed, a silent uninstall, and nothing left behind but the user's menu file. (Wine does
-# not merge HKCU\Software\Classes into HKEY_CLASSES_ROOT as Windows does, so the per-user keys
-# are checked where they are written.)
-#   tests/installer/installer_test.sh SETUP.exe
+# The setup program end to end, in a fresh Wine prefix: a silent install, the files, the
+# per-user registration and the shortcut, the tray program run from where it was installed, a
+# silent uninstall, and nothing left behind but the user's menu file. (Wine does not merge
+# HKCU\Software\Classes into HKEY_CLASSES_ROOT as Windows does, so the per-user keys are
+# checked where they are written.)
+#   tests/installer/installer_test.sh SETUP.exe 32|64 PREFIX TRAY_POKE.exe
+# 32 or 64: the Windows the prefix imitates; the setup installs the set that fits it.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 setup=$(readlink -f "$1")
+arch=$2
+poke=$(readlink -f "$4")
+source scripts/wine-env
+rm -rf "$3"
+zel_wine_start "$3" "$arch" || exit 1
+trap 'zel_wine_stop "$WINEPREFIX"' EXIT
 passed=0
 failed=0
 check() {  # check "what" command...
@@ -28,77 +35,56 @@ wait_until() {  # wait_until SECONDS command...
 }
 
 clsid='{EBDF1F20-C829-11D1-8233-0020AF3E97A9}'
-# Each kind in its own prefix, both at once.
-for arch in 32 64; do
-  (
-    passed=0
-    failed=0
-    export ZEL_WINE_ARCH=$arch
-    export ZEL_WINEPREFIX=$PWD/build/wine/installer$arch
-    rm -rf "$ZEL_WINEPREFIX" "$ZEL_WINEPREFIX.result"
-    source scripts/wine-env
-    # Each prefix's server and programs on a processor of their own, as zel_wine_pin explains.
-    taskset -pc "$(if [ "$arch" = 32 ]; then zel_first_cpu; else zel_last_cpu; fi)" $BASHPID >/dev/null 2>&1
-    trap 'wineserver -k </dev/null >/dev/null 2>&1' EXIT
-    zel_wine_ready
-    log=$WINEPREFIX.test.log
-    win() { wine "$@" </dev/null >>"$log" 2>&1; }
-    winvar() { wine cmd /c echo "%$1%" </dev/null 2>>"$log" | tr -d '\r'; }
-    unix() { winepath -u "$1" 2>>"$log"; }
-    machine() { x86_64-w64-mingw32-objdump -f "$1" | grep -q "file format $2"; }
+log=$WINEPREFIX.test.log
+win() { zel_wine "$@" </dev/null >>"$log" 2>&1; }
+winvar() { zel_wine cmd /c echo "%$1%" </dev/null 2>>"$log" | tr -d '\r'; }
+unix() { zel_winepath -u "$1"; }
+machine() { x86_64-w64-mingw32-objdump -f "$1" | grep -q "file format $2"; }
 
-    menu_dir=$(unix "$(winvar APPDATA)\\Zelvane")
-    install_dir=$(unix "$(winvar LOCALAPPDATA)\\Programs\\Zelvane")
-    shortcut=$(unix "$(winvar APPDATA)\\Microsoft\\Windows\\Start Menu\\Programs\\Zelvane.lnk")
-    # The user's own menu, there before the install: it must come through untouched.
-    mkdir -p "$menu_dir"
-    printf "item 'Mine','mine.exe'\r\n" >"$menu_dir/Menu.txt"
+menu_dir=$(unix "$(winvar APPDATA)\\Zelvane")
+install_dir=$(unix "$(winvar LOCALAPPDATA)\\Programs\\Zelvane")
+shortcut=$(unix "$(winvar APPDATA)\\Microsoft\\Windows\\Start Menu\\Programs\\Zelvane.lnk")
+# The user's own menu, there before the install: it must come through untouched.
+mkdir -p "$menu_dir"
+printf "item 'Mine','mine.exe'\r\n" >"$menu_dir/Menu.txt"
 
-    win "$setup" /S
-    for file in Zelvane.exe zelshell.dll Editor.exe zelmenu.exe uninstall.exe; do
-      check "installs $file" test -f "$install_dir/$file"
-    done
-    if [ "$arch" = 64 ]; then format=pei-x86-64; else format=pei-i386; fi
-    check "installs the $arch-bit set" machine "$install_dir/Zelvane.exe" "$format"
-    check "installs the $arch-bit shell extension" machine "$install_dir/zelshell.dll" "$format"
-    check "keeps the user's menu file" grep -q Mine "$menu_dir/Menu.txt"
-    check "creates the Start-menu entry" test -f "$shortcut"
-    reg_has() { wine reg query "$1" /v "$2" </dev/null 2>>"$log" | tr -d '\r' | grep -qi -- "$3"; }
-    reg_default() { wine reg query "$1" /ve </dev/null 2>>"$log" | tr -d '\r' | grep -qi -- "$2"; }
-    check "registers the class for the user" reg_default "HKCU\\Software\\Classes\\CLSID\\$clsid" Zelvane
-    check "registers the server" reg_default "HKCU\\Software\\Classes\\CLSID\\$clsid\\InprocServer32" zelshell.dll
-    check "registers the threading model" reg_has "HKCU\\Software\\Classes\\CLSID\\$clsid\\InprocServer32" ThreadingModel Apartment
-    check "registers the handler" reg_default "HKCU\\Software\\Classes\\AllFilesystemObjects\\shellex\\ContextMenuHandlers\\ZVMenu" "$clsid"
-    check "leaves start with Windows off" bash -c "! wine reg query 'HKCU\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN' /v Zelvane </dev/null 2>/dev/null | grep -q Zelvane"
-
-    # The installed program runs, answers its window and ends on Exit.
-    wine "$install_dir/Zelvane.exe" </dev/null >>"$log" 2>&1 &
-    tray=$!
-    check "the installed tray program starts" wait_until 20 wine build/win32/scripts/tray_poke.exe exit
-    check "the installed tray program ends on Exit" wait_until 20 bash -c "! kill -0 $tray"
-
-    win "$install_dir/uninstall.exe" /S
-    check "uninstall removes the program folder" wait_until 30 bash -c "! test -e '$install_dir'"
-    check "uninstall removes the shortcut" bash -c "! test -e '$shortcut'"
-    check "uninstall removes the registration" bash -c "! wine reg query 'HKCU\\Software\\Classes\\CLSID\\$clsid' </dev/null >/dev/null 2>&1"
-    check "uninstall removes the handler key" bash -c "! wine reg query 'HKCU\\Software\\Classes\\AllFilesystemObjects\\shellex\\ContextMenuHandlers\\ZVMenu' </dev/null >/dev/null 2>&1"
-    check "uninstall removes its Add/Remove Programs entry" bash -c "! wine reg query 'HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zelvane' </dev/null >/dev/null 2>&1"
-    check "uninstall keeps the user's menu file" grep -q Mine "$menu_dir/Menu.txt"
-
-    # Start with Windows, chosen on the command line: the program's own Run value.
-    win "$setup" /S /AUTOSTART
-    check "/AUTOSTART sets the Run value" reg_has 'HKCU\SOFTWARE\MICROSOFT\WINDOWS\CURRENTVERSION\RUN' Zelvane '"[^"]*Programs.Zelvane.Zelvane.exe"'
-    win "$install_dir/uninstall.exe" /S
-    check "uninstall removes the Run value" wait_until 30 bash -c "! wine reg query 'HKCU\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN' /v Zelvane </dev/null >/dev/null 2>&1"
-    check "uninstall leaves no program folder" wait_until 30 bash -c "! test -e '$install_dir'"
-    echo "$passed $failed" >"$WINEPREFIX.result"
-  ) &
+win "$setup" /S
+for file in Zelvane.exe zelshell.dll Editor.exe zelmenu.exe uninstall.exe; do
+  check "installs $file" test -f "$install_dir/$file"
 done
-wait
-for arch in 32 64; do
-  read -r p f <"build/wine/installer$arch.result" || { p=0; f=1; }
-  passed=$((passed + p))
-  failed=$((failed + f))
-done
+if [ "$arch" = 64 ]; then format=pei-x86-64; else format=pei-i386; fi
+check "installs the $arch-bit set" machine "$install_dir/Zelvane.exe" "$format"
+check "installs the $arch-bit shell extension" machine "$install_dir/zelshell.dll" "$format"
+check "keeps the user's menu file" grep -q Mine "$menu_dir/Menu.txt"
+check "creates the Start-menu entry" test -f "$shortcut"
+reg_has() { zel_wine reg query "$1" /v "$2" </dev/null 2>>"$log" | tr -d '\r' | grep -qi -- "$3"; }
+reg_absent() { ! zel_wine reg query "$@" </dev/null >/dev/null 2>&1; }
+reg_default() { zel_wine reg query "$1" /ve </dev/null 2>>"$log" | tr -d '\r' | grep -qi -- "$2"; }
+check "registers the class for the user" reg_default "HKCU\\Software\\Classes\\CLSID\\$clsid" Zelvane
+check "registers the server" reg_default "HKCU\\Software\\Classes\\CLSID\\$clsid\\InprocServer32" zelshell.dll
+check "registers the threading model" reg_has "HKCU\\Software\\Classes\\CLSID\\$clsid\\InprocServer32" ThreadingModel Apartment
+check "registers the handler" reg_default "HKCU\\Software\\Classes\\AllFilesystemObjects\\shellex\\ContextMenuHandlers\\ZVMenu" "$clsid"
+check "leaves start with Windows off" reg_absent "HKCU\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN" /v Zelvane
+
+# The installed program runs, answers its window and ends on Exit.
+zel_wine "$install_dir/Zelvane.exe" </dev/null >>"$log" 2>&1 &
+tray=$!
+check "the installed tray program starts" wait_until 20 zel_wine "$poke" exit
+check "the installed tray program ends on Exit" wait_until 20 bash -c "! kill -0 $tray"
+
+win "$install_dir/uninstall.exe" /S
+check "uninstall removes the program folder" wait_until 30 test ! -e "$install_dir"
+check "uninstall removes the shortcut" test ! -e "$shortcut"
+check "uninstall removes the registration" reg_absent "HKCU\\Software\\Classes\\CLSID\\$clsid"
+check "uninstall removes the handler key" reg_absent "HKCU\\Software\\Classes\\AllFilesystemObjects\\shellex\\ContextMenuHandlers\\ZVMenu"
+check "uninstall removes its Add/Remove Programs entry" reg_absent "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zelvane"
+check "uninstall keeps the user's menu file" grep -q Mine "$menu_dir/Menu.txt"
+
+# Start with Windows, chosen on the command line: the program's own Run value.
+win "$setup" /S /AUTOSTART
+check "/AUTOSTART sets the Run value" reg_has 'HKCU\SOFTWARE\MICROSOFT\WINDOWS\CURRENTVERSION\RUN' Zelvane '"[^"]*Programs.Zelvane.Zelvane.exe"'
+win "$install_dir/uninstall.exe" /S
+check "uninstall removes the Run value" wait_until 30 reg_absent "HKCU\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN" /v Zelvane
+check "uninstall leaves no program folder" wait_until 30 test ! -e "$install_dir"
 echo "installer: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
