@@ -63,12 +63,13 @@ void CreateMainWindow() {
 }
 
 void SetDialogFont() {
-  // Never deleted: the controls use it for the whole run.
-  HFONT font = ::CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0,
-                             0, 0, "MS Sans Serif");
-  if (font == nullptr) return;  // the controls keep the system font
+  // Held for the whole run: the controls use it until they are gone.
+  g_tray.font.reset(::CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                  0, 0, 0, 0, "MS Sans Serif"));
+  if (!g_tray.font) return;  // the controls keep the system font
   for (const PromptControl& control : kControls) {
-    ::SendMessageA(g_tray.*control.handle, WM_SETFONT, reinterpret_cast<WPARAM>(font), 0);
+    ::SendMessageA(g_tray.*control.handle, WM_SETFONT,
+                   reinterpret_cast<WPARAM>(g_tray.font.get()), 0);
   }
 }
 

@@ -21,6 +21,7 @@ struct TrayState {
   HWND okButton = nullptr;
   HWND cancelButton = nullptr;
   HWND browseButton = nullptr;
+  win::UniqueHfont font;           // the prompt controls' font
   win::UniqueHicon icon;           // the program icon at small-icon size, loaded once
   NOTIFYICONDATAA trayIconData = {};
   win::UniqueHmenu currentPopup;   // lives until the next click on the icon
