@@ -5,12 +5,12 @@
 #include <cstdio>
 #include <string>
 
-#include "launch/command_line.h"
 #include "launch/launch_win32.h"
 #include "win/unique_handle_win32.h"
 #include "tray/tray_ids.h"
 #include "tray/tray_state_win32.h"
 #include "win/error_text_win32.h"
+#include "win/paths_win32.h"
 #include "zel_version.h"
 
 namespace zel::tray {
@@ -25,16 +25,28 @@ constexpr char kAboutTitle[] = "About Zelvane#";
 constexpr char kAboutText[] =
     "Zelvane v" ZEL_VERSION_TEXT "\r\nCopyright (C) 2026 The Zelvane developers";
 
-std::string ProgramFolder() { return launch::ExtractFolder(win::GetModulePath()); }
-
 void Report(const char* text, const char* caption, UINT icon) {
   ::MessageBoxA(g_tray.mainWindow, text, caption, MB_OK | icon);
+}
+
+// The program's folder with its backslash; empty, and said, when its name has no form the
+// ANSI functions can use: a bare file name would be searched for elsewhere.
+std::string ProgramFolder() {
+  std::string folder = win::ModuleFolder();
+  if (folder.empty()) {
+    Report("Zelvane's folder has a name with characters this system's code page cannot hold, "
+           "and no short name. Install Zelvane in a folder with another name.",
+           "ERROR", MB_ICONHAND);
+  }
+  return folder;
 }
 
 // Loads zelshell.dll from the program's own folder (never from the current folder or the
 // search path, where a planted library could stand) and calls one registration export.
 void CallShellRegistration(const char* exportName, const char* doneText, const char* failedText) {
-  const std::string path = ProgramFolder() + kShellLibrary;
+  const std::string folder = ProgramFolder();
+  if (folder.empty()) return;
+  const std::string path = folder + kShellLibrary;
   win::UniqueHmodule library(::LoadLibraryA(path.c_str()));
   if (!library) {
     Report("Unable to load Context Menu", "ERROR", MB_ICONHAND);
@@ -74,7 +86,9 @@ void ToggleAutoStart() {
 
 void StartMenuEditor() {
   launch::Win32LaunchSystem system;
-  launch::Launcher(system).RunPrograms(ProgramFolder() + launch::kEditorProgram + "|", "");
+  const std::string folder = ProgramFolder();
+  if (folder.empty()) return;
+  launch::Launcher(system).RunPrograms(folder + launch::kEditorProgram + "|", "");
 }
 
 void OpenUpdatePage() {

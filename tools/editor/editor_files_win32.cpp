@@ -57,7 +57,8 @@ LoadedFile LoadMenuFile(const std::string& path) {
   LoadedFile result;
   if (path.empty()) {
     result.state = FileState::Refused;
-    result.why = "The application-data folder, where the menu file lives, cannot be found.";
+    result.why = "The application-data folder, where the menu file lives, cannot be found, or "
+                 "its name has characters this system's code page cannot hold and no short name.";
     return result;
   }
   const DWORD attributes = ::GetFileAttributesA(path.c_str());
