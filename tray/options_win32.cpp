@@ -16,8 +16,11 @@
 namespace zel::tray {
 namespace {
 
-constexpr char kRunKey[] = "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN";
-constexpr char kRunValue[] = "Zelvane";
+constexpr wchar_t kRunKey[] = L"SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN";
+constexpr wchar_t kRunValue[] = L"Zelvane";
+constexpr wchar_t kApprovedKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
+constexpr const wchar_t* kApprovedValue = kRunValue;  // named like the Run value
 constexpr char kShellLibrary[] = "zelshell.dll";
 constexpr char kUpdateAddress[] =
     "https://zelvane.example/download.php?action=updatecheck&app=Zelvane," ZEL_VERSION_TEXT;
@@ -109,31 +112,48 @@ void ShowAbout() {
 
 bool AutoStartEnabled() {
   HKEY opened = nullptr;
-  if (::RegOpenKeyExA(HKEY_CURRENT_USER, kRunKey, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) {
+  if (::RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) {
     return false;
   }
   const win::UniqueHkey key(opened);
-  // Any value of that name counts, whatever its type and data.
+  // Any value of that name counts, whatever its type and data, unless switched off (below).
   DWORD size = 0;
-  return ::RegQueryValueExA(key.get(), kRunValue, nullptr, nullptr, nullptr, &size) ==
-         ERROR_SUCCESS;
+  if (::RegQueryValueExW(key.get(), kRunValue, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) {
+    return false;
+  }
+  // Task Manager and Settings switch an entry off without touching the Run value: a binary
+  // value of the same name under StartupApproved whose first byte is odd.
+  BYTE approval[64] = {};
+  DWORD approvalSize = sizeof(approval);
+  return ::RegGetValueW(HKEY_CURRENT_USER, kApprovedKey, kApprovedValue, RRF_RT_ANY, nullptr,
+                        approval, &approvalSize) != ERROR_SUCCESS ||
+         approvalSize == 0 || (approval[0] & 1) == 0;
 }
 
 LONG SetAutoStart(bool enabled) {
   HKEY opened = nullptr;
-  const LONG open = ::RegOpenKeyExA(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, &opened);
+  const LONG open = ::RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, &opened);
   if (open != ERROR_SUCCESS) return open;
   const win::UniqueHkey key(opened);
   if (!enabled) {
-    const LONG deleted = ::RegDeleteValueA(key.get(), kRunValue);
+    const LONG deleted = ::RegDeleteValueW(key.get(), kRunValue);
     return deleted == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : deleted;
   }
-  // Quoted: Windows reads an unquoted path with a space by its prefixes ("C:\Users\Ann.exe"
-  // before "C:\Users\Ann Lee\...\Zelvane.exe"). The count includes the terminating zero byte.
-  const std::string command = "\"" + win::GetModulePath() + "\"";
-  return ::RegSetValueExA(key.get(), kRunValue, 0, REG_SZ,
-                          reinterpret_cast<const BYTE*>(command.c_str()),
-                          static_cast<DWORD>(command.size() + 1));
+  const std::wstring path = win::GetModulePathW();
+  if (path.empty()) return ERROR_BAD_PATHNAME;
+  // The real path in UTF-16, whatever the code page holds, written over any value that names
+  // another copy. Quoted: Windows reads an unquoted path with a space by its prefixes
+  // ("C:\Users\Ann.exe" before "C:\Users\Ann Lee\...\Zelvane.exe"). The count includes the
+  // terminating zero.
+  const std::wstring command = L"\"" + path + L"\"";
+  const LONG written = ::RegSetValueExW(key.get(), kRunValue, 0, REG_SZ,
+                                        reinterpret_cast<const BYTE*>(command.c_str()),
+                                        static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+  if (written != ERROR_SUCCESS) return written;
+  // The switched-off mark goes: no value is how Windows finds every new entry, switched on,
+  // so nothing of an undocumented layout is written.
+  const LONG cleared = ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kApprovedKey, kApprovedValue);
+  return cleared == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : cleared;
 }
 
 void BuildFullMenu() {

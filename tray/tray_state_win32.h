@@ -45,9 +45,10 @@ void BuildFullMenu();
 void BuildEntryMenu();
 // The program's own commands; false when the identifier is none of them.
 bool RunOptionsCommand(unsigned id);
-// Autostart in the current user's Run key: on when a value "Zelvane" exists. Set writes the
-// program's path, quoted; clear deletes the value. The result is the Win32 error,
-// ERROR_SUCCESS when it worked (a value already gone counts as deleted).
+// Autostart in the current user's Run key: on when a value "Zelvane" exists and Task Manager
+// has not switched it off (StartupApproved). Set writes the program's path, quoted, and clears
+// that mark; clear deletes the value. The result is the Win32 error, ERROR_SUCCESS when it
+// worked (a value already gone counts as deleted).
 bool AutoStartEnabled();
 LONG SetAutoStart(bool enabled);
 
