@@ -88,16 +88,7 @@ int RunMessageLoop() {
   return 0;
 }
 
-}  // namespace
-
-void LoadProgramIcon() {
-  const int height = ::GetSystemMetrics(SM_CYSMICON);
-  const int width = ::GetSystemMetrics(SM_CXSMICON);
-  g_tray.icon.reset(static_cast<HICON>(
-      ::LoadImageA(g_tray.instance, kIconName, IMAGE_ICON, width, height, LR_DEFAULTCOLOR)));
-}
-
-void AddTrayIcon() {
+bool AddIconOnce() {
   NOTIFYICONDATAA& data = g_tray.trayIconData;
   data = {};
   data.cbSize = NOTIFYICONDATAA_V1_SIZE;  // 88: the record without its later extensions
@@ -108,7 +99,34 @@ void AddTrayIcon() {
   data.hIcon = g_tray.icon.get();
   static const char kTip[64] = "Zelvane";
   std::memcpy(data.szTip, kTip, sizeof(kTip));
-  ::Shell_NotifyIconA(NIM_ADD, &data);  // fails before the taskbar exists; TaskbarCreated retries
+  return ::Shell_NotifyIconA(NIM_ADD, &data) != FALSE;
+}
+
+}  // namespace
+
+void LoadProgramIcon() {
+  const int height = ::GetSystemMetrics(SM_CYSMICON);
+  const int width = ::GetSystemMetrics(SM_CXSMICON);
+  g_tray.icon.reset(static_cast<HICON>(
+      ::LoadImageA(g_tray.instance, kIconName, IMAGE_ICON, width, height, LR_DEFAULTCOLOR)));
+}
+
+void AddTrayIcon() {
+  if (AddIconOnce()) {
+    ::KillTimer(g_tray.mainWindow, kIconRetryTimer);
+    return;
+  }
+  // Started from the Run key, the program often comes before the taskbar takes icons, and
+  // TaskbarCreated never follows, because the taskbar already exists: try again every two
+  // seconds, for two minutes at most.
+  g_tray.iconRetriesLeft = kIconRetries;
+  ::SetTimer(g_tray.mainWindow, kIconRetryTimer, kIconRetryMilliseconds, nullptr);
+}
+
+void RetryTrayIcon() {
+  if (AddIconOnce() || --g_tray.iconRetriesLeft <= 0) {
+    ::KillTimer(g_tray.mainWindow, kIconRetryTimer);
+  }
 }
 
 void DeleteTrayIcon() { ::Shell_NotifyIconA(NIM_DELETE, &g_tray.trayIconData); }

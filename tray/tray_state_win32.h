@@ -24,6 +24,7 @@ struct TrayState {
   win::UniqueHfont font;           // the prompt controls' font
   win::UniqueHicon icon;           // the program icon at small-icon size, loaded once
   NOTIFYICONDATAA trayIconData = {};
+  int iconRetriesLeft = 0;         // adds of the icon still to try on kIconRetryTimer
   win::UniqueHmenu currentPopup;   // lives until the next click on the icon
   bool menuShown = false;          // set at the first popup, never cleared
   menu::MenuTable entries;         // MenuEntries and EntryCount of the last build
@@ -33,7 +34,10 @@ struct TrayState {
 extern TrayState g_tray;
 
 // Start-up helpers and handlers shared between the tray's files.
+// Adds the icon; when the shell refuses, tries again on kIconRetryTimer (RetryTrayIcon) until
+// it takes the icon or kIconRetries tries have failed.
 void AddTrayIcon();
+void RetryTrayIcon();
 // Loads the program icon "ICO" at small-icon size into g_tray.icon.
 void LoadProgramIcon();
 void DeleteTrayIcon();

@@ -238,6 +238,12 @@ TEST(Tray, ShowsTheFilesMenusAndItsCommandsAndEndsWithItsIcon) {
   ASSERT_TRUE(::Shell_NotifyIconA(NIM_DELETE, &data));  // as if the shell had restarted
   ::PostMessageA(program.window(), ::RegisterWindowMessageA("TaskbarCreated"), 0, 0);
   EXPECT_TRUE(WaitFor([&] { return program.HasTrayIcon(); }, 5000));
+  // Refused (here by an icon already in its place, at logon by a taskbar not yet ready), the
+  // icon is added again on a timer, with no TaskbarCreated to come.
+  ASSERT_TRUE(::Shell_NotifyIconA(NIM_DELETE, &data) && ::Shell_NotifyIconA(NIM_ADD, &data));
+  ::SendMessageA(program.window(), ::RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+  ASSERT_TRUE(::Shell_NotifyIconA(NIM_DELETE, &data));
+  EXPECT_TRUE(WaitFor([&] { return program.HasTrayIcon(); }, 5000));
   program.Command(IDM_ABOUT);
   const Dialog about = program.WaitForDialog();
   ASSERT_NE(about.handle, nullptr);
