@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include "win/code_page_win32.h"
 #include "win/unique_handle_win32.h"
 
 namespace zel::menu {
@@ -31,12 +32,13 @@ class Win32FileSource final : public ByteSource {
 }  // namespace
 
 std::string GetMenuFilePath() {
-  char folder[MAX_PATH] = {};
+  wchar_t folder[MAX_PATH] = {};
   // SHGetFolderPath: on failure the buffer's content is undefined, so it is not used.
-  if (FAILED(::SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder))) {
+  if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder))) {
     return {};
   }
-  return std::string(folder) + kMenuFileSuffix;
+  const std::optional<std::string> ansi = win::AnsiPathFor(folder);
+  return ansi && !ansi->empty() ? *ansi + kMenuFileSuffix : std::string();
 }
 
 bool MenuFileExists(const std::string& path) {

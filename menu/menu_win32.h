@@ -13,7 +13,8 @@
 namespace zel::menu {
 
 // The user's menu file: the application-data folder + "\Zelvane\Menu.txt", computed afresh
-// at every call. Empty when the folder cannot be had, which reads as a missing file.
+// at every call. Empty when the folder cannot be had, or its name has no form the ANSI
+// functions can use (AnsiPathFor), which reads as a missing file.
 std::string GetMenuFilePath();
 
 // True when any file-system object, a folder included, stands at the path.

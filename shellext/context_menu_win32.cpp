@@ -13,6 +13,7 @@
 #include "shellext/handler_rules.h"
 #include "shellext/zelshell_win32.h"
 #include "win/code_page_win32.h"
+#include "win/paths_win32.h"
 
 namespace zel::shellext {
 namespace {
@@ -118,9 +119,11 @@ HRESULT STDMETHODCALLTYPE TContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* lpici
   if (IsVerbString(verb)) return E_FAIL;
   const menu::MenuData* entry = EntryForOffset(table_, verb);
   if (entry == nullptr) return E_INVALIDARG;
+  // A folder no ANSI path can name would leave the editor a bare name, searched for elsewhere.
+  const std::string moduleFolder = win::ModuleFolder(module_);
+  if (moduleFolder.empty()) return HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
   launch::Win32LaunchSystem system;
-  launch::RunShellEntry(*entry, selectedPath_, launch::ExtractFolder(win::GetModulePath(module_)),
-                        system);
+  launch::RunShellEntry(*entry, selectedPath_, moduleFolder, system);
   return S_OK;
 } catch (...) {
   return CaughtHresult();

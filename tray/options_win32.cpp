@@ -5,19 +5,22 @@
 #include <cstdio>
 #include <string>
 
-#include "launch/command_line.h"
 #include "launch/launch_win32.h"
 #include "win/unique_handle_win32.h"
 #include "tray/tray_ids.h"
 #include "tray/tray_state_win32.h"
 #include "win/error_text_win32.h"
+#include "win/paths_win32.h"
 #include "zel_version.h"
 
 namespace zel::tray {
 namespace {
 
-constexpr char kRunKey[] = "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN";
-constexpr char kRunValue[] = "Zelvane";
+constexpr wchar_t kRunKey[] = L"SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN";
+constexpr wchar_t kRunValue[] = L"Zelvane";
+constexpr wchar_t kApprovedKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
+constexpr const wchar_t* kApprovedValue = kRunValue;  // named like the Run value
 constexpr char kShellLibrary[] = "zelshell.dll";
 constexpr char kUpdateAddress[] =
     "https://zelvane.example/download.php?action=updatecheck&app=Zelvane," ZEL_VERSION_TEXT;
@@ -25,16 +28,28 @@ constexpr char kAboutTitle[] = "About Zelvane#";
 constexpr char kAboutText[] =
     "Zelvane v" ZEL_VERSION_TEXT "\r\nCopyright (C) 2026 The Zelvane developers";
 
-std::string ProgramFolder() { return launch::ExtractFolder(win::GetModulePath()); }
-
 void Report(const char* text, const char* caption, UINT icon) {
   ::MessageBoxA(g_tray.mainWindow, text, caption, MB_OK | icon);
+}
+
+// The program's folder with its backslash; empty, and said, when its name has no form the
+// ANSI functions can use: a bare file name would be searched for elsewhere.
+std::string ProgramFolder() {
+  std::string folder = win::ModuleFolder();
+  if (folder.empty()) {
+    Report("Zelvane's folder has a name with characters this system's code page cannot hold, "
+           "and no short name. Install Zelvane in a folder with another name.",
+           "ERROR", MB_ICONHAND);
+  }
+  return folder;
 }
 
 // Loads zelshell.dll from the program's own folder (never from the current folder or the
 // search path, where a planted library could stand) and calls one registration export.
 void CallShellRegistration(const char* exportName, const char* doneText, const char* failedText) {
-  const std::string path = ProgramFolder() + kShellLibrary;
+  const std::string folder = ProgramFolder();
+  if (folder.empty()) return;
+  const std::string path = folder + kShellLibrary;
   win::UniqueHmodule library(::LoadLibraryA(path.c_str()));
   if (!library) {
     Report("Unable to load Context Menu", "ERROR", MB_ICONHAND);
@@ -74,7 +89,9 @@ void ToggleAutoStart() {
 
 void StartMenuEditor() {
   launch::Win32LaunchSystem system;
-  launch::Launcher(system).RunPrograms(ProgramFolder() + launch::kEditorProgram + "|", "");
+  const std::string folder = ProgramFolder();
+  if (folder.empty()) return;
+  launch::Launcher(system).RunPrograms(folder + launch::kEditorProgram + "|", "");
 }
 
 void OpenUpdatePage() {
@@ -95,31 +112,48 @@ void ShowAbout() {
 
 bool AutoStartEnabled() {
   HKEY opened = nullptr;
-  if (::RegOpenKeyExA(HKEY_CURRENT_USER, kRunKey, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) {
+  if (::RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) {
     return false;
   }
   const win::UniqueHkey key(opened);
-  // Any value of that name counts, whatever its type and data.
+  // Any value of that name counts, whatever its type and data, unless switched off (below).
   DWORD size = 0;
-  return ::RegQueryValueExA(key.get(), kRunValue, nullptr, nullptr, nullptr, &size) ==
-         ERROR_SUCCESS;
+  if (::RegQueryValueExW(key.get(), kRunValue, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS) {
+    return false;
+  }
+  // Task Manager and Settings switch an entry off without touching the Run value: a binary
+  // value of the same name under StartupApproved whose first byte is odd.
+  BYTE approval[64] = {};
+  DWORD approvalSize = sizeof(approval);
+  return ::RegGetValueW(HKEY_CURRENT_USER, kApprovedKey, kApprovedValue, RRF_RT_ANY, nullptr,
+                        approval, &approvalSize) != ERROR_SUCCESS ||
+         approvalSize == 0 || (approval[0] & 1) == 0;
 }
 
 LONG SetAutoStart(bool enabled) {
   HKEY opened = nullptr;
-  const LONG open = ::RegOpenKeyExA(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, &opened);
+  const LONG open = ::RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, &opened);
   if (open != ERROR_SUCCESS) return open;
   const win::UniqueHkey key(opened);
   if (!enabled) {
-    const LONG deleted = ::RegDeleteValueA(key.get(), kRunValue);
+    const LONG deleted = ::RegDeleteValueW(key.get(), kRunValue);
     return deleted == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : deleted;
   }
-  // Quoted: Windows reads an unquoted path with a space by its prefixes ("C:\Users\Ann.exe"
-  // before "C:\Users\Ann Lee\...\Zelvane.exe"). The count includes the terminating zero byte.
-  const std::string command = "\"" + win::GetModulePath() + "\"";
-  return ::RegSetValueExA(key.get(), kRunValue, 0, REG_SZ,
-                          reinterpret_cast<const BYTE*>(command.c_str()),
-                          static_cast<DWORD>(command.size() + 1));
+  const std::wstring path = win::GetModulePathW();
+  if (path.empty()) return ERROR_BAD_PATHNAME;
+  // The real path in UTF-16, whatever the code page holds, written over any value that names
+  // another copy. Quoted: Windows reads an unquoted path with a space by its prefixes
+  // ("C:\Users\Ann.exe" before "C:\Users\Ann Lee\...\Zelvane.exe"). The count includes the
+  // terminating zero.
+  const std::wstring command = L"\"" + path + L"\"";
+  const LONG written = ::RegSetValueExW(key.get(), kRunValue, 0, REG_SZ,
+                                        reinterpret_cast<const BYTE*>(command.c_str()),
+                                        static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+  if (written != ERROR_SUCCESS) return written;
+  // The switched-off mark goes: no value is how Windows finds every new entry, switched on,
+  // so nothing of an undocumented layout is written.
+  const LONG cleared = ::RegDeleteKeyValueW(HKEY_CURRENT_USER, kApprovedKey, kApprovedValue);
+  return cleared == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : cleared;
 }
 
 void BuildFullMenu() {

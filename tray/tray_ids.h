@@ -19,4 +19,9 @@ inline constexpr unsigned IDM_FIRSTENTRY = menu::kTrayIdBase + 1;
 // The tray icon's callback message: WM_USER + 1.
 inline constexpr unsigned WM_TRAYICON = 0x401;
 
+// The timer that adds the icon again after the shell refused it: every 2 s for 2 minutes.
+inline constexpr unsigned kIconRetryTimer = 1;
+inline constexpr unsigned kIconRetryMilliseconds = 2000;
+inline constexpr int kIconRetries = 60;
+
 }  // namespace zel::tray

@@ -63,12 +63,13 @@ void CreateMainWindow() {
 }
 
 void SetDialogFont() {
-  // Never deleted: the controls use it for the whole run.
-  HFONT font = ::CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0,
-                             0, 0, "MS Sans Serif");
-  if (font == nullptr) return;  // the controls keep the system font
+  // Held for the whole run: the controls use it until they are gone.
+  g_tray.font.reset(::CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                  0, 0, 0, 0, "MS Sans Serif"));
+  if (!g_tray.font) return;  // the controls keep the system font
   for (const PromptControl& control : kControls) {
-    ::SendMessageA(g_tray.*control.handle, WM_SETFONT, reinterpret_cast<WPARAM>(font), 0);
+    ::SendMessageA(g_tray.*control.handle, WM_SETFONT,
+                   reinterpret_cast<WPARAM>(g_tray.font.get()), 0);
   }
 }
 
@@ -87,16 +88,7 @@ int RunMessageLoop() {
   return 0;
 }
 
-}  // namespace
-
-void LoadProgramIcon() {
-  const int height = ::GetSystemMetrics(SM_CYSMICON);
-  const int width = ::GetSystemMetrics(SM_CXSMICON);
-  g_tray.icon.reset(static_cast<HICON>(
-      ::LoadImageA(g_tray.instance, kIconName, IMAGE_ICON, width, height, LR_DEFAULTCOLOR)));
-}
-
-void AddTrayIcon() {
+bool AddIconOnce() {
   NOTIFYICONDATAA& data = g_tray.trayIconData;
   data = {};
   data.cbSize = NOTIFYICONDATAA_V1_SIZE;  // 88: the record without its later extensions
@@ -107,7 +99,34 @@ void AddTrayIcon() {
   data.hIcon = g_tray.icon.get();
   static const char kTip[64] = "Zelvane";
   std::memcpy(data.szTip, kTip, sizeof(kTip));
-  ::Shell_NotifyIconA(NIM_ADD, &data);  // fails before the taskbar exists; TaskbarCreated retries
+  return ::Shell_NotifyIconA(NIM_ADD, &data) != FALSE;
+}
+
+}  // namespace
+
+void LoadProgramIcon() {
+  const int height = ::GetSystemMetrics(SM_CYSMICON);
+  const int width = ::GetSystemMetrics(SM_CXSMICON);
+  g_tray.icon.reset(static_cast<HICON>(
+      ::LoadImageA(g_tray.instance, kIconName, IMAGE_ICON, width, height, LR_DEFAULTCOLOR)));
+}
+
+void AddTrayIcon() {
+  if (AddIconOnce()) {
+    ::KillTimer(g_tray.mainWindow, kIconRetryTimer);
+    return;
+  }
+  // Started from the Run key, the program often comes before the taskbar takes icons, and
+  // TaskbarCreated never follows, because the taskbar already exists: try again every two
+  // seconds, for two minutes at most.
+  g_tray.iconRetriesLeft = kIconRetries;
+  ::SetTimer(g_tray.mainWindow, kIconRetryTimer, kIconRetryMilliseconds, nullptr);
+}
+
+void RetryTrayIcon() {
+  if (AddIconOnce() || --g_tray.iconRetriesLeft <= 0) {
+    ::KillTimer(g_tray.mainWindow, kIconRetryTimer);
+  }
 }
 
 void DeleteTrayIcon() { ::Shell_NotifyIconA(NIM_DELETE, &g_tray.trayIconData); }

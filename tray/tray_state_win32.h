@@ -21,8 +21,10 @@ struct TrayState {
   HWND okButton = nullptr;
   HWND cancelButton = nullptr;
   HWND browseButton = nullptr;
+  win::UniqueHfont font;           // the prompt controls' font
   win::UniqueHicon icon;           // the program icon at small-icon size, loaded once
   NOTIFYICONDATAA trayIconData = {};
+  int iconRetriesLeft = 0;         // adds of the icon still to try on kIconRetryTimer
   win::UniqueHmenu currentPopup;   // lives until the next click on the icon
   bool menuShown = false;          // set at the first popup, never cleared
   menu::MenuTable entries;         // MenuEntries and EntryCount of the last build
@@ -32,7 +34,10 @@ struct TrayState {
 extern TrayState g_tray;
 
 // Start-up helpers and handlers shared between the tray's files.
+// Adds the icon; when the shell refuses, tries again on kIconRetryTimer (RetryTrayIcon) until
+// it takes the icon or kIconRetries tries have failed.
 void AddTrayIcon();
+void RetryTrayIcon();
 // Loads the program icon "ICO" at small-icon size into g_tray.icon.
 void LoadProgramIcon();
 void DeleteTrayIcon();
@@ -44,9 +49,10 @@ void BuildFullMenu();
 void BuildEntryMenu();
 // The program's own commands; false when the identifier is none of them.
 bool RunOptionsCommand(unsigned id);
-// Autostart in the current user's Run key: on when a value "Zelvane" exists. Set writes the
-// program's path, quoted; clear deletes the value. The result is the Win32 error,
-// ERROR_SUCCESS when it worked (a value already gone counts as deleted).
+// Autostart in the current user's Run key: on when a value "Zelvane" exists and Task Manager
+// has not switched it off (StartupApproved). Set writes the program's path, quoted, and clears
+// that mark; clear deletes the value. The result is the Win32 error, ERROR_SUCCESS when it
+// worked (a value already gone counts as deleted).
 bool AutoStartEnabled();
 LONG SetAutoStart(bool enabled);
 

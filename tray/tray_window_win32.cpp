@@ -134,6 +134,7 @@ void HandleMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam) {
     return OnEntryCommand(wParam);
   }
   if (message == g_tray.taskbarCreatedMessage) return AddTrayIcon();
+  if (message == WM_TIMER && wParam == kIconRetryTimer) return RetryTrayIcon();
   // The main window closed (the default processing of WM_CLOSE destroys it): take the icon
   // away with it; the message loop then ends.
   if (message == WM_DESTROY) {

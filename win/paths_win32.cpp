@@ -1,11 +1,22 @@
 #include "win/paths_win32.h"
 
+#include "win/code_page_win32.h"
+
 namespace zel::win {
 
-std::string GetModulePath(HMODULE module) {
-  return PathCall([&](char* buffer, DWORD size) {
-    return ::GetModuleFileNameA(module, buffer, size);
+std::wstring GetModulePathW(HMODULE module) {
+  return PathCall<wchar_t>([&](wchar_t* buffer, DWORD size) {
+    return ::GetModuleFileNameW(module, buffer, size);
   });
+}
+
+std::string GetModulePath(HMODULE module) {
+  return AnsiPathFor(GetModulePathW(module)).value_or(std::string());
+}
+
+std::string ModuleFolder(HMODULE module) {
+  const std::string path = GetModulePath(module);
+  return path.substr(0, path.find_last_of('\\') + 1);  // npos + 1: no backslash, no folder
 }
 
 std::string ShortPath(const std::string& path) {

@@ -1,5 +1,7 @@
 // Paths from the system: the grow-the-buffer call of the path functions, a module's file and
-// an object's short name.
+// folder, and an object's short name. Names the system hands out are asked for in UTF-16 and
+// made ANSI by AnsiPathFor (code_page_win32.h): the "A" calls put "?" for the characters the
+// code page cannot hold, naming another file or none.
 #pragma once
 
 #include <windows.h>
@@ -15,10 +17,10 @@ inline constexpr std::size_t kMaxPathBuffer = 32768;
 // Runs `call(buffer, size)` with a buffer that grows until the text fits, and returns the text
 // (empty when the call fails). The path functions (GetShortPathNameA, GetFullPathNameA,
 // GetCurrentDirectoryA ...) return the size they need, terminator included, when the buffer
-// is short; GetModuleFileNameA returns the buffer's size, having cut the path.
-template <typename Call>
-std::string PathCall(const Call& call) {
-  std::string buffer(MAX_PATH + 1, '\0');
+// is short; GetModuleFileName returns the buffer's size, having cut the path.
+template <typename Char = char, typename Call>
+std::basic_string<Char> PathCall(const Call& call) {
+  std::basic_string<Char> buffer(MAX_PATH + 1, Char{});
   for (;;) {
     const DWORD length = call(buffer.data(), static_cast<DWORD>(buffer.size()));
     if (length == 0) return {};
@@ -27,12 +29,19 @@ std::string PathCall(const Call& call) {
       return buffer;
     }
     if (buffer.size() >= kMaxPathBuffer) return {};
-    buffer.assign(std::max<std::size_t>(length, buffer.size() * 2), '\0');
+    buffer.assign(std::max<std::size_t>(length, buffer.size() * 2), Char{});
   }
 }
 
-// The full path of `module`'s file (null: the program itself); empty when it cannot be had.
+// The full path of `module`'s file (null: the program itself), as the system names it; empty
+// when it cannot be had.
+std::wstring GetModulePathW(HMODULE module = nullptr);
+// The same for the ANSI functions (AnsiPathFor): empty when it cannot be had or has no form
+// they can use.
 std::string GetModulePath(HMODULE module = nullptr);
+// The folder of that path with its backslash: where the files shipped beside the module
+// (Editor.exe, zelshell.dll) are. Empty under the same conditions.
+std::string ModuleFolder(HMODULE module = nullptr);
 
 // The short (8.3) form of `path`; `path` itself when it has none, for instance because
 // nothing exists there.

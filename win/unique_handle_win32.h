@@ -57,5 +57,8 @@ using UniqueHandleObject = UniqueHandle<NullInvalidTraits<HANDLE, ::CloseHandle>
 using UniqueHlocal = UniqueHandle<NullInvalidTraits<HLOCAL, ::LocalFree>>;
 using UniqueHicon = UniqueHandle<NullInvalidTraits<HICON, ::DestroyIcon>>;
 using UniqueFile = UniqueHandle<FileTraits>;
+// Deleted only once nothing uses it: a font after the windows it was set on (WM_SETFONT).
+using UniqueHfont = UniqueHandle<NullInvalidTraits<HFONT, ::DeleteObject>>;
+using UniqueHaccel = UniqueHandle<NullInvalidTraits<HACCEL, ::DestroyAcceleratorTable>>;
 
 }  // namespace zel::win

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
+#include <utility>
 #include <random>
 
 #include "menu/menu_build.h"
@@ -91,6 +93,46 @@ TEST(BuildEntryLine, TrickyNamesGiveASafeLineOrAReason) {
     }
   }
   EXPECT_GT(made, 300);
+}
+
+// Files by name; the replace ends as told, and the move back fails when told.
+struct FakeReplacer final : FileReplacer {
+  std::map<std::string, std::string> files{{"M.txt", "old"}, {"tmp", "new"}};
+  Outcome outcome = Outcome::Replaced;
+  bool moveFails = false;
+  Result Replace(const std::string& path, const std::string& replacement, const std::string& backup) override {
+    if (outcome != Outcome::Failed) files[backup] = std::exchange(files[path], files[replacement]);
+    if (outcome == Outcome::Replaced) files.erase(replacement);
+    if (outcome == Outcome::OldFileMoved) files.erase(path);
+    return {outcome, "denied"};
+  }
+  std::string Move(const std::string& from, const std::string& to) override {
+    if (moveFails || files.count(to) != 0) return "in use";
+    files[to] = files[from];
+    files.erase(from);
+    return {};
+  }
+};
+
+// The menu is never lost unsaid: where it is not at its place, the message says where it is.
+TEST(ReplaceKeepingBackup, PutsTheOldFileBackOrSaysWhereTheMenuIs) {
+  using O = FileReplacer::Outcome;
+  const struct { O outcome; bool moveFails; const char *file, *backup, *said; } cases[] = {
+      {O::Replaced, false, "new", "old", ""},
+      {O::Failed, false, "old", "-", "The menu file M.txt cannot be replaced: denied"},
+      {O::OldFileMoved, false, "old", "-", "The menu file M.txt cannot be replaced: denied"},
+      {O::OldFileMoved, true, "-", "old", "only in M.txt.bak: it could not be moved back (in use). Rename it to M.txt "},
+  };
+  for (const auto& c : cases) {
+    FakeReplacer files;
+    files.outcome = c.outcome;
+    files.moveFails = c.moveFails;
+    const std::string said = ReplaceKeepingBackup(files, "M.txt", "tmp", "M.txt.bak");
+    const auto at = [&](const char* name) { return files.files.count(name) ? files.files[name] : "-"; };
+    EXPECT_EQ(said.empty(), *c.said == '\0') << said;
+    EXPECT_NE(said.find(c.said), std::string::npos) << said;
+    EXPECT_EQ(at("M.txt") + " " + at("M.txt.bak"), std::string(c.file) + " " + c.backup) << said;
+  }
 }
 
 }  // namespace

@@ -238,6 +238,12 @@ TEST(Tray, ShowsTheFilesMenusAndItsCommandsAndEndsWithItsIcon) {
   ASSERT_TRUE(::Shell_NotifyIconA(NIM_DELETE, &data));  // as if the shell had restarted
   ::PostMessageA(program.window(), ::RegisterWindowMessageA("TaskbarCreated"), 0, 0);
   EXPECT_TRUE(WaitFor([&] { return program.HasTrayIcon(); }, 5000));
+  // Refused (here by an icon already in its place, at logon by a taskbar not yet ready), the
+  // icon is added again on a timer, with no TaskbarCreated to come.
+  ASSERT_TRUE(::Shell_NotifyIconA(NIM_DELETE, &data) && ::Shell_NotifyIconA(NIM_ADD, &data));
+  ::SendMessageA(program.window(), ::RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+  ASSERT_TRUE(::Shell_NotifyIconA(NIM_DELETE, &data));
+  EXPECT_TRUE(WaitFor([&] { return program.HasTrayIcon(); }, 5000));
   program.Command(IDM_ABOUT);
   const Dialog about = program.WaitForDialog();
   ASSERT_NE(about.handle, nullptr);
@@ -330,8 +336,9 @@ void SetRunKeyAccess(const char* sddl) {
 }
 
 // Start with Windows writes the quoted path, and any value of that name shows as the check
-// mark; the shell menu commands load zelshell.dll from the program's folder only. Each says
-// what really happened when it could not, in one box that the program owns.
+// mark unless Task Manager switched it off; the shell menu commands load zelshell.dll from the
+// program's folder only. Each says what really happened when it could not, in one box that the
+// program owns.
 TEST(Tray, OptionsChangeTheRegistryAndSayWhenTheyCannot) {
   Tray tray;
   ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kRunKey, "Zelvane");
@@ -378,6 +385,19 @@ TEST(Tray, OptionsChangeTheRegistryAndSayWhenTheyCannot) {
   EXPECT_TRUE(checked());
   toggle();
   EXPECT_FALSE(checked());
+  // Switched off in Task Manager, another copy's value stays; switching on takes it over.
+  const char approvedKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
+  const BYTE off[12] = {3};
+  const char oldCopy[] = "C:\\Old\\Zelvane.exe";
+  ::RegSetKeyValueA(HKEY_CURRENT_USER, kRunKey, "Zelvane", REG_SZ, oldCopy, sizeof(oldCopy));
+  ::RegSetKeyValueA(HKEY_CURRENT_USER, approvedKey, "Zelvane", REG_BINARY, off, sizeof(off));
+  EXPECT_FALSE(checked());
+  toggle();
+  EXPECT_TRUE(checked());
+  EXPECT_EQ(ReadText(HKEY_CURRENT_USER, kRunKey, "Zelvane"), "\"" + tray.exe + "\"");
+  EXPECT_EQ(::RegGetValueA(HKEY_CURRENT_USER, approvedKey, "Zelvane", RRF_RT_ANY, nullptr, nullptr, nullptr),
+            ERROR_FILE_NOT_FOUND);
+  toggle();
 
   EXPECT_EQ(said(IDM_ENABLESHELLMENU), "ERROR: Unable to load Context Menu");
   EXPECT_EQ(KeyShape(HKEY_CLASSES_ROOT, classKey), "");

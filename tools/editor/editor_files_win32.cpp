@@ -33,13 +33,32 @@ bool WriteAll(HANDLE file, const std::string& bytes) {
   return true;
 }
 
+class Win32Replacer final : public FileReplacer {
+ public:
+  Result Replace(const std::string& path, const std::string& replacement,
+                 const std::string& backup) override {
+    if (::ReplaceFileA(path.c_str(), replacement.c_str(), backup.c_str(), 0, nullptr, nullptr)) {
+      return {Outcome::Replaced, {}};
+    }
+    const DWORD error = ::GetLastError();
+    // "The replacement file could not be moved": the old file already carries the backup's
+    // name (ReplaceFile documentation).
+    return {error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 ? Outcome::OldFileMoved : Outcome::Failed,
+            ErrorText(error)};
+  }
+  std::string Move(const std::string& from, const std::string& to) override {
+    return ::MoveFileExA(from.c_str(), to.c_str(), 0) ? std::string() : ErrorText(::GetLastError());
+  }
+};
+
 }  // namespace
 
 LoadedFile LoadMenuFile(const std::string& path) {
   LoadedFile result;
   if (path.empty()) {
     result.state = FileState::Refused;
-    result.why = "The application-data folder, where the menu file lives, cannot be found.";
+    result.why = "The application-data folder, where the menu file lives, cannot be found, or "
+                 "its name has characters this system's code page cannot hold and no short name.";
     return result;
   }
   const DWORD attributes = ::GetFileAttributesA(path.c_str());
@@ -148,14 +167,11 @@ std::string SaveMenuFile(const std::string& path, const std::string& bytes) {
   // its ACL, on Windows; set here as well, so that they are kept wherever ReplaceFile does not.
   // The result is not examined: a file without them is still the user's text.
   ::SetFileAttributesA(temporary, attributes & ~(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_NORMAL));
-  if (!::ReplaceFileA(path.c_str(), temporary, backup.c_str(), 0, nullptr, nullptr)) {
-    const DWORD error = ::GetLastError();
-    // "The replacement file could not be moved": the old file already carries the backup's
-    // name (ReplaceFile documentation). It goes back, so the menu file is never missing.
-    if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) ::MoveFileExA(backup.c_str(), path.c_str(), 0);
-    return fail("The menu file " + path + " cannot be replaced", error);
-  }
-  return {};
+  Win32Replacer replacer;
+  const std::string why = ReplaceKeepingBackup(replacer, path, temporary, backup);
+  // Nothing else refers to the temporary file; the editor still holds its text.
+  if (!why.empty()) ::DeleteFileA(temporary);
+  return why;
 }
 
 ObjectSystem::Object Win32ObjectSystem::Find(const std::string& path) {

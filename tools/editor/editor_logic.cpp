@@ -350,4 +350,16 @@ std::string AppendLine(std::string_view text, std::string_view line, std::size_t
   return out;
 }
 
+std::string ReplaceKeepingBackup(FileReplacer& files, const std::string& path,
+                                 const std::string& replacement, const std::string& backup) {
+  const FileReplacer::Result replaced = files.Replace(path, replacement, backup);
+  if (replaced.outcome == FileReplacer::Outcome::Replaced) return {};
+  const std::string failed = "The menu file " + path + " cannot be replaced: " + replaced.why;
+  if (replaced.outcome == FileReplacer::Outcome::Failed) return failed;
+  const std::string stuck = files.Move(backup, path);
+  if (stuck.empty()) return failed;
+  return failed + "\n\nYour menu is now only in " + backup + ": it could not be moved back (" +
+         stuck + "). Rename it to " + LastPart(path) + " to have it again.";
+}
+
 }  // namespace zel::tools::editor

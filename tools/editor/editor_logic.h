@@ -121,4 +121,28 @@ bool EndsInsideSubmenu(std::string_view text);
 // has none); `lineIndex` receives the line's number counted from 0.
 std::string AppendLine(std::string_view text, std::string_view line, std::size_t& lineIndex);
 
+// The last step of a save as the system does it (ReplaceFile): the old file takes the backup's
+// name and the new one the file's.
+class FileReplacer {
+ public:
+  // OldFileMoved: the old file already carries the backup's name and the new one is still
+  // where it was written (ERROR_UNABLE_TO_MOVE_REPLACEMENT_2).
+  enum class Outcome { Replaced, Failed, OldFileMoved };
+  struct Result {
+    Outcome outcome;
+    std::string why;  // the system's words for a failure
+  };
+  virtual ~FileReplacer() = default;
+  virtual Result Replace(const std::string& path, const std::string& replacement,
+                         const std::string& backup) = 0;
+  // Why moving `from` to the free name `to` failed; empty when it worked.
+  virtual std::string Move(const std::string& from, const std::string& to) = 0;
+};
+
+// Replaces `path` with `replacement`, keeping the old file as `backup`. Where the system moved
+// the old file away and then failed, it is moved back; where that fails too, the menu exists
+// only as `backup`, and the text says so. Returns why it failed, or empty.
+std::string ReplaceKeepingBackup(FileReplacer& files, const std::string& path,
+                                 const std::string& replacement, const std::string& backup);
+
 }  // namespace zel::tools::editor

@@ -19,9 +19,6 @@
 namespace zel::tools::editor {
 namespace {
 
-using UniqueHfont = win::UniqueHandle<win::NullInvalidTraits<HFONT, ::DeleteObject>>;
-using UniqueHaccel = win::UniqueHandle<win::NullInvalidTraits<HACCEL, ::DestroyAcceleratorTable>>;
-
 constexpr char kTitle[] = "Zelvane Menu Editor";
 constexpr UINT WM_APP_START = WM_APP + 1;  // the window is up: read the file, add the object
 constexpr int kMargin = 6;
@@ -39,7 +36,7 @@ struct EditorState {
   HWND check = nullptr;
   HWND findings = nullptr;
   HWND status = nullptr;
-  UniqueHfont textFont;
+  win::UniqueHfont textFont;
   std::string path;         // the menu file
   bool open = false;        // the text control holds the menu file's text: saving is allowed
   LoadedFile onDisk;        // the file as last read or saved, to notice changes by others
@@ -489,7 +486,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
       {FVIRTKEY | FCONTROL, 'A', IDM_SELECTALL},
       {FVIRTKEY, VK_F7, IDC_CHECK},
   };
-  const UniqueHaccel accelerators(::CreateAcceleratorTableA(keys, ARRAYSIZE(keys)));
+  const zel::win::UniqueHaccel accelerators(::CreateAcceleratorTableA(keys, ARRAYSIZE(keys)));
   MSG message;
   while (::GetMessageA(&message, nullptr, 0, 0) > 0) {
     if (accelerators && ::TranslateAcceleratorA(window, accelerators.get(), &message)) continue;

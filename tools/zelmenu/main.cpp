@@ -10,9 +10,9 @@
 #include <fcntl.h>
 #include <io.h>
 
-#include "launch/command_line.h"
 #include "launch/launch_win32.h"
 #include "menu/menu_win32.h"
+#include "win/paths_win32.h"
 #else
 #include "menu/menu_file_std.h"
 #endif
@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
   // The plan asks the real system; zelmenu ships beside the shell extension, so its folder
   // stands for the extension's.
   zel::launch::Win32LaunchSystem system;
-  const std::string moduleFolder = zel::launch::ExtractFolder(zel::win::GetModulePath());
+  const std::string moduleFolder = zel::win::ModuleFolder();
 #else
   zel::menu::StdMenuFileAccess files;
   const char* appData = std::getenv("APPDATA");

@@ -1,0 +1,28 @@
+// A module in a folder whose name the ANSI code page cannot hold finds its folder, and so what
+// was shipped beside it (Editor.exe, zelshell.dll): the "A" calls would name it with a "?".
+#include "win/paths_win32.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/win32/support.h"
+#include "win/code_page_win32.h"
+
+namespace zel::win {
+namespace {
+
+TEST(ModuleFolder, NamesAFolderOutsideTheCodePageByItsShortForm) {
+  test::ScratchFolder scratch;
+  const std::wstring folder = Widen(scratch.path()) + L"\\Zelvane \u2603";
+  const std::wstring dll = folder + L"\\zelshell.dll";
+  ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+  ASSERT_TRUE(::CopyFileW(Widen(test::ProcLog::DllPath()).c_str(), dll.c_str(), TRUE));
+  const UniqueHmodule module(::LoadLibraryW(dll.c_str()));
+  ASSERT_TRUE(module);
+  EXPECT_EQ(GetModulePathW(module.get()), dll) << "the real name, for the Run value";
+  const std::string found = ModuleFolder(module.get());
+  EXPECT_EQ(found, AnsiPathFor(folder).value() + "\\");
+  EXPECT_NE(::GetFileAttributesA((found + "zelshell.dll").c_str()), INVALID_FILE_ATTRIBUTES) << found;
+}
+
+}  // namespace
+}  // namespace zel::win
