@@ -126,7 +126,4 @@ std::optional<BuildResult> BuildSubmenu(const BuildRequest& request, MenuFileAcc
                                         unsigned position, const std::string& caption,
                                         MenuTable& table);
 
-// The extension filter: `list` already carries its appended comma.
-bool MatchesSelection(std::string_view list, std::string_view selectedPath);
-
 }  // namespace zel::menu

@@ -5,6 +5,7 @@
 // object's folder.
 #include <cstdint>
 #include <algorithm>
+#include <charconv>
 #include <cstdlib>
 #include <string>
 
@@ -34,8 +35,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t k = 0; k < 4; ++k) {
     Require(GetListItem(text, '|', k).find('|') == std::string::npos);
   }
-  std::int32_t number = 0;
-  TryStrToInt(text, number);
+  // Decimal texts read as the standard library reads them; a refused text leaves the value alone.
+  std::int32_t number = 7;
+  const bool read = TryStrToInt(text, number);
+  const std::string digits = text.substr(std::min(text.find_first_not_of(' '), text.size()));
+  const std::size_t sign = !digits.empty() && (digits[0] == '-' || digits[0] == '+') ? 1 : 0;
+  if (digits.size() > sign && digits.find_first_not_of("0123456789", sign) == std::string::npos) {
+    std::int32_t wide = 0;
+    const char* first = digits.data() + (digits[0] == '+');  // from_chars takes no plus sign
+    const auto [end, error] = std::from_chars(first, digits.data() + digits.size(), wide);
+    Require(read == (error == std::errc()) && (!read || number == wide));
+  }
+  Require(read || number == 7);
 
   const std::string folder = ExtractFolder(text);
   Require(folder.empty() || (folder.back() == '\\' && text.compare(0, folder.size(), folder) == 0 &&

@@ -24,7 +24,6 @@ class FakeSystem final : public launch::LaunchSystem {
   std::set<std::string> folders;
   std::map<std::string, std::string> shortNames;
   std::map<std::string, std::string> variables;
-  bool proceduresExist = true;
   // One line per action: "start <command line>[ @<program file>][ in <folder>]",
   // "call <dll> <procedure> <argument count>", "error <text>"; starts also in `starts`.
   std::vector<std::string> log;
@@ -68,7 +67,6 @@ class FakeSystem final : public launch::LaunchSystem {
     starts.push_back({application, commandLine, folder});
   }
   bool CallProcedure(const std::string& dll, const launch::DllCallPlan& plan) override {
-    if (!proceduresExist) return false;
     log.push_back("call " + dll + " " + plan.procedure + " " +
                   std::to_string(plan.arguments.size()));
     return true;

@@ -1,5 +1,5 @@
-// Running entries against a FakeSystem whose search folder is C:\S: the tray's stale prompt
-// answers, and where the Launcher finds the programs and DLLs it runs.
+// The tray's prompt answers that come too late, against a FakeSystem whose search folder is C:\S.
+// Where programs and DLLs are found and how they run is in tests/cases/plan.json.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -66,73 +66,6 @@ TEST(TrayDispatch, StaleAnswersAndIndicesBeyondTheTableDoNothing) {
     for (const Step& step : c.steps) step(tray);
     EXPECT_EQ(tray.system.log, c.log) << "case " << &c - cases;
   }
-}
-
-std::string Ones(int count) {
-  std::string text;
-  while (count-- > 0) text += ",1";
-  return text;
-}
-
-// The shell's run of one entry on C:\D\f.txt, whose folder holds a planted copy of every program
-// and DLL an entry names: bare names come from the search folder only.
-TEST(ShellRun, StartsInTheObjectsFolderAndNeverTakesABareNameFromIt) {
-  const std::string noDll = "error Error: Unable to load dll or find export";
-  const std::string tooMany = "error Error: Too many arguments for a DLL procedure";
-  const std::string noFolder = "error Error setting current directory";
-  const struct {
-    std::string command, arguments;
-    Log log;
-    std::string selected = "C:\\D\\f.txt";
-  } cases[] = {
-      {"cmd.exe", "%s", {"start \"cmd.exe\" C:\\D\\F~1.TXT @C:\\S\\cmd.exe in C:\\D\\"}},
-      {"cmd", "%s", {"start \"cmd\" C:\\D\\F~1.TXT @C:\\S\\cmd.exe in C:\\D\\"}},
-      {".\\tool.exe", "", {"start \".\\tool.exe\"  @C:\\D\\.\\tool.exe in C:\\D\\"}},
-      {"sub\\p.exe", "", {"start \"sub\\p.exe\"  @C:\\D\\sub\\p.exe in C:\\D\\"}},
-      {"\\A\\y.exe", "", {"start \"\\A\\y.exe\"  @C:\\A\\y.exe in C:\\D\\"}},
-      {"E:\\A\\y.exe", "", {"start \"E:\\A\\y.exe\"  in C:\\D\\"}},
-      {"tool.exe|cmd.exe", "", {"start \"cmd.exe\"  @C:\\S\\cmd.exe in C:\\D\\"}},
-      {"Add", "x", {"start \"C:\\App\\Editor.exe\" C:\\D\\F~1.TXT in C:\\D\\"}},
-      {"add", "x", {}},
-      {"DllProc", "x.dll,Proc,%s", {"call C:\\S\\x.dll Proc 1"}},
-      {"dllproc", "x.dll,Proc,%s", {}},
-      {"DllProc", ".\\x.dll,Proc", {"call C:\\D\\.\\x.dll Proc 0"}},
-      {"DllProc", "C:\\L\\y.dll,Proc,1", {"call C:\\L\\y.dll Proc 1"}},
-      {"DllProc", "nowhere.dll,Proc", {noDll}},
-      {"DllProc", "x.dll,Proc" + Ones(32), {"call C:\\S\\x.dll Proc 32"}},
-      {"DllProc", "x.dll,Proc" + Ones(33), {tooMany}},
-      {"DllProc", "x.dll,Proc" + Ones(300000), {tooMany}},  // refused, not pushed
-      // A folder that cannot be used: programs start where the host stands.
-      {"cmd|.\\t", "x", {noFolder, "start \"cmd\" x @C:\\S\\cmd.exe", "start \".\\t\" x"}, "C:\\"},
-      {"cmd|.\\t", "x", {noFolder, "start \"cmd\" x @C:\\S\\cmd.exe", "start \".\\t\" x"}, "G:\\f"},
-      {"cmd|.\\t", "x", {noFolder, "start \"cmd\" x @C:\\S\\cmd.exe", "start \".\\t\" x"}, "f"},
-  };
-  for (const auto& c : cases) {
-    test::FakeSystem system;
-    system.searchFolders = {"C:\\S"};
-    system.folders = {"C:\\D\\"};
-    system.shortNames["C:\\D\\f.txt"] = "C:\\D\\F~1.TXT";
-    system.files = {"C:\\S\\cmd.exe", "C:\\S\\x.dll", "C:\\App\\Editor.exe", "C:\\D\\cmd.exe",
-                    "C:\\D\\tool.exe", "C:\\D\\x.dll", "C:\\D\\sub\\p.exe", "C:\\D\\Editor.exe"};
-    std::string selected = c.selected;
-    RunShellEntry({c.command, c.arguments}, selected, "C:\\App\\", system);
-    EXPECT_EQ(system.log, c.log) << c.command << " " << c.arguments.substr(0, 40);
-    EXPECT_EQ(selected, system.ShortPath(c.selected)) << "the selection takes its short form";
-  }
-  test::FakeSystem noExport;
-  noExport.proceduresExist = false;
-  Launcher(noExport).CallDllProcedure("C:\\x.dll,Missing,");
-  EXPECT_EQ(noExport.log, Log{noDll});
-}
-
-TEST(TrayRun, NamesAreResolvedWithoutAWorkingFolderTheFirstSearchFolderFirst) {
-  test::FakeSystem system;
-  system.searchFolders = {"C:\\S", "C:\\W"};
-  system.files = {"C:\\S\\a.exe", "C:\\W\\a.exe", "C:\\W\\d.exe"};
-  system.variables["BIN"] = "C:\\B";
-  Launcher(system).RunPrograms("a|%BIN%\\b.exe|.\\c.exe|missing.exe|d.exe|", "%BIN%");
-  EXPECT_EQ(system.log, (Log{"start \"a\" C:\\B @C:\\S\\a.exe", "start \"C:\\B\\b.exe\" C:\\B",
-                             "start \".\\c.exe\" C:\\B", "start \"d.exe\" C:\\B @C:\\W\\d.exe"}));
 }
 
 }  // namespace
