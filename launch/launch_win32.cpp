@@ -18,6 +18,8 @@ constexpr std::size_t kFormatCapacity = 1024;
 
 }  // namespace
 
+bool AnsiLeadByte(unsigned char byte) { return ::IsDBCSLeadByteEx(CP_ACP, byte) != FALSE; }
+
 std::string ExpandEnvironment(const std::string& text) {
   // The source travels through a counted UNICODE_STRING whose length cannot exceed 32767
   // characters either: a longer source comes back garbled rather than refused (seen under
@@ -109,7 +111,7 @@ std::vector<std::string> Win32LaunchSystem::SearchFolders() {
   const std::string path = win::PathCall([](char* buffer, DWORD size) {
     return ::GetEnvironmentVariableA("PATH", buffer, size);
   });
-  for (std::string& folder : PathFolders(path)) folders.push_back(std::move(folder));
+  for (std::string& folder : PathFolders(path, &AnsiLeadByte)) folders.push_back(std::move(folder));
   return folders;
 }
 
@@ -142,7 +144,7 @@ bool Win32LaunchSystem::CallProcedure(const std::string& dll, const DllCallPlan&
   // A DLL named by its full path finds its own dependencies beside it first
   // (LOAD_WITH_ALTERED_SEARCH_PATH, which is for absolute paths only).
   const DWORD flags =
-      ClassifyName(dll) == NameKind::Absolute ? LOAD_WITH_ALTERED_SEARCH_PATH : 0;
+      ClassifyName(dll, &AnsiLeadByte) == NameKind::Absolute ? LOAD_WITH_ALTERED_SEARCH_PATH : 0;
   const win::UniqueHmodule library(::LoadLibraryExA(dll.c_str(), nullptr, flags));
   const FARPROC procedure =
       library ? ::GetProcAddress(library.get(), plan.procedure.c_str()) : nullptr;

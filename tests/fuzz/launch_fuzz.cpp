@@ -2,7 +2,8 @@
 // checks what must hold whatever the menu line says: items never hold their delimiter, a
 // placeholder lies inside its text, every prompt answer makes progress, a DLL plan only passes
 // items that stand in the procedure line, and a bare name never starts a file of the selected
-// object's folder.
+// object's folder; and a selected path of any bytes reaches a program as one argument and a
+// DLL procedure as one text, or is refused for a quote or a control character.
 #include <cstdint>
 #include <algorithm>
 #include <charconv>
@@ -11,7 +12,7 @@
 
 #include "launch/command_line.h"
 #include "launch/run_entry.h"
-#include "tests/unit/fake_system.h"
+#include "tests/unit/path_property.h"
 
 namespace {
 
@@ -48,7 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   Require(read || number == 7);
 
-  const std::string folder = ExtractFolder(text);
+  const LeadByteTest lead = size % 2 ? zel::test::Cp932LeadByte : NoLeadBytes;
+  const std::string folder = ExtractFolder(text, lead);
   Require(folder.empty() || (folder.back() == '\\' && text.compare(0, folder.size(), folder) == 0 &&
                              folder.size() < text.size()));
 
@@ -96,8 +98,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string name =
         start.commandLine.substr(1, start.commandLine.size() - 1 - tail.size());
     const std::string withExtension = name + (name.find('.') == std::string::npos ? ".exe" : "");
-    Require(ClassifyName(name) != NameKind::Bare ||
+    Require(ClassifyName(name, NoLeadBytes) != NameKind::Bare ||
             start.application == "C:\\Windows\\" + withExtension);
+  }
+  // The first bytes choose the format, the rest is the name; hostile names from the corpus.
+  if (size > 0) {
+    const char* const formats[] = {"%s", "/q %s -x", "\"%s\"", "/o:%s.bak", "\\\"%s %s"};
+    const std::string format = formats[data[0] % std::size(formats)];
+    Require(zel::test::PathPropertyFailure(format, "C:\\D\\" + text.substr(1, 400), lead).empty());
   }
   return 0;
 }

@@ -112,7 +112,9 @@ json EntryLine(In in) {
   return T(entry.line + entry.problem);
 }
 
-const char* const kNameKinds[] = {"Bare", "Relative", "Rooted", "Absolute"};
+const char* const kNameKinds[] = {"Bare", "Relative", "Rooted", "Absolute", "DriveRelative"};
+// Paths are read in code page 932, which leaves ASCII as it is: "\u0083\\" is ソ.
+const launch::LeadByteTest kCp = Cp932LeadByte;
 
 const std::map<std::string, Function> kFunctions = {
     {"Lines", Lines},
@@ -129,7 +131,12 @@ const std::map<std::string, Function> kFunctions = {
        std::int32_t value = 99;
        return launch::TryStrToInt(B(in), value) ? json(value) : value == 99 ? json() : json("set");
      }},
-    {"ExtractFolder", OfText(launch::ExtractFolder)},
+    {"ExtractFolder", [](In in) { return T(launch::ExtractFolder(B(in), kCp)); }},
+    {"PlacePath",  // [arguments with \u0001 for the path, path]: the arguments, or null
+     [](In in) {
+       const auto placed = launch::PlacePath(B(in[0]), B(in[1]), kCp);
+       return placed ? T(*placed) : json();
+     }},
     {"FindPlaceholder",  // [start, length, argument, closed], or null
      [](In in) {
        const auto found = launch::FindPlaceholder(B(in));
@@ -147,8 +154,8 @@ const std::map<std::string, Function> kFunctions = {
        const std::vector<char> bytes = launch::TextArgumentBytes(B(in));
        return T({bytes.data(), bytes.size()});
      }},
-    {"ClassifyName", [](In in) { return kNameKinds[int(launch::ClassifyName(B(in)))]; }},
-    {"PathFolders", OfText(launch::PathFolders)},
+    {"ClassifyName", [](In in) { return kNameKinds[int(launch::ClassifyName(B(in), kCp))]; }},
+    {"PathFolders", [](In in) { return T(launch::PathFolders(B(in), kCp)); }},
     {"WantsSubmenu", [](In in) { return T(shellext::WantsSubmenu(in)); }},
     {"ServesSelection", [](In in) { return T(shellext::ServesSelection(in[0], in[1])); }},
     {"ReportedCount", [](In in) { return shellext::ReportedCount(in[0], in[1], in[2]); }},

@@ -3,9 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <random>
 
 #include "launch/run_entry.h"
-#include "tests/unit/fake_system.h"
+#include "tests/unit/path_property.h"
 
 namespace zel::launch {
 namespace {
@@ -65,6 +66,69 @@ TEST(TrayDispatch, StaleAnswersAndIndicesBeyondTheTableDoNothing) {
     for (const menu::MenuData& entry : c.entries) tray.table.Append() = entry;
     for (const Step& step : c.steps) step(tray);
     EXPECT_EQ(tray.system.log, c.log) << "case " << &c - cases;
+  }
+}
+
+// The shell's run of one entry on names that someone else chose (the ordinary runs are in
+// tests/cases/plan.json), C:\D holding a planted copy of every program and DLL an entry names.
+TEST(ShellRun, NamesOthersChoseNeverChangeWhatRuns) {
+  const std::string cmdActs = "error Error: \"C:\\D\\x&evil&.txt\" holds a character that "
+                              "cmd.exe would act on (& | < > ^ ( ) % !); the entry was not run";
+  const struct {
+    std::string command, arguments;
+    Log log;
+    std::string selected = "C:\\D\\f.txt";
+  } cases[] = {
+      // Names without short names: cmd never sees what it would act on, options stay one
+      // argument, the name's own "%" stays, commas make no more procedure arguments.
+      {"C:\\T\\pack.bat", "\"%s\"", {cmdActs}, "C:\\D\\x&evil&.txt"},
+      {"tool.exe|C:\\T\\PACK.CMD .", "%s", {cmdActs}, "C:\\D\\x&evil&.txt"},
+      {"cmd", "/c type \"%s\"", {cmdActs}, "C:\\D\\x&evil&.txt"},
+      {"E:\\wc.exe", "/q %s", {"start \"E:\\wc.exe\" /q \"C:\\D\\x -o e.txt\" in C:\\D\\"}, "C:\\D\\x -o e.txt"},
+      {"E:\\w.exe", "%%T%% %s", {"start \"E:\\w.exe\" C:\\Tmp C:\\D\\%T%.txt in C:\\D\\"}, "C:\\D\\%T%.txt"},
+      {"DllProc", "x.dll,Proc,%s,2", {"call C:\\S\\x.dll Proc 2"}, "C:\\D\\a,4919,b.txt"},
+      // A name found from the folder gets ".exe"; "C:x" is the drive's current folder's.
+      {"sub\\p", "", {"start \"sub\\p\"  @C:\\D\\sub\\p.exe in C:\\D\\"}},
+      {"DllProc", "C:/L/y.dll,Proc", {"call C:\\L\\y.dll Proc 0"}},
+      {"C:x.exe", "", {"start \"C:x.exe\"  in C:\\D\\"}},
+      // Code page 932: the second byte of ソ and 表 is "\\", and no folder ends there.
+      {"\x95\\\x8e\xa6.exe", "", {"start \"\x95\\\x8e\xa6.exe\"  @C:\\S\\\x95\\\x8e\xa6.exe in C:\\D\\"}},
+      {"cmd.exe", "", {"start \"cmd.exe\"  @C:\\S\\cmd.exe in C:\\D\\"}, "C:\\D\\\x83\\\x83t.txt"},
+  };
+  for (const auto& c : cases) {
+    test::FakeSystem system;
+    system.searchFolders = {"C:\\S"};
+    system.folders = {"C:\\D\\"};
+    system.leadBytes = test::Cp932LeadByte;
+    system.variables["T"] = "C:\\Tmp";
+    system.shortNames["C:\\D\\f.txt"] = "C:\\D\\F~1.TXT";
+    system.files = {"C:\\S\\cmd.exe", "C:\\S\\x.dll", "C:\\App\\Editor.exe", "C:\\D\\cmd.exe",
+                    "C:\\D\\tool.exe", "C:\\D\\x.dll", "C:\\D\\sub\\p.exe", "C:\\D\\Editor.exe",
+                    "C:\\S\\\x95\\\x8e\xa6.exe", "C:\\D\\\x95\\\x8e\xa6.exe", "C:\\D\\sub\\p"};
+    std::string selected = c.selected;
+    RunShellEntry({c.command, c.arguments}, selected, "C:\\App\\", system);
+    EXPECT_EQ(system.log, c.log) << c.command << " " << c.arguments.substr(0, 40);
+    EXPECT_EQ(selected, system.ShortPath(c.selected)) << "the selection takes its short form";
+  }
+}
+
+// Hostile names (blanks, leading "-" and "/", quotes, commas, what cmd acts on, 200 and more
+// characters, double-byte characters) through formats with the path bare, quoted and inside
+// an argument. tests/fuzz/launch_fuzz.cpp checks the same for any bytes.
+TEST(ShellRun, ASelectedPathIsAlwaysOneArgumentOrRefused) {
+  const std::string formats[] = {"%s", "/q %s -x", "\"%s\"", "/o:%s.bak", "a\\ \"b c\" %s",
+                                 "\"/in=%s\" %%T%%", "%s %s", "\\\"%s"};
+  const std::string alphabet[] = {" ", "-", "/", "\"", ",", ";", "=", "&", "|", "<", ">", "^",
+                                  "%", "!", "\\", "\t", "a", "\x83\\", "\x95\\", "%T%"};
+  std::mt19937 random(17);
+  for (int n = 0; n < 1000; ++n) {
+    std::string name;
+    const std::size_t length = random() % 4 == 0 ? 200 + random() % 60 : random() % 12;
+    while (name.size() < length) name += alphabet[random() % std::size(alphabet)];
+    const launch::LeadByteTest lead = n % 2 ? test::Cp932LeadByte : NoLeadBytes;
+    for (const std::string& format : formats) {
+      ASSERT_EQ(test::PathPropertyFailure(format, "C:\\D\\" + name, lead), "") << name;
+    }
   }
 }
 

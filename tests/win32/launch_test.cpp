@@ -92,6 +92,21 @@ TEST(Running, ProgramsAndDllsFromTheNamesGivenInTheirFolders) {
   EXPECT_EQ(WaitForRecord(folder.path(), "cmd", 300), "") << "the planted cmd.exe ran";
   EXPECT_EQ(boxes.shown, "");
 
+  // A name without a short form, as on exFAT, through the real CommandLineToArgvW: one
+  // argument, its "%" and "," as they are.
+  const std::string odd = folder.Write("Downloads\\x -o ,y;%ZEL_T_DIR% !.txt", "x");
+  ::DeleteFileA((folder.path() + "\\a.txt").c_str());
+  Launcher(system, downloads + "\\").RunProgramsOn(a + "|", std::string("/q ") + kPathMarker, odd);
+  const std::string record = WaitForRecord(folder.path(), "a");
+  wchar_t wide[MAX_PATH * 2] = {};
+  ::MultiByteToWideChar(CP_ACP, 0, record.substr(0, record.find('\n')).c_str(), -1, wide, MAX_PATH * 2);
+  int count = 0;
+  LPWSTR* argv = ::CommandLineToArgvW(wide, &count);
+  char third[MAX_PATH * 2] = {};
+  if (count == 3) ::WideCharToMultiByte(CP_ACP, 0, argv[2], -1, third, sizeof third, nullptr, nullptr);
+  ::LocalFree(argv);
+  EXPECT_EQ(std::to_string(count) + " " + third, "3 " + odd) << record;
+
   ::DeleteFileA((folder.path() + "\\tool.txt").c_str());
   run("tool.exe|" + tool, "%s", "C:\\");
   EXPECT_EQ(boxes.shown, "ERROR: Error setting current directory\n");
