@@ -2,6 +2,8 @@
 // procedures of zel_test_procs.dll, real message boxes, wvsprintfA and the environment.
 #include "launch/launch_win32.h"
 
+#include <shellapi.h>
+
 #include <gtest/gtest.h>
 
 #include "launch/run_entry.h"
