@@ -2,11 +2,11 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <cstdio>
 #include <string>
 
 #include "launch/command_line.h"
 #include "launch/launch_win32.h"
+#include "shellext/registration.h"
 #include "win/unique_handle_win32.h"
 #include "tray/tray_ids.h"
 #include "tray/tray_state_win32.h"
@@ -50,13 +50,18 @@ void CallShellRegistration(const char* exportName, const char* doneText, const c
   }
   const HRESULT result = function();
   if (FAILED(result)) {
-    char text[128];
-    std::snprintf(text, sizeof(text), "%s (error 0x%08lX)", failedText,
-                  static_cast<unsigned long>(result));
-    Report(text, "ERROR", MB_ICONHAND);
+    // The system's words; a Win32 error carried in an HRESULT is said by its own code.
+    const DWORD code = HRESULT_FACILITY(result) == FACILITY_WIN32 ? HRESULT_CODE(result)
+                                                                  : static_cast<DWORD>(result);
+    Report((std::string(failedText) + ": " + win::ErrorText(code)).c_str(), "ERROR", MB_ICONHAND);
     return;
   }
-  Report(doneText, "SUCCESS", MB_ICONINFORMATION);
+  // S_FALSE: a 32-bit library on 64-bit Windows registered itself, but not a 64-bit one.
+  const std::string text =
+      std::string(doneText) + (result == S_FALSE ? std::string("\n\nThe 64-bit Explorer will not show the menu: ") +
+                                                       shellext::kLibrary64 + " is not beside Zelvane.exe."
+                                                 : "");
+  Report(text.c_str(), "SUCCESS", MB_ICONINFORMATION);
 }
 
 // Nothing is shown when it worked: the new state shows as the check mark at the next right

@@ -27,7 +27,7 @@ wait_until() {  # wait_until SECONDS command...
   return 1
 }
 
-clsid='{EBDF1F20-C829-11D1-8233-0020AF3E97A9}'
+clsid=$(sed -n 's/.*kClassId\[\] = "\(.*\)";/\1/p' shellext/registration.h)
 # Each kind in its own prefix, both at once.
 for arch in 32 64; do
   (
@@ -69,6 +69,14 @@ for arch in 32 64; do
     check "registers the server" reg_default "HKCU\\Software\\Classes\\CLSID\\$clsid\\InprocServer32" zelshell.dll
     check "registers the threading model" reg_has "HKCU\\Software\\Classes\\CLSID\\$clsid\\InprocServer32" ThreadingModel Apartment
     check "registers the handler" reg_default "HKCU\\Software\\Classes\\AllFilesystemObjects\\shellex\\ContextMenuHandlers\\ZVMenu" "$clsid"
+    # The library's own registration is the installer's: it removes those keys and writes them back.
+    user_keys() { for key in "CLSID\\$clsid" 'AllFilesystemObjects\shellex\ContextMenuHandlers\ZVMenu'; do
+      wine reg query "HKCU\\Software\\Classes\\$key" /s </dev/null 2>>"$log" | tr -d '\r'; done; }
+    installed=$(user_keys)
+    win regsvr32 /s /u "$(winepath -w "$install_dir/zelshell.dll")"
+    check "the library's unregistration removes the installer's keys" test -z "$(user_keys)"
+    win regsvr32 /s "$(winepath -w "$install_dir/zelshell.dll")"
+    check "the library registers what the installer did" test "$(user_keys)" = "$installed"
     check "leaves start with Windows off" bash -c "! wine reg query 'HKCU\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN' /v Zelvane </dev/null 2>/dev/null | grep -q Zelvane"
 
     # The installed program runs, answers its window and ends on Exit.
