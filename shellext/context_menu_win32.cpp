@@ -31,6 +31,36 @@ class MediumOwner {
   bool filled = false;
 };
 
+// The real system, whose messages are withheld when the caller asked for no UI
+// (CMIC_MASK_FLAG_NO_UI): the run's complaints then become InvokeCommand's failure.
+class ShellLaunchSystem final : public launch::LaunchSystem {
+ public:
+  explicit ShellLaunchSystem(bool quiet) : quiet_(quiet) {}
+  std::string ExpandEnvironment(const std::string& text) override { return real_.ExpandEnvironment(text); }
+  std::string FormatArguments(const std::string& format, const std::string& path) override {
+    return real_.FormatArguments(format, path);
+  }
+  std::string ShortPath(const std::string& path) override { return real_.ShortPath(path); }
+  Object Find(const std::string& path) override { return real_.Find(path); }
+  std::vector<std::string> SearchFolders() override { return real_.SearchFolders(); }
+  void ShowError(const std::string& text, const std::string& caption) override {
+    complained = true;
+    if (!quiet_) real_.ShowError(text, caption);
+  }
+  void StartProgram(const std::string& application, const std::string& commandLine,
+                    const std::string& folder) override {
+    real_.StartProgram(application, commandLine, folder);
+  }
+  bool CallProcedure(const std::string& dll, const launch::DllCallPlan& plan) override {
+    return real_.CallProcedure(dll, plan);
+  }
+  bool complained = false;
+
+ private:
+  launch::Win32LaunchSystem real_;
+  bool quiet_;
+};
+
 }  // namespace
 
 // ---- TContextMenu
@@ -118,10 +148,12 @@ HRESULT STDMETHODCALLTYPE TContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* lpici
   if (IsVerbString(verb)) return E_FAIL;
   const menu::MenuData* entry = EntryForOffset(table_, verb);
   if (entry == nullptr) return E_INVALIDARG;
-  launch::Win32LaunchSystem system;
+  const bool quiet = (lpici->fMask & CMIC_MASK_FLAG_NO_UI) != 0;
+  ShellLaunchSystem system(quiet);
   launch::RunShellEntry(*entry, selectedPath_, launch::ExtractFolder(win::GetModulePath(module_)),
                         system);
-  return S_OK;
+  // With UI, what went wrong was said, and the entry counts as run.
+  return quiet && system.complained ? E_FAIL : S_OK;
 } catch (...) {
   return CaughtHresult();
 }

@@ -134,6 +134,16 @@ void CreateKey(const std::string& key, DWORD options = REG_OPTION_NON_VOLATILE) 
   ::RegCloseKey(created);
 }
 
+// Message boxes this thread was about to show: each is stopped before it appears, and counted.
+int g_boxes = 0;
+LRESULT CALLBACK CountBoxes(int code, WPARAM window, LPARAM lParam) {
+  if (code != HCBT_CREATEWND || ClassName(reinterpret_cast<HWND>(window)) != "#32770") {
+    return ::CallNextHookEx(nullptr, code, window, lParam);
+  }
+  ++g_boxes;
+  return 1;
+}
+
 // A copy of the server in a scratch folder (its name has spaces), registered, with the
 // recorder beside it as Editor.exe, keeping its records there; an apartment; and the module
 // unloaded at the end.
@@ -173,9 +183,10 @@ class Zelshell : public ::testing::Test {
     const HRESULT result = handler->QueryContextMenu(menu.get(), 0, first, last, flags);
     return {result, MenuText(menu.get())};
   }
-  static HRESULT Invoke(IContextMenu* handler, UINT_PTR offset, const char* verb = nullptr) {
+  static HRESULT Invoke(IContextMenu* handler, UINT_PTR offset, const char* verb = nullptr, DWORD mask = 0) {
     CMINVOKECOMMANDINFO info = {};
     info.cbSize = sizeof(info);
+    info.fMask = mask;
     info.lpVerb = verb != nullptr ? verb : MAKEINTRESOURCEA(offset);
     return handler->InvokeCommand(&info);
   }
@@ -445,6 +456,21 @@ TEST_F(Zelshell, FlagsFilesAndRangesDecideWhatIsAdded) {
   ::DestroyMenu(gone);
   EXPECT_EQ(handler->QueryContextMenu(gone, 0, 100, 0x7FFF, CMF_NORMAL), E_FAIL);
   EXPECT_EQ(Invoke(handler.Get(), 1), E_INVALIDARG) << "no entry of a menu not added";
+}
+
+// A run that goes wrong is said in a message box; when the caller asks for no UI, in the result.
+TEST_F(Zelshell, NoUiTurnsTheMessageIntoTheResult) {
+  menuFile_.Set("item 'Gone','DllProc','gone.dll,Proc0'\r\n");
+  DropData data({folder_.Write("a.txt", "")});
+  ComPtr<IContextMenu> handler = NewHandler(&data);
+  Query(handler.Get());
+  g_boxes = 0;
+  const HHOOK hook = ::SetWindowsHookExA(WH_CBT, CountBoxes, nullptr, ::GetCurrentThreadId());
+  EXPECT_EQ(Invoke(handler.Get(), 1, nullptr, CMIC_MASK_FLAG_NO_UI), E_FAIL);
+  EXPECT_EQ(g_boxes, 0);
+  EXPECT_EQ(Invoke(handler.Get(), 1), S_OK);
+  EXPECT_EQ(g_boxes, 1);
+  ::UnhookWindowsHookEx(hook);
 }
 
 }  // namespace
