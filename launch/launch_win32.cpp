@@ -101,7 +101,9 @@ LaunchSystem::Object Win32LaunchSystem::Find(const std::string& path) {
 
 std::vector<std::string> Win32LaunchSystem::SearchFolders() {
   // The order of CreateProcess's and LoadLibrary's own search, without the current folder.
-  std::vector<std::string> folders{ExtractFolder(win::GetModulePath())};
+  // A program folder no ANSI path can name is left out: an empty folder would mean the current.
+  std::vector<std::string> folders;
+  if (std::string own = win::ModuleFolder(); !own.empty()) folders.push_back(std::move(own));
   folders.push_back(win::PathCall([](char* buffer, DWORD size) {
     return ::GetSystemDirectoryA(buffer, size);
   }));
@@ -116,6 +118,8 @@ std::vector<std::string> Win32LaunchSystem::SearchFolders() {
 }
 
 void Win32LaunchSystem::ShowError(const std::string& text, const std::string& caption) {
+  complained_ = true;
+  if (quiet_) return;
   // No owner, and the answer is not examined: the user can only acknowledge it.
   ::MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_ICONHAND);
 }

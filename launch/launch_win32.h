@@ -39,6 +39,8 @@ std::string FormatArguments(const std::string& format, const std::string& select
 // errors in message boxes without owner.
 class Win32LaunchSystem final : public LaunchSystem {
  public:
+  // quiet: errors are only counted, never shown (a caller that asked for no UI).
+  explicit Win32LaunchSystem(bool quiet = false) : quiet_(quiet) {}
   std::string ExpandEnvironment(const std::string& text) override {
     return launch::ExpandEnvironment(text);
   }
@@ -53,6 +55,13 @@ class Win32LaunchSystem final : public LaunchSystem {
   void StartProgram(const std::string& application, const std::string& commandLine,
                     const std::string& folder) override;
   bool CallProcedure(const std::string& dll, const DllCallPlan& plan) override;
+
+  // True once an error was met, shown or not.
+  bool complained() const { return complained_; }
+
+ private:
+  bool quiet_;
+  bool complained_ = false;
 };
 
 }  // namespace zel::launch

@@ -122,9 +122,12 @@ HRESULT STDMETHODCALLTYPE TContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* lpici
   // A folder no ANSI path can name would leave the editor a bare name, searched for elsewhere.
   const std::string moduleFolder = win::ModuleFolder(module_);
   if (moduleFolder.empty()) return HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
-  launch::Win32LaunchSystem system;
+  // A caller that asks for no UI (CMIC_MASK_FLAG_NO_UI) gets the run's complaints as the result.
+  const bool quiet = (lpici->fMask & CMIC_MASK_FLAG_NO_UI) != 0;
+  launch::Win32LaunchSystem system(quiet);
   launch::RunShellEntry(*entry, selectedPath_, moduleFolder, system);
-  return S_OK;
+  // With UI, what went wrong was said, and the entry counts as run.
+  return quiet && system.complained() ? E_FAIL : S_OK;
 } catch (...) {
   return CaughtHresult();
 }

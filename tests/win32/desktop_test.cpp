@@ -342,8 +342,8 @@ void SetRunKeyAccess(const char* sddl) {
 TEST(Tray, OptionsChangeTheRegistryAndSayWhenTheyCannot) {
   Tray tray;
   ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kRunKey, "Zelvane");
-  const std::string classKey = "CLSID\\{EBDF1F20-C829-11D1-8233-0020AF3E97A9}";
-  ::RegDeleteTreeA(HKEY_CLASSES_ROOT, classKey.c_str());
+  const std::string classKey = "Software\\Classes\\CLSID\\{EBDF1F20-C829-11D1-8233-0020AF3E97A9}";
+  ::RegDeleteTreeA(HKEY_CURRENT_USER, classKey.c_str());
   ScratchFolder current;
   current.Copy(Built("shellext/zelshell.dll"), "zelshell.dll");  // planted where it must not load
   TrayProgram program(tray.exe, current.path());
@@ -400,14 +400,20 @@ TEST(Tray, OptionsChangeTheRegistryAndSayWhenTheyCannot) {
   toggle();
 
   EXPECT_EQ(said(IDM_ENABLESHELLMENU), "ERROR: Unable to load Context Menu");
-  EXPECT_EQ(KeyShape(HKEY_CLASSES_ROOT, classKey), "");
+  EXPECT_EQ(KeyShape(HKEY_CURRENT_USER, classKey), "");
   const std::string dll = tray.folder.Copy(Built("shellext/zelshell.dll"), "zelshell.dll");
   EXPECT_EQ(said(IDM_ENABLESHELLMENU), "SUCCESS: Menu Registered");
-  EXPECT_EQ(ReadText(HKEY_CLASSES_ROOT, classKey + "\\InprocServer32", nullptr), win::ShortPath(dll));
+  EXPECT_EQ(ReadText(HKEY_CURRENT_USER, classKey + "\\InprocServer32", nullptr), win::ShortPath(dll));
+  const std::string blocker = classKey + "\\InprocServer32\\left by another program";
+  ::RegSetKeyValueA(HKEY_CURRENT_USER, blocker.c_str(), nullptr, REG_SZ, "", 1);
+  const std::string blocked = said(IDM_DISABLESHELLMENU);
+  EXPECT_EQ(blocked.rfind("ERROR: Menu could not be unregistered: ", 0), 0u) << blocked;
+  EXPECT_NE(blocked.find("(error 5)"), std::string::npos) << blocked;
+  ::RegDeleteKeyA(HKEY_CURRENT_USER, blocker.c_str());
   EXPECT_EQ(said(IDM_DISABLESHELLMENU), "SUCCESS: Menu Unregistered");
-  EXPECT_EQ(KeyShape(HKEY_CLASSES_ROOT, classKey), "");
+  EXPECT_EQ(KeyShape(HKEY_CURRENT_USER, classKey), "");
   tray.folder.Copy(ProcLog::DllPath(), "zelshell.dll");  // its registration fails, it cannot unregister
-  EXPECT_EQ(said(IDM_ENABLESHELLMENU), "ERROR: Menu could not be registered (error 0x80004005)");
+  EXPECT_EQ(said(IDM_ENABLESHELLMENU).rfind("ERROR: Menu could not be registered: ", 0), 0u);
   EXPECT_EQ(said(IDM_DISABLESHELLMENU), "ERROR: Unable to find DllUnregisterServer in Context Menu");
   EXPECT_EQ(program.Find("#32770"), nullptr);
 }
