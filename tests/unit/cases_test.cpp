@@ -17,6 +17,7 @@
 #include <functional>
 #include <sstream>
 
+#include "menu/hotkey.h"
 #include "menu/line_scan.h"
 #include "menu/menu_check.h"
 #include "shellext/handler_rules.h"
@@ -132,6 +133,12 @@ const std::map<std::string, Function> kFunctions = {
        std::vector<std::string> fields(4);
        for (std::size_t n = 0; n < 4; ++n) fields[n] = menu::GetQuotedField(B(in), n);
        return T(fields);
+     }},
+    {"ParseHotkey",  // [modifiers, virtual key], or why not
+     [](In in) {
+       menu::Hotkey key;
+       const std::string why = menu::ParseHotkey(B(in), key);
+       return why.empty() ? json{key.modifiers, key.key} : T(why);
      }},
     {"ReplaceAll", [](In in) { return T(menu::ReplaceAll(B(in[0]), B(in[1]), B(in[2]))); }},
     {"MatchesSelection", [](In in) { return T(menu::MatchesSelection(B(in[0]), B(in[1]))); }},
