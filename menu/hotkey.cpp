@@ -76,6 +76,13 @@ unsigned KeyOf(std::string_view part) {
   return Find(std::begin(kKeys), std::end(kKeys), part);
 }
 
+// "'TEXT' PROBLEM"
+std::string Quoted(std::string_view text, std::string_view problem) {
+  std::string said = "'";
+  said.append(text).append("'").append(problem);
+  return said;
+}
+
 }  // namespace
 
 std::string KeyNames() {
@@ -94,30 +101,30 @@ bool IsHotkeyLine(std::string_view line, const LineScan& scan) {
 
 std::string ParseHotkey(std::string_view text, Hotkey& hotkey) {
   hotkey = {};
-  const std::string whole = "'" + std::string(text) + "'";
+  const std::string_view whole = text;
   if (Trim(text).empty()) return "the line names no key combination: write it as 'Ctrl+Alt+Z'";
   for (;;) {
     const std::size_t plus = text.find('+');
     const std::string_view part = Trim(text.substr(0, plus));
-    const std::string quoted = "'" + std::string(part) + "'";
-    if (part.empty()) return whole + " has an empty part between its + signs (the + key is Plus)";
+    if (part.empty()) return Quoted(whole, " has an empty part between its + signs (the + key is Plus)");
     const unsigned modifier = Find(std::begin(kModifiers), std::end(kModifiers), part);
     if (plus == std::string_view::npos) {
       hotkey.key = KeyOf(part);
       if (hotkey.key != 0) break;
-      if (modifier != 0) return whole + " names no key after its modifiers";
-      return quoted + " is not a key name: write a letter, a digit, F1 to F24, Num0 to Num9 or " +
-             "one of " + KeyNames();
+      if (modifier != 0) return Quoted(whole, " names no key after its modifiers");
+      return Quoted(part, " is not a key name: write a letter, a digit, F1 to F24, Num0 to Num9 "
+                          "or one of ") + KeyNames();
     }
-    if (modifier == 0) return quoted + " is not a modifier: only Ctrl, Alt, Shift and Win "
-                                       "go before the key";
-    if ((hotkey.modifiers & modifier) != 0) return quoted + " is written twice";
+    if (modifier == 0) {
+      return Quoted(part, " is not a modifier: only Ctrl, Alt, Shift and Win go before the key");
+    }
+    if ((hotkey.modifiers & modifier) != 0) return Quoted(part, " is written twice");
     hotkey.modifiers |= modifier;
     text.remove_prefix(plus + 1);
   }
   const bool functionKey = hotkey.key >= kVkF1 && hotkey.key < kVkF1 + 24;
   if (!functionKey && (hotkey.modifiers & (kModCtrl | kModAlt | kModWin)) == 0) {
-    return whole + " would take the key from every program: add Ctrl, Alt or Win";
+    return Quoted(whole, " would take the key from every program: add Ctrl, Alt or Win");
   }
   return {};
 }

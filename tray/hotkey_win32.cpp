@@ -2,6 +2,7 @@
 // left-click menu from the keyboard.
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 
 #include "menu/hotkey.h"
@@ -31,10 +32,11 @@ void UseHotkey(const menu::BuildResult& build) {
     if (g_tray.hotkeyRegistered) return;
     why = "another program or Windows holds it: " + win::ErrorText(::GetLastError());
   }
-  const std::string text = "The hotkey '" + *wanted + "' on line " +
-                           std::to_string(build.hotkeyLine) +
-                           " of the menu file does not open the menu: " + why;
-  ::MessageBoxA(g_tray.mainWindow, text.c_str(), "Zelvane", MB_OK | MB_ICONWARNING);
+  char text[1024];
+  std::snprintf(text, sizeof(text),
+                "The hotkey '%s' on line %u of the menu file does not open the menu: %s",
+                wanted->c_str(), static_cast<unsigned>(build.hotkeyLine), why.c_str());
+  ::MessageBoxA(g_tray.mainWindow, text, "Zelvane", MB_OK | MB_ICONWARNING);
 }
 
 }  // namespace zel::tray
