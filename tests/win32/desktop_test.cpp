@@ -121,6 +121,9 @@ class TrayProgram : public Program {
   // Posts the icon's callback message and returns the popup's text; it stays open.
   std::string OpenMenu(UINT mouseMessage) {
     ::PostMessageA(window(), WM_TRAYICON, 0, mouseMessage);
+    return ShownMenu();
+  }
+  std::string ShownMenu() const {  // the popup's text once it opens; it stays open
     if (!WaitFor([&] { return Popup() != nullptr; })) throw std::runtime_error("no popup menu");
     return Dump("menu");
   }
@@ -263,6 +266,56 @@ TEST(Tray, ShowsTheFilesMenusAndItsCommandsAndEndsWithItsIcon) {
   ::PostMessageA(other.window(), WM_CLOSE, 0, 0);
   EXPECT_EQ(other.WaitForExit(), 0u);
   EXPECT_FALSE(other.HasTrayIcon());
+}
+
+// Ctrl+Alt+key pressed on the keyboard.
+void PressCtrlAlt(WORD key) {
+  const WORD keys[] = {VK_CONTROL, VK_MENU, key};
+  INPUT inputs[6] = {};
+  for (int i = 0; i < 6; ++i) {
+    inputs[i].type = INPUT_KEYBOARD;
+    inputs[i].ki.wVk = keys[i < 3 ? i : 5 - i];
+    inputs[i].ki.dwFlags = i < 3 ? 0 : KEYEVENTF_KEYUP;
+  }
+  ::SendInput(6, inputs, sizeof(INPUT));
+}
+
+// The hotkey line's combination is the program's from its start (no other can have it): it
+// opens the left-click menu ready for the keyboard, Enter running the first entry. A changed
+// line takes effect at the next menu and gives the old key back; a combination another program
+// holds is said once, in one box, and the program goes on.
+TEST(Tray, HotkeyLineOpensTheMenuReadyForTheKeyboard) {
+  Tray tray;
+  const std::string entries = "item 'Tool','" + tray.tool + "'\r\nitem 'Other','x.exe'\r\n";
+  tray.menu.Set("hotkey 'Ctrl+Alt+F11'\r\n" + entries);
+  const auto available = [](WORD key) {
+    const bool had = ::RegisterHotKey(nullptr, 7, MOD_CONTROL | MOD_ALT, key) != FALSE;
+    if (had) ::UnregisterHotKey(nullptr, 7);
+    return had;
+  };
+  ScratchFolder elsewhere;
+  TrayProgram program(tray.exe, elsewhere.path());
+  ASSERT_TRUE(WaitFor([&] { return !available(VK_F11); }, 5000));
+  PressCtrlAlt(VK_F11);
+  EXPECT_EQ(program.ShownMenu(), "item 1033 Tool\nitem 1034 Other\n");
+  ::PostMessageA(program.Popup(), WM_KEYDOWN, VK_RETURN, 0);
+  EXPECT_EQ(WaitForRecord(tray.folder.path(), "tool"), Started("\"" + tray.tool + "\" ", elsewhere.path()));
+
+  ASSERT_TRUE(::RegisterHotKey(nullptr, 8, MOD_CONTROL | MOD_ALT, VK_F12));  // another program's
+  tray.menu.Set("hotkey 'Ctrl+Alt+F12'\r\n" + entries);
+  for (int click = 0; click < 2; ++click) {
+    ::PostMessageA(program.window(), WM_TRAYICON, 0, WM_LBUTTONUP);
+    if (click == 0) {
+      const Dialog box = program.WaitForDialog();
+      EXPECT_NE(box.text.find("hotkey 'Ctrl+Alt+F12' on line 1"), std::string::npos) << box.text;
+      EXPECT_EQ(box.owner, program.window());
+      Answer(box, IDOK);
+    }
+    program.ShownMenu();  // after a second box it would not open
+    program.CloseMenu();
+  }
+  ::UnregisterHotKey(nullptr, 8);
+  EXPECT_TRUE(available(VK_F11));
 }
 
 // An entry chosen from the menu asks for each placeholder in turn; "..." browses from the
