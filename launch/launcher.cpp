@@ -65,6 +65,12 @@ Launcher::Resolved Launcher::Resolve(const std::string& name, const char* defaul
   return {false, {}};
 }
 
+std::string Launcher::FileFor(const std::string& name, const char* defaultExtension) {
+  if (ClassifyName(name) == NameKind::Absolute) return name;
+  if (ClassifyName(name) != NameKind::Bare) return {};
+  return Resolve(name, defaultExtension).path;
+}
+
 void Launcher::RunPrograms(const std::string& programs, const std::string& arguments) {
   for (std::size_t k = 0;; ++k) {
     const std::string program = GetListItem(programs, '|', k);

@@ -73,6 +73,10 @@ class Launcher {
   // Calls the procedure of a ","-terminated procedure line (DLL, procedure, arguments); a DLL
   // or procedure that cannot be found, or more arguments than kMaxDllArguments, is reported.
   void CallDllProcedure(const std::string& procedureLine);
+  // The file a program or DLL name leads to when no working folder decides: a bare name's in
+  // the search folders, an absolute name as written; empty otherwise. For icons, which are
+  // never taken from the current or the selected object's folder.
+  std::string FileFor(const std::string& name, const char* defaultExtension);
 
  private:
   // The file a name leads to: `found` false when a bare name is in no search folder; `path`

@@ -21,6 +21,14 @@ class MenuSink {
   virtual ~MenuSink() = default;
   virtual Handle CreateSubmenu() = 0;
   virtual void AppendItem(Handle menu, unsigned id, const std::string& caption) = 0;
+  // An entry's item; `iconField` is its fifth field, valid for this call only. Sinks that
+  // show no icons append it as any item.
+  virtual void AppendEntry(Handle menu, unsigned id, const std::string& caption,
+                           const MenuData& /*entry*/, std::string_view /*iconField*/) {
+    AppendItem(menu, id, caption);
+  }
+  // The file turns icons off: no item of this build shows one, those appended before included.
+  virtual void IconsOff() {}
   // After this call the parent menu owns the submenu.
   virtual void AppendSubmenu(Handle menu, Handle submenu, const std::string& caption) = 0;
   virtual void AppendSeparator(Handle menu) = 0;
@@ -72,6 +80,7 @@ enum class LineAction {
   Skipped,          // a line inside a skipped submenu
   SkipNested,
   SkipEnded,
+  IconsOff,         // the "icons off" line
 };
 
 // The state of one build. Callers own it, so concurrent builds never share anything.
@@ -95,6 +104,8 @@ class MenuBuilder {
   LineAction AppendEntry(const QuotedFields& fields);
   void OpenSubmenu(const std::string& caption);
   LineAction CloseSubmenu();
+  // `action` unless the line is the "icons off" line.
+  LineAction OrIconsOff(std::string_view line, LineAction action);
 
   const BuildRequest& request_;
   MenuSink& sink_;
@@ -105,6 +116,8 @@ class MenuBuilder {
   unsigned addedCount_ = 0;
   std::size_t dropped_ = 0;
   std::string caption_;  // the caption of the line being fed, in storage that serves every line
+  std::string icon_;     // its fifth field, likewise
+  bool iconsOff_ = false;
 };
 
 // Feeds every line of `source` to `builder`, as a build does; throws MenuReadError when the

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "icons/icon_cache_win32.h"
 #include "launch/run_entry.h"
 #include "menu/menu_file.h"
 #include "win/unique_handle_win32.h"
@@ -25,6 +26,7 @@ struct TrayState {
   win::UniqueHicon icon;           // the program icon at small-icon size, loaded once
   NOTIFYICONDATAA trayIconData = {};
   int iconRetriesLeft = 0;         // adds of the icon still to try on kIconRetryTimer
+  icons::IconCache icons;          // the entries' icons, kept for the run: after the popup
   win::UniqueHmenu currentPopup;   // lives until the next click on the icon
   bool menuShown = false;          // set at the first popup, never cleared
   menu::MenuTable entries;         // MenuEntries and EntryCount of the last build

@@ -152,7 +152,8 @@ void ReplaceCurrentPopup() {
 
 void BuildEntryMenu() {
   ReplaceCurrentPopup();
-  menu::BuildMenu(g_tray.currentPopup.get(), menu::BuildRequest{}, g_tray.entries);
+  icons::MenuIcons icons(g_tray.icons, menu::Host::Tray, win::ModuleFolder());
+  menu::BuildMenu(g_tray.currentPopup.get(), menu::BuildRequest{}, g_tray.entries, &icons);
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -1,0 +1,80 @@
+// Entries' icons as menu bitmaps: extracted once per file version and kept by one owner.
+#pragma once
+
+#include <windows.h>
+
+#include <compare>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+
+#include "launch/icon_choice.h"
+#include "launch/launch_win32.h"
+#include "menu/menu_win32.h"
+#include "win/unique_handle_win32.h"
+
+namespace zel::icons {
+
+// Bitmaps a cache holds at most: Explorer's GDI handles are shared with every extension in it.
+inline constexpr std::size_t kIconCacheCapacity = 256;
+
+// Small icons as menu bitmaps: one cache per process (the tray program) or per loaded module
+// (the shell extension). A bitmap stays until Clear or the cache's end, so it outlives the
+// menus that show it. Past its capacity a file not yet held gets no icon. Safe to share
+// between threads.
+class IconCache {
+ public:
+  IconCache() = default;
+  IconCache(const IconCache&) = delete;
+  IconCache& operator=(const IconCache&) = delete;
+
+  // Icon `index` of `file` (ExtractIconEx's index: negative for a resource identifier) at the
+  // small-icon size, keyed by the path, its last write time and that size; null when the
+  // file or the icon is not there.
+  HBITMAP Bitmap(const std::string& file, int index);
+  // Frees every bitmap: only once no menu can show one.
+  void Clear();
+  std::size_t Size();
+
+ private:
+  struct Key {
+    std::string file;
+    std::uint64_t written = 0;
+    int index = 0;
+    int size = 0;
+    auto operator<=>(const Key&) const = default;
+  };
+
+  SRWLOCK lock_ = SRWLOCK_INIT;
+  std::map<Key, win::UniqueHbitmap> bitmaps_;  // null: the file holds no such icon
+};
+
+// An icon drawn at `size` pixels square into a 32-bit top-down DIB section with
+// premultiplied alpha, as menus take it; an icon without alpha gets it from its mask.
+win::UniqueHbitmap MenuBitmapOf(HICON icon, int size);
+
+// The icons of one menu build: each entry's file found as the launcher finds it (bare names in
+// the search folders only), once per distinct name in the build.
+class MenuIcons final : public menu::ItemIcons {
+ public:
+  // `moduleFolder`: where the menu editor lies, with its closing backslash.
+  MenuIcons(IconCache& cache, menu::Host host, std::string moduleFolder)
+      : cache_(cache), host_(host), moduleFolder_(std::move(moduleFolder)) {}
+
+  HBITMAP Bitmap(const menu::MenuData& entry, std::string_view iconField) override;
+
+ private:
+  std::string FileOf(const launch::IconChoice& choice);
+
+  IconCache& cache_;
+  menu::Host host_;
+  std::string moduleFolder_;
+  launch::Win32LaunchSystem system_;
+  launch::Launcher launcher_{system_};
+  std::map<std::string, HBITMAP, std::less<>> seen_;  // by choice: this build's answers
+  std::string key_;
+};
+
+}  // namespace zel::icons
