@@ -17,7 +17,9 @@
 #include <functional>
 #include <sstream>
 
+#include "launch/icon_choice.h"
 #include "menu/line_scan.h"
+#include "menu/menu_icons.h"
 #include "menu/menu_check.h"
 #include "shellext/handler_rules.h"
 #include "shellext/registration.h"
@@ -122,6 +124,8 @@ json EntryLine(In in) {
 }
 
 const char* const kNameKinds[] = {"Bare", "Relative", "Rooted", "Absolute"};
+const char* const kIconFieldKinds[] = {"Default", "None", "File", "Malformed"};
+const char* const kIconKinds[] = {"None", "Program", "Dll", "File", "Editor"};
 
 const std::map<std::string, Function> kFunctions = {
     {"Lines", Lines},
@@ -161,6 +165,20 @@ const std::map<std::string, Function> kFunctions = {
      }},
     {"ClassifyName", [](In in) { return kNameKinds[int(launch::ClassifyName(B(in)))]; }},
     {"PathFolders", OfText(launch::PathFolders)},
+    {"IconField",  // [kind, file, index]
+     [](In in) {
+       const menu::IconField field = menu::ReadIconField(B(in));
+       return json{kIconFieldKinds[int(field.kind)], T(field.file), field.index};
+     }},
+    {"ChooseIcon",  // [host, command, arguments, fifth field] -> [kind, name, index]
+     [](In in) {
+       const menu::MenuData entry{B(in[1]), B(in[2])};
+       const std::string field = B(in[3]);
+       const auto choice = launch::ChooseIcon(in[0] == "tray" ? menu::Host::Tray : menu::Host::Shell,
+                                              entry, field);
+       return json{kIconKinds[int(choice.kind)], T(choice.name), choice.index};
+     }},
+    {"IsIconsOffLine", [](In in) { return T(menu::IsIconsOffLine(B(in))); }},
     {"WantsSubmenu", [](In in) { return T(shellext::WantsSubmenu(in)); }},
     {"ServesSelection", [](In in) { return T(shellext::ServesSelection(in[0], in[1])); }},
     {"ReportedCount", [](In in) { return shellext::ReportedCount(in[0], in[1], in[2]); }},
