@@ -167,7 +167,8 @@ const std::map<std::string, Function> kFunctions = {
     {"PathFolders", OfText(launch::PathFolders)},
     {"IconField",  // [kind, file, index]
      [](In in) {
-       const menu::IconField field = menu::ReadIconField(B(in));
+       const std::string text = B(in);
+       const menu::IconField field = menu::ReadIconField(text);
        return json{kIconFieldKinds[int(field.kind)], T(field.file), field.index};
      }},
     {"ChooseIcon",  // [host, command, arguments, fifth field] -> [kind, name, index]
