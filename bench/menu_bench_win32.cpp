@@ -12,6 +12,7 @@
 #include <windows.h>
 #include <objbase.h>
 #include <psapi.h>
+#include <shellapi.h>
 #include <shlobj.h>
 #include <winternl.h>
 

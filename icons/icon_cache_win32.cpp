@@ -3,7 +3,6 @@
 #include <shellapi.h>
 
 #include <algorithm>
-#include <vector>
 
 namespace zel::icons {
 namespace {
@@ -35,15 +34,16 @@ HBITMAP IconCache::Bitmap(const std::string& file, int index) {
               data.ftLastWriteTime.dwLowDateTime,
           index, ::GetSystemMetrics(SM_CXSMICON)};
   const ExclusiveLock lock(lock_);
-  const auto found = bitmaps_.find(key);
-  if (found != bitmaps_.end()) return found->second.get();
+  for (const Entry& entry : bitmaps_) {
+    if (entry.key == key) return entry.bitmap.get();
+  }
   if (bitmaps_.size() >= kIconCacheCapacity) return nullptr;
   HICON small = nullptr;
   ::ExtractIconExA(file.c_str(), index, nullptr, &small, 1);
   const win::UniqueHicon icon(small);
   win::UniqueHbitmap bitmap = icon ? MenuBitmapOf(icon.get(), key.size) : win::UniqueHbitmap();
   const HBITMAP result = bitmap.get();
-  bitmaps_.emplace(std::move(key), std::move(bitmap));
+  bitmaps_.push_back({std::move(key), std::move(bitmap)});
   return result;
 }
 
@@ -94,15 +94,15 @@ win::UniqueHbitmap MenuBitmapOf(HICON icon, int size) {
 HBITMAP MenuIcons::Bitmap(const menu::MenuData& entry, std::string_view iconField) {
   const launch::IconChoice choice = launch::ChooseIcon(host_, entry, iconField);
   if (choice.kind == launch::IconChoice::Kind::None) return nullptr;
-  key_.assign(1, static_cast<char>('0' + static_cast<int>(choice.kind)));
-  key_ += std::to_string(choice.index);
-  key_ += '|';
+  key_.assign(1, static_cast<char>(choice.kind));
+  key_.append(reinterpret_cast<const char*>(&choice.index), sizeof(choice.index));
   key_ += choice.name;
-  const auto seen = seen_.find(key_);
-  if (seen != seen_.end()) return seen->second;
+  for (const auto& [key, bitmap] : seen_) {
+    if (key == key_) return bitmap;
+  }
   const std::string file = FileOf(choice);
   const HBITMAP bitmap = file.empty() ? nullptr : cache_.Bitmap(file, choice.index);
-  seen_.emplace(key_, bitmap);
+  seen_.emplace_back(key_, bitmap);
   return bitmap;
 }
 

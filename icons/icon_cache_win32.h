@@ -3,12 +3,12 @@
 
 #include <windows.h>
 
-#include <compare>
 #include <cstddef>
 #include <cstdint>
-#include <map>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "launch/icon_choice.h"
 #include "launch/launch_win32.h"
@@ -44,11 +44,17 @@ class IconCache {
     std::uint64_t written = 0;
     int index = 0;
     int size = 0;
-    auto operator<=>(const Key&) const = default;
+    bool operator==(const Key&) const = default;
+  };
+  struct Entry {
+    Key key;
+    win::UniqueHbitmap bitmap;  // null: the file holds no such icon
   };
 
   SRWLOCK lock_ = SRWLOCK_INIT;
-  std::map<Key, win::UniqueHbitmap> bitmaps_;  // null: the file holds no such icon
+  // Searched in order: a few hundred at most, looked up once per distinct file and menu. A
+  // vector costs zelshell.dll far fewer bytes than a tree.
+  std::vector<Entry> bitmaps_;
 };
 
 // An icon drawn at `size` pixels square into a 32-bit top-down DIB section with
@@ -73,7 +79,8 @@ class MenuIcons final : public menu::ItemIcons {
   std::string moduleFolder_;
   launch::Win32LaunchSystem system_;
   launch::Launcher launcher_{system_};
-  std::map<std::string, HBITMAP, std::less<>> seen_;  // by choice: this build's answers
+  // This build's answers, by choice (kind, index, name), in order.
+  std::vector<std::pair<std::string, HBITMAP>> seen_;
   std::string key_;
 };
 
