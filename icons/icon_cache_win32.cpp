@@ -47,8 +47,32 @@ HBITMAP IconCache::Bitmap(const std::string& file, int index) {
   return result;
 }
 
+bool IconCache::Recent(const std::string& choice, HBITMAP& bitmap) {
+  const ULONGLONG now = ::GetTickCount64();
+  const ExclusiveLock lock(lock_);
+  for (const Answer& answer : answers_) {
+    if (answer.choice != choice) continue;
+    bitmap = answer.bitmap;
+    return now - answer.given < kIconRecheckMilliseconds;
+  }
+  return false;
+}
+
+void IconCache::Remember(const std::string& choice, HBITMAP bitmap) {
+  const ULONGLONG now = ::GetTickCount64();
+  const ExclusiveLock lock(lock_);
+  for (Answer& answer : answers_) {
+    if (answer.choice == choice) {
+      answer = {choice, bitmap, now};
+      return;
+    }
+  }
+  if (answers_.size() < kIconCacheCapacity) answers_.push_back({choice, bitmap, now});
+}
+
 void IconCache::Clear() {
   const ExclusiveLock lock(lock_);
+  answers_.clear();  // they name the bitmaps
   bitmaps_.clear();
 }
 
@@ -100,8 +124,12 @@ HBITMAP MenuIcons::Bitmap(const menu::MenuData& entry, std::string_view iconFiel
   for (const auto& [key, bitmap] : seen_) {
     if (key == key_) return bitmap;
   }
-  const std::string file = FileOf(choice);
-  const HBITMAP bitmap = file.empty() ? nullptr : cache_.Bitmap(file, choice.index);
+  HBITMAP bitmap = nullptr;
+  if (!cache_.Recent(key_, bitmap)) {
+    const std::string file = FileOf(choice);
+    bitmap = file.empty() ? nullptr : cache_.Bitmap(file, choice.index);
+    cache_.Remember(key_, bitmap);
+  }
   seen_.emplace_back(key_, bitmap);
   return bitmap;
 }

@@ -19,6 +19,10 @@ namespace zel::icons {
 
 // Bitmaps a cache holds at most: Explorer's GDI handles are shared with every extension in it.
 inline constexpr std::size_t kIconCacheCapacity = 256;
+// How long an entry's answer stands before its file is looked for and dated again. Looking
+// costs a few file-system calls a file, more than inserting a hundred items: a menu opened
+// again soon is built without any.
+inline constexpr ULONGLONG kIconRecheckMilliseconds = 1000;
 
 // Small icons as menu bitmaps: one cache per process (the tray program) or per loaded module
 // (the shell extension). A bitmap stays until Clear or the cache's end, so it outlives the
@@ -34,6 +38,10 @@ class IconCache {
   // small-icon size, keyed by the path, its last write time and that size; null when the
   // file or the icon is not there.
   HBITMAP Bitmap(const std::string& file, int index);
+  // The answer remembered for an entry's choice (MenuIcons's key), when it was given less
+  // than kIconRecheckMilliseconds ago: the bitmap, or null for none. False otherwise.
+  bool Recent(const std::string& choice, HBITMAP& bitmap);
+  void Remember(const std::string& choice, HBITMAP bitmap);
   // Frees every bitmap: only once no menu can show one.
   void Clear();
   std::size_t Size();
@@ -51,7 +59,14 @@ class IconCache {
     win::UniqueHbitmap bitmap;  // null: the file holds no such icon
   };
 
+  struct Answer {
+    std::string choice;
+    HBITMAP bitmap;
+    ULONGLONG given;
+  };
+
   SRWLOCK lock_ = SRWLOCK_INIT;
+  std::vector<Answer> answers_;
   // Searched in order: a few hundred at most, looked up once per distinct file and menu. A
   // vector costs zelshell.dll far fewer bytes than a tree.
   std::vector<Entry> bitmaps_;

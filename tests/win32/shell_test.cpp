@@ -509,6 +509,7 @@ TEST_F(Zelshell, EntriesShowTheIconsOfWhatTheyStart) {
   const win::UniqueFile file(::CreateFileA(tool.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   const FILETIME later = {0x12345678, 0x01D00000};
   ASSERT_TRUE(::SetFileTime(file.get(), nullptr, nullptr, &later));
+  ::Sleep(icons::kIconRecheckMilliseconds + 100);  // a file is dated again after that
   const std::vector<HBITMAP> changed = shellBitmaps();
   EXPECT_EQ(changed[0], shell[0]);
   EXPECT_TRUE(changed[4] && changed[4] != shell[4]) << "a new bitmap for the changed file";
