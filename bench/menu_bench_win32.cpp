@@ -154,8 +154,8 @@ void AppendBare(HMENU menu, const std::vector<MenuNode>& items) {
 }
 
 // What a build cannot do without: find the file, test it, read it, and show the items it
-// produced, the shell's inside a "Zelvane" submenu.
-void Floor(const std::vector<MenuNode>& items, Host host) {
+// produced (`fill` inserts them), the shell's inside a "Zelvane" submenu.
+void Floor(Host host, const std::function<void(HMENU)>& fill) {
   char folder[MAX_PATH] = {};
   ::SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder);
   const std::string path = std::string(folder) + zel::menu::kMenuFileSuffix;
@@ -163,11 +163,11 @@ void Floor(const std::vector<MenuNode>& items, Host host) {
   ReadWholeFile(path);
   UniqueHmenu popup(::CreatePopupMenu());
   if (host == Host::Tray) {
-    AppendBare(popup.get(), items);
+    fill(popup.get());
     return;
   }
   const HMENU submenu = ::CreatePopupMenu();
-  AppendBare(submenu, items);
+  fill(submenu);
   ::InsertMenuA(popup.get(), 0, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(submenu),
                 "Zelvane");
 }
@@ -335,7 +335,7 @@ bool TimeMenuCase(MenuCase& row, const BenchMenuFile& file,
   const ShellHandler handler(getClassObject);
   if (!handler.ok()) return false;
   const Pair times = Fastest(
-      [&] { Floor(items, row.host); },
+      [&] { Floor(row.host, [&](HMENU menu) { AppendBare(menu, items); }); },
       [&] {
         UniqueHmenu popup(::CreatePopupMenu());
         if (row.host == Host::Shell) {
@@ -418,24 +418,6 @@ void InsertWithBitmaps(HMENU menu, const std::vector<MenuNode>& items, unsigned 
   }
 }
 
-void IconFloor(const std::vector<MenuNode>& items, Host host, const std::vector<HBITMAP>& bitmaps) {
-  char folder[MAX_PATH] = {};
-  ::SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder);
-  const std::string path = std::string(folder) + zel::menu::kMenuFileSuffix;
-  if (::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return;
-  ReadWholeFile(path);
-  UniqueHmenu popup(::CreatePopupMenu());
-  const unsigned firstId = host == Host::Tray ? zel::menu::kTrayIdBase + 1 : kFirstId + 1;
-  if (host == Host::Tray) {
-    InsertWithBitmaps(popup.get(), items, firstId, bitmaps);
-    return;
-  }
-  const HMENU submenu = ::CreatePopupMenu();
-  InsertWithBitmaps(submenu, items, firstId, bitmaps);
-  ::InsertMenuA(popup.get(), 0, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(submenu),
-                "Zelvane");
-}
-
 // One plain extraction per distinct file: what the cold first menu cannot do without.
 void ExtractEach(const std::vector<std::string>& files) {
   for (const std::string& file : files) {
@@ -476,6 +458,10 @@ int IconBuilds(const BenchMenuFile& file, ShellHandler::GetClassObject getClassO
       zel::menu::MenuTable table;
       zel::menu::BuildMenu(request, access, tree, tree.Root(), table);
       const std::vector<MenuNode> items = tree.Tree();
+      const unsigned firstId = host == Host::Tray ? zel::menu::kTrayIdBase + 1 : kFirstId + 1;
+      const auto floor = [&] {
+        Floor(host, [&](HMENU menu) { InsertWithBitmaps(menu, items, firstId, bitmaps); });
+      };
       const auto build = [&] {
         UniqueHmenu popup(::CreatePopupMenu());
         if (host == Host::Shell) {
@@ -496,14 +482,14 @@ int IconBuilds(const BenchMenuFile& file, ShellHandler::GetClassObject getClassO
       const Pair warm = Fastest(
           [&] {
             const ShellHandler handler(getClassObject);
-            IconFloor(items, host, bitmaps);
+            floor();
           },
           build, runs);
       Pair cold;
       for (int i = 0; i < 7; ++i) {
         cold.floor = std::min(cold.floor, Microseconds([&] {
                                 const ShellHandler handler(getClassObject);
-                                IconFloor(items, host, bitmaps);
+                                floor();
                                 ExtractEach(files);
                               }));
         empty();
