@@ -103,8 +103,9 @@ HRESULT STDMETHODCALLTYPE TContextMenu::QueryContextMenu(HMENU hmenu, UINT index
   request.idCmdFirst = idCmdFirst;
   request.idCmdLast = idCmdLast;
   request.selectedPath = selectedPath_;
+  icons::MenuIcons icons(ModuleIcons(), menu::Host::Shell, win::ModuleFolder(module_));
   const std::optional<menu::BuildResult> built =
-      menu::BuildSubmenu(hmenu, indexMenu, kSubmenuCaption, request, table_);
+      menu::BuildSubmenu(hmenu, indexMenu, kSubmenuCaption, request, table_, &icons);
   if (!built) return E_FAIL;
   addedCount_ = built->addedCount;
   return MAKE_HRESULT(SEVERITY_SUCCESS, 0, ReportedCount(addedCount_, idCmdFirst, idCmdLast));
