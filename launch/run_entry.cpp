@@ -4,6 +4,10 @@
 
 namespace zel::launch {
 
+std::string PromptLabel(int parameterNumber) {
+  return "Parameter #" + std::to_string(parameterNumber) + ":";
+}
+
 void RunEntry(menu::MenuTable& table, TrayPromptState& state, PromptView& prompt,
               Launcher& launcher) {
   const menu::MenuData* entry = table.Find(state.CurrentEntry);

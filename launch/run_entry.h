@@ -11,11 +11,16 @@
 
 namespace zel::launch {
 
+// The prompt's label for parameter n: "Parameter #<n>:".
+std::string PromptLabel(int parameterNumber);
+// The prompt's edit field holds at most this many characters of a value.
+inline constexpr std::size_t kPromptValueLimit = 259;
+
 // The prompt window as the dispatch sees it.
 class PromptView {
  public:
   virtual ~PromptView() = default;
-  // Sets the label to "Parameter #<n>:" and shows the prompt (SW_SHOWNORMAL).
+  // Sets the label to PromptLabel(n) and shows the prompt (SW_SHOWNORMAL).
   virtual void ShowPrompt(int parameterNumber) = 0;
 };
 

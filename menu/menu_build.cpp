@@ -36,13 +36,9 @@ MenuBuilder::MenuBuilder(const BuildRequest& request, MenuSink& sink, MenuSink::
     : request_(request), sink_(sink), table_(table), menuStack_{root} {}
 
 unsigned MenuBuilder::NextEntryId() const {
-  const std::uint64_t k = static_cast<std::uint64_t>(table_.EntryCount) + 1;
-  if (request_.host == Host::Tray) {
-    const std::uint64_t id = kTrayIdBase + k;
-    return id <= kMaxCommandId ? static_cast<unsigned>(id) : 0;
-  }
-  const std::uint64_t id = request_.idCmdFirst + k;
-  return id <= request_.idCmdLast ? static_cast<unsigned>(id) : 0;
+  const bool tray = request_.host == Host::Tray;
+  const std::uint64_t id = EntryId(tray ? kTrayIdBase : request_.idCmdFirst, table_.EntryCount);
+  return id <= (tray ? kMaxCommandId : request_.idCmdLast) ? static_cast<unsigned>(id) : 0;
 }
 
 LineAction MenuBuilder::AppendEntry(const QuotedFields& fields) {

@@ -42,6 +42,16 @@ class MenuSink {
 
 inline constexpr unsigned kTrayIdBase = 1032;         // the first tray entry is 1033
 inline constexpr unsigned kMaxCommandId = 0xFFFF;     // WM_COMMAND carries 16 bits
+
+// Entries are numbered from one past a base: the tray's kTrayIdBase, the shell's idCmdFirst
+// (which hands back offsets from it: there the base is 0). Entry index k has base + k + 1.
+constexpr std::uint64_t EntryId(unsigned base, std::size_t index) {
+  return std::uint64_t{base} + index + 1;
+}
+// The entry index of identifier `id`; SIZE_MAX, which no table holds, at or below the base.
+constexpr std::size_t EntryIndex(unsigned base, std::uint64_t id) {
+  return id > base ? static_cast<std::size_t>(id - base - 1) : SIZE_MAX;
+}
 inline constexpr char kNotFoundText[] = "menu.txt not found";
 inline constexpr char kUnreadableText[] = "menu.txt could not be read";
 inline constexpr char kAddLine[] = "Add";

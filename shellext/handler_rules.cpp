@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "menu/menu_build.h"
+
 namespace zel::shellext {
 
 bool WantsSubmenu(unsigned flags) {
@@ -23,8 +25,7 @@ unsigned ReportedCount(unsigned addedCount, unsigned idCmdFirst, unsigned idCmdL
 }
 
 const menu::MenuData* EntryForOffset(const menu::MenuTable& table, std::uintptr_t offset) {
-  if (offset == 0) return nullptr;
-  return table.Find(static_cast<std::size_t>(offset - 1));
+  return table.Find(menu::EntryIndex(0, offset));
 }
 
 bool CopyHelpText(char* buffer, std::size_t capacity) {

@@ -19,8 +19,7 @@ namespace {
 class PromptWindow final : public launch::PromptView {
  public:
   void ShowPrompt(int parameterNumber) override {
-    const std::string text = "Parameter #" + std::to_string(parameterNumber) + ":";
-    ::SetWindowTextA(g_tray.label, text.c_str());
+    ::SetWindowTextA(g_tray.label, launch::PromptLabel(parameterNumber).c_str());
     ::ShowWindow(g_tray.mainWindow, SW_SHOWNORMAL);
   }
 };
@@ -75,8 +74,8 @@ std::string BrowseForFile(HWND owner, const std::string& initialFolder) {
 }
 
 std::string ReadEditField() {
-  char text[260] = {};
-  ::GetWindowTextA(g_tray.edit, text, sizeof(text));  // cut to 259 characters
+  char text[launch::kPromptValueLimit + 1] = {};
+  ::GetWindowTextA(g_tray.edit, text, sizeof(text));  // cut to kPromptValueLimit characters
   return text;
 }
 
@@ -106,7 +105,7 @@ void OnBrowse() {
 }
 
 void OnEntryCommand(WPARAM wParam) {
-  const std::size_t index = static_cast<std::size_t>(wParam) - IDM_FIRSTENTRY;
+  const std::size_t index = menu::EntryIndex(menu::kTrayIdBase, wParam);
   if (index >= g_tray.entries.EntryCount) return;
   g_tray.prompt.CurrentEntry = index;
   g_tray.prompt.ParameterNumber = 1;

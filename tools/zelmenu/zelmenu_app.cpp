@@ -48,16 +48,10 @@ struct ShowOptions {
   bool json = false;
 };
 
-// The identifier of a form's first entry.
-unsigned FirstEntryId(const BuildRequest& request) {
-  return request.host == Host::Tray ? menu::kTrayIdBase + 1 : request.idCmdFirst + 1;
-}
-
 // The entry an identifier leads back to, by the numbering of its form; its index in `index`.
 const menu::MenuData* EntryOf(unsigned id, const BuildRequest& request, const MenuTable& table,
                               std::size_t& index) {
-  if (id < FirstEntryId(request)) return nullptr;
-  index = id - FirstEntryId(request);
+  index = menu::EntryIndex(request.host == Host::Tray ? menu::kTrayIdBase : request.idCmdFirst, id);
   return table.Find(index);
 }
 
@@ -262,9 +256,6 @@ int Check(const std::vector<std::string>& args, std::string& out, std::string& e
 
 // ---- plan: what choosing an identifier would do, without doing it
 
-// The prompt's edit field: only the first 259 characters of a value are read.
-constexpr std::size_t kPromptValueLimit = 259;
-
 // One step of a plan, kept in both printed forms at once.
 struct PlanStep {
   json object;
@@ -279,7 +270,7 @@ class PlanRecorder final : public launch::PromptView, public launch::LaunchSyste
       : system_(system), state_(state) {}
 
   void ShowPrompt(int parameterNumber) override {
-    const std::string label = "Parameter #" + std::to_string(parameterNumber) + ":";
+    const std::string label = launch::PromptLabel(parameterNumber);
     const std::string& argument = state_.PlaceholderArgument;
     steps.push_back({{{"action", "prompt"},
                       {"label", BytesToUtf8(label)},
@@ -409,7 +400,7 @@ std::size_t RunPlanned(const PlanOptions& options, MenuTable& table, std::size_t
   while (recorder.promptPending && used < options.values.size()) {
     recorder.promptPending = false;
     const std::string& value = options.values[used++];
-    launch::AcceptPromptValue(table, state, value.substr(0, kPromptValueLimit), recorder,
+    launch::AcceptPromptValue(table, state, value.substr(0, launch::kPromptValueLimit), recorder,
                               launcher);
   }
   return used;
