@@ -205,8 +205,8 @@ class Zelshell : public ::testing::Test {
   ProcLog log_;
 };
 
-// Registered for the user from a folder with spaces: InprocServer32 holds the short path.
-// Exactly these keys and values, however often. Unregistration removes every key it can, the
+// Registered for the user from a folder with spaces: InprocServer32 holds the short path,
+// however often (which writes, in which order, is checked in tests/unit). Unregistration removes every key it can, the
 // machine's too, and says the system's reason for one it cannot; a write that fails stops
 // registration and is said the same way.
 TEST_F(Zelshell, RegistrationWritesItsKeysAndSaysWhenItCouldNot) {
@@ -220,9 +220,6 @@ TEST_F(Zelshell, RegistrationWritesItsKeysAndSaysWhenItCouldNot) {
   EXPECT_EQ(ReadText(HKEY_CURRENT_USER, kUser + kServerKey, nullptr), win::ShortPath(dll_));
   EXPECT_EQ(ReadText(HKEY_CURRENT_USER, kUser + kServerKey, "ThreadingModel"), "Apartment");
   EXPECT_EQ(ReadText(HKEY_CURRENT_USER, kUser + kHandlerKey, nullptr), kClassKey.substr(6));
-  EXPECT_EQ(KeyShape(HKEY_CURRENT_USER, kUser + kClassKey), "1 keys, 1 values");
-  EXPECT_EQ(KeyShape(HKEY_CURRENT_USER, kUser + kServerKey), "0 keys, 2 values");
-  EXPECT_EQ(KeyShape(HKEY_CURRENT_USER, kUser + kHandlerKey), "0 keys, 1 values");
   EXPECT_EQ(KeyShape(HKEY_CLASSES_ROOT, kClassKey), "") << "nothing machine-wide";
 
   const std::string blocker = kUser + kHandlerKey + "\\left by another program";
@@ -235,7 +232,6 @@ TEST_F(Zelshell, RegistrationWritesItsKeysAndSaysWhenItCouldNot) {
   ::RegDeleteKeyA(HKEY_CURRENT_USER, blocker.c_str());
   for (int round = 0; round < 2; ++round) EXPECT_EQ(unregisterServer(), S_OK);  // absent keys are no failure
   EXPECT_EQ(KeyShape(HKEY_CURRENT_USER, kUser + kHandlerKey), "");
-  EXPECT_NE(KeyShape(HKEY_CURRENT_USER, kUser + "AllFilesystemObjects\\shellex\\ContextMenuHandlers"), "");
 
   CreateKey(kUser + kClassKey, REG_OPTION_VOLATILE);  // can hold no lasting subkey: the server key fails
   EXPECT_EQ(registerServer(), HRESULT_FROM_WIN32(ERROR_CHILD_MUST_BE_VOLATILE));
