@@ -4,13 +4,12 @@
 
 namespace zel::launch {
 
-std::string GetListItem(std::string_view list, char delimiter, std::size_t k) {
-  std::size_t begin = 0;
+std::string GetListItem(std::string_view list, char delimiter, std::size_t k, LeadByteTest lead) {
   for (std::size_t i = 0;; ++i) {
-    const std::size_t end = list.find(delimiter, begin);
+    const std::size_t end = FindChar(list, std::string_view(&delimiter, 1), lead);
     if (end == std::string_view::npos) return {};
-    if (i == k) return std::string(list.substr(begin, end - begin));
-    begin = end + 1;
+    if (i == k) return std::string(list.substr(0, end));
+    list.remove_prefix(end + 1);
   }
 }
 

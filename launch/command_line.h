@@ -12,10 +12,6 @@
 
 namespace zel::launch {
 
-// Item k (from 0) of a list in which every item is followed by `delimiter`; the empty text
-// when the list has no item k. A text after the last delimiter is not an item.
-std::string GetListItem(std::string_view list, char delimiter, std::size_t k);
-
 // The number of "," characters in `text`.
 std::size_t CountCommas(std::string_view text);
 
@@ -40,6 +36,12 @@ inline std::size_t CharLength(std::string_view text, std::size_t pos, LeadByteTe
 // one of `set`, scanning by character; npos when there is none.
 std::size_t FindChar(std::string_view text, std::string_view set, LeadByteTest lead,
                      bool last = false);
+
+// Item k (from 0) of a list in which every item is followed by `delimiter`; the empty text
+// when the list has no item k. A text after the last delimiter is not an item. Scanned by
+// character: in code page 932 the second byte of a character may be "|" (ポ is 83 7C).
+std::string GetListItem(std::string_view list, char delimiter, std::size_t k,
+                        LeadByteTest lead = NoLeadBytes);
 
 // The command line of one program: the name in double quotes, one space, the arguments.
 // Nothing is escaped. The caller expands environment references in both parts first.

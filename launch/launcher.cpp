@@ -75,16 +75,33 @@ std::vector<std::string> PathFolders(std::string_view pathValue, LeadByteTest le
   return folders;
 }
 
-bool RunsThroughCmd(std::string_view program, LeadByteTest lead) {
+namespace {
+
+// The file name of `program` as CreateProcess and cmd read it: no folder or drive, no stream,
+// no trailing dots and blanks.
+std::string_view BaseName(std::string_view program, LeadByteTest lead) {
   const std::size_t slash = FindChar(program, "\\/", lead, true);
   std::string_view name = program.substr(slash == std::string_view::npos ? 0 : slash + 1);
-  name = name.substr(0, FindChar(name, ":", lead));  // "x.bat:stream" opens x.bat
+  // "D:x.bat" names a file in that drive's current folder; "x.bat:stream" opens x.bat.
+  if (name.size() > 1 && name[1] == ':' && IsDriveLetter(name[0])) name.remove_prefix(2);
+  name = name.substr(0, FindChar(name, ":", lead));
   while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.remove_suffix(1);
+  return name;
+}
+
+bool IsBatchFile(std::string_view program, LeadByteTest lead) {
+  const std::string_view name = BaseName(program, lead);
+  return EndsWithIgnoringCase(name, ".bat") || EndsWithIgnoringCase(name, ".cmd");
+}
+
+}  // namespace
+
+bool RunsThroughCmd(std::string_view program, LeadByteTest lead) {
+  const std::string_view name = BaseName(program, lead);
   const auto is = [name](std::string_view whole) {
     return name.size() == whole.size() && EndsWithIgnoringCase(name, whole);
   };
-  return EndsWithIgnoringCase(name, ".bat") || EndsWithIgnoringCase(name, ".cmd") || is("cmd") ||
-         is("cmd.exe");
+  return IsBatchFile(program, lead) || is("cmd") || is("cmd.exe");
 }
 
 bool CmdActsOn(std::string_view path, LeadByteTest lead) {
@@ -134,17 +151,41 @@ std::string Launcher::FileFor(const std::string& name, const char* defaultExtens
   return Resolve(name, defaultExtension).path;
 }
 
+bool Launcher::PassesToCmd(const std::string& programs, const std::string& text) {
+  const LeadByteTest lead = system_.LeadBytes();
+  for (std::size_t k = 0; CmdActsOn(text, lead); ++k) {
+    const std::string program = GetListItem(programs, '|', k, lead);
+    if (program.empty()) break;
+    if (RunsThroughCmd(system_.ExpandEnvironment(program), lead)) {
+      system_.ShowError("Error: \"" + text + "\" holds a character that cmd.exe would act on "
+                        "(& | < > ^ ( ) % !); the entry was not run",
+                        "Error");
+      return false;
+    }
+  }
+  return true;
+}
+
 void Launcher::StartPrograms(const std::string& programs, const std::string& arguments) {
+  const LeadByteTest lead = system_.LeadBytes();
   for (std::size_t k = 0;; ++k) {
-    const std::string program = GetListItem(programs, '|', k);
+    const std::string program = GetListItem(programs, '|', k, lead);
     if (program.empty()) return;
     const std::string name = system_.ExpandEnvironment(program);
     // A program found nowhere is skipped silently, like one that cannot be started.
     const Resolved resolved = Resolve(name, ".exe");
     if (!resolved.found) continue;
     // The command line names the program as the entry wrote it; the file to start is the one
-    // resolved here, so the system searches nothing.
-    system_.StartProgram(resolved.path, BuildCommandLine(name, arguments), folder_);
+    // resolved here, so the system searches nothing. Except for a batch file: CreateProcess
+    // hands the command line to cmd.exe, which looks the first word up again, in the folder
+    // the program starts in first, where a planted copy could stand. Its line names the file
+    // found, whose own name cmd must not act on.
+    std::string named = name;
+    if (IsBatchFile(name, lead) && !resolved.path.empty()) {
+      if (!PassesToCmd(name, resolved.path)) continue;
+      named = resolved.path;
+    }
+    system_.StartProgram(resolved.path, BuildCommandLine(named, arguments), folder_);
   }
 }
 
@@ -162,17 +203,7 @@ void Launcher::RunProgramsOn(const std::string& programs, const std::string& arg
     return;
   }
   // cmd.exe reads "&", "%" and the like in a name as commands and variables, even in quotes.
-  for (std::size_t k = 0; CmdActsOn(path, lead); ++k) {
-    const std::string program = GetListItem(programs, '|', k);
-    if (program.empty()) break;
-    if (RunsThroughCmd(system_.ExpandEnvironment(program), lead)) {
-      system_.ShowError("Error: \"" + path + "\" holds a character that cmd.exe would act on "
-                        "(& | < > ^ ( ) % !); the entry was not run",
-                        "Error");
-      return;
-    }
-  }
-  StartPrograms(programs, *placed);
+  if (PassesToCmd(programs, path)) StartPrograms(programs, *placed);
 }
 
 void Launcher::CallDllProcedure(const std::string& procedureLine) {
@@ -207,6 +238,13 @@ void RunShellEntry(const menu::MenuData& entry, std::string& selectedPath,
   Launcher launcher(system, folder);
   const std::string marker(1, kPathMarker);
   if (chosen.Command == menu::kAddCommand) {
+    // Without its folder the editor would be a bare name, searched for elsewhere.
+    if (moduleFolder.empty()) {
+      system.ShowError("Error: Zelvane's folder has a name this system's code page cannot hold, "
+                       "and no short name: the editor cannot be started",
+                       "Error");
+      return;
+    }
     launcher.RunProgramsOn(moduleFolder + kEditorProgram + "|", marker, selectedPath);
     return;
   }

@@ -95,6 +95,9 @@ class Launcher {
   void CallDllProcedure(const std::string& procedureLine);
   // The same for a line read already.
   void CallDllProcedure(DllCallPlan plan);
+  // False, with the user told, when `text` holds what cmd.exe acts on (CmdActsOn) and a
+  // program of the list runs through cmd (RunsThroughCmd): the text must not reach it.
+  bool PassesToCmd(const std::string& programs, const std::string& text);
   // The file a program or DLL name leads to when no working folder decides: a bare name's in
   // the search folders, an absolute name as written; empty otherwise. For icons, which are
   // never taken from the current or the selected object's folder.

@@ -120,13 +120,10 @@ HRESULT STDMETHODCALLTYPE TContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* lpici
   if (IsVerbString(verb)) return E_FAIL;
   const menu::MenuData* entry = EntryForOffset(table_, verb);
   if (entry == nullptr) return E_INVALIDARG;
-  // A folder no ANSI path can name would leave the editor a bare name, searched for elsewhere.
-  const std::string moduleFolder = win::ModuleFolder(module_);
-  if (moduleFolder.empty()) return HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
   // A caller that asks for no UI (CMIC_MASK_FLAG_NO_UI) gets the run's complaints as the result.
   const bool quiet = (lpici->fMask & CMIC_MASK_FLAG_NO_UI) != 0;
   launch::Win32LaunchSystem system(quiet);
-  launch::RunShellEntry(*entry, selectedPath_, moduleFolder, system);
+  launch::RunShellEntry(*entry, selectedPath_, win::ModuleFolder(module_), system);
   // With UI, what went wrong was said, and the entry counts as run.
   return quiet && system.complained() ? E_FAIL : S_OK;
 } catch (...) {

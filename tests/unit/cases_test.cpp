@@ -136,7 +136,8 @@ const std::map<std::string, Function> kFunctions = {
        const std::string why = menu::ParseHotkey(B(in), key);
        return why.empty() ? json{key.modifiers, key.key} : T(why);
      }},
-    {"GetListItem", [](In in) { return T(launch::GetListItem(B(in[0]), B(in[1])[0], in[2])); }},
+    {"GetListItem", [](In in) { return T(launch::GetListItem(B(in[0]), B(in[1])[0], in[2], kCp)); }},
+    {"RunsThroughCmd", [](In in) { return T(launch::RunsThroughCmd(B(in), kCp)); }},
     {"TryStrToInt",  // the value, or null when refused and the value is left as it was
      [](In in) {
        std::int32_t value = 99;

@@ -58,6 +58,10 @@ TEST(TrayDispatch, StaleAnswersAndIndicesBeyondTheTableDoNothing) {
        {"prompt 1 a", "prompt 1 b", "prompt 2 c", "start \"b.exe\" 1 2 @C:\\S\\b.exe"}},
       {{{"a.exe", "%input(a)%"}, {"b.exe", "plain"}}, {Choose(0), Choose(1), Ok("v")},
        {"prompt 1 a", "start \"b.exe\" plain @C:\\S\\b.exe"}},
+      // A value the "..." button picked may be a name someone else chose: cmd never sees it.
+      {{{"x.exe|p.bat", "%input(a)%"}}, {Choose(0), Ok("x&calc&.txt")},
+       {"prompt 1 a", "error Error: \"x&calc&.txt\" holds a character that cmd.exe would act on "
+                      "(& | < > ^ ( ) % !); the entry was not run"}},
   };
   for (const auto& c : cases) {
     Tray tray;
@@ -87,6 +91,10 @@ TEST(ShellRun, NamesOthersChoseNeverChangeWhatRuns) {
       {"E:\\wc.exe", "/q %s", {"start \"E:\\wc.exe\" /q \"C:\\D\\x -o e.txt\" in C:\\D\\"}, "C:\\D\\x -o e.txt"},
       {"E:\\w.exe", "%%T%% %s", {"start \"E:\\w.exe\" C:\\Tmp C:\\D\\%T%.txt in C:\\D\\"}, "C:\\D\\%T%.txt"},
       {"DllProc", "x.dll,Proc,%s,2", {"call C:\\S\\x.dll Proc 2"}, "C:\\D\\a,4919,b.txt"},
+      // cmd.exe looks a batch file's name up again, in the folder it starts in first: the line
+      // names the file found, never the planted copy beside the object.
+      {"pack.bat", "\"%s\"", {"start \"C:\\S\\pack.bat\" \"C:\\D\\F~1.TXT\" @C:\\S\\pack.bat in C:\\D\\"}},
+      {"C:pack.bat", "%s", {cmdActs}, "C:\\D\\x&evil&.txt"},
       // A name found from the folder gets ".exe"; "C:x" is the drive's current folder's.
       {"sub\\p", "", {"start \"sub\\p\"  @C:\\D\\sub\\p.exe in C:\\D\\"}},
       {"DllProc", "C:/L/y.dll,Proc", {"call C:\\L\\y.dll Proc 0"}},
@@ -104,12 +112,20 @@ TEST(ShellRun, NamesOthersChoseNeverChangeWhatRuns) {
     system.shortNames["C:\\D\\f.txt"] = "C:\\D\\F~1.TXT";
     system.files = {"C:\\S\\cmd.exe", "C:\\S\\x.dll", "C:\\App\\Editor.exe", "C:\\D\\cmd.exe",
                     "C:\\D\\tool.exe", "C:\\D\\x.dll", "C:\\D\\sub\\p.exe", "C:\\D\\Editor.exe",
-                    "C:\\S\\\x95\\\x8e\xa6.exe", "C:\\D\\\x95\\\x8e\xa6.exe", "C:\\D\\sub\\p"};
+                    "C:\\S\\\x95\\\x8e\xa6.exe", "C:\\D\\\x95\\\x8e\xa6.exe", "C:\\D\\sub\\p",
+                    "C:\\S\\pack.bat", "C:\\D\\pack.bat"};
     std::string selected = c.selected;
     RunShellEntry({c.command, c.arguments}, selected, "C:\\App\\", system);
     EXPECT_EQ(system.log, c.log) << c.command << " " << c.arguments.substr(0, 40);
     EXPECT_EQ(selected, system.ShortPath(c.selected)) << "the selection takes its short form";
   }
+  // A module folder no ANSI path names: "Add" is refused, never started as a bare name.
+  test::FakeSystem system;
+  system.everyFileExists = true;
+  std::string selected = "C:\\D\\f.txt";
+  RunShellEntry({"Add", ""}, selected, "", system);
+  ASSERT_EQ(system.log.size(), 2u);
+  EXPECT_EQ(system.log[1].rfind("error Error: Zelvane's folder", 0), 0u) << system.log[1];
 }
 
 // Hostile names (blanks, leading "-" and "/", quotes, commas, what cmd acts on, 200 and more
