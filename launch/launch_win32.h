@@ -15,7 +15,8 @@ namespace zel::launch {
 
 // ExpandEnvironmentStringsA within 32767 characters; a text whose expansion would not fit, or
 // that is itself that long, is returned unexpanded. References to unset variables stay.
-std::string ExpandEnvironment(const std::string& text);
+std::string ExpandEnvironment(const std::string& text,
+                              menu::TextKind kind = menu::TextKind::Ansi);
 
 // Calls `procedure` the stdcall way with `values` (the first nearest the return address).
 // The stack pointer is saved before and restored after the call, so a procedure that removes
@@ -27,23 +28,29 @@ void CallProcedure(FARPROC procedure, const std::vector<std::uintptr_t>& values)
 // stays one percent sign, and no conversion can read a value that was not supplied.
 std::string FormatArguments(const std::string& format, const std::string& selectedPath);
 
-// The real system: processes started with CreateProcessA, DLLs loaded by the resolved name,
-// errors in message boxes without owner.
+// The real system: processes started with CreateProcessW, DLLs loaded by the resolved name,
+// errors in message boxes without owner. Texts are in the code page of the menu file the entry
+// came from, and reach the system as wide text.
 class Win32LaunchSystem final : public LaunchSystem {
  public:
+  explicit Win32LaunchSystem(menu::TextKind kind = menu::TextKind::Ansi) : kind_(kind) {}
+  void SetTextKind(menu::TextKind kind) override { kind_ = kind; }
   std::string ExpandEnvironment(const std::string& text) override {
-    return launch::ExpandEnvironment(text);
+    return launch::ExpandEnvironment(text, kind_);
   }
   std::string FormatArguments(const std::string& format, const std::string& path) override {
     return launch::FormatArguments(format, path);
   }
-  std::string ShortPath(const std::string& path) override { return win::ShortPath(path); }
+  std::string ShortPath(const std::string& path) override { return win::ShortPath(path, kind_); }
   Object Find(const std::string& path) override;
   std::vector<std::string> SearchFolders() override;
   void ShowError(const std::string& text, const std::string& caption) override;
   void StartProgram(const std::string& application, const std::string& commandLine,
                     const std::string& folder) override;
   bool CallProcedure(const std::string& dll, const DllCallPlan& plan) override;
+
+ private:
+  menu::TextKind kind_;
 };
 
 }  // namespace zel::launch

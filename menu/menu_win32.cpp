@@ -60,13 +60,13 @@ MenuSink::Handle HmenuSink::CreateSubmenu() { return FromHmenu(::CreatePopupMenu
 
 void HmenuSink::AppendItem(Handle menu, unsigned id, const std::string& caption) {
   // Failures are not reported: the item is simply missing from the menu.
-  ::AppendMenuA(ToHmenu(menu), MF_STRING, id, caption.c_str());
+  ::AppendMenuW(ToHmenu(menu), MF_STRING, id, win::Widen(caption, kind_).c_str());
 }
 
 void HmenuSink::AppendSubmenu(Handle menu, Handle submenu, const std::string& caption) {
   win::UniqueHmenu owned(ToHmenu(submenu));
-  if (::AppendMenuA(ToHmenu(menu), MF_POPUP, reinterpret_cast<UINT_PTR>(owned.get()),
-                    caption.c_str())) {
+  if (::AppendMenuW(ToHmenu(menu), MF_POPUP, reinterpret_cast<UINT_PTR>(owned.get()),
+                    win::Widen(caption, kind_).c_str())) {
     owned.release();  // the parent menu owns it now
   } else if (owned) {
     orphans_.push_back(std::move(owned));
