@@ -109,7 +109,7 @@ HRESULT STDMETHODCALLTYPE TContextMenu::QueryContextMenu(HMENU hmenu, UINT index
   const std::optional<menu::BuildResult> built =
       menu::BuildSubmenu(hmenu, indexMenu, kSubmenuCaption, request, table_);
   if (!built) return E_FAIL;
-  if (table_.kind == menu::TextKind::Ansi && selectedPath_.empty()) {
+  if (table_.kind == menu::TextKind::Ansi && selectedPath_.empty() && !selectedUtf8_.empty()) {
     // No ANSI name for the object: taken out again, as a declined selection adds nothing.
     table_.EntryCount = 0;
     ::DeleteMenu(hmenu, indexMenu, MF_BYPOSITION);
