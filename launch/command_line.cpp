@@ -83,12 +83,94 @@ std::string BuildCommandLine(std::string_view program, std::string_view argument
   return line;
 }
 
-std::string ExtractFolder(std::string_view path) {
-  if (path.size() < 2) return {};
-  for (std::size_t i = path.size() - 1; i-- > 0;) {
-    if (path[i] == '\\') return std::string(path.substr(0, i + 1));
+std::size_t FindChar(std::string_view text, std::string_view set, LeadByteTest lead, bool last) {
+  std::size_t found = std::string_view::npos;
+  for (std::size_t pos = 0, length; pos < text.size(); pos += length) {
+    length = CharLength(text, pos, lead);
+    if (length == 1 && set.find(text[pos]) != std::string_view::npos) {
+      found = pos;
+      if (!last) break;
+    }
   }
-  return {};
+  return found;
+}
+
+std::string ExtractFolder(std::string_view path, LeadByteTest lead) {
+  if (path.size() < 2) return {};
+  // Without the final byte: a final "\" is not looked at, and a final double-byte character
+  // leaves a lone lead byte, which is no "\" either.
+  const std::size_t slash = FindChar(path.substr(0, path.size() - 1), "\\", lead, true);
+  return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
+}
+
+namespace {
+
+// The number of "\" characters that end `text`, counted by character.
+std::size_t TrailingBackslashes(std::string_view text, LeadByteTest lead) {
+  std::size_t count = 0;
+  for (std::size_t pos = 0, length; pos < text.size(); pos += length) {
+    length = CharLength(text, pos, lead);
+    count = length == 1 && text[pos] == '\\' ? count + 1 : 0;
+  }
+  return count;
+}
+
+// A quote or a control character cannot stand in a placed path. Neither byte is the second
+// byte of a character in any code page, so bytes will do; a path that ends inside a character
+// would take the next byte of the command line into it.
+bool Unplaceable(std::string_view path, LeadByteTest lead) {
+  for (const char c : path) {
+    if (c == '"' || static_cast<unsigned char>(c) < 0x20) return true;
+  }
+  std::size_t pos = 0;
+  while (pos < path.size() && !(pos + 1 == path.size() && lead(static_cast<unsigned char>(path[pos])))) {
+    pos += CharLength(path, pos, lead);
+  }
+  return pos < path.size();
+}
+
+}  // namespace
+
+std::optional<std::string> PlacePath(std::string_view arguments, std::string_view path,
+                                     LeadByteTest lead) {
+  if (Unplaceable(path, lead)) return std::nullopt;
+  const bool splits = FindChar(path, " \t,;=", lead) != std::string_view::npos;
+  const std::size_t pathBackslashes = TrailingBackslashes(path, lead);
+  std::string line;
+  bool quoted = false;            // inside a quoted part, by the parsing rules
+  bool afterQuote = false;        // the last character was a quote that opened or closed one
+  bool quoteRun = false;          // two such quotes have stood together
+  std::size_t backslashes = 0;    // "\" characters that end `line`
+  for (std::size_t pos = 0, length; pos < arguments.size(); pos += length) {
+    length = CharLength(arguments, pos, lead);
+    const char c = arguments[pos];
+    if (length == 1 && c == kPathMarker) {
+      if (quoteRun) return std::nullopt;
+      const bool addQuotes = splits && !quoted;
+      // Backslashes before an opening quote are doubled to stay what they were.
+      if (addQuotes) line.append(backslashes, '\\') += '"';
+      line += path;
+      // So are the path's last backslashes when a quote follows them, after any of the
+      // author's backslashes (whose count they would otherwise change).
+      const std::size_t next = arguments.find_first_not_of('\\', pos + 1);
+      const bool doubled = addQuotes || (next != std::string_view::npos && arguments[next] == '"');
+      if (doubled) line.append(pathBackslashes, '\\');
+      if (addQuotes) line += '"';
+      backslashes = addQuotes ? 0 : (doubled ? 2 : 1) * pathBackslashes;
+      afterQuote = false;
+      continue;
+    }
+    line.append(arguments, pos, length);
+    const bool backslash = length == 1 && c == '\\';
+    const bool delimiter = length == 1 && c == '"' && backslashes % 2 == 0;
+    if (delimiter) {
+      quoted = !quoted;
+      quoteRun = quoteRun || afterQuote;
+    }
+    afterQuote = delimiter;
+    backslashes = backslash ? backslashes + 1 : 0;
+  }
+  return line;
 }
 
 namespace {

@@ -24,13 +24,47 @@ std::size_t CountCommas(std::string_view text);
 // a bit pattern). `value` is set only on success.
 bool TryStrToInt(std::string_view text, std::int32_t& value);
 
+// Whether a byte of 8-bit text opens a double-byte character in the code page the text is in
+// (IsDBCSLeadByteEx on Windows). In code page 932 the second byte of such a character may be
+// 0x5C, "\\": paths are scanned by character, never by byte.
+using LeadByteTest = bool (*)(unsigned char byte);
+// Single-byte code pages: every byte is a character.
+inline bool NoLeadBytes(unsigned char) { return false; }
+
+// The length in bytes of the character at `pos` (1, or 2 for a lead byte with a byte after it).
+inline std::size_t CharLength(std::string_view text, std::size_t pos, LeadByteTest lead) {
+  return lead(static_cast<unsigned char>(text[pos])) && pos + 1 < text.size() ? 2 : 1;
+}
+
+// The position of the first (or, with `last`, the last) single-byte character of `text` that is
+// one of `set`, scanning by character; npos when there is none.
+std::size_t FindChar(std::string_view text, std::string_view set, LeadByteTest lead,
+                     bool last = false);
+
 // The command line of one program: the name in double quotes, one space, the arguments.
 // Nothing is escaped. The caller expands environment references in both parts first.
 std::string BuildCommandLine(std::string_view program, std::string_view arguments);
 
 // The folder part of `path`: up to and including the last "\" before the final character;
 // empty when there is none (so a drive root "C:\" gives the empty text).
-std::string ExtractFolder(std::string_view path);
+std::string ExtractFolder(std::string_view path, LeadByteTest lead);
+
+// Stands for the selected path in an entry's arguments until the path is put in: it is
+// formatted and expanded in place of the path, so neither wvsprintfA nor the environment
+// expansion ever sees the path's own text. No path holds it; an entry that does is refused.
+inline constexpr char kPathMarker = '\x01';
+
+// `arguments` (the program's arguments, after its quoted name and one space) with every
+// kPathMarker replaced by `path` so that the documented command-line parsing
+// (CommandLineToArgvW) reads the path whole, with the author's other arguments unchanged:
+// where the marker stands outside quotes and the path holds a blank, tab, ",", ";" or "=",
+// the path is put in quotes (",;=" split batch arguments and Explorer's); backslashes that
+// come to stand before a quote are doubled. Nothing when no placement can keep the path whole:
+// the path holds a quote or a control character (no Windows name does) or ends inside a
+// double-byte character, or the marker follows a run of quotes (whose reading differs between
+// parsers).
+std::optional<std::string> PlacePath(std::string_view arguments, std::string_view path,
+                                     LeadByteTest lead);
 
 // The keyword that opens a placeholder, matched without regard to case for A to Z.
 inline constexpr std::string_view kPlaceholderKeyword = "%input(";

@@ -19,6 +19,8 @@ constexpr std::size_t kFormatCapacity = 1024;
 
 }  // namespace
 
+bool AnsiLeadByte(unsigned char byte) { return ::IsDBCSLeadByteEx(CP_ACP, byte) != FALSE; }
+
 std::string ExpandEnvironment(const std::string& text, menu::TextKind kind) {
   const std::wstring wide = win::Widen(text, kind);
   // The source travels through a counted UNICODE_STRING whose length cannot exceed 32767
@@ -103,7 +105,7 @@ std::vector<std::string> Win32LaunchSystem::SearchFolders() {
   // In the entry's code page: the module's folder as the ANSI functions can use it, or UTF-8.
   const bool utf8 = kind_ == menu::TextKind::Utf8;
   std::vector<std::string> folders{
-      ExtractFolder(utf8 ? win::ToUtf8(win::GetModulePathW()) : win::GetModulePath())};
+      ExtractFolder(utf8 ? win::ToUtf8(win::GetModulePathW()) : win::GetModulePath(), LeadBytes())};
   folders.push_back(win::Narrow(win::PathCall<wchar_t>([](wchar_t* buffer, DWORD size) {
     return ::GetSystemDirectoryW(buffer, size);
   }), kind_));
@@ -113,7 +115,7 @@ std::vector<std::string> Win32LaunchSystem::SearchFolders() {
   const std::string path = win::Narrow(win::PathCall<wchar_t>([](wchar_t* buffer, DWORD size) {
     return ::GetEnvironmentVariableW(L"PATH", buffer, size);
   }), kind_);
-  for (std::string& folder : PathFolders(path)) folders.push_back(std::move(folder));
+  for (std::string& folder : PathFolders(path, LeadBytes())) folders.push_back(std::move(folder));
   return folders;
 }
 
@@ -146,7 +148,7 @@ bool Win32LaunchSystem::CallProcedure(const std::string& dll, const DllCallPlan&
   // A DLL named by its full path finds its own dependencies beside it first
   // (LOAD_WITH_ALTERED_SEARCH_PATH, which is for absolute paths only).
   const DWORD flags =
-      ClassifyName(dll) == NameKind::Absolute ? LOAD_WITH_ALTERED_SEARCH_PATH : 0;
+      ClassifyName(dll, LeadBytes()) == NameKind::Absolute ? LOAD_WITH_ALTERED_SEARCH_PATH : 0;
   const win::UniqueHmodule library(::LoadLibraryExW(win::Widen(dll, kind_).c_str(), nullptr, flags));
   // The procedure's name and its text arguments stay ANSI: that is the text procedures take.
   const FARPROC procedure =

@@ -13,6 +13,14 @@
 
 namespace zel::launch {
 
+// Whether `byte` opens a double-byte character in the ANSI code page (IsDBCSLeadByteEx).
+bool AnsiLeadByte(unsigned char byte);
+
+// The folder part of a path in the ANSI code page.
+inline std::string ExtractFolder(const std::string& path) {
+  return ExtractFolder(path, &AnsiLeadByte);
+}
+
 // ExpandEnvironmentStringsA within 32767 characters; a text whose expansion would not fit, or
 // that is itself that long, is returned unexpanded. References to unset variables stay.
 std::string ExpandEnvironment(const std::string& text,
@@ -42,6 +50,10 @@ class Win32LaunchSystem final : public LaunchSystem {
     return launch::FormatArguments(format, path);
   }
   std::string ShortPath(const std::string& path) override { return win::ShortPath(path, kind_); }
+  // A UTF-8 text has no double-byte characters: no byte of a character is a backslash.
+  LeadByteTest LeadBytes() override {
+    return kind_ == menu::TextKind::Utf8 ? &NoLeadBytes : &AnsiLeadByte;
+  }
   Object Find(const std::string& path) override;
   std::vector<std::string> SearchFolders() override;
   void ShowError(const std::string& text, const std::string& caption) override;

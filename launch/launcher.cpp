@@ -1,5 +1,7 @@
 #include "launch/launcher.h"
 
+#include <algorithm>
+
 #include "menu/menu_build.h"
 
 namespace zel::launch {
@@ -11,53 +13,113 @@ bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 
 
 // True when the name's last part has an extension, or ends in a dot that stands for none:
 // the system then appends no default extension.
-bool HasExtension(std::string_view name) {
-  const std::size_t part = name.find_last_of("\\/");
+bool HasExtension(std::string_view name, LeadByteTest lead) {
+  const std::size_t part = FindChar(name, "\\/", lead, true);
   return name.find('.', part == std::string_view::npos ? 0 : part + 1) != std::string_view::npos;
+}
+
+bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
+  if (text.size() < suffix.size()) return false;
+  for (std::size_t i = 0; i < suffix.size(); ++i) {
+    char c = text[text.size() - suffix.size() + i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != suffix[i]) return false;
+  }
+  return true;
+}
+
+// The text with every "/" turned into "\", by character.
+std::string WithBackslashes(std::string text, LeadByteTest lead) {
+  for (std::size_t pos = 0, length; pos < text.size(); pos += length) {
+    length = CharLength(text, pos, lead);
+    if (length == 1 && text[pos] == '/') text[pos] = '\\';
+  }
+  return text;
+}
+
+// Every kPathMarker of `text` replaced by `path`.
+std::string WithPath(std::string text, const std::string& path) {
+  for (std::size_t at = text.find(kPathMarker); at != std::string::npos;
+       at = text.find(kPathMarker, at + path.size())) {
+    text.replace(at, 1, path);
+  }
+  return text;
 }
 
 }  // namespace
 
-NameKind ClassifyName(std::string_view name) {
-  if (name.size() >= 2 && IsDriveLetter(name[0]) && name[1] == ':') return NameKind::Absolute;
+NameKind ClassifyName(std::string_view name, LeadByteTest lead) {
+  if (name.size() >= 2 && IsDriveLetter(name[0]) && name[1] == ':') {
+    return name.size() >= 3 && IsSlash(name[2]) ? NameKind::Absolute : NameKind::DriveRelative;
+  }
   if (name.size() >= 2 && IsSlash(name[0]) && IsSlash(name[1])) return NameKind::Absolute;
   if (!name.empty() && IsSlash(name[0])) return NameKind::Rooted;
-  if (name.find_first_of("\\/") != std::string_view::npos) return NameKind::Relative;
+  if (FindChar(name, "\\/", lead) != std::string_view::npos) return NameKind::Relative;
   return NameKind::Bare;
 }
 
-std::vector<std::string> PathFolders(std::string_view pathValue) {
+std::vector<std::string> PathFolders(std::string_view pathValue, LeadByteTest lead) {
   std::vector<std::string> folders;
   while (!pathValue.empty()) {
-    const std::size_t end = pathValue.find(';');
-    std::string folder(pathValue.substr(0, end));
+    const std::size_t end = FindChar(pathValue, ";", lead);
+    const std::string_view folder = pathValue.substr(0, end);
     pathValue.remove_prefix(end == std::string_view::npos ? pathValue.size() : end + 1);
-    std::string unquoted;
+    std::string unquoted;  // no double-byte character has a quote for its second byte
     for (char c : folder) {
       if (c != '"') unquoted += c;
     }
-    if (ClassifyName(unquoted) == NameKind::Absolute && unquoted.size() > 2) {
+    if (ClassifyName(unquoted, lead) == NameKind::Absolute && unquoted.size() > 2) {
       folders.push_back(std::move(unquoted));
     }
   }
   return folders;
 }
 
+bool RunsThroughCmd(std::string_view program, LeadByteTest lead) {
+  const std::size_t slash = FindChar(program, "\\/", lead, true);
+  std::string_view name = program.substr(slash == std::string_view::npos ? 0 : slash + 1);
+  name = name.substr(0, FindChar(name, ":", lead));  // "x.bat:stream" opens x.bat
+  while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.remove_suffix(1);
+  const auto is = [name](std::string_view whole) {
+    return name.size() == whole.size() && EndsWithIgnoringCase(name, whole);
+  };
+  return EndsWithIgnoringCase(name, ".bat") || EndsWithIgnoringCase(name, ".cmd") || is("cmd") ||
+         is("cmd.exe");
+}
+
+bool CmdActsOn(std::string_view path, LeadByteTest lead) {
+  for (std::size_t pos = 0, length; pos < path.size(); pos += length) {
+    length = CharLength(path, pos, lead);
+    const char c = path[pos];
+    if (length == 1 && (std::string_view("&|<>^()%!\"").find(c) != std::string_view::npos ||
+                        static_cast<unsigned char>(c) < 0x20)) {
+      return true;
+    }
+  }
+  return false;
+}
+
 Launcher::Resolved Launcher::Resolve(const std::string& name, const char* defaultExtension) {
-  switch (ClassifyName(name)) {
+  const LeadByteTest lead = system_.LeadBytes();
+  // Found here, a name goes to the system as the file itself, which gets no default extension.
+  const auto withExtension = [&](std::string file) {
+    return HasExtension(file, lead) ? file : file + defaultExtension;
+  };
+  switch (ClassifyName(name, lead)) {
     case NameKind::Absolute:
+    case NameKind::DriveRelative:
       return {};
     case NameKind::Relative:
       // Without a working folder the system finds it from the current folder, as written.
-      return {true, folder_.empty() ? std::string() : folder_ + name};
+      return {true, folder_.empty() ? std::string() : withExtension(folder_ + name)};
     case NameKind::Rooted:
-      return {true, ClassifyName(folder_) == NameKind::Absolute && folder_[1] == ':'
-                        ? folder_.substr(0, 2) + name
+      return {true, ClassifyName(folder_, lead) == NameKind::Absolute && folder_[1] == ':'
+                        ? withExtension(folder_.substr(0, 2) + name)
                         : std::string()};
     case NameKind::Bare:
       break;
   }
-  const std::string file = HasExtension(name) ? name : name + defaultExtension;
+  const std::string file = withExtension(name);
   for (std::string folder : system_.SearchFolders()) {
     if (!folder.empty() && !IsSlash(folder.back())) folder += '\\';
     if (system_.Find(folder + file) == LaunchSystem::Object::File) return {true, folder + file};
@@ -65,7 +127,7 @@ Launcher::Resolved Launcher::Resolve(const std::string& name, const char* defaul
   return {false, {}};
 }
 
-void Launcher::RunPrograms(const std::string& programs, const std::string& arguments) {
+void Launcher::StartPrograms(const std::string& programs, const std::string& arguments) {
   for (std::size_t k = 0;; ++k) {
     const std::string program = GetListItem(programs, '|', k);
     if (program.empty()) return;
@@ -75,17 +137,48 @@ void Launcher::RunPrograms(const std::string& programs, const std::string& argum
     if (!resolved.found) continue;
     // The command line names the program as the entry wrote it; the file to start is the one
     // resolved here, so the system searches nothing.
-    system_.StartProgram(resolved.path,
-                         BuildCommandLine(name, system_.ExpandEnvironment(arguments)), folder_);
+    system_.StartProgram(resolved.path, BuildCommandLine(name, arguments), folder_);
   }
 }
 
+void Launcher::RunPrograms(const std::string& programs, const std::string& arguments) {
+  StartPrograms(programs, system_.ExpandEnvironment(arguments));
+}
+
+void Launcher::RunProgramsOn(const std::string& programs, const std::string& arguments,
+                             const std::string& path) {
+  const LeadByteTest lead = system_.LeadBytes();
+  const std::optional<std::string> placed = PlacePath(arguments, path, lead);
+  if (!placed) {
+    system_.ShowError("Error: \"" + path + "\" cannot be passed to the program as one argument",
+                      "Error");
+    return;
+  }
+  // cmd.exe reads "&", "%" and the like in a name as commands and variables, even in quotes.
+  for (std::size_t k = 0; CmdActsOn(path, lead); ++k) {
+    const std::string program = GetListItem(programs, '|', k);
+    if (program.empty()) break;
+    if (RunsThroughCmd(system_.ExpandEnvironment(program), lead)) {
+      system_.ShowError("Error: \"" + path + "\" holds a character that cmd.exe would act on "
+                        "(& | < > ^ ( ) % !); the entry was not run",
+                        "Error");
+      return;
+    }
+  }
+  StartPrograms(programs, *placed);
+}
+
 void Launcher::CallDllProcedure(const std::string& procedureLine) {
-  DllCallPlan plan = PlanDllCall(procedureLine);
+  CallDllProcedure(PlanDllCall(procedureLine));
+}
+
+void Launcher::CallDllProcedure(DllCallPlan plan) {
   if (plan.arguments.size() > kMaxDllArguments) {
     system_.ShowError("Error: Too many arguments for a DLL procedure", "Error");
     return;
   }
+  // LoadLibrary takes "\" only: with "/" a path may load another module or none.
+  plan.dll = WithBackslashes(plan.dll, system_.LeadBytes());
   const Resolved resolved = Resolve(plan.dll, ".dll");
   if (resolved.found && !resolved.path.empty()) plan.dll = resolved.path;
   if (!resolved.found || !system_.CallProcedure(plan.dll, plan)) {
@@ -97,7 +190,7 @@ void RunShellEntry(const menu::MenuData& entry, std::string& selectedPath,
                    const std::string& moduleFolder, LaunchSystem& system) {
   // A copy: a DLL procedure with a message loop may see the entry table rebuilt under it.
   const menu::MenuData chosen = entry;
-  std::string folder = ExtractFolder(selectedPath);
+  std::string folder = ExtractFolder(selectedPath, system.LeadBytes());
   if (folder.empty() || system.Find(folder) != LaunchSystem::Object::Folder) {
     system.ShowError("Error setting current directory", "ERROR");
     folder.clear();  // the programs start where the caller stands
@@ -105,12 +198,31 @@ void RunShellEntry(const menu::MenuData& entry, std::string& selectedPath,
   selectedPath = system.ShortPath(selectedPath);
 
   Launcher launcher(system, folder);
+  const std::string marker(1, kPathMarker);
   if (chosen.Command == menu::kAddCommand) {
-    launcher.RunPrograms(moduleFolder + kEditorProgram + "|", selectedPath);
+    launcher.RunProgramsOn(moduleFolder + kEditorProgram + "|", marker, selectedPath);
+    return;
+  }
+  // The entry's own text must not hold the marker, nor its variables bring one in.
+  const std::string formatted = system.FormatArguments(chosen.Arguments, marker);
+  if (chosen.Arguments.find(kPathMarker) != std::string::npos) {
+    system.ShowError("Error: the entry's arguments hold a control character", "Error");
   } else if (chosen.Command == kDllProcCommand) {
-    launcher.CallDllProcedure(system.FormatArguments(chosen.Arguments, selectedPath) + ",");
+    // Split before the path is in: a comma in the path cannot make more arguments.
+    DllCallPlan plan = PlanDllCall(formatted + ",");
+    plan.dll = WithPath(plan.dll, selectedPath);
+    plan.procedure = WithPath(plan.procedure, selectedPath);
+    for (DllArgument& argument : plan.arguments) argument.text = WithPath(argument.text, selectedPath);
+    launcher.CallDllProcedure(std::move(plan));
   } else {
-    launcher.RunPrograms(chosen.Command + "|", system.FormatArguments(chosen.Arguments, selectedPath));
+    const std::string expanded = system.ExpandEnvironment(formatted);
+    if (std::count(expanded.begin(), expanded.end(), kPathMarker) !=
+        std::count(formatted.begin(), formatted.end(), kPathMarker)) {
+      system.ShowError("Error: an environment variable of the entry holds a control character",
+                       "Error");
+      return;
+    }
+    launcher.RunProgramsOn(chosen.Command + "|", expanded, selectedPath);
   }
 }
 

@@ -29,8 +29,12 @@ class LaunchSystem {
   virtual std::string ExpandEnvironment(const std::string& text) = 0;
   // The shell extension's formatting of an entry's arguments around the selected path.
   virtual std::string FormatArguments(const std::string& format, const std::string& path) = 0;
-  // The short form of an existing object's path; the path itself when it has none.
+  // The short form of an existing object's path; the path itself when it has none. On a
+  // volume without short names (exFAT, ReFS, NTFS with their creation switched off) that is
+  // every path: blanks, commas, "&" and "%" included, whatever the name's length.
   virtual std::string ShortPath(const std::string& path) = 0;
+  // How the system's 8-bit texts (paths, names, PATH) are split into characters.
+  virtual LeadByteTest LeadBytes() = 0;
   virtual Object Find(const std::string& path) = 0;
   // The folders a bare program or DLL name is looked for in, in order: the running program's
   // own folder, the system folder, the Windows folder, the absolute folders of PATH. Never the
@@ -49,16 +53,27 @@ class LaunchSystem {
 
 // How a program or DLL name is written.
 enum class NameKind {
-  Bare,      // no folder part: "notepad.exe", looked for in the search folders
-  Relative,  // a folder part relative to the working folder: ".\tools\pack.exe", "bin\x.dll"
-  Rooted,    // from the root of the working folder's drive: "\tools\x.exe"
-  Absolute,  // "C:\Tools\x.exe", "\\server\share\x.exe", or a drive's own folder: "D:x.exe"
+  Bare,           // no folder part: "notepad.exe", looked for in the search folders
+  Relative,       // a folder part relative to the working folder: ".\tools\pack.exe", "bin\x.dll"
+  Rooted,         // from the root of the working folder's drive: "\tools\x.exe"
+  Absolute,       // "C:\Tools\x.exe", "C:/x.exe", "\\server\share\x.exe"
+  DriveRelative,  // from the current folder of a drive: "D:x.exe"; used as written
 };
-NameKind ClassifyName(std::string_view name);
+NameKind ClassifyName(std::string_view name, LeadByteTest lead);
 
-// The absolute folders of a PATH value, quotes taken off; relative and empty entries left out
-// (they would be found from the current folder).
-std::vector<std::string> PathFolders(std::string_view pathValue);
+// The absolute folders of a PATH value, quotes taken off; relative, drive-relative and empty
+// entries left out (they would be found from a current folder).
+std::vector<std::string> PathFolders(std::string_view pathValue, LeadByteTest lead);
+
+// True when starting `program` runs cmd.exe over its command line: a batch file (".bat" or
+// ".cmd" once trailing dots and blanks and a stream name are off, as the system opens it) or
+// cmd itself.
+bool RunsThroughCmd(std::string_view program, LeadByteTest lead);
+
+// True when `path` holds a character that cmd.exe acts on wherever it stands, quoted or not:
+// & | < > ^ ( ) % ! " and control characters. (Blanks and ",;=", at which cmd splits a
+// batch file's arguments, are kept inside quotes by PlacePath instead.)
+bool CmdActsOn(std::string_view path, LeadByteTest lead);
 
 // Starts programs and calls DLL procedures. With a working folder (the shell extension's
 // selected object's folder), programs start there and names with a relative folder part are
@@ -72,9 +87,16 @@ class Launcher {
   // Starts each program of the "|"-terminated list with the same arguments, in order, up to
   // the first empty item; environment references are expanded in both.
   void RunPrograms(const std::string& programs, const std::string& arguments);
+  // The same with `path` put into `arguments` (expanded, the path's place held by
+  // kPathMarker) by PlacePath. Nothing starts, and the user is told, when the path cannot be
+  // kept whole or a program of the list runs through cmd and the path holds what cmd acts on.
+  void RunProgramsOn(const std::string& programs, const std::string& arguments,
+                     const std::string& path);
   // Calls the procedure of a ","-terminated procedure line (DLL, procedure, arguments); a DLL
   // or procedure that cannot be found, or more arguments than kMaxDllArguments, is reported.
   void CallDllProcedure(const std::string& procedureLine);
+  // The same for a line read already.
+  void CallDllProcedure(DllCallPlan plan);
 
  private:
   // The file a name leads to: `found` false when a bare name is in no search folder; `path`
@@ -84,6 +106,8 @@ class Launcher {
     std::string path;
   };
   Resolved Resolve(const std::string& name, const char* defaultExtension);
+  // Starts each program of the list with `arguments` as they are.
+  void StartPrograms(const std::string& programs, const std::string& arguments);
 
   LaunchSystem& system_;
   std::string folder_;

@@ -231,16 +231,6 @@ QuotedFields LineScan::Fields() const {
   return fields;
 }
 
-bool IsMenuKeyword(std::string_view keyword, std::string_view line, bool forOtherHost, Host host) {
-  static constexpr std::string_view kKeywords[] = {"sep", "item", "sub", "end"};
-  for (std::size_t k = 0; k < std::size(kKeywords); ++k) {
-    if (keyword == kKeywords[k]) {
-      return LineScan(line).Names(static_cast<Keyword>(k), host, forOtherHost);
-    }
-  }
-  return false;
-}
-
 void QuotedFields::Text(std::size_t n, std::string& text) const {
   if (quoteRuns) {
     CollapseQuotes(field[n], text);
@@ -278,18 +268,6 @@ std::string CollapseQuotes(std::string_view raw) {
   std::string text;
   CollapseQuotes(raw, text);
   return text;
-}
-
-std::string ReplaceAll(std::string text, std::string_view search, std::string_view replacement) {
-  if (search.empty()) return text;
-  const bool onePass = replacement.find(search) != std::string_view::npos;
-  std::size_t from = 0;
-  for (;;) {
-    const std::size_t at = text.find(search, from);
-    if (at == std::string::npos) return text;
-    text.replace(at, search.size(), replacement);
-    from = onePass ? at + replacement.size() : (at >= search.size() ? at - search.size() + 1 : 0);
-  }
 }
 
 }  // namespace zel::menu

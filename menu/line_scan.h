@@ -83,9 +83,6 @@ class LineScan {
   std::size_t fieldQuoteCount_ = 0;
 };
 
-// The keyword test on a whole line, for `host`'s letters or the other host's.
-bool IsMenuKeyword(std::string_view keyword, std::string_view line, bool forOtherHost, Host host);
-
 // Field n (from 0) of a line, quote runs collapsed to one quote; empty when missing.
 std::string GetQuotedField(std::string_view line, std::size_t n);
 
@@ -95,9 +92,5 @@ bool IsFieldQuote(std::string_view line, std::size_t pos);
 // A field's text: every run of quotes becomes one quote; into `text`, reusing its storage.
 void CollapseQuotes(std::string_view raw, std::string& text);
 std::string CollapseQuotes(std::string_view raw);
-
-// Replaces `search` by `replacement`, starting over from the beginning after every
-// replacement, until `search` no longer occurs. An empty `search` changes nothing.
-std::string ReplaceAll(std::string text, std::string_view search, std::string_view replacement);
 
 }  // namespace zel::menu

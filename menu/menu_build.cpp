@@ -20,16 +20,6 @@ bool MatchesExtensions(std::string_view list, std::string_view selectedPath, Tex
   }
 }
 
-}  // namespace
-
-bool MatchesSelection(std::string_view list, std::string_view selectedPath, TextKind kind) {
-  // Every element is followed by its comma: the last one's is the appended one.
-  return MatchesExtensions(list.substr(0, list.empty() ? 0 : list.size() - 1), selectedPath,
-                           kind);
-}
-
-namespace {
-
 // Field n of `fields` as an extension list. Quotes in a list are rare: only then does the
 // list need a collapsed copy.
 bool Matches(const QuotedFields& fields, std::size_t n, std::string_view selectedPath,

@@ -135,9 +135,4 @@ std::optional<BuildResult> BuildSubmenu(const BuildRequest& request, MenuFileAcc
                                         unsigned position, const std::string& caption,
                                         MenuTable& table);
 
-// The extension filter: `list` already carries its appended comma. Extensions are the last
-// three characters: bytes in an ANSI file, characters in a UTF-8 one.
-bool MatchesSelection(std::string_view list, std::string_view selectedPath,
-                      TextKind kind = TextKind::Ansi);
-
 }  // namespace zel::menu

@@ -2,15 +2,17 @@
 // checks what must hold whatever the menu line says: items never hold their delimiter, a
 // placeholder lies inside its text, every prompt answer makes progress, a DLL plan only passes
 // items that stand in the procedure line, and a bare name never starts a file of the selected
-// object's folder.
+// object's folder; and a selected path of any bytes reaches a program as one argument and a
+// DLL procedure as one text, or is refused for a quote or a control character.
 #include <cstdint>
 #include <algorithm>
+#include <charconv>
 #include <cstdlib>
 #include <string>
 
 #include "launch/command_line.h"
 #include "launch/run_entry.h"
-#include "tests/unit/fake_system.h"
+#include "tests/unit/path_property.h"
 
 namespace {
 
@@ -34,10 +36,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t k = 0; k < 4; ++k) {
     Require(GetListItem(text, '|', k).find('|') == std::string::npos);
   }
-  std::int32_t number = 0;
-  TryStrToInt(text, number);
+  // Decimal texts read as the standard library reads them; a refused text leaves the value alone.
+  std::int32_t number = 7;
+  const bool read = TryStrToInt(text, number);
+  const std::string digits = text.substr(std::min(text.find_first_not_of(' '), text.size()));
+  const std::size_t sign = !digits.empty() && (digits[0] == '-' || digits[0] == '+') ? 1 : 0;
+  if (digits.size() > sign && digits.find_first_not_of("0123456789", sign) == std::string::npos) {
+    std::int32_t wide = 0;
+    const char* first = digits.data() + (digits[0] == '+');  // from_chars takes no plus sign
+    const auto [end, error] = std::from_chars(first, digits.data() + digits.size(), wide);
+    Require(read == (error == std::errc()) && (!read || number == wide));
+  }
+  Require(read || number == 7);
 
-  const std::string folder = ExtractFolder(text);
+  const LeadByteTest lead = size % 2 ? zel::test::Cp932LeadByte : NoLeadBytes;
+  const std::string folder = ExtractFolder(text, lead);
   Require(folder.empty() || (folder.back() == '\\' && text.compare(0, folder.size(), folder) == 0 &&
                              folder.size() < text.size()));
 
@@ -85,8 +98,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string name =
         start.commandLine.substr(1, start.commandLine.size() - 1 - tail.size());
     const std::string withExtension = name + (name.find('.') == std::string::npos ? ".exe" : "");
-    Require(ClassifyName(name) != NameKind::Bare ||
+    Require(ClassifyName(name, NoLeadBytes) != NameKind::Bare ||
             start.application == "C:\\Windows\\" + withExtension);
+  }
+  // The first bytes choose the format, the rest is the name; hostile names from the corpus.
+  if (size > 0) {
+    const char* const formats[] = {"%s", "/q %s -x", "\"%s\"", "/o:%s.bak", "\\\"%s %s"};
+    const std::string format = formats[data[0] % std::size(formats)];
+    Require(zel::test::PathPropertyFailure(format, "C:\\D\\" + text.substr(1, 400), lead).empty());
   }
   return 0;
 }

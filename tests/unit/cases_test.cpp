@@ -1,20 +1,21 @@
-// Runs the case files of tests/cases, one test per file. A file is one JSON object: its key
-// "zelmenu" holds menu cases, every other key names a function of kFunctions and holds rows
-// ["why", input, expected].
-//   menu case: {"why", "menu" (the default menu file: a text, or lines that each end in CR LF),
-//     "unreadable" [path], "system" (FakeSystem fields), "moduleFolder",
-//     "runs": [{"why", "args", "status" (default 0, or 1 with findings), "json" | "out" (lines)
-//               | "findings" ["LINE: SEVERITY: part", ...in order], "err" (part; else empty)}]}
+// Runs the case files of tests/cases, one test per row, named by its "why". A file is one JSON
+// object: its key "zelmenu" holds groups of zelmenu runs, every other key names a function of
+// kFunctions and holds rows ["why", input, expected].
+//   group: {"why", "menu" (the default menu file: a text, or lines that each end in CR LF),
+//     "unreadable" [path], "system" (FakeSystem fields), "moduleFolder", "runs": [run...]}
+//   run: ["why", args, expected lines (null: not looked at), {"status", "err" (a part)}]
 // Strings carry bytes: U+0000..U+00FF are the bytes 0..255. An expected {"contains": S} stands
 // for any text that holds S.
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <set>
 #include <sstream>
 
 #include "menu/line_scan.h"
@@ -101,16 +102,6 @@ json Lines(In in) {
   return first;
 }
 
-// [tray's own, tray's for the other program, shell's own, shell's for the other program]
-json Keyword(In in) {
-  const std::string word = B(in[0]), line = B(in[1]);
-  json is = json::array();
-  for (const menu::Host host : {menu::Host::Tray, menu::Host::Shell}) {
-    for (const bool other : {false, true}) is.push_back(IsMenuKeyword(word, line, other, host));
-  }
-  return is;
-}
-
 // The line "Add to..." makes, or why it makes none.
 json EntryLine(In in) {
   const std::string kinds[] = {"Program", "Folder", "Document"};
@@ -121,27 +112,31 @@ json EntryLine(In in) {
   return T(entry.line + entry.problem);
 }
 
-const char* const kNameKinds[] = {"Bare", "Relative", "Rooted", "Absolute"};
+const char* const kNameKinds[] = {"Bare", "Relative", "Rooted", "Absolute", "DriveRelative"};
+// Paths are read in code page 932, which leaves ASCII as it is: "\u0083\\" is ソ.
+const launch::LeadByteTest kCp = Cp932LeadByte;
 
 const std::map<std::string, Function> kFunctions = {
     {"Lines", Lines},
     {"LowerAscii", OfText(menu::LowerAscii)},
-    {"IsMenuKeyword", Keyword},
     {"QuotedFields",  // fields 0 to 3
      [](In in) {
        std::vector<std::string> fields(4);
        for (std::size_t n = 0; n < 4; ++n) fields[n] = menu::GetQuotedField(B(in), n);
        return T(fields);
      }},
-    {"ReplaceAll", [](In in) { return T(menu::ReplaceAll(B(in[0]), B(in[1]), B(in[2]))); }},
-    {"MatchesSelection", [](In in) { return T(menu::MatchesSelection(B(in[0]), B(in[1]))); }},
     {"GetListItem", [](In in) { return T(launch::GetListItem(B(in[0]), B(in[1])[0], in[2])); }},
     {"TryStrToInt",  // the value, or null when refused and the value is left as it was
      [](In in) {
        std::int32_t value = 99;
        return launch::TryStrToInt(B(in), value) ? json(value) : value == 99 ? json() : json("set");
      }},
-    {"ExtractFolder", OfText(launch::ExtractFolder)},
+    {"ExtractFolder", [](In in) { return T(launch::ExtractFolder(B(in), kCp)); }},
+    {"PlacePath",  // [arguments with \u0001 for the path, path]: the arguments, or null
+     [](In in) {
+       const auto placed = launch::PlacePath(B(in[0]), B(in[1]), kCp);
+       return placed ? T(*placed) : json();
+     }},
     {"FindPlaceholder",  // [start, length, argument, closed], or null
      [](In in) {
        const auto found = launch::FindPlaceholder(B(in));
@@ -159,8 +154,8 @@ const std::map<std::string, Function> kFunctions = {
        const std::vector<char> bytes = launch::TextArgumentBytes(B(in));
        return T({bytes.data(), bytes.size()});
      }},
-    {"ClassifyName", [](In in) { return kNameKinds[int(launch::ClassifyName(B(in)))]; }},
-    {"PathFolders", OfText(launch::PathFolders)},
+    {"ClassifyName", [](In in) { return kNameKinds[int(launch::ClassifyName(B(in), kCp))]; }},
+    {"PathFolders", [](In in) { return T(launch::PathFolders(B(in), kCp)); }},
     {"WantsSubmenu", [](In in) { return T(shellext::WantsSubmenu(in)); }},
     {"ServesSelection", [](In in) { return T(shellext::ServesSelection(in[0], in[1])); }},
     {"ReportedCount", [](In in) { return shellext::ReportedCount(in[0], in[1], in[2]); }},
@@ -241,69 +236,119 @@ std::vector<std::string> LinesOf(const std::string& text) {
   return lines;
 }
 
-void RunMenuCase(In menuCase) {
+// A finding matches "LINE: SEVERITY: part" when it starts with the first two and holds the part.
+bool FindingMatches(const std::string& want, const std::string& line) {
+  const std::size_t cut = want.find(": ", want.find(": ") + 2) + 2;
+  return line.compare(0, cut, want, 0, cut) == 0 && line.find(want.substr(cut), cut) != std::string::npos;
+}
+
+// One run of zelmenu on a group's menu: [why, args, expected, {"status", "err"}]. With --json
+// the output is compared as JSON; from check, lines are findings; otherwise lines are exact.
+void RunZelmenu(In group, In run) {
   FakeFiles files;
-  const json& menu = At(menuCase, "menu");
+  const json& menu = At(group, "menu");
   std::string text = menu.is_string() ? B(menu) : "";
   for (const std::string& line : Strings(menu.is_array() ? menu : json())) text += line + "\r\n";
   files.Put("Menu.txt", text);
-  for (const std::string& path : Strings(At(menuCase, "unreadable"))) files.PutUnreadable(path);
-  for (In run : menuCase.at("runs")) {
-    SCOPED_TRACE(menuCase.value("why", "") + " / " + run.value("why", ""));
-    FakeSystem system = SystemOf(At(menuCase, "system"));
-    std::string out, err;
-    const std::string moduleFolder = B(At(menuCase, "moduleFolder"));
-    const int status = tools::zelmenu::RunZelmenu(Strings(run.at("args")), out, err, files,
-                                                  "Menu.txt", system, moduleFolder);
-    const std::vector<std::string> lines = LinesOf(out);
-    const json& findings = At(run, "findings");
-    EXPECT_EQ(status, run.value("status", findings.empty() ? 0 : 1)) << err;
-    if (run.contains("json")) EXPECT_EQ(json::parse(out, nullptr, false), run["json"]);
-    if (run.contains("out")) EXPECT_EQ(T(lines), run["out"]);
-    if (run.contains("findings")) EXPECT_EQ(lines.size(), findings.size()) << out;
-    for (std::size_t i = 0; i < std::min(lines.size(), findings.size()); ++i) {
-      const std::string want = B(findings[i]);
-      const std::size_t cut = want.find(": ", want.find(": ") + 2) + 2;  // "LINE: SEVERITY: "
-      EXPECT_TRUE(lines[i].compare(0, cut, want, 0, cut) == 0 &&
-                  lines[i].find(want.substr(cut), cut) != std::string::npos)
-          << want << " / " << lines[i];
-    }
-    EXPECT_TRUE(run.contains("err") ? err.find(B(run["err"])) != std::string::npos
-                                    : err.empty())
-        << err;
+  for (const std::string& path : Strings(At(group, "unreadable"))) files.PutUnreadable(path);
+  FakeSystem system = SystemOf(At(group, "system"));
+  const std::vector<std::string> args = Strings(run[1]);
+  const json& expected = run[2];
+  const json& options = run.size() > 3 ? run[3] : json::object();
+  std::string out, err;
+  const int status = tools::zelmenu::RunZelmenu(args, out, err, files, "Menu.txt", system,
+                                                B(At(group, "moduleFolder")));
+  const bool check = !args.empty() && args[0] == "check";
+  EXPECT_EQ(status, options.value("status", check && !expected.empty() ? 1 : 0)) << err;
+  EXPECT_TRUE(options.contains("err") ? err.find(B(options["err"])) != std::string::npos : err.empty())
+      << err;
+  if (expected.is_null()) return;
+  if (std::find(args.begin(), args.end(), "--json") != args.end()) {
+    EXPECT_EQ(json::parse(out, nullptr, false), expected);
+    return;
+  }
+  const std::vector<std::string> lines = LinesOf(out);
+  if (!check) {
+    EXPECT_EQ(T(lines), expected);
+    return;
+  }
+  EXPECT_EQ(lines.size(), expected.size()) << out;
+  for (std::size_t i = 0; i < std::min(lines.size(), expected.size()); ++i) {
+    EXPECT_TRUE(FindingMatches(B(expected[i]), lines[i])) << B(expected[i]) << " / " << lines[i];
   }
 }
 
-class CaseFile : public ::testing::TestWithParam<std::string> {};
+// One row of a case file: a function's [why, input, expected], or one run of a zelmenu group.
+struct Row {
+  std::string name, file;
+  json group, row;
+  std::string function;
+};
 
-TEST_P(CaseFile, HoldsForEveryCase) {
-  std::ifstream stream(std::string(ZEL_CASES_DIR) + "/" + GetParam() + ".json");
-  const json file = json::parse(stream);
-  for (const auto& [name, rows] : file.items()) {
-    const auto function = kFunctions.find(name);
-    ASSERT_TRUE(name == "zelmenu" || function != kFunctions.end()) << "no function " << name;
-    for (In row : rows) {
-      if (name == "zelmenu") {
-        RunMenuCase(row);
-        continue;
-      }
-      const json actual = function->second(row[1]);
-      EXPECT_TRUE(Matches(row[2], actual)) << name << " " << row << "\n  actual " << actual;
-    }
-  }
+// Where the row stands, for ctest's list of tests.
+void PrintTo(const Row& row, std::ostream* os) { *os << row.file; }
+
+class Case : public ::testing::TestWithParam<Row> {};
+
+TEST_P(Case, Holds) {
+  const Row& c = GetParam();
+  if (c.function == "zelmenu") return RunZelmenu(c.group, c.row);
+  const auto function = kFunctions.find(c.function);
+  ASSERT_NE(function, kFunctions.end()) << "no function " << c.function;
+  const json actual = function->second(c.row[1]);
+  EXPECT_TRUE(Matches(c.row[2], actual)) << c.row << "\n  actual " << actual;
 }
 
-std::vector<std::string> CaseFiles() {
-  std::vector<std::string> names;
+// "a file's folder" as AFilesFolder: a test name says the behaviour that failed.
+std::string NameOf(const std::string& why) {
+  std::string name;
+  bool upper = true;
+  for (const char c : why) {
+    if (std::isalnum(static_cast<unsigned char>(c)) == 0) {
+      upper = upper || c != '\'';
+      continue;
+    }
+    name += upper ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : c;
+    upper = false;
+  }
+  return name;
+}
+
+std::vector<Row> Rows() {
+  std::vector<std::filesystem::path> paths;
   for (const auto& entry : std::filesystem::directory_iterator(ZEL_CASES_DIR)) {
-    if (entry.path().extension() == ".json") names.push_back(entry.path().stem().string());
+    if (entry.path().extension() == ".json") paths.push_back(entry.path());
   }
-  std::sort(names.begin(), names.end());
-  return names;
+  std::sort(paths.begin(), paths.end());
+  std::vector<Row> rows;
+  std::set<std::string> names;
+  const auto add = [&](std::string name, Row row) {
+    for (int n = 2; !names.insert(name).second; ++n) name = row.name + std::to_string(n);
+    row.name = name;
+    rows.push_back(std::move(row));
+  };
+  for (const std::filesystem::path& path : paths) {
+    std::ifstream stream(path);
+    const json file = json::parse(stream);
+    for (const auto& [function, entries] : file.items()) {
+      for (In entry : entries) {
+        if (function != "zelmenu") {
+          const std::string name = function + "_" + NameOf(entry[0]);
+          add(name, {name, path.filename().string(), {}, entry, function});
+          continue;
+        }
+        for (In run : entry.at("runs")) {
+          const std::string name = NameOf(entry.at("why")) + "_" + NameOf(run[0]);
+          add(name, {name, path.filename().string(), entry, run, function});
+        }
+      }
+    }
+  }
+  return rows;
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, CaseFile, ::testing::ValuesIn(CaseFiles()),
-                         [](const auto& info) { return info.param; });
+INSTANTIATE_TEST_SUITE_P(Cases, Case, ::testing::ValuesIn(Rows()),
+                         [](const auto& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace zel::test

@@ -11,6 +11,11 @@
 
 namespace zel::test {
 
+// Code page 932's lead bytes: ソ is 83 5C, 表 95 5C.
+inline bool Cp932LeadByte(unsigned char byte) {
+  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
 class FakeSystem final : public launch::LaunchSystem {
  public:
   struct Start {
@@ -22,13 +27,15 @@ class FakeSystem final : public launch::LaunchSystem {
   std::set<std::string> files;
   bool everyFileExists = false;  // every path but the folders' is a file
   std::set<std::string> folders;
+  // A path without an entry has no short name, as on a volume without them.
   std::map<std::string, std::string> shortNames;
+  launch::LeadByteTest leadBytes = launch::NoLeadBytes;
   std::map<std::string, std::string> variables;
-  bool proceduresExist = true;
   // One line per action: "start <command line>[ @<program file>][ in <folder>]",
   // "call <dll> <procedure> <argument count>", "error <text>"; starts also in `starts`.
   std::vector<std::string> log;
   std::vector<Start> starts;
+  std::vector<launch::DllCallPlan> calls;
 
   std::string ExpandEnvironment(const std::string& text) override {
     std::string result = text;
@@ -53,6 +60,7 @@ class FakeSystem final : public launch::LaunchSystem {
   std::string ShortPath(const std::string& path) override {
     return shortNames.count(path) != 0 ? shortNames.at(path) : path;
   }
+  launch::LeadByteTest LeadBytes() override { return leadBytes; }
   Object Find(const std::string& path) override {
     if (folders.count(path) != 0) return Object::Folder;
     return everyFileExists || files.count(path) != 0 ? Object::File : Object::None;
@@ -68,9 +76,9 @@ class FakeSystem final : public launch::LaunchSystem {
     starts.push_back({application, commandLine, folder});
   }
   bool CallProcedure(const std::string& dll, const launch::DllCallPlan& plan) override {
-    if (!proceduresExist) return false;
     log.push_back("call " + dll + " " + plan.procedure + " " +
                   std::to_string(plan.arguments.size()));
+    calls.push_back(plan);
     return true;
   }
 };

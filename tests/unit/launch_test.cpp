@@ -1,11 +1,12 @@
-// Running entries against a FakeSystem whose search folder is C:\S: the tray's stale prompt
-// answers, and where the Launcher finds the programs and DLLs it runs.
+// The tray's prompt answers that come too late, against a FakeSystem whose search folder is C:\S.
+// Where programs and DLLs are found and how they run is in tests/cases/plan.json.
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <random>
 
 #include "launch/run_entry.h"
-#include "tests/unit/fake_system.h"
+#include "tests/unit/path_property.h"
 
 namespace zel::launch {
 namespace {
@@ -68,71 +69,67 @@ TEST(TrayDispatch, StaleAnswersAndIndicesBeyondTheTableDoNothing) {
   }
 }
 
-std::string Ones(int count) {
-  std::string text;
-  while (count-- > 0) text += ",1";
-  return text;
-}
-
-// The shell's run of one entry on C:\D\f.txt, whose folder holds a planted copy of every program
-// and DLL an entry names: bare names come from the search folder only.
-TEST(ShellRun, StartsInTheObjectsFolderAndNeverTakesABareNameFromIt) {
-  const std::string noDll = "error Error: Unable to load dll or find export";
-  const std::string tooMany = "error Error: Too many arguments for a DLL procedure";
-  const std::string noFolder = "error Error setting current directory";
+// The shell's run of one entry on names that someone else chose (the ordinary runs are in
+// tests/cases/plan.json), C:\D holding a planted copy of every program and DLL an entry names.
+TEST(ShellRun, NamesOthersChoseNeverChangeWhatRuns) {
+  const std::string cmdActs = "error Error: \"C:\\D\\x&evil&.txt\" holds a character that "
+                              "cmd.exe would act on (& | < > ^ ( ) % !); the entry was not run";
   const struct {
     std::string command, arguments;
     Log log;
     std::string selected = "C:\\D\\f.txt";
   } cases[] = {
-      {"cmd.exe", "%s", {"start \"cmd.exe\" C:\\D\\F~1.TXT @C:\\S\\cmd.exe in C:\\D\\"}},
-      {"cmd", "%s", {"start \"cmd\" C:\\D\\F~1.TXT @C:\\S\\cmd.exe in C:\\D\\"}},
-      {".\\tool.exe", "", {"start \".\\tool.exe\"  @C:\\D\\.\\tool.exe in C:\\D\\"}},
-      {"sub\\p.exe", "", {"start \"sub\\p.exe\"  @C:\\D\\sub\\p.exe in C:\\D\\"}},
-      {"\\A\\y.exe", "", {"start \"\\A\\y.exe\"  @C:\\A\\y.exe in C:\\D\\"}},
-      {"E:\\A\\y.exe", "", {"start \"E:\\A\\y.exe\"  in C:\\D\\"}},
-      {"tool.exe|cmd.exe", "", {"start \"cmd.exe\"  @C:\\S\\cmd.exe in C:\\D\\"}},
-      {"Add", "x", {"start \"C:\\App\\Editor.exe\" C:\\D\\F~1.TXT in C:\\D\\"}},
-      {"add", "x", {}},
-      {"DllProc", "x.dll,Proc,%s", {"call C:\\S\\x.dll Proc 1"}},
-      {"dllproc", "x.dll,Proc,%s", {}},
-      {"DllProc", ".\\x.dll,Proc", {"call C:\\D\\.\\x.dll Proc 0"}},
-      {"DllProc", "C:\\L\\y.dll,Proc,1", {"call C:\\L\\y.dll Proc 1"}},
-      {"DllProc", "nowhere.dll,Proc", {noDll}},
-      {"DllProc", "x.dll,Proc" + Ones(32), {"call C:\\S\\x.dll Proc 32"}},
-      {"DllProc", "x.dll,Proc" + Ones(33), {tooMany}},
-      {"DllProc", "x.dll,Proc" + Ones(300000), {tooMany}},  // refused, not pushed
-      // A folder that cannot be used: programs start where the host stands.
-      {"cmd|.\\t", "x", {noFolder, "start \"cmd\" x @C:\\S\\cmd.exe", "start \".\\t\" x"}, "C:\\"},
-      {"cmd|.\\t", "x", {noFolder, "start \"cmd\" x @C:\\S\\cmd.exe", "start \".\\t\" x"}, "G:\\f"},
-      {"cmd|.\\t", "x", {noFolder, "start \"cmd\" x @C:\\S\\cmd.exe", "start \".\\t\" x"}, "f"},
+      // Names without short names: cmd never sees what it would act on, options stay one
+      // argument, the name's own "%" stays, commas make no more procedure arguments.
+      {"C:\\T\\pack.bat", "\"%s\"", {cmdActs}, "C:\\D\\x&evil&.txt"},
+      {"tool.exe|C:\\T\\PACK.CMD .", "%s", {cmdActs}, "C:\\D\\x&evil&.txt"},
+      {"cmd", "/c type \"%s\"", {cmdActs}, "C:\\D\\x&evil&.txt"},
+      {"E:\\wc.exe", "/q %s", {"start \"E:\\wc.exe\" /q \"C:\\D\\x -o e.txt\" in C:\\D\\"}, "C:\\D\\x -o e.txt"},
+      {"E:\\w.exe", "%%T%% %s", {"start \"E:\\w.exe\" C:\\Tmp C:\\D\\%T%.txt in C:\\D\\"}, "C:\\D\\%T%.txt"},
+      {"DllProc", "x.dll,Proc,%s,2", {"call C:\\S\\x.dll Proc 2"}, "C:\\D\\a,4919,b.txt"},
+      // A name found from the folder gets ".exe"; "C:x" is the drive's current folder's.
+      {"sub\\p", "", {"start \"sub\\p\"  @C:\\D\\sub\\p.exe in C:\\D\\"}},
+      {"DllProc", "C:/L/y.dll,Proc", {"call C:\\L\\y.dll Proc 0"}},
+      {"C:x.exe", "", {"start \"C:x.exe\"  in C:\\D\\"}},
+      // Code page 932: the second byte of ソ and 表 is "\\", and no folder ends there.
+      {"\x95\\\x8e\xa6.exe", "", {"start \"\x95\\\x8e\xa6.exe\"  @C:\\S\\\x95\\\x8e\xa6.exe in C:\\D\\"}},
+      {"cmd.exe", "", {"start \"cmd.exe\"  @C:\\S\\cmd.exe in C:\\D\\"}, "C:\\D\\\x83\\\x83t.txt"},
   };
   for (const auto& c : cases) {
     test::FakeSystem system;
     system.searchFolders = {"C:\\S"};
     system.folders = {"C:\\D\\"};
+    system.leadBytes = test::Cp932LeadByte;
+    system.variables["T"] = "C:\\Tmp";
     system.shortNames["C:\\D\\f.txt"] = "C:\\D\\F~1.TXT";
     system.files = {"C:\\S\\cmd.exe", "C:\\S\\x.dll", "C:\\App\\Editor.exe", "C:\\D\\cmd.exe",
-                    "C:\\D\\tool.exe", "C:\\D\\x.dll", "C:\\D\\sub\\p.exe", "C:\\D\\Editor.exe"};
+                    "C:\\D\\tool.exe", "C:\\D\\x.dll", "C:\\D\\sub\\p.exe", "C:\\D\\Editor.exe",
+                    "C:\\S\\\x95\\\x8e\xa6.exe", "C:\\D\\\x95\\\x8e\xa6.exe", "C:\\D\\sub\\p"};
     std::string selected = c.selected;
     RunShellEntry({c.command, c.arguments}, selected, "C:\\App\\", system);
     EXPECT_EQ(system.log, c.log) << c.command << " " << c.arguments.substr(0, 40);
     EXPECT_EQ(selected, system.ShortPath(c.selected)) << "the selection takes its short form";
   }
-  test::FakeSystem noExport;
-  noExport.proceduresExist = false;
-  Launcher(noExport).CallDllProcedure("C:\\x.dll,Missing,");
-  EXPECT_EQ(noExport.log, Log{noDll});
 }
 
-TEST(TrayRun, NamesAreResolvedWithoutAWorkingFolderTheFirstSearchFolderFirst) {
-  test::FakeSystem system;
-  system.searchFolders = {"C:\\S", "C:\\W"};
-  system.files = {"C:\\S\\a.exe", "C:\\W\\a.exe", "C:\\W\\d.exe"};
-  system.variables["BIN"] = "C:\\B";
-  Launcher(system).RunPrograms("a|%BIN%\\b.exe|.\\c.exe|missing.exe|d.exe|", "%BIN%");
-  EXPECT_EQ(system.log, (Log{"start \"a\" C:\\B @C:\\S\\a.exe", "start \"C:\\B\\b.exe\" C:\\B",
-                             "start \".\\c.exe\" C:\\B", "start \"d.exe\" C:\\B @C:\\W\\d.exe"}));
+// Hostile names (blanks, leading "-" and "/", quotes, commas, what cmd acts on, 200 and more
+// characters, double-byte characters) through formats with the path bare, quoted and inside
+// an argument. tests/fuzz/launch_fuzz.cpp checks the same for any bytes.
+TEST(ShellRun, ASelectedPathIsAlwaysOneArgumentOrRefused) {
+  const std::string formats[] = {"%s", "/q %s -x", "\"%s\"", "/o:%s.bak", "a\\ \"b c\" %s",
+                                 "\"/in=%s\" %%T%%", "%s %s", "\\\"%s"};
+  const std::string alphabet[] = {" ", "-", "/", "\"", ",", ";", "=", "&", "|", "<", ">", "^",
+                                  "%", "!", "\\", "\t", "a", "\x83\\", "\x95\\", "%T%"};
+  std::mt19937 random(17);
+  for (int n = 0; n < 1000; ++n) {
+    std::string name;
+    const std::size_t length = random() % 4 == 0 ? 200 + random() % 60 : random() % 12;
+    while (name.size() < length) name += alphabet[random() % std::size(alphabet)];
+    const launch::LeadByteTest lead = n % 2 ? test::Cp932LeadByte : NoLeadBytes;
+    for (const std::string& format : formats) {
+      ASSERT_EQ(test::PathPropertyFailure(format, "C:\\D\\" + name, lead), "") << name;
+    }
+  }
 }
 
 }  // namespace

@@ -117,10 +117,9 @@ void RemoveRegistration() {
   ::RegDeleteTreeA(HKEY_CLASSES_ROOT, kClassKey.c_str());
 }
 
-void CreateKey(const std::string& key, DWORD options = REG_OPTION_NON_VOLATILE) {
+void CreateKey(const std::string& key) {
   HKEY created = nullptr;
-  ASSERT_EQ(::RegCreateKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, options, KEY_ALL_ACCESS, nullptr,
-                              &created, nullptr), ERROR_SUCCESS);
+  ASSERT_EQ(::RegCreateKeyA(HKEY_CLASSES_ROOT, key.c_str(), &created), ERROR_SUCCESS);
   ::RegCloseKey(created);
 }
 
@@ -157,10 +156,9 @@ class Zelshell : public ::testing::Test {
     return init->Initialize(nullptr, data, nullptr);
   }
   // The submenu built into an empty menu: the result and the menu's text.
-  static std::pair<HRESULT, std::string> Query(IContextMenu* handler, UINT first = 100, UINT last = 0x7FFF,
-                                               UINT flags = CMF_NORMAL) {
+  static std::pair<HRESULT, std::string> Query(IContextMenu* handler, UINT last = 0x7FFF, UINT flags = CMF_NORMAL) {
     const win::UniqueHmenu menu(::CreatePopupMenu());
-    const HRESULT result = handler->QueryContextMenu(menu.get(), 0, first, last, flags);
+    const HRESULT result = handler->QueryContextMenu(menu.get(), 0, 100, last, flags);
     return {result, MenuText(menu.get())};
   }
   static HRESULT Invoke(IContextMenu* handler, UINT_PTR offset, const char* verb = nullptr) {
@@ -184,8 +182,8 @@ class Zelshell : public ::testing::Test {
 };
 
 // Registered from a folder with spaces: InprocServer32 holds the short path. Exactly these keys
-// and values, however often; unregistration removes every key it can and fails for one it
-// cannot; a write that fails stops registration.
+// and values, however often; unregistration removes every key the real registry lets it remove
+// and fails for one it cannot (where a write stops registration is tested in tests/unit).
 TEST_F(Zelshell, RegistrationWritesItsKeysAndSaysWhenItCouldNot) {
   RemoveRegistration();
   const win::UniqueHmodule module = Load();
@@ -210,10 +208,6 @@ TEST_F(Zelshell, RegistrationWritesItsKeysAndSaysWhenItCouldNot) {
   for (int round = 0; round < 2; ++round) EXPECT_EQ(unregisterServer(), S_OK);  // absent keys are no failure
   EXPECT_EQ(KeyShape(HKEY_CLASSES_ROOT, kHandlerKey), "");
   EXPECT_NE(KeyShape(HKEY_CLASSES_ROOT, "AllFilesystemObjects\\shellex\\ContextMenuHandlers"), "");
-
-  CreateKey(kClassKey, REG_OPTION_VOLATILE);  // can hold no lasting subkey: the server key fails
-  EXPECT_EQ(registerServer(), E_FAIL);
-  EXPECT_EQ(KeyShape(HKEY_CLASSES_ROOT, kHandlerKey), "") << "nothing after the failure";
 }
 
 // An outer object for aggregation: counts what reaches it.
@@ -325,7 +319,7 @@ TEST_F(Zelshell, InitializeServesOneObjectAndDeclinesTheRest) {
       {{folder_.path() + "\\\xD0\x96 gone.txt"}, Offer::Drop, S_OK, ""},  // no ANSI name: no submenu
       {{file, before}, Offer::Drop, E_FAIL, ""},
       {{}, Offer::Drop, E_FAIL, ""},
-      {{fits}, Offer::Drop, S_OK, fits},
+      {{fits}, Offer::Drop, S_OK, fits},  // the length reaches the rule (tests/cases) as it is
       {{fits + "x"}, Offer::Drop, E_FAIL, ""},
       {{file}, Offer::Nothing, DV_E_FORMATETC, before},
       {{file}, Offer::DropInAStream, E_FAIL, before},
@@ -353,7 +347,7 @@ TEST_F(Zelshell, InitializeServesOneObjectAndDeclinesTheRest) {
   const ComPtr<IContextMenu> handler = NewHandler(&goneData);
   EXPECT_EQ(Query(handler.Get()).first, MAKE_HRESULT(SEVERITY_SUCCESS, 0, 2));
   EXPECT_EQ(Invoke(handler.Get(), 1), S_OK);
-  EXPECT_EQ(WaitForRecord(folder_.path(), "zel_recorder"), Started("\"" + recorder + "\" " + gone, folder_.path()));
+  EXPECT_EQ(WaitForRecord(folder_.path(), "zel_recorder"), Started("\"" + recorder + "\" \"" + gone + "\"", folder_.path()));
 }
 
 // Built beside Wine's own item menu at a non-zero position for Wine's own selection, the
@@ -390,9 +384,9 @@ TEST_F(Zelshell, SubmenuBesideWinesMenuRunsTheEntryEachOffsetSelects) {
   EXPECT_EQ(Invoke(handler.Get(), 4), S_OK);
   EXPECT_EQ(Invoke(otherHandler.Get(), 1), S_OK);
   EXPECT_EQ(log_.Take(), Called(2, file) + "; " + Called(1, other));
-  // Offset 0 carries no item, 5 is beyond the entries, verbs are not supported: nothing runs.
-  for (const UINT_PTR offset : {0, 5, 0xFFFF}) EXPECT_EQ(Invoke(handler.Get(), offset), E_INVALIDARG) << offset;
-  for (const char* verb : {"open", "One"}) EXPECT_EQ(Invoke(handler.Get(), 0, verb), E_FAIL) << verb;
+  // An offset beyond the entries and a verb (unsupported) run nothing; the bounds are in tests/cases.
+  EXPECT_EQ(Invoke(handler.Get(), 5), E_INVALIDARG);
+  EXPECT_EQ(Invoke(handler.Get(), 0, "One"), E_FAIL);
   // The first run left the selection in its short form: later runs start in its short folder.
   EXPECT_EQ(Invoke(handler.Get(), 2), S_OK);
   EXPECT_EQ(WaitForRecord(folder_.path(), "zel_recorder"),
@@ -419,17 +413,17 @@ TEST_F(Zelshell, SubmenuBesideWinesMenuRunsTheEntryEachOffsetSelects) {
   }
 }
 
-// Asked for the default verb only, nothing is added; only the identifiers in range are used;
-// a menu file that is missing or cannot be read is said in the submenu; a menu that cannot be
-// added to fails, and leaves no entries behind.
+// The flags and the range reach the build (their rules are in tests/cases); a menu file that is
+// missing or cannot be read is said in the submenu; a menu that cannot be added to fails, and
+// leaves no entries behind.
 TEST_F(Zelshell, FlagsFilesAndRangesDecideWhatIsAdded) {
   menuFile_.Set(ProcLine("One", 1) + ProcLine("Two", 2));
   DropData data({folder_.Write("a.txt", "")});
   ComPtr<IContextMenu> handler = NewHandler(&data);
   const std::string both = "sub 0 Zelvane\n  item 101 One\n  item 102 Two\n";
   EXPECT_EQ(Query(handler.Get()), std::make_pair(HRESULT{3}, both));
-  EXPECT_EQ(Query(handler.Get(), 100, 0x7FFF, CMF_DEFAULTONLY), std::make_pair(S_OK, std::string()));
-  EXPECT_EQ(Query(handler.Get(), 100, 101), std::make_pair(HRESULT{2}, std::string("sub 0 Zelvane\n  item 101 One\n")));
+  EXPECT_EQ(Query(handler.Get(), 0x7FFF, CMF_DEFAULTONLY), std::make_pair(S_OK, std::string()));
+  EXPECT_EQ(Query(handler.Get(), 101), std::make_pair(HRESULT{2}, std::string("sub 0 Zelvane\n  item 101 One\n")));
   menuFile_.Remove();
   EXPECT_EQ(Query(handler.Get()), std::make_pair(HRESULT{1}, std::string("sub 0 Zelvane\n  item 0 menu.txt not found\n")));
   ::CreateDirectoryA(UserMenuFile::Path().c_str(), nullptr);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "launch/launcher.h"
 #include "menu/menu_build.h"
 #include "menu/menu_check.h"
 #include "menu/menu_file.h"
@@ -304,7 +305,11 @@ EntryLine BuildEntryLine(const AddRequest& request) {
         return result;
       }
       command = path;
-      arguments = "%s";
+      // cmd.exe runs a batch file and splits its arguments at blanks and ",;=": quoted, the
+      // path stays one argument (the shell refuses names with what cmd acts on in any case).
+      // Byte by byte is enough for the ".bat" at the end: no ASCII letter or dot opens a
+      // double-byte character.
+      arguments = launch::RunsThroughCmd(path, launch::NoLeadBytes) ? "\"%s\"" : "%s";
       list = ExtensionList(objectPath);
       const std::string why = FieldProblem(list, forbidden);
       if (!why.empty()) {

@@ -107,7 +107,8 @@ struct EntryLine {
 //   program   item '<name>','<path>'
 //   folder    item '<name>','explorer.exe','<path>'   (in double quotes when it holds a blank
 //                                                        or a comma, which Explorer splits at)
-//   document  citem '<program name>','<program>','%s','<extension list>'
+//   document  citem '<program name>','<program>','%s','<extension list>'   ('"%s"' for a
+//                                                                           batch program)
 // The first form of each path that the menu format can carry unchanged is used. A line is
 // made only when both programs read it as exactly this one entry, and the menu checker finds
 // nothing in it.

@@ -300,6 +300,7 @@ class PlanRecorder final : public launch::PromptView, public launch::LaunchSyste
     return system_.FormatArguments(format, path);
   }
   std::string ShortPath(const std::string& path) override { return system_.ShortPath(path); }
+  launch::LeadByteTest LeadBytes() override { return system_.LeadBytes(); }
   Object Find(const std::string& path) override { return system_.Find(path); }
   std::vector<std::string> SearchFolders() override { return system_.SearchFolders(); }
 

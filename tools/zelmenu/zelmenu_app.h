@@ -19,6 +19,7 @@ class PortablePlanSystem final : public launch::LaunchSystem {
   std::string ExpandEnvironment(const std::string& text) override;
   std::string FormatArguments(const std::string& format, const std::string& path) override;
   std::string ShortPath(const std::string& path) override { return path; }
+  launch::LeadByteTest LeadBytes() override { return launch::NoLeadBytes; }
   Object Find(const std::string& path) override;
   // One empty folder: a bare name is found as it is written.
   std::vector<std::string> SearchFolders() override { return {std::string()}; }
