@@ -102,10 +102,10 @@ LaunchSystem::Object Win32LaunchSystem::Find(const std::string& path) {
 
 std::vector<std::string> Win32LaunchSystem::SearchFolders() {
   // The order of CreateProcess's and LoadLibrary's own search, without the current folder.
-  // In the entry's code page: the module's folder as the ANSI functions can use it, or UTF-8.
-  const bool utf8 = kind_ == menu::TextKind::Utf8;
-  std::vector<std::string> folders{
-      ExtractFolder(utf8 ? win::ToUtf8(win::GetModulePathW()) : win::GetModulePath(), LeadBytes())};
+  // A program folder no ANSI path can name is left out: an empty folder would mean the current.
+  std::vector<std::string> folders;
+  if (std::string own = win::ModuleFolder(nullptr, kind_); !own.empty()) folders.push_back(std::move(own));
+  // In the entry's code page.
   folders.push_back(win::Narrow(win::PathCall<wchar_t>([](wchar_t* buffer, DWORD size) {
     return ::GetSystemDirectoryW(buffer, size);
   }), kind_));
@@ -120,6 +120,8 @@ std::vector<std::string> Win32LaunchSystem::SearchFolders() {
 }
 
 void Win32LaunchSystem::ShowError(const std::string& text, const std::string& caption) {
+  complained_ = true;
+  if (quiet_) return;
   // No owner, and the answer is not examined: the user can only acknowledge it.
   ::MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_ICONHAND);
 }

@@ -41,7 +41,9 @@ std::string FormatArguments(const std::string& format, const std::string& select
 // came from, and reach the system as wide text.
 class Win32LaunchSystem final : public LaunchSystem {
  public:
-  explicit Win32LaunchSystem(menu::TextKind kind = menu::TextKind::Ansi) : kind_(kind) {}
+  // quiet: errors are only counted, never shown (a caller that asked for no UI).
+  explicit Win32LaunchSystem(menu::TextKind kind = menu::TextKind::Ansi, bool quiet = false)
+      : kind_(kind), quiet_(quiet) {}
   void SetTextKind(menu::TextKind kind) override { kind_ = kind; }
   std::string ExpandEnvironment(const std::string& text) override {
     return launch::ExpandEnvironment(text, kind_);
@@ -61,8 +63,13 @@ class Win32LaunchSystem final : public LaunchSystem {
                     const std::string& folder) override;
   bool CallProcedure(const std::string& dll, const DllCallPlan& plan) override;
 
+  // True once an error was met, shown or not.
+  bool complained() const { return complained_; }
+
  private:
   menu::TextKind kind_;
+  bool quiet_;
+  bool complained_ = false;
 };
 
 }  // namespace zel::launch

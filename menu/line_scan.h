@@ -63,6 +63,8 @@ class LineScan {
     if (host == Host::Shell && (found & own) != 0) return true;
     return (found & kAnywhere) != 0 && (found & other) == 0;
   }
+  // True when the line holds any keyword, anywhere.
+  bool AnyKeyword() const { return (found_[0] | found_[1] | found_[2] | found_[3]) != 0; }
   // Field k lies between the 2k-th and the (2k+1)-th field quote.
   QuotedFields Fields() const;
 

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "menu/hotkey.h"
+
 namespace zel::menu {
 namespace {
 
@@ -74,9 +76,16 @@ LineAction MenuBuilder::CloseSubmenu() {
 
 LineAction MenuBuilder::Feed(std::string_view line) {
   const LineScan scan(line);
+  ++lines_;
   if (scan.Comment()) return LineAction::Comment;
-  if (skipping_) return FeedSkipping(scan);
-  return FeedLine(line, scan);
+  const LineAction action = skipping_ ? FeedSkipping(scan) : FeedLine(line, scan);
+  // Wherever it stands, even in a skipped submenu, the first hotkey line counts.
+  if ((action == LineAction::Ignored || action == LineAction::Skipped) && hotkeyLine_ == 0 &&
+      IsHotkeyLine(line, scan)) {
+    hotkeyLine_ = lines_;
+    scan.Fields().Text(0, hotkeyText_);
+  }
+  return action;
 }
 
 LineAction MenuBuilder::FeedLine(std::string_view line, const LineScan& scan) {
@@ -177,6 +186,8 @@ BuildResult BuildMenu(const BuildRequest& request, MenuFileAccess& files, MenuSi
   }
   result.addedCount = builder.AddedCount();
   result.droppedEntries = builder.DroppedEntries();
+  result.hotkeyLine = builder.HotkeyLine();
+  result.hotkeyText = builder.HotkeyText();
   return result;
 }
 

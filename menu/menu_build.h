@@ -62,6 +62,8 @@ struct BuildResult {
   unsigned addedCount = 0;        // shell form: items appended at any depth
   std::size_t droppedEntries = 0; // entries left out: their identifier would not fit
   std::string error;              // why an existing file could not be read
+  std::size_t hotkeyLine = 0;     // the first hotkey line's number (from 1); 0: none
+  std::string hotkeyText;         // its field 0: the key combination as written
 };
 
 // What one line did to the build.
@@ -97,6 +99,9 @@ class MenuBuilder {
   bool Skipping() const { return skipping_; }
   // The identifier the next entry would get, 0 when it would be out of range.
   unsigned NextEntryId() const;
+  // The first hotkey line fed (IsHotkeyLine): its number, 0 when none, and its field 0.
+  std::size_t HotkeyLine() const { return hotkeyLine_; }
+  const std::string& HotkeyText() const { return hotkeyText_; }
 
  private:
   LineAction FeedLine(std::string_view line, const LineScan& scan);
@@ -114,6 +119,9 @@ class MenuBuilder {
   unsigned addedCount_ = 0;
   std::size_t dropped_ = 0;
   std::string caption_;  // the caption of the line being fed, in storage that serves every line
+  std::size_t lines_ = 0;
+  std::size_t hotkeyLine_ = 0;
+  std::string hotkeyText_;
 };
 
 // Feeds every line of `source` to `builder`, as a build does; throws MenuReadError when the

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "menu/hotkey.h"
 #include "menu/line_scan.h"
 #include "menu/menu_build.h"
 
@@ -23,7 +24,7 @@ class NullSink final : public MenuSink {
   Handle next_ = 0;
 };
 
-enum class Kind { Blank, Comment, Item, Sub, Sep, End, Add, Other };
+enum class Kind { Blank, Comment, Item, Sub, Sep, End, Add, Hotkey, Other };
 
 bool IsBlank(std::string_view line) {
   return line.find_first_not_of(" \t") == std::string_view::npos;
@@ -50,6 +51,7 @@ Kind IntendedKind(std::string_view line, char& hostLetter) {
   if (word == "sub") return Kind::Sub;
   if (word == "sep") return Kind::Sep;
   if (word == "end") return Kind::End;
+  if (word == "hotkey") return Kind::Hotkey;
   return Kind::Other;
 }
 
@@ -93,6 +95,7 @@ class Checker {
   bool ReadAsSeparator(std::size_t number, Kind kind, std::string_view lowered);
   void CheckEnd(std::size_t number);
   void CheckOther(std::size_t number, std::string_view lowered);
+  void CheckHotkey(std::size_t number, std::string_view lowered);
   void CheckFields(std::size_t number, std::string_view line);
   void CheckExtensions(std::size_t number, const std::string& list);
   // Extensions are compared as three bytes in an ANSI file, three characters in a UTF-8 one.
@@ -261,6 +264,29 @@ void Checker::CheckOther(std::size_t number, std::string_view lowered) {
   }
 }
 
+void Checker::CheckHotkey(std::size_t number, std::string_view lowered) {
+  if (trayBuilder_.HotkeyLine() == number) {
+    Hotkey hotkey;
+    const std::string why = ParseHotkey(trayBuilder_.HotkeyText(), hotkey);
+    if (!why.empty()) {
+      findings_.push_back({number, Finding::Severity::Error, "the hotkey cannot be read: " + why});
+    }
+    return;
+  }
+  static constexpr const char* kReadAs[][2] = {
+      {"sep", "a separator"}, {"item", "an entry"}, {"sub", "a submenu"}, {"end", "an end"}};
+  for (const auto& [keyword, meaning] : kReadAs) {
+    if (Contains(lowered, keyword)) {
+      Warn(number, std::string("the hotkey line contains \"") + keyword + "\" and is read as " +
+                       meaning + ", not as a hotkey: no key name holds a keyword (the End key " +
+                       "has none)");
+      return;
+    }
+  }
+  Warn(number, "only the first hotkey line counts (line " +
+                   std::to_string(trayBuilder_.HotkeyLine()) + "): this one is ignored");
+}
+
 void Checker::Line(std::size_t number, std::string_view line) {
   CheckBytes(number, line);
   char letter = 0;
@@ -299,6 +325,9 @@ void Checker::Line(std::size_t number, std::string_view line) {
       break;
     case Kind::Other:
       CheckOther(number, lowered);
+      break;
+    case Kind::Hotkey:
+      CheckHotkey(number, lowered);
       break;
     case Kind::Sep:
     case Kind::Blank:

@@ -1,9 +1,32 @@
-// The class identifier of the context-menu handler, {EBDF1F20-C829-11D1-8233-0020AF3E97A9}.
-// mingw ignores __declspec(uuid), so it comes from DEFINE_GUID; the one translation unit that
-// defines it includes <initguid.h> first.
+// The class identifier of the context-menu handler, read at compile time from its text in
+// shellext/registration.h, so the registry, the setup program and COM share one spelling.
+// (mingw ignores __declspec(uuid).)
 #pragma once
 
 #include <guiddef.h>
 
-DEFINE_GUID(CLSID_ZelvaneContextMenu, 0xEBDF1F20, 0xC829, 0x11D1, 0x82, 0x33, 0x00, 0x20, 0xAF,
-            0x3E, 0x97, 0xA9);
+#include "shellext/registration.h"
+
+namespace zel::shellext {
+
+// The value of `digits` upper-case hexadecimal digits from text[from].
+constexpr unsigned long HexValue(const char* text, int from, int digits) {
+  unsigned long value = 0;
+  for (int i = from; i < from + digits; ++i) {
+    value = value * 16 + static_cast<unsigned long>(text[i] <= '9' ? text[i] - '0' : text[i] - 'A' + 10);
+  }
+  return value;
+}
+
+// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" as a GUID.
+constexpr GUID GuidFromText(const char* text) {
+  GUID guid{HexValue(text, 1, 8), static_cast<unsigned short>(HexValue(text, 10, 4)),
+            static_cast<unsigned short>(HexValue(text, 15, 4)), {}};
+  constexpr int kByteAt[8] = {20, 22, 25, 27, 29, 31, 33, 35};
+  for (int i = 0; i < 8; ++i) guid.Data4[i] = static_cast<unsigned char>(HexValue(text, kByteAt[i], 2));
+  return guid;
+}
+
+}  // namespace zel::shellext
+
+inline constexpr GUID CLSID_ZelvaneContextMenu = zel::shellext::GuidFromText(zel::shellext::kClassId);

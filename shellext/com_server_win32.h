@@ -44,7 +44,8 @@ class TComObjectFactory : public IClassFactory {
 
   const CLSID& ClassId() const { return classId_; }
 
-  // Writes the class's registry keys (true) or removes them (false). S_OK or E_FAIL.
+  // Writes the class's registry keys (true) or removes them (false). S_OK; S_FALSE when
+  // registered, but not for the 64-bit Explorer; or the failure.
   virtual HRESULT ApplyRegistration(bool registering) noexcept = 0;
 
   // IUnknown: answers IUnknown and IClassFactory.

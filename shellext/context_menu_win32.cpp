@@ -132,10 +132,13 @@ HRESULT STDMETHODCALLTYPE TContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* lpici
   const menu::TextKind kind = table_.kind;
   const std::string moduleFolder = win::ModuleFolder(module_, kind);
   if (moduleFolder.empty()) return HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION);
-  launch::Win32LaunchSystem system(kind);
+  // A caller that asks for no UI (CMIC_MASK_FLAG_NO_UI) gets the run's complaints as the result.
+  const bool quiet = (lpici->fMask & CMIC_MASK_FLAG_NO_UI) != 0;
+  launch::Win32LaunchSystem system(kind, quiet);
   launch::RunShellEntry(*entry, kind == menu::TextKind::Utf8 ? selectedUtf8_ : selectedPath_,
                         moduleFolder, system);
-  return S_OK;
+  // With UI, what went wrong was said, and the entry counts as run.
+  return quiet && system.complained() ? E_FAIL : S_OK;
 } catch (...) {
   return CaughtHresult();
 }

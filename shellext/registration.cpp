@@ -32,19 +32,27 @@ std::vector<std::string> UnregistrationKeys(std::string_view clsidText) {
   return {kHandlerKey, ServerKey(clsidText), ClassKey(clsidText)};
 }
 
-bool Register(std::string_view clsidText, std::string_view serverPath, RegistryAccess& registry) {
-  for (const RegistryWrite& write : RegistrationWrites(clsidText, serverPath)) {
-    if (!registry.SetValue(write)) return false;
+long Register(std::string_view clsidText, std::string_view serverPath,
+              std::string_view serverPath64, RegistryAccess& registry) {
+  for (const Place place : {Place{}, Place{false, true}}) {
+    const std::string_view path = place.otherView ? serverPath64 : serverPath;
+    if (path.empty()) break;
+    for (const RegistryWrite& write : RegistrationWrites(clsidText, path)) {
+      if (const long error = registry.SetValue(place, write)) return error;
+    }
   }
-  return true;
+  return 0;
 }
 
-bool Unregister(std::string_view clsidText, RegistryAccess& registry) {
-  bool allGone = true;
-  for (const std::string& key : UnregistrationKeys(clsidText)) {
-    allGone = registry.DeleteKey(key) && allGone;
+long Unregister(std::string_view clsidText, RegistryAccess& registry) {
+  long first = 0;
+  for (const Place place : {Place{}, Place{false, true}, Place{true, false}, Place{true, true}}) {
+    for (const std::string& key : UnregistrationKeys(clsidText)) {
+      const long error = registry.DeleteKey(place, key);
+      if (first == 0) first = error;
+    }
   }
-  return allGone;
+  return first;
 }
 
 }  // namespace zel::shellext

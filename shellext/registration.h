@@ -1,6 +1,7 @@
 // The registry content of the in-process server: what DllRegisterServer writes and
 // DllUnregisterServer removes, in order. Portable: the keys are texts, the registry is behind
-// RegistryAccess.
+// RegistryAccess. The setup program reads its keys from the constants below (each on a line of
+// its own, in this form): keep them so.
 #pragma once
 
 #include <string>
@@ -9,13 +10,19 @@
 
 namespace zel::shellext {
 
+inline constexpr char kClassId[] = "{EBDF1F20-C829-11D1-8233-0020AF3E97A9}";
 inline constexpr char kClassDescription[] = "Zelvane";
 inline constexpr char kServerKeyName[] = "InprocServer32";
 inline constexpr char kThreadingModelValue[] = "ThreadingModel";
 inline constexpr char kThreadingModel[] = "Apartment";
 inline constexpr char kHandlerKey[] = "AllFilesystemObjects\\shellex\\ContextMenuHandlers\\ZVMenu";
+// Where the classes of a user or of the machine are kept; the shell reads both, the user's first.
+inline constexpr char kClassesKey[] = "Software\\Classes";
+// The 64-bit library that a 32-bit zelshell.dll registers for the 64-bit Explorer, in its own
+// folder.
+inline constexpr char kLibrary64[] = "zelshell64.dll";
 
-// One REG_SZ value under HKEY_CLASSES_ROOT. An empty valueName is the key's default value.
+// One REG_SZ value under a Software\Classes key. An empty valueName is the key's default value.
 struct RegistryWrite {
   std::string key;
   std::string valueName;
@@ -25,15 +32,24 @@ struct RegistryWrite {
   }
 };
 
-// The registry as registration sees it: keys under HKEY_CLASSES_ROOT.
+// Which Software\Classes: the user's or the machine's, in the registry view of the module's
+// own architecture or in the other one (a 32-bit program on 64-bit Windows sees its own).
+struct Place {
+  bool machine = false;
+  bool otherView = false;
+  bool operator==(const Place& other) const {
+    return machine == other.machine && otherView == other.otherView;
+  }
+};
+
+// The registry as registration sees it. Results are 0 or the system's error code.
 class RegistryAccess {
  public:
   virtual ~RegistryAccess() = default;
-  // Opens or creates the key (and any missing keys above it) and stores the value with its
-  // NUL. False when either step fails.
-  virtual bool SetValue(const RegistryWrite& write) = 0;
-  // Deletes one key that has no subkeys. True when the key is gone: deleted, or never there.
-  virtual bool DeleteKey(const std::string& key) = 0;
+  // Opens or creates the key (and any missing keys above it) and stores the value with its NUL.
+  virtual long SetValue(Place place, const RegistryWrite& write) = 0;
+  // Deletes one key that has no subkeys; 0 when the key is gone: deleted, or never there.
+  virtual long DeleteKey(Place place, const std::string& key) = 0;
 };
 
 // "CLSID\{...}"
@@ -55,13 +71,18 @@ std::vector<RegistryWrite> RegistrationWrites(std::string_view clsidText,
 // subkeys left when its turn comes; the keys above them are never removed.
 std::vector<std::string> UnregistrationKeys(std::string_view clsidText);
 
-// Writes in order and stops at the first failure; the writes before it stay. True when all
-// were written.
-bool Register(std::string_view clsidText, std::string_view serverPath, RegistryAccess& registry);
+// Registers for the user only: keys created through HKEY_CLASSES_ROOT would go to the
+// machine's classes, which a user without rights cannot write. The module in its own view;
+// then, when serverPath64 is not empty (a 32-bit module on 64-bit Windows with the 64-bit
+// library beside it), that library in the other view, the one the 64-bit Explorer reads.
+// Writes in order and stops at the first failure, whose code it returns; the writes before it
+// stay.
+long Register(std::string_view clsidText, std::string_view serverPath,
+              std::string_view serverPath64, RegistryAccess& registry);
 
-// Deletes in order, going on past keys that are missing or cannot be deleted. True when every
-// key is gone; a key that stays (no rights to delete it, a subkey someone added) makes it
-// false, so the caller does not report a registration that is still there as removed.
-bool Unregister(std::string_view clsidText, RegistryAccess& registry);
+// Deletes from the user's classes and the machine's, each in both views, going on past keys
+// that cannot be deleted; missing keys are no failure. The first failure's code, so the caller
+// does not report a registration that is still there as removed.
+long Unregister(std::string_view clsidText, RegistryAccess& registry);
 
 }  // namespace zel::shellext

@@ -1,8 +1,6 @@
 // The class's registry content written and removed through the real registry.
 #include <windows.h>
-#include <objbase.h>
 
-#include <memory>
 #include <string>
 
 #include "win/paths_win32.h"
@@ -16,55 +14,59 @@ namespace {
 
 class Win32Registry final : public RegistryAccess {
  public:
-  bool SetValue(const RegistryWrite& write) override {
+  long SetValue(Place place, const RegistryWrite& write) override {
     HKEY opened = nullptr;
     char emptyClass[] = "";
-    if (::RegCreateKeyExA(HKEY_CLASSES_ROOT, write.key.c_str(), 0, emptyClass,
-                          REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE, nullptr, &opened,
-                          nullptr) != ERROR_SUCCESS) {
-      return false;
-    }
+    const LONG created = ::RegCreateKeyExA(Root(place), Path(write.key).c_str(), 0, emptyClass,
+                                           REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE | View(place),
+                                           nullptr, &opened, nullptr);
+    if (created != ERROR_SUCCESS) return created;
     win::UniqueHkey key(opened);
     // The NUL is stored with the text (REG_SZ documentation: cbData includes it).
     return ::RegSetValueExA(key.get(), write.valueName.empty() ? nullptr : write.valueName.c_str(),
                             0, REG_SZ, reinterpret_cast<const BYTE*>(write.data.c_str()),
-                            static_cast<DWORD>(write.data.size() + 1)) == ERROR_SUCCESS;
+                            static_cast<DWORD>(write.data.size() + 1));
   }
 
-  bool DeleteKey(const std::string& key) override {
-    const LONG result = ::RegDeleteKeyA(HKEY_CLASSES_ROOT, key.c_str());
-    return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND ||
-           result == ERROR_PATH_NOT_FOUND;
+  long DeleteKey(Place place, const std::string& key) override {
+    const LONG result = ::RegDeleteKeyExA(Root(place), Path(key).c_str(), View(place), 0);
+    return result == ERROR_FILE_NOT_FOUND || result == ERROR_PATH_NOT_FOUND ? ERROR_SUCCESS : result;
+  }
+
+ private:
+  static HKEY Root(Place place) { return place.machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER; }
+  static std::string Path(const std::string& key) { return std::string(kClassesKey) + "\\" + key; }
+  // The other view of a 32-bit module is the 64-bit one, and the other way round. 32-bit
+  // Windows has one view and ignores both flags.
+  static REGSAM View(Place place) {
+    if (!place.otherView) return 0;
+    return sizeof(void*) == 4 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
   }
 };
 
-// "{EBDF1F20-...}" as StringFromCLSID writes it; empty when it cannot be had.
-std::string ClassIdText(const CLSID& classId) {
-  LPOLESTR wide = nullptr;
-  if (FAILED(::StringFromCLSID(classId, &wide)) || wide == nullptr) return {};
-  // The text is the caller's to free with CoTaskMemFree (StringFromCLSID documentation).
-  const std::unique_ptr<OLECHAR, decltype(&::CoTaskMemFree)> owned(wide, &::CoTaskMemFree);
-  std::string text;
-  for (const OLECHAR* p = owned.get(); *p != L'\0'; ++p) text += static_cast<char>(*p);  // ASCII
-  return text;
-}
+// A path as stored under InprocServer32.
+std::string StoredPath(const std::string& path) { return ServerPath(path, win::ShortPath(path)); }
 
-// The module's path as stored under InprocServer32; empty when it cannot be had.
-std::string ModuleServerPath() {
-  const std::string path = win::GetModulePath(ModuleHandle());
-  return ServerPath(path, win::ShortPath(path));
+// A 32-bit process on 64-bit Windows: its registry view is not the 64-bit Explorer's.
+bool Wow64() {
+  BOOL wow64 = FALSE;
+  return ::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64;
 }
 
 }  // namespace
 
 HRESULT TContextMenuFactory::ApplyRegistration(bool registering) noexcept try {
-  const std::string classId = ClassIdText(ClassId());
-  if (classId.empty()) return E_FAIL;
   Win32Registry registry;
-  if (!registering) return Unregister(classId, registry) ? S_OK : E_FAIL;
-  const std::string serverPath = ModuleServerPath();
-  if (serverPath.empty()) return E_FAIL;
-  return Register(classId, serverPath, registry) ? S_OK : E_FAIL;
+  if (!registering) return HRESULT_FROM_WIN32(Unregister(kClassId, registry));
+  const std::string module = win::GetModulePath(ModuleHandle());
+  if (module.empty()) return E_FAIL;
+  const bool wow64 = Wow64();
+  const std::string library64 = win::ModuleFolder(ModuleHandle()) + kLibrary64;
+  const bool has64 = wow64 && ::GetFileAttributesA(library64.c_str()) != INVALID_FILE_ATTRIBUTES;
+  const long error = Register(kClassId, StoredPath(module), has64 ? StoredPath(library64) : "", registry);
+  if (error != ERROR_SUCCESS) return HRESULT_FROM_WIN32(error);
+  // Registered, but not where the 64-bit Explorer looks: the caller says so.
+  return wow64 && !has64 ? S_FALSE : S_OK;
 } catch (...) {
   return E_FAIL;
 }

@@ -22,10 +22,13 @@ TContextMenuFactory g_contextMenuFactory(g_server);
 TComObjectFactory* const g_factories[] = {&g_contextMenuFactory};
 
 HRESULT ApplyAllRegistrations(bool registering) noexcept {
+  HRESULT result = S_OK;
   for (TComObjectFactory* factory : g_factories) {
-    if (FAILED(factory->ApplyRegistration(registering))) return E_FAIL;
+    const HRESULT applied = factory->ApplyRegistration(registering);
+    if (FAILED(applied)) return applied;  // the first failure, as it was
+    if (applied != S_OK) result = applied;
   }
-  return S_OK;
+  return result;
 }
 
 }  // namespace

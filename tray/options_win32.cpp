@@ -2,10 +2,10 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <cstdio>
 #include <string>
 
 #include "launch/launch_win32.h"
+#include "shellext/registration.h"
 #include "win/unique_handle_win32.h"
 #include "tray/tray_ids.h"
 #include "tray/tray_state_win32.h"
@@ -44,34 +44,48 @@ std::string ProgramFolder() {
   return folder;
 }
 
-// Loads zelshell.dll from the program's own folder (never from the current folder or the
-// search path, where a planted library could stand) and calls one registration export.
-void CallShellRegistration(const char* exportName, const char* doneText, const char* failedText) {
-  const std::string folder = ProgramFolder();
-  if (folder.empty()) return;
-  const std::string path = folder + kShellLibrary;
-  win::UniqueHmodule library(::LoadLibraryA(path.c_str()));
-  if (!library) {
-    Report("Unable to load Context Menu", "ERROR", MB_ICONHAND);
-    return;
-  }
+// What a registration command says: text, caption and icon.
+struct Outcome {
+  std::string text;
+  const char* caption;
+  UINT icon;
+};
+
+// Loads zelshell.dll from `path` (the program's own folder, never the current folder or the
+// search path, where a planted library could stand), calls one registration export and frees
+// the library again, before anything is said: a message box would keep it loaded while the
+// user reads it.
+Outcome CallRegistrationExport(const std::string& path, const char* exportName, const char* doneText,
+                               const char* failedText) {
+  const win::UniqueHmodule library(::LoadLibraryA(path.c_str()));
+  if (!library) return {"Unable to load Context Menu", "ERROR", MB_ICONHAND};
   using RegistrationExport = HRESULT(STDAPICALLTYPE*)();
   const auto function =
       reinterpret_cast<RegistrationExport>(reinterpret_cast<void*>(::GetProcAddress(library.get(), exportName)));
   if (function == nullptr) {
-    const std::string text = std::string("Unable to find ") + exportName + " in Context Menu";
-    Report(text.c_str(), "ERROR", MB_ICONHAND);
-    return;
+    return {std::string("Unable to find ") + exportName + " in Context Menu", "ERROR", MB_ICONHAND};
   }
   const HRESULT result = function();
   if (FAILED(result)) {
-    char text[128];
-    std::snprintf(text, sizeof(text), "%s (error 0x%08lX)", failedText,
-                  static_cast<unsigned long>(result));
-    Report(text, "ERROR", MB_ICONHAND);
-    return;
+    // The system's words; a Win32 error carried in an HRESULT is said by its own code.
+    const DWORD code = HRESULT_FACILITY(result) == FACILITY_WIN32 ? HRESULT_CODE(result)
+                                                                  : static_cast<DWORD>(result);
+    return {std::string(failedText) + ": " + win::ErrorText(code), "ERROR", MB_ICONHAND};
   }
-  Report(doneText, "SUCCESS", MB_ICONINFORMATION);
+  // S_FALSE: a 32-bit library on 64-bit Windows registered itself, but not a 64-bit one.
+  if (result == S_FALSE) {
+    return {std::string(doneText) + "\n\nThe 64-bit Explorer will not show the menu: " +
+                shellext::kLibrary64 + " is not beside Zelvane.exe.",
+            "SUCCESS", MB_ICONINFORMATION};
+  }
+  return {doneText, "SUCCESS", MB_ICONINFORMATION};
+}
+
+void CallShellRegistration(const char* exportName, const char* doneText, const char* failedText) {
+  const std::string folder = ProgramFolder();
+  if (folder.empty()) return;
+  const Outcome outcome = CallRegistrationExport(folder + kShellLibrary, exportName, doneText, failedText);
+  Report(outcome.text.c_str(), outcome.caption, outcome.icon);
 }
 
 // Nothing is shown when it worked: the new state shows as the check mark at the next right

@@ -19,6 +19,9 @@ inline constexpr unsigned IDM_FIRSTENTRY = menu::kTrayIdBase + 1;
 // The tray icon's callback message: WM_USER + 1.
 inline constexpr unsigned WM_TRAYICON = 0x401;
 
+// The hotkey's identifier on the main window (applications use 0 to 0xBFFF).
+inline constexpr int kHotkeyId = 1;
+
 // The timer that adds the icon again after the shell refused it: every 2 s for 2 minutes.
 inline constexpr unsigned kIconRetryTimer = 1;
 inline constexpr unsigned kIconRetryMilliseconds = 2000;

@@ -146,5 +146,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   ::UpdateWindow(g_tray.mainWindow);
   LoadProgramIcon();  // once: the icon serves every re-added tray icon and the About box
   AddTrayIcon();
+  BuildEntryMenu();  // the hotkey line's key works from the start
   return RunMessageLoop();
 }

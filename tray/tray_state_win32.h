@@ -4,7 +4,11 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <optional>
+#include <string>
+
 #include "launch/run_entry.h"
+#include "menu/menu_build.h"
 #include "menu/menu_file.h"
 #include "win/unique_handle_win32.h"
 
@@ -27,6 +31,9 @@ struct TrayState {
   int iconRetriesLeft = 0;         // adds of the icon still to try on kIconRetryTimer
   win::UniqueHmenu currentPopup;   // lives until the next click on the icon
   bool menuShown = false;          // set at the first popup, never cleared
+  bool menuOpen = false;           // inside TrackPopupMenu: the hotkey leaves the menu alone
+  std::optional<std::string> hotkeyText;  // the hotkey line last acted on; none: no line
+  bool hotkeyRegistered = false;
   menu::MenuTable entries;         // MenuEntries and EntryCount of the last build
   launch::TrayPromptState prompt;
 };
@@ -47,6 +54,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 void BuildFullMenu();
 // The left-click menu: the file's entries alone.
 void BuildEntryMenu();
+// Registers the hotkey line's combination, or says once why it cannot, when the line is new,
+// changed or gone since the last build.
+void UseHotkey(const menu::BuildResult& build);
 // The program's own commands; false when the identifier is none of them.
 bool RunOptionsCommand(unsigned id);
 // Autostart in the current user's Run key: on when a value "Zelvane" exists and Task Manager

@@ -25,14 +25,19 @@ class PromptWindow final : public launch::PromptView {
   }
 };
 
-void ShowTrayMenu() {
+void ShowTrayMenu(bool fromKeyboard = false) {
   g_tray.menuShown = true;
   ::SetForegroundWindow(g_tray.mainWindow);
   POINT cursor = {};
   ::GetCursorPos(&cursor);
+  // Opened by the hotkey, the menu starts with its first item selected: the menu's loop reads
+  // the keys waiting in the thread's queue.
+  if (fromKeyboard) ::PostMessageA(g_tray.mainWindow, WM_KEYDOWN, VK_DOWN, 0);
   // The choice arrives afterwards as a posted WM_COMMAND.
+  g_tray.menuOpen = true;
   ::TrackPopupMenu(g_tray.currentPopup.get(), 0, cursor.x, cursor.y, 0, g_tray.mainWindow,
                    nullptr);
+  g_tray.menuOpen = false;
   // A tray menu must be followed by a message to its owner, or it does not close properly
   // when the user clicks elsewhere and opens badly the next time (TrackPopupMenu remarks).
   ::PostMessageA(g_tray.mainWindow, WM_NULL, 0, 0);
@@ -136,6 +141,10 @@ void HandleMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam) {
     BuildEntryMenu();
     return ShowTrayMenu();
   }
+  if (message == WM_HOTKEY && wParam == kHotkeyId && !g_tray.menuOpen) {
+    BuildEntryMenu();
+    return ShowTrayMenu(true);
+  }
   if (message == WM_COMMAND && from != nullptr && from == g_tray.browseButton) return OnBrowse();
   if (message == WM_COMMAND && RunOptionsCommand(static_cast<unsigned>(wParam))) return;
   if (message == WM_COMMAND && static_cast<LONG>(wParam) >= static_cast<LONG>(IDM_FIRSTENTRY) &&
@@ -161,7 +170,7 @@ void ReplaceCurrentPopup() {
 
 void BuildEntryMenu() {
   ReplaceCurrentPopup();
-  menu::BuildMenu(g_tray.currentPopup.get(), menu::BuildRequest{}, g_tray.entries);
+  UseHotkey(menu::BuildMenu(g_tray.currentPopup.get(), menu::BuildRequest{}, g_tray.entries));
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -18,9 +18,23 @@
 !include "Sections.nsh"
 ${StrStr}
 
-!define CLSID "{EBDF1F20-C829-11D1-8233-0020AF3E97A9}"
-!define CLASSES "Software\Classes"
-!define HANDLER_KEY "${CLASSES}\AllFilesystemObjects\shellex\ContextMenuHandlers\ZVMenu"
+; The shell extension's registry content, read from the library's own source: one spelling of
+; every key and value for both. C escapes its backslashes; the registry wants them single. The
+; path is the script's own folder's: makensis works there.
+!macro ReadRegistrationText SYMBOL NAME
+  !searchparse /file "../../shellext/registration.h" '${NAME}[] = "' _TEXT '"'
+  !searchreplace ${SYMBOL} "${_TEXT}" "\\" "\"
+  !undef _TEXT
+!macroend
+!insertmacro ReadRegistrationText CLSID kClassId
+!insertmacro ReadRegistrationText DESCRIPTION kClassDescription
+!insertmacro ReadRegistrationText SERVER_KEY kServerKeyName
+!insertmacro ReadRegistrationText THREADING_VALUE kThreadingModelValue
+!insertmacro ReadRegistrationText THREADING_MODEL kThreadingModel
+!insertmacro ReadRegistrationText CLASSES kClassesKey
+!insertmacro ReadRegistrationText HANDLER kHandlerKey
+!define CLASS_KEY "${CLASSES}\CLSID\${CLSID}"
+!define HANDLER_KEY "${CLASSES}\${HANDLER}"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Zelvane"
 !define RUN_KEY "SOFTWARE\MICROSOFT\WINDOWS\CURRENTVERSION\RUN"
 
@@ -71,17 +85,16 @@ Section "Zelvane" SecMain
   SetOverwrite on
   SetOutPath "$INSTDIR"
 
-  ; The shell extension, registered for this user: the shell merges HKCU\Software\Classes
-  ; into HKEY_CLASSES_ROOT. Same content as the library's own registration, whose writes to
-  ; HKEY_CLASSES_ROOT would need administrator rights.
+  ; The shell extension, registered for this user as the library itself does: the shell merges
+  ; HKCU\Software\Classes into HKEY_CLASSES_ROOT.
   StrCpy $0 "$INSTDIR\zelshell.dll"
   ${StrStr} $1 $0 " "
   ${If} $1 != ""
     GetFullPathName /SHORT $0 "$INSTDIR\zelshell.dll"
   ${EndIf}
-  WriteRegStr HKCU "${CLASSES}\CLSID\${CLSID}" "" "Zelvane"
-  WriteRegStr HKCU "${CLASSES}\CLSID\${CLSID}\InprocServer32" "" "$0"
-  WriteRegStr HKCU "${CLASSES}\CLSID\${CLSID}\InprocServer32" "ThreadingModel" "Apartment"
+  WriteRegStr HKCU "${CLASS_KEY}" "" "${DESCRIPTION}"
+  WriteRegStr HKCU "${CLASS_KEY}\${SERVER_KEY}" "" "$0"
+  WriteRegStr HKCU "${CLASS_KEY}\${SERVER_KEY}" "${THREADING_VALUE}" "${THREADING_MODEL}"
   WriteRegStr HKCU "${HANDLER_KEY}" "" "${CLSID}"
 
   CreateShortCut "$SMPROGRAMS\Zelvane.lnk" "$INSTDIR\Zelvane.exe"
@@ -117,7 +130,7 @@ FunctionEnd
 
 Section "Uninstall"
   DeleteRegKey HKCU "${HANDLER_KEY}"
-  DeleteRegKey HKCU "${CLASSES}\CLSID\${CLSID}"
+  DeleteRegKey HKCU "${CLASS_KEY}"
   DeleteRegValue HKCU "${RUN_KEY}" "Zelvane"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
   Delete "$SMPROGRAMS\Zelvane.lnk"

@@ -12,6 +12,7 @@
 #include <string>
 #include <utility>
 
+#include "menu/hotkey.h"
 #include "menu/line_scan.h"
 #include "menu/menu_build.h"
 #include "menu/menu_check.h"
@@ -202,5 +203,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   MemorySource source(bytes);
   CheckMenu(source);
   ScanAgreesWithPlainRules(bytes.substr(0, 64));
+  Hotkey hotkey;
+  ParseHotkey(bytes.substr(0, 64), hotkey);
   return 0;
 }

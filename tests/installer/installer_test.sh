@@ -34,7 +34,7 @@ wait_until() {  # wait_until SECONDS command...
   return 1
 }
 
-clsid='{EBDF1F20-C829-11D1-8233-0020AF3E97A9}'
+clsid=$(sed -n 's/.*kClassId\[\] = "\(.*\)";/\1/p' shellext/registration.h)
 log=$WINEPREFIX.test.log
 win() { zel_wine "$@" </dev/null >>"$log" 2>&1; }
 winvar() { zel_wine cmd /c echo "%$1%" </dev/null 2>>"$log" | tr -d '\r'; }
@@ -64,6 +64,18 @@ check "registers the class for the user" reg_default "HKCU\\Software\\Classes\\C
 check "registers the server" reg_default "HKCU\\Software\\Classes\\CLSID\\$clsid\\InprocServer32" zelshell.dll
 check "registers the threading model" reg_has "HKCU\\Software\\Classes\\CLSID\\$clsid\\InprocServer32" ThreadingModel Apartment
 check "registers the handler" reg_default "HKCU\\Software\\Classes\\AllFilesystemObjects\\shellex\\ContextMenuHandlers\\ZVMenu" "$clsid"
+# The library's own registration is the installer's: it removes those keys and writes them back.
+user_keys() {
+  local key
+  for key in "CLSID\\$clsid" 'AllFilesystemObjects\shellex\ContextMenuHandlers\ZVMenu'; do
+    zel_wine reg query "HKCU\\Software\\Classes\\$key" /s </dev/null 2>>"$log" | tr -d '\r'
+  done
+}
+installed=$(user_keys)
+win regsvr32 /s /u "$(zel_winepath -w "$install_dir/zelshell.dll")"
+check "the library's unregistration removes the installer's keys" test -z "$(user_keys)"
+win regsvr32 /s "$(zel_winepath -w "$install_dir/zelshell.dll")"
+check "the library registers what the installer did" test "$(user_keys)" = "$installed"
 check "leaves start with Windows off" reg_absent "HKCU\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN" /v Zelvane
 
 # The installed program runs, answers its window and ends on Exit.

@@ -18,6 +18,7 @@
 #include <set>
 #include <sstream>
 
+#include "menu/hotkey.h"
 #include "menu/line_scan.h"
 #include "menu/menu_check.h"
 #include "shellext/handler_rules.h"
@@ -124,6 +125,12 @@ const std::map<std::string, Function> kFunctions = {
        std::vector<std::string> fields(4);
        for (std::size_t n = 0; n < 4; ++n) fields[n] = menu::GetQuotedField(B(in), n);
        return T(fields);
+     }},
+    {"ParseHotkey",  // [modifiers, virtual key], or why not
+     [](In in) {
+       menu::Hotkey key;
+       const std::string why = menu::ParseHotkey(B(in), key);
+       return why.empty() ? json{key.modifiers, key.key} : T(why);
      }},
     {"GetListItem", [](In in) { return T(launch::GetListItem(B(in[0]), B(in[1])[0], in[2])); }},
     {"TryStrToInt",  // the value, or null when refused and the value is left as it was

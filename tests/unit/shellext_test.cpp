@@ -11,43 +11,58 @@ namespace {
 
 constexpr char kClsid[] = "{EBDF1F20-C829-11D1-8233-0020AF3E97A9}";
 
-// Logs the key of every write and deletion it lets through; attempt `failAt` fails.
+// Logs "<place> <key>[=data]" for every write and deletion it lets through; from attempt
+// `failFrom` on, each fails with 100 + its number.
 struct Registry final : RegistryAccess {
-  explicit Registry(int failAt = -1) : failAt(failAt) {}
-  bool SetValue(const RegistryWrite& write) override { return Let(write.key); }
-  bool DeleteKey(const std::string& key) override { return Let(key); }
-  bool Let(const std::string& key) {
-    if (attempts++ == failAt) return false;
-    log.push_back(key);
-    return true;
+  explicit Registry(int failFrom = -1) : failFrom(failFrom) {}
+  long SetValue(Place place, const RegistryWrite& write) override { return Let(place, write.key + "=" + write.data); }
+  long DeleteKey(Place place, const std::string& key) override { return Let(place, key); }
+  long Let(Place place, const std::string& what) {
+    const int attempt = attempts++;
+    if (failFrom >= 0 && attempt >= failFrom) return 100 + attempt;
+    log.push_back(std::string(place.machine ? "machine " : "user ") + (place.otherView ? "other " : "own ") + what);
+    return 0;
   }
-  int failAt;
+  int failFrom;
   int attempts = 0;
   std::vector<std::string> log;
 };
 
-// Registering stops at the first failed write and keeps the earlier ones; unregistering tries
-// every key all the same, last written first removed, so no key has subkeys left when its turn
-// comes. Either fails when one step fails.
-TEST(Registration, WritingStopsAtAFailureRemovingGoesOnInReverse) {
-  Registry registered, removed;
-  ASSERT_TRUE(Register(kClsid, "C:\\z.dll", registered));
-  ASSERT_TRUE(Unregister(kClsid, removed));
-  std::vector<std::string> keys = registered.log;
-  keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
-  ASSERT_GT(keys.size(), 1u);
-  EXPECT_EQ(removed.log, std::vector<std::string>(keys.rbegin(), keys.rend()));
+// Registering writes for the user, in the module's own view and, given the 64-bit library, in
+// the other; it stops at the first failure. Unregistering removes from the user's and the
+// machine's classes in both views, last written first, and goes on past failures. Either
+// returns the first failure's code.
+TEST(Registration, UserClassesFirstFailureSaidRemovingGoesOn) {
+  Registry own, both, removed;
+  EXPECT_EQ(Register(kClsid, "C:\\z.dll", "", own), 0);
+  EXPECT_EQ(Register(kClsid, "C:\\z.dll", "C:\\z64.dll", both), 0);
+  EXPECT_EQ(Unregister(kClsid, removed), 0);
+  std::vector<std::string> keys;
+  for (const std::string& line : own.log) {
+    ASSERT_EQ(line.rfind("user own ", 0), 0u) << line;
+    const std::string key = line.substr(9, line.find('=') - 9);
+    if (keys.empty() || keys.back() != key) keys.push_back(key);
+  }
+  std::vector<std::string> other = own.log, gone;
+  for (std::string line : own.log) {  // the same again, in the other view, naming the 64-bit library
+    line.replace(0, 9, "user other ");
+    if (const auto dll = line.find("z.dll"); dll != std::string::npos) line.replace(dll, 5, "z64.dll");
+    other.push_back(line);
+  }
+  EXPECT_EQ(both.log, other);
+  for (const char* place : {"user own ", "user other ", "machine own ", "machine other "}) {
+    for (auto key = keys.rbegin(); key != keys.rend(); ++key) gone.push_back(place + *key);
+  }
+  EXPECT_EQ(removed.log, gone);
+
   for (const bool registering : {true, false}) {
-    const Registry& all = registering ? registered : removed;
-    for (int failAt = 0; failAt < all.attempts; ++failAt) {
-      Registry registry(failAt);
-      EXPECT_FALSE(registering ? Register(kClsid, "C:\\z.dll", registry)
-                               : Unregister(kClsid, registry));
-      std::vector<std::string> expected = all.log;
-      const auto failed = expected.begin() + failAt;
-      expected.erase(failed, registering ? expected.end() : failed + 1);
-      EXPECT_EQ(registry.log, expected) << registering;
-      EXPECT_EQ(registry.attempts, registering ? failAt + 1 : all.attempts) << registering;
+    const Registry& all = registering ? both : removed;
+    for (int failFrom = 0; failFrom < all.attempts; ++failFrom) {
+      Registry registry(failFrom);
+      EXPECT_EQ(registering ? Register(kClsid, "C:\\z.dll", "C:\\z64.dll", registry) : Unregister(kClsid, registry),
+                100 + failFrom);
+      EXPECT_EQ(registry.log, std::vector<std::string>(all.log.begin(), all.log.begin() + failFrom));
+      EXPECT_EQ(registry.attempts, registering ? failFrom + 1 : all.attempts) << registering;
     }
   }
 }

@@ -121,6 +121,9 @@ class TrayProgram : public Program {
   // Posts the icon's callback message and returns the popup's text; it stays open.
   std::string OpenMenu(UINT mouseMessage) {
     ::PostMessageA(window(), WM_TRAYICON, 0, mouseMessage);
+    return ShownMenu();
+  }
+  std::string ShownMenu() const {  // the popup's text once it opens; it stays open
     if (!WaitFor([&] { return Popup() != nullptr; })) throw std::runtime_error("no popup menu");
     return Dump("menu");
   }
@@ -287,6 +290,56 @@ TEST(Tray, ReadsAUtf8MenuFileInWideText) {
             Started("\"" + win::ToUtf8(program) + "\" 値 引数", elsewhere.path()));
 }
 
+// Ctrl+Alt+key pressed on the keyboard.
+void PressCtrlAlt(WORD key) {
+  const WORD keys[] = {VK_CONTROL, VK_MENU, key};
+  INPUT inputs[6] = {};
+  for (int i = 0; i < 6; ++i) {
+    inputs[i].type = INPUT_KEYBOARD;
+    inputs[i].ki.wVk = keys[i < 3 ? i : 5 - i];
+    inputs[i].ki.dwFlags = i < 3 ? 0 : KEYEVENTF_KEYUP;
+  }
+  ::SendInput(6, inputs, sizeof(INPUT));
+}
+
+// The hotkey line's combination is the program's from its start (no other can have it): it
+// opens the left-click menu ready for the keyboard, Enter running the first entry. A changed
+// line takes effect at the next menu and gives the old key back; a combination another program
+// holds is said once, in one box, and the program goes on.
+TEST(Tray, HotkeyLineOpensTheMenuReadyForTheKeyboard) {
+  Tray tray;
+  const std::string entries = "item 'Tool','" + tray.tool + "'\r\nitem 'Other','x.exe'\r\n";
+  tray.menu.Set("hotkey 'Ctrl+Alt+F11'\r\n" + entries);
+  const auto available = [](WORD key) {
+    const bool had = ::RegisterHotKey(nullptr, 7, MOD_CONTROL | MOD_ALT, key) != FALSE;
+    if (had) ::UnregisterHotKey(nullptr, 7);
+    return had;
+  };
+  ScratchFolder elsewhere;
+  TrayProgram program(tray.exe, elsewhere.path());
+  ASSERT_TRUE(WaitFor([&] { return !available(VK_F11); }, 5000));
+  PressCtrlAlt(VK_F11);
+  EXPECT_EQ(program.ShownMenu(), "item 1033 Tool\nitem 1034 Other\n");
+  ::PostMessageA(program.Popup(), WM_KEYDOWN, VK_RETURN, 0);
+  EXPECT_EQ(WaitForRecord(tray.folder.path(), "tool"), Started("\"" + tray.tool + "\" ", elsewhere.path()));
+
+  ASSERT_TRUE(::RegisterHotKey(nullptr, 8, MOD_CONTROL | MOD_ALT, VK_F12));  // another program's
+  tray.menu.Set("hotkey 'Ctrl+Alt+F12'\r\n" + entries);
+  for (int click = 0; click < 2; ++click) {
+    ::PostMessageA(program.window(), WM_TRAYICON, 0, WM_LBUTTONUP);
+    if (click == 0) {
+      const Dialog box = program.WaitForDialog();
+      EXPECT_NE(box.text.find("hotkey 'Ctrl+Alt+F12' on line 1"), std::string::npos) << box.text;
+      EXPECT_EQ(box.owner, program.window());
+      Answer(box, IDOK);
+    }
+    program.ShownMenu();  // after a second box it would not open
+    program.CloseMenu();
+  }
+  ::UnregisterHotKey(nullptr, 8);
+  EXPECT_TRUE(available(VK_F11));
+}
+
 // An entry chosen from the menu asks for each placeholder in turn; "..." browses from the
 // placeholder's folder without moving the program's current folder; the entry runs after the
 // last value, cut to the prompt's 259 characters, in that folder.
@@ -364,8 +417,8 @@ void SetRunKeyAccess(const char* sddl) {
 TEST(Tray, OptionsChangeTheRegistryAndSayWhenTheyCannot) {
   Tray tray;
   ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kRunKey, "Zelvane");
-  const std::string classKey = "CLSID\\{EBDF1F20-C829-11D1-8233-0020AF3E97A9}";
-  ::RegDeleteTreeA(HKEY_CLASSES_ROOT, classKey.c_str());
+  const std::string classKey = "Software\\Classes\\CLSID\\{EBDF1F20-C829-11D1-8233-0020AF3E97A9}";
+  ::RegDeleteTreeA(HKEY_CURRENT_USER, classKey.c_str());
   ScratchFolder current;
   current.Copy(Built("shellext/zelshell.dll"), "zelshell.dll");  // planted where it must not load
   TrayProgram program(tray.exe, current.path());
@@ -422,14 +475,20 @@ TEST(Tray, OptionsChangeTheRegistryAndSayWhenTheyCannot) {
   toggle();
 
   EXPECT_EQ(said(IDM_ENABLESHELLMENU), "ERROR: Unable to load Context Menu");
-  EXPECT_EQ(KeyShape(HKEY_CLASSES_ROOT, classKey), "");
+  EXPECT_EQ(KeyShape(HKEY_CURRENT_USER, classKey), "");
   const std::string dll = tray.folder.Copy(Built("shellext/zelshell.dll"), "zelshell.dll");
   EXPECT_EQ(said(IDM_ENABLESHELLMENU), "SUCCESS: Menu Registered");
-  EXPECT_EQ(ReadText(HKEY_CLASSES_ROOT, classKey + "\\InprocServer32", nullptr), win::ShortPath(dll));
+  EXPECT_EQ(ReadText(HKEY_CURRENT_USER, classKey + "\\InprocServer32", nullptr), win::ShortPath(dll));
+  const std::string blocker = classKey + "\\InprocServer32\\left by another program";
+  ::RegSetKeyValueA(HKEY_CURRENT_USER, blocker.c_str(), nullptr, REG_SZ, "", 1);
+  const std::string blocked = said(IDM_DISABLESHELLMENU);
+  EXPECT_EQ(blocked.rfind("ERROR: Menu could not be unregistered: ", 0), 0u) << blocked;
+  EXPECT_NE(blocked.find("(error 5)"), std::string::npos) << blocked;
+  ::RegDeleteKeyA(HKEY_CURRENT_USER, blocker.c_str());
   EXPECT_EQ(said(IDM_DISABLESHELLMENU), "SUCCESS: Menu Unregistered");
-  EXPECT_EQ(KeyShape(HKEY_CLASSES_ROOT, classKey), "");
+  EXPECT_EQ(KeyShape(HKEY_CURRENT_USER, classKey), "");
   tray.folder.Copy(ProcLog::DllPath(), "zelshell.dll");  // its registration fails, it cannot unregister
-  EXPECT_EQ(said(IDM_ENABLESHELLMENU), "ERROR: Menu could not be registered (error 0x80004005)");
+  EXPECT_EQ(said(IDM_ENABLESHELLMENU).rfind("ERROR: Menu could not be registered: ", 0), 0u);
   EXPECT_EQ(said(IDM_DISABLESHELLMENU), "ERROR: Unable to find DllUnregisterServer in Context Menu");
   EXPECT_EQ(program.Find("#32770"), nullptr);
 }

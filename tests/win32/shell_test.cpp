@@ -26,6 +26,7 @@ namespace {
 const std::string kClassKey = "CLSID\\{EBDF1F20-C829-11D1-8233-0020AF3E97A9}";
 const std::string kServerKey = kClassKey + "\\InprocServer32";
 const std::string kHandlerKey = "AllFilesystemObjects\\shellex\\ContextMenuHandlers\\ZVMenu";
+const std::string kUser = "Software\\Classes\\";  // under HKEY_CURRENT_USER
 using Export = HRESULT(STDAPICALLTYPE*)();
 
 using Microsoft::WRL::ComPtr;
@@ -113,14 +114,34 @@ Function Find(HMODULE module, const char* name) {
 }
 
 void RemoveRegistration() {
-  ::RegDeleteKeyA(HKEY_CLASSES_ROOT, kHandlerKey.c_str());
-  ::RegDeleteTreeA(HKEY_CLASSES_ROOT, kClassKey.c_str());
+  for (const auto& [root, prefix] : {std::pair{HKEY_CLASSES_ROOT, std::string()}, {HKEY_CURRENT_USER, kUser}}) {
+    ::RegDeleteTreeA(root, (prefix + kHandlerKey).c_str());
+    ::RegDeleteTreeA(root, (prefix + kClassKey).c_str());
+  }
 }
 
-void CreateKey(const std::string& key) {
+// What COM under Wine reads: it does not look in the user's classes, where the server registers.
+void RegisterMachineWide(const std::string& dll) {
+  const std::string server = win::ShortPath(dll);
+  ::RegSetKeyValueA(HKEY_CLASSES_ROOT, kServerKey.c_str(), nullptr, REG_SZ, server.c_str(), static_cast<DWORD>(server.size() + 1));
+  ::RegSetKeyValueA(HKEY_CLASSES_ROOT, kServerKey.c_str(), "ThreadingModel", REG_SZ, "Apartment", 10);
+}
+
+void CreateKey(const std::string& key, DWORD options = REG_OPTION_NON_VOLATILE) {
   HKEY created = nullptr;
-  ASSERT_EQ(::RegCreateKeyA(HKEY_CLASSES_ROOT, key.c_str(), &created), ERROR_SUCCESS);
+  ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, options, KEY_ALL_ACCESS, nullptr,
+                              &created, nullptr), ERROR_SUCCESS);
   ::RegCloseKey(created);
+}
+
+// Message boxes this thread was about to show: each is stopped before it appears, and counted.
+int g_boxes = 0;
+LRESULT CALLBACK CountBoxes(int code, WPARAM window, LPARAM lParam) {
+  if (code != HCBT_CREATEWND || ClassName(reinterpret_cast<HWND>(window)) != "#32770") {
+    return ::CallNextHookEx(nullptr, code, window, lParam);
+  }
+  ++g_boxes;
+  return 1;
 }
 
 // A copy of the server in a scratch folder (its name has spaces), registered, with the
@@ -131,7 +152,7 @@ class Zelshell : public ::testing::Test {
   void SetUp() override {
     ASSERT_EQ(::CoInitialize(nullptr), S_OK);
     RemoveRegistration();
-    ASSERT_EQ(Find(Load().get(), "DllRegisterServer")(), S_OK);
+    RegisterMachineWide(dll_);
     folder_.Copy(Built("tests/win32/zel_recorder.exe"), "Editor.exe");
     ::SetEnvironmentVariableA("ZEL_RECORD_DIR", folder_.path().c_str());
   }
@@ -161,9 +182,10 @@ class Zelshell : public ::testing::Test {
     const HRESULT result = handler->QueryContextMenu(menu.get(), 0, 100, last, flags);
     return {result, MenuText(menu.get())};
   }
-  static HRESULT Invoke(IContextMenu* handler, UINT_PTR offset, const char* verb = nullptr) {
+  static HRESULT Invoke(IContextMenu* handler, UINT_PTR offset, const char* verb = nullptr, DWORD mask = 0) {
     CMINVOKECOMMANDINFO info = {};
     info.cbSize = sizeof(info);
+    info.fMask = mask;
     info.lpVerb = verb != nullptr ? verb : MAKEINTRESOURCEA(offset);
     return handler->InvokeCommand(&info);
   }
@@ -181,33 +203,41 @@ class Zelshell : public ::testing::Test {
   ProcLog log_;
 };
 
-// Registered from a folder with spaces: InprocServer32 holds the short path. Exactly these keys
-// and values, however often; unregistration removes every key the real registry lets it remove
-// and fails for one it cannot (where a write stops registration is tested in tests/unit).
+// Registered for the user from a folder with spaces: InprocServer32 holds the short path.
+// Exactly these keys and values, however often. Unregistration removes every key it can, the
+// machine's too, and says the system's reason for one it cannot; a write that fails stops
+// registration and is said the same way.
 TEST_F(Zelshell, RegistrationWritesItsKeysAndSaysWhenItCouldNot) {
   RemoveRegistration();
   const win::UniqueHmodule module = Load();
-  EXPECT_EQ(KeyShape(HKEY_CLASSES_ROOT, kClassKey), "") << "loading writes nothing";
+  EXPECT_EQ(KeyShape(HKEY_CURRENT_USER, kUser + kClassKey), "") << "loading writes nothing";
   const Export registerServer = Find(module.get(), "DllRegisterServer");
   const Export unregisterServer = Find(module.get(), "DllUnregisterServer");
   for (int round = 0; round < 2; ++round) EXPECT_EQ(registerServer(), S_OK);
-  EXPECT_EQ(ReadText(HKEY_CLASSES_ROOT, kClassKey, nullptr), "Zelvane");
-  EXPECT_EQ(ReadText(HKEY_CLASSES_ROOT, kServerKey, nullptr), win::ShortPath(dll_));
-  EXPECT_EQ(ReadText(HKEY_CLASSES_ROOT, kServerKey, "ThreadingModel"), "Apartment");
-  EXPECT_EQ(ReadText(HKEY_CLASSES_ROOT, kHandlerKey, nullptr), kClassKey.substr(6));
-  EXPECT_EQ(KeyShape(HKEY_CLASSES_ROOT, kClassKey), "1 keys, 1 values");
-  EXPECT_EQ(KeyShape(HKEY_CLASSES_ROOT, kServerKey), "0 keys, 2 values");
-  EXPECT_EQ(KeyShape(HKEY_CLASSES_ROOT, kHandlerKey), "0 keys, 1 values");
+  EXPECT_EQ(ReadText(HKEY_CURRENT_USER, kUser + kClassKey, nullptr), "Zelvane");
+  EXPECT_EQ(ReadText(HKEY_CURRENT_USER, kUser + kServerKey, nullptr), win::ShortPath(dll_));
+  EXPECT_EQ(ReadText(HKEY_CURRENT_USER, kUser + kServerKey, "ThreadingModel"), "Apartment");
+  EXPECT_EQ(ReadText(HKEY_CURRENT_USER, kUser + kHandlerKey, nullptr), kClassKey.substr(6));
+  EXPECT_EQ(KeyShape(HKEY_CURRENT_USER, kUser + kClassKey), "1 keys, 1 values");
+  EXPECT_EQ(KeyShape(HKEY_CURRENT_USER, kUser + kServerKey), "0 keys, 2 values");
+  EXPECT_EQ(KeyShape(HKEY_CURRENT_USER, kUser + kHandlerKey), "0 keys, 1 values");
+  EXPECT_EQ(KeyShape(HKEY_CLASSES_ROOT, kClassKey), "") << "nothing machine-wide";
 
-  const std::string blocker = kHandlerKey + "\\left by another program";
+  const std::string blocker = kUser + kHandlerKey + "\\left by another program";
   CreateKey(blocker);
-  EXPECT_EQ(unregisterServer(), E_FAIL);
-  EXPECT_EQ(KeyShape(HKEY_CLASSES_ROOT, kHandlerKey), "1 keys, 1 values");
-  EXPECT_EQ(KeyShape(HKEY_CLASSES_ROOT, kClassKey), "") << "the other keys went all the same";
-  ::RegDeleteKeyA(HKEY_CLASSES_ROOT, blocker.c_str());
+  RegisterMachineWide(dll_);
+  EXPECT_EQ(unregisterServer(), HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED)) << "a key with a subkey";
+  EXPECT_EQ(KeyShape(HKEY_CURRENT_USER, kUser + kHandlerKey), "1 keys, 1 values");
+  EXPECT_EQ(KeyShape(HKEY_CURRENT_USER, kUser + kClassKey), "") << "the other keys went all the same";
+  EXPECT_EQ(KeyShape(HKEY_CLASSES_ROOT, kClassKey), "") << "the machine's too";
+  ::RegDeleteKeyA(HKEY_CURRENT_USER, blocker.c_str());
   for (int round = 0; round < 2; ++round) EXPECT_EQ(unregisterServer(), S_OK);  // absent keys are no failure
-  EXPECT_EQ(KeyShape(HKEY_CLASSES_ROOT, kHandlerKey), "");
-  EXPECT_NE(KeyShape(HKEY_CLASSES_ROOT, "AllFilesystemObjects\\shellex\\ContextMenuHandlers"), "");
+  EXPECT_EQ(KeyShape(HKEY_CURRENT_USER, kUser + kHandlerKey), "");
+  EXPECT_NE(KeyShape(HKEY_CURRENT_USER, kUser + "AllFilesystemObjects\\shellex\\ContextMenuHandlers"), "");
+
+  CreateKey(kUser + kClassKey, REG_OPTION_VOLATILE);  // can hold no lasting subkey: the server key fails
+  EXPECT_EQ(registerServer(), HRESULT_FROM_WIN32(ERROR_CHILD_MUST_BE_VOLATILE));
+  EXPECT_EQ(KeyShape(HKEY_CURRENT_USER, kUser + kHandlerKey), "") << "nothing after the failure";
 }
 
 // An outer object for aggregation: counts what reaches it.
@@ -435,6 +465,21 @@ TEST_F(Zelshell, FlagsFilesAndRangesDecideWhatIsAdded) {
   ::DestroyMenu(gone);
   EXPECT_EQ(handler->QueryContextMenu(gone, 0, 100, 0x7FFF, CMF_NORMAL), E_FAIL);
   EXPECT_EQ(Invoke(handler.Get(), 1), E_INVALIDARG) << "no entry of a menu not added";
+}
+
+// A run that goes wrong is said in a message box; when the caller asks for no UI, in the result.
+TEST_F(Zelshell, NoUiTurnsTheMessageIntoTheResult) {
+  menuFile_.Set("item 'Gone','DllProc','gone.dll,Proc0'\r\n");
+  DropData data({folder_.Write("a.txt", "")});
+  ComPtr<IContextMenu> handler = NewHandler(&data);
+  Query(handler.Get());
+  g_boxes = 0;
+  const HHOOK hook = ::SetWindowsHookExA(WH_CBT, CountBoxes, nullptr, ::GetCurrentThreadId());
+  EXPECT_EQ(Invoke(handler.Get(), 1, nullptr, CMIC_MASK_FLAG_NO_UI), E_FAIL);
+  EXPECT_EQ(g_boxes, 0);
+  EXPECT_EQ(Invoke(handler.Get(), 1), S_OK);
+  EXPECT_EQ(g_boxes, 1);
+  ::UnhookWindowsHookEx(hook);
 }
 
 }  // namespace
