@@ -2,6 +2,9 @@
 // - the shell's QueryContextMenu and the tray's left-click menu for 100, 1,000 and 10,000
 //   entries, against their floor: what every build must call anyway (the folder, the existence
 //   test, reading the file) and bare menu calls that insert exactly the items it produced;
+// - the same two with entries' icons, 100 and 1,000 entries: warm, against a floor that
+//   inserts the same items with the same ready-made bitmaps, and cold (the first menu), against
+//   that floor plus one plain extraction per distinct file;
 // - the handles that 10,000 COM create/initialise/query/release cycles leave behind;
 // - the tray program's private memory and handles after start and after 1,000 menu openings,
 //   against a bare program with a hidden window and a tray icon.
@@ -9,6 +12,7 @@
 #include <windows.h>
 #include <objbase.h>
 #include <psapi.h>
+#include <shellapi.h>
 #include <shlobj.h>
 #include <winternl.h>
 
@@ -21,6 +25,8 @@
 #include <vector>
 
 #include "bench/gdi_objects_win32.h"
+#include "icons/icon_cache_win32.h"
+#include "launch/launch_win32.h"
 #include "menu/menu_tree.h"
 #include "menu/menu_win32.h"
 #include "win/paths_win32.h"
@@ -148,8 +154,8 @@ void AppendBare(HMENU menu, const std::vector<MenuNode>& items) {
 }
 
 // What a build cannot do without: find the file, test it, read it, and show the items it
-// produced, the shell's inside a "Zelvane" submenu.
-void Floor(const std::vector<MenuNode>& items, Host host) {
+// produced (`fill` inserts them), the shell's inside a "Zelvane" submenu.
+void Floor(Host host, const std::function<void(HMENU)>& fill) {
   char folder[MAX_PATH] = {};
   ::SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder);
   const std::string path = std::string(folder) + zel::menu::kMenuFileSuffix;
@@ -157,11 +163,11 @@ void Floor(const std::vector<MenuNode>& items, Host host) {
   ReadWholeFile(path);
   UniqueHmenu popup(::CreatePopupMenu());
   if (host == Host::Tray) {
-    AppendBare(popup.get(), items);
+    fill(popup.get());
     return;
   }
   const HMENU submenu = ::CreatePopupMenu();
-  AppendBare(submenu, items);
+  fill(submenu);
   ::InsertMenuA(popup.get(), 0, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(submenu),
                 "Zelvane");
 }
@@ -329,7 +335,7 @@ bool TimeMenuCase(MenuCase& row, const BenchMenuFile& file,
   const ShellHandler handler(getClassObject);
   if (!handler.ok()) return false;
   const Pair times = Fastest(
-      [&] { Floor(items, row.host); },
+      [&] { Floor(row.host, [&](HMENU menu) { AppendBare(menu, items); }); },
       [&] {
         UniqueHmenu popup(::CreatePopupMenu());
         if (row.host == Host::Shell) {
@@ -368,9 +374,139 @@ int MenuBuilds(const BenchMenuFile& file, ShellHandler::GetClassObject getClassO
   return 0;
 }
 
+// ---- icons
+
+// Programs every Windows has, in its system folders: bare names, found as they would run.
+constexpr const char* kIconPrograms[] = {"notepad.exe", "regedit.exe", "cmd.exe",
+                                         "explorer.exe", "control.exe", "taskmgr.exe",
+                                         "winver.exe", "write.exe"};
+constexpr int kIconFiles = static_cast<int>(std::size(kIconPrograms));
+
+// Entries in submenus of 20 with a separator each; entry k starts kIconPrograms[k % 8].
+std::string MakeIconMenu(int entries) {
+  std::string text;
+  for (int written = 0; written < entries;) {
+    text += "sub 'Group " + std::to_string(written) + "'\r\n";
+    for (int i = 0; i < 20 && written < entries; ++i, ++written) {
+      text += "item 'Tool " + std::to_string(written) + "','" +
+              kIconPrograms[written % kIconFiles] + "','/in %s'\r\n";
+    }
+    text += "sep\r\nend\r\n";
+  }
+  return text;
+}
+
+// The floor with icons: as Floor, each entry inserted with its ready-made bitmap in one call.
+void InsertWithBitmaps(HMENU menu, const std::vector<MenuNode>& items, unsigned firstId,
+                       const std::vector<HBITMAP>& bitmaps) {
+  for (const MenuNode& node : items) {
+    if (node.kind == MenuNode::Kind::Separator) {
+      ::AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+    } else if (node.kind == MenuNode::Kind::Item) {
+      MENUITEMINFOA item{};
+      item.cbSize = sizeof item;
+      item.fMask = MIIM_ID | MIIM_STRING | MIIM_BITMAP;
+      item.wID = node.id;
+      item.dwTypeData = const_cast<char*>(node.caption.c_str());
+      item.hbmpItem = bitmaps[(node.id - firstId) % bitmaps.size()];
+      ::InsertMenuItemA(menu, static_cast<UINT>(-1), TRUE, &item);
+    } else {
+      const HMENU submenu = ::CreatePopupMenu();
+      InsertWithBitmaps(submenu, node.children, firstId, bitmaps);
+      ::AppendMenuA(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(submenu), node.caption.c_str());
+    }
+  }
+}
+
+// One plain extraction per distinct file: what the cold first menu cannot do without.
+void ExtractEach(const std::vector<std::string>& files) {
+  for (const std::string& file : files) {
+    HICON small = nullptr;
+    ::ExtractIconExA(file.c_str(), 0, nullptr, &small, 1);
+    zel::win::UniqueHicon owned(small);
+  }
+}
+
+int IconBuilds(const BenchMenuFile& file, ShellHandler::GetClassObject getClassObject,
+               HMODULE shell) {
+  using CanUnload = HRESULT(STDAPICALLTYPE*)();
+  const auto canUnload = reinterpret_cast<CanUnload>(
+      reinterpret_cast<void*>(::GetProcAddress(shell, "DllCanUnloadNow")));
+  // The floor's bitmaps, and the files they come from, found as an entry's program is.
+  zel::icons::IconCache floorCache;
+  zel::launch::Win32LaunchSystem system;
+  zel::launch::Launcher launcher(system);
+  std::vector<std::string> files;
+  std::vector<HBITMAP> bitmaps;
+  for (const char* program : kIconPrograms) {
+    files.push_back(launcher.FileFor(program, ".exe"));
+    bitmaps.push_back(files.back().empty() ? nullptr : floorCache.Bitmap(files.back(), 0));
+  }
+  const long shown = std::count_if(bitmaps.begin(), bitmaps.end(), [](HBITMAP b) { return b; });
+  std::printf("\n== menu builds with icons (%d distinct programs, %ld with an icon; fastest "
+              "of the runs, microseconds)\n",
+              kIconFiles, shown);
+  std::printf("%-6s %8s %6s %10s %10s %7s\n", "form", "entries", "cache", "floor", "build",
+              "ratio");
+  zel::icons::IconCache trayCache;
+  for (const Host host : {Host::Shell, Host::Tray}) {
+    for (const int entries : {100, 1000}) {
+      file.Write(MakeIconMenu(entries));
+      BuildRequest request{host, file.path(), kFirstId, kLastId, kSelected};
+      zel::menu::Win32MenuFileAccess access;
+      zel::menu::MenuTreeSink tree;
+      zel::menu::MenuTable table;
+      zel::menu::BuildMenu(request, access, tree, tree.Root(), table);
+      const std::vector<MenuNode> items = tree.Tree();
+      const unsigned firstId = host == Host::Tray ? zel::menu::kTrayIdBase + 1 : kFirstId + 1;
+      const auto floor = [&] {
+        Floor(host, [&](HMENU menu) { InsertWithBitmaps(menu, items, firstId, bitmaps); });
+      };
+      const auto build = [&] {
+        UniqueHmenu popup(::CreatePopupMenu());
+        if (host == Host::Shell) {
+          const ShellHandler handler(getClassObject);
+          handler.Query(popup.get());
+        } else {
+          zel::icons::MenuIcons icons(trayCache, Host::Tray, zel::win::ModuleFolder());
+          zel::menu::BuildMenu(popup.get(), BuildRequest{}, table, &icons);
+        }
+      };
+      const auto empty = [&] {
+        // No handler is alive: the module's cache empties as COM would have it unload.
+        if (host == Host::Shell) canUnload();
+        trayCache.Clear();
+      };
+      const int runs = entries >= 1000 ? 25 : 100;
+      // Warm: a handler is made in each run on both sides, as the shell makes one per menu.
+      const Pair warm = Fastest(
+          [&] {
+            const ShellHandler handler(getClassObject);
+            floor();
+          },
+          build, runs);
+      Pair cold;
+      for (int i = 0; i < 7; ++i) {
+        cold.floor = std::min(cold.floor, Microseconds([&] {
+                                const ShellHandler handler(getClassObject);
+                                floor();
+                                ExtractEach(files);
+                              }));
+        empty();
+        cold.work = std::min(cold.work, Microseconds(build));
+      }
+      for (const auto& [name, pair] : {std::pair{"warm", warm}, std::pair{"cold", cold}}) {
+        std::printf("%-6s %8d %6s %10.0f %10.0f %6.2fx\n", host == Host::Shell ? "shell" : "tray",
+                    entries, name, pair.floor, pair.work, pair.work / pair.floor);
+      }
+    }
+  }
+  return 0;
+}
+
 int ComCycles(const BenchMenuFile& file, ShellHandler::GetClassObject getClassObject) {
   constexpr int kCycles = 10000;
-  file.Write(MakeMenu(20, true));
+  file.Write(MakeIconMenu(20));
   const auto counts = [] {
     return std::vector<long>{static_cast<long>(KernelHandles(::GetCurrentProcessId())),
                              CountGdiObjects(), UserObjects()};
@@ -386,7 +522,8 @@ int ComCycles(const BenchMenuFile& file, ShellHandler::GetClassObject getClassOb
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const std::vector<long> after = counts();
-  std::printf("\n== %d COM create/initialise/query/release cycles (a 20-entry file): %.1f s\n",
+  std::printf("\n== %d COM create/initialise/query/release cycles (a 20-entry file with icons): "
+              "%.1f s\n",
               kCycles, seconds);
   const char* const names[] = {"kernel handles", "GDI objects", "USER objects (all processes)"};
   for (std::size_t i = 0; i < before.size(); ++i) {
@@ -486,7 +623,7 @@ bool OpenAndCloseMenu(HWND tray) {
 
 int TrayProgram(const BenchMenuFile& file) {
   constexpr int kOpenings = 1000;
-  file.Write(MakeMenu(100, true));
+  file.Write(MakeIconMenu(100));
   const std::string folder = ExeFolder();
   const Started bare(folder + "zel_bare_tray.exe", "ZelvaneBareTray");
   const Started barePrompt(folder + "zel_bare_prompt_tray.exe", "ZelvaneBareTray");
@@ -522,7 +659,7 @@ int TrayProgram(const BenchMenuFile& file) {
   const std::vector<double> after = counts();
   ::UnhookWindowsHookEx(hook);
 
-  std::printf("\n== the tray program with a 100-entry file, %d menu openings in %.1f s\n",
+  std::printf("\n== the tray program with a 100-entry file with icons, %d menu openings in %.1f s\n",
               kOpenings, seconds);
   std::printf("private memory, KiB: %.0f after start, %.0f after %d openings, %.0f after %d\n",
               before[0], halfwayKiB, kOpenings / 2, after[0], kOpenings);
@@ -553,6 +690,7 @@ int main() {
   {
     const BenchMenuFile file;
     status = MenuBuilds(file, getClassObject);
+    if (status == 0) status = IconBuilds(file, getClassObject, module.get());
     if (status == 0) status = ComCycles(file, getClassObject);
     if (status == 0) status = TrayProgram(file);
   }

@@ -127,6 +127,13 @@ Launcher::Resolved Launcher::Resolve(const std::string& name, const char* defaul
   return {false, {}};
 }
 
+std::string Launcher::FileFor(const std::string& name, const char* defaultExtension) {
+  const NameKind kind = ClassifyName(name, system_.LeadBytes());
+  if (kind == NameKind::Absolute) return name;
+  if (kind != NameKind::Bare) return {};
+  return Resolve(name, defaultExtension).path;
+}
+
 void Launcher::StartPrograms(const std::string& programs, const std::string& arguments) {
   for (std::size_t k = 0;; ++k) {
     const std::string program = GetListItem(programs, '|', k);

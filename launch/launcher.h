@@ -97,6 +97,10 @@ class Launcher {
   void CallDllProcedure(const std::string& procedureLine);
   // The same for a line read already.
   void CallDllProcedure(DllCallPlan plan);
+  // The file a program or DLL name leads to when no working folder decides: a bare name's in
+  // the search folders, an absolute name as written; empty otherwise. For icons, which are
+  // never taken from the current or the selected object's folder.
+  std::string FileFor(const std::string& name, const char* defaultExtension);
 
  private:
   // The file a name leads to: `found` false when a bare name is in no search folder; `path`

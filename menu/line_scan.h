@@ -10,10 +10,10 @@
 
 namespace zel::menu {
 
-// The first four fields of a line as they stand between their field quotes, quote runs not
-// yet collapsed; empty where a field is missing.
+// The first five fields of a line as they stand between their field quotes, quote runs not
+// yet collapsed; empty where a field is missing. The fifth names an entry's icon.
 struct QuotedFields {
-  std::string_view field[4];
+  std::string_view field[5];
   bool quoteRuns = false;  // some field may hold a run of quotes
 
   // Field n's text, every run of quotes collapsed to one quote, into `text`'s storage.
@@ -81,7 +81,7 @@ class LineScan {
   bool comment_ = false;
   bool quoteRuns_ = false;
   unsigned char found_[4] = {};  // per keyword: where it occurs
-  std::size_t fieldQuotes_[8];
+  std::size_t fieldQuotes_[10];
   std::size_t fieldQuoteCount_ = 0;
 };
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "menu/hotkey.h"
+#include "menu/menu_icons.h"
 
 namespace zel::menu {
 namespace {
@@ -53,10 +54,15 @@ LineAction MenuBuilder::AppendEntry(const QuotedFields& fields) {
     return LineAction::EntryDropped;
   }
   fields.Text(0, caption_);
-  sink_.AppendItem(menuStack_.back(), id, caption_);
   MenuData& entry = table_.Append();
   fields.Text(1, entry.Command);
   fields.Text(2, entry.Arguments);
+  if (iconsOff_) {
+    sink_.AppendItem(menuStack_.back(), id, caption_);
+  } else {
+    fields.Text(4, icon_);
+    sink_.AppendEntry(menuStack_.back(), id, caption_, entry, icon_);
+  }
   if (request_.host == Host::Shell) ++addedCount_;
   return LineAction::Entry;
 }
@@ -74,11 +80,21 @@ LineAction MenuBuilder::CloseSubmenu() {
   return LineAction::SubmenuClosed;
 }
 
+LineAction MenuBuilder::OrIconsOff(std::string_view line, LineAction action) {
+  // Looked for only in lines that do nothing else: the line holds no keyword.
+  if ((action != LineAction::Ignored && action != LineAction::Skipped) || !IsIconsOffLine(line)) {
+    return action;
+  }
+  if (!iconsOff_) sink_.IconsOff();
+  iconsOff_ = true;
+  return LineAction::IconsOff;
+}
+
 LineAction MenuBuilder::Feed(std::string_view line) {
   const LineScan scan(line);
   ++lines_;
   if (scan.Comment()) return LineAction::Comment;
-  const LineAction action = skipping_ ? FeedSkipping(scan) : FeedLine(line, scan);
+  const LineAction action = OrIconsOff(line, skipping_ ? FeedSkipping(scan) : FeedLine(line, scan));
   // Wherever it stands, even in a skipped submenu, the first hotkey line counts.
   if ((action == LineAction::Ignored || action == LineAction::Skipped) && hotkeyLine_ == 0 &&
       IsHotkeyLine(line, scan)) {

@@ -21,6 +21,14 @@ class MenuSink {
   virtual ~MenuSink() = default;
   virtual Handle CreateSubmenu() = 0;
   virtual void AppendItem(Handle menu, unsigned id, const std::string& caption) = 0;
+  // An entry's item; `iconField` is its fifth field, valid for this call only. Sinks that
+  // show no icons append it as any item.
+  virtual void AppendEntry(Handle menu, unsigned id, const std::string& caption,
+                           const MenuData& /*entry*/, std::string_view /*iconField*/) {
+    AppendItem(menu, id, caption);
+  }
+  // The file turns icons off: no item of this build shows one, those appended before included.
+  virtual void IconsOff() {}
   // After this call the parent menu owns the submenu.
   virtual void AppendSubmenu(Handle menu, Handle submenu, const std::string& caption) = 0;
   virtual void AppendSeparator(Handle menu) = 0;
@@ -81,6 +89,7 @@ enum class LineAction {
   Skipped,          // a line inside a skipped submenu
   SkipNested,
   SkipEnded,
+  IconsOff,         // the "icons off" line
 };
 
 // The state of one build. Callers own it, so concurrent builds never share anything.
@@ -109,6 +118,8 @@ class MenuBuilder {
   LineAction AppendEntry(const QuotedFields& fields);
   void OpenSubmenu(const std::string& caption);
   LineAction CloseSubmenu();
+  // `action` unless the line is the "icons off" line.
+  LineAction OrIconsOff(std::string_view line, LineAction action);
 
   const BuildRequest& request_;
   MenuSink& sink_;
@@ -122,6 +133,8 @@ class MenuBuilder {
   std::size_t lines_ = 0;
   std::size_t hotkeyLine_ = 0;
   std::string hotkeyText_;
+  std::string icon_;     // its fifth field, likewise
+  bool iconsOff_ = false;
 };
 
 // Feeds every line of `source` to `builder`, as a build does; throws MenuReadError when the

@@ -6,6 +6,7 @@
 #include "menu/hotkey.h"
 #include "menu/line_scan.h"
 #include "menu/menu_build.h"
+#include "menu/menu_icons.h"
 
 namespace zel::menu {
 namespace {
@@ -24,7 +25,7 @@ class NullSink final : public MenuSink {
   Handle next_ = 0;
 };
 
-enum class Kind { Blank, Comment, Item, Sub, Sep, End, Add, Hotkey, Other };
+enum class Kind { Blank, Comment, Item, Sub, Sep, End, Add, Hotkey, Icons, Other };
 
 bool IsBlank(std::string_view line) {
   return line.find_first_not_of(" \t") == std::string_view::npos;
@@ -41,6 +42,7 @@ Kind IntendedKind(std::string_view line, char& hostLetter) {
   while (end < line.size() && ((line[end] | 0x20) >= 'a' && (line[end] | 0x20) <= 'z')) ++end;
   std::string word = LowerAscii(line.substr(start, end - start));
   if (word == "add") return Kind::Add;
+  if (word == "icons") return Kind::Icons;
   if (word.size() > 1 && (word[0] == 't' || word[0] == 'c') &&
       (word.substr(1) == "item" || word.substr(1) == "sub" || word.substr(1) == "sep" ||
        word.substr(1) == "end")) {
@@ -94,7 +96,10 @@ class Checker {
   // said, and true, when it is.
   bool ReadAsSeparator(std::size_t number, Kind kind, std::string_view lowered);
   void CheckEnd(std::size_t number);
-  void CheckOther(std::size_t number, std::string_view lowered);
+  // `ignored`: what to say when the line holds no keyword.
+  void CheckOther(std::size_t number, std::string_view lowered,
+                  const char* ignored = "the line is not an entry, a submenu, a separator or an "
+                                        "end, and is ignored");
   void CheckHotkey(std::size_t number, std::string_view lowered);
   void CheckFields(std::size_t number, std::string_view line);
   void CheckExtensions(std::size_t number, const std::string& list);
@@ -103,6 +108,7 @@ class Checker {
     if (kind_ == TextKind::Ansi) return ext.size() == 3;
     return LastCharacters(ext, 3) == ext && LastCharacters(ext, 2) != ext;
   }
+  void CheckIcon(std::size_t number, std::string_view line);
   bool InsideConditional() const {
     for (const OpenSub& sub : subs_) {
       if (sub.conditional) return true;
@@ -218,7 +224,17 @@ void Checker::CheckItem(std::size_t number, std::string_view line, std::string_v
   if (input != std::string::npos && arguments.find(")%", input + 7) == std::string::npos) {
     Warn(number, "\"%input(\" has no closing \")%\"");
   }
-  CheckExtensions(number, list);
+  // The tray never reads a titem's list: it may hold anything, a placeholder before an icon.
+  if (letter != 't') CheckExtensions(number, list);
+  CheckIcon(number, line);
+}
+
+void Checker::CheckIcon(std::size_t number, std::string_view line) {
+  const std::string field = GetQuotedField(line, 4);
+  if (ReadIconField(field).kind == IconField::Kind::Malformed) {
+    Warn(number, "the icon field '" + field + "' is not FILE, FILE,INDEX (a whole number) or -: "
+                 "the entry shows no icon");
+  }
 }
 
 void Checker::CheckSub(std::size_t number, std::string_view line, std::string_view lowered,
@@ -250,7 +266,7 @@ void Checker::CheckEnd(std::size_t number) {
   }
 }
 
-void Checker::CheckOther(std::size_t number, std::string_view lowered) {
+void Checker::CheckOther(std::size_t number, std::string_view lowered, const char* ignored) {
   if (Contains(lowered, "sep")) {
     Warn(number, "the line contains \"sep\" and is read as a separator");
   } else if (Contains(lowered, "item")) {
@@ -260,7 +276,7 @@ void Checker::CheckOther(std::size_t number, std::string_view lowered) {
   } else if (Contains(lowered, "end")) {
     Warn(number, "the line contains \"end\" and closes the current submenu");
   } else {
-    Warn(number, "the line is not an entry, a submenu, a separator or an end, and is ignored");
+    Warn(number, ignored);
   }
 }
 
@@ -321,6 +337,11 @@ void Checker::Line(std::size_t number, std::string_view line) {
       if (line != kAddLine) {
         Warn(number, "not the Add line: it must be exactly \"Add\", with that case and nothing "
                      "else on the line");
+      }
+      break;
+    case Kind::Icons:
+      if (!IsIconsOffLine(line)) {
+        CheckOther(number, lowered, "not the icons line: it must read \"icons off\", and is ignored");
       }
       break;
     case Kind::Other:

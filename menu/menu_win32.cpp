@@ -63,6 +63,33 @@ void HmenuSink::AppendItem(Handle menu, unsigned id, const std::string& caption)
   ::AppendMenuW(ToHmenu(menu), MF_STRING, id, win::Widen(caption, kind_).c_str());
 }
 
+void HmenuSink::AppendEntry(Handle menu, unsigned id, const std::string& caption,
+                            const MenuData& entry, std::string_view iconField) {
+  const HBITMAP bitmap = icons_ != nullptr ? icons_->Bitmap(entry, iconField) : nullptr;
+  if (bitmap == nullptr) return AppendItem(menu, id, caption);
+  // One call, as AppendMenuA: by position past the end appends. The menu does not own the
+  // bitmap (MENUITEMINFO.hbmpItem); its owner keeps it as long as menus may show it.
+  std::wstring text = win::Widen(caption, kind_);
+  MENUITEMINFOW item{};
+  item.cbSize = sizeof(item);
+  item.fMask = MIIM_ID | MIIM_STRING | MIIM_BITMAP;
+  item.wID = id;
+  item.dwTypeData = text.data();
+  item.hbmpItem = bitmap;
+  if (::InsertMenuItemW(ToHmenu(menu), static_cast<UINT>(-1), TRUE, &item)) {
+    withIcons_.emplace_back(ToHmenu(menu), id);
+  }
+}
+
+void HmenuSink::IconsOff() {
+  MENUITEMINFOA item{};
+  item.cbSize = sizeof(item);
+  item.fMask = MIIM_BITMAP;
+  for (const auto& [menu, id] : withIcons_) ::SetMenuItemInfoA(menu, id, FALSE, &item);
+  withIcons_.clear();
+  icons_ = nullptr;
+}
+
 void HmenuSink::AppendSubmenu(Handle menu, Handle submenu, const std::string& caption) {
   win::UniqueHmenu owned(ToHmenu(submenu));
   if (::AppendMenuW(ToHmenu(menu), MF_POPUP, reinterpret_cast<UINT_PTR>(owned.get()),
@@ -86,18 +113,19 @@ bool HmenuSink::InsertSubmenu(Handle menu, unsigned position, Handle submenu,
 
 void HmenuSink::DestroySubmenu(Handle submenu) { ::DestroyMenu(ToHmenu(submenu)); }
 
-BuildResult BuildMenu(HMENU root, BuildRequest request, MenuTable& table) {
+BuildResult BuildMenu(HMENU root, BuildRequest request, MenuTable& table, ItemIcons* icons) {
   if (request.path.empty()) request.path = GetMenuFilePath();
   Win32MenuFileAccess files;
-  HmenuSink sink;
+  HmenuSink sink(icons);
   return BuildMenu(request, files, sink, HmenuSink::FromHmenu(root), table);
 }
 
 std::optional<BuildResult> BuildSubmenu(HMENU menu, unsigned position, const std::string& caption,
-                                        BuildRequest request, MenuTable& table) {
+                                        BuildRequest request, MenuTable& table,
+                                        ItemIcons* icons) {
   if (request.path.empty()) request.path = GetMenuFilePath();
   Win32MenuFileAccess files;
-  HmenuSink sink;
+  HmenuSink sink(icons);
   return BuildSubmenu(request, files, sink, HmenuSink::FromHmenu(menu), position, caption, table);
 }
 

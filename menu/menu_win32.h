@@ -5,6 +5,8 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "menu/menu_build.h"
@@ -26,11 +28,20 @@ class Win32MenuFileAccess final : public MenuFileAccess {
   std::unique_ptr<ByteSource> Open(const std::string& path) override;
 };
 
-// Appends to real menus. A submenu whose append failed stays owned here and is destroyed
+// The bitmaps of entries' icons, for an HmenuSink that only shows them.
+class ItemIcons {
+ public:
+  virtual ~ItemIcons() = default;
+  // The entry's icon as a 32-bit bitmap with premultiplied alpha, or null for none. It
+  // outlives every menu that shows it.
+  virtual HBITMAP Bitmap(const MenuData& entry, std::string_view iconField) = 0;
+};
+
+// Appends to real menus, with the entries' icons when it has `icons`. A submenu whose append failed stays owned here and is destroyed
 // with the sink, so no handle leaks and nothing is appended to a destroyed menu.
 class HmenuSink final : public MenuSink {
  public:
-  HmenuSink() = default;
+  explicit HmenuSink(ItemIcons* icons = nullptr) : icons_(icons) {}
   HmenuSink(const HmenuSink&) = delete;
   HmenuSink& operator=(const HmenuSink&) = delete;
 
@@ -39,6 +50,9 @@ class HmenuSink final : public MenuSink {
 
   Handle CreateSubmenu() override;
   void AppendItem(Handle menu, unsigned id, const std::string& caption) override;
+  void AppendEntry(Handle menu, unsigned id, const std::string& caption, const MenuData& entry,
+                   std::string_view iconField) override;
+  void IconsOff() override;
   void AppendSubmenu(Handle menu, Handle submenu, const std::string& caption) override;
   void AppendSeparator(Handle menu) override;
   bool InsertSubmenu(Handle menu, unsigned position, Handle submenu,
@@ -48,16 +62,20 @@ class HmenuSink final : public MenuSink {
 
  private:
   std::vector<win::UniqueHmenu> orphans_;
+  ItemIcons* icons_;
+  std::vector<std::pair<HMENU, unsigned>> withIcons_;  // the items given a bitmap
   TextKind kind_ = TextKind::Ansi;  // the captions' code page
 };
 
 // Builds the user's menu (or the file `request.path` names, when set) into `root`.
-BuildResult BuildMenu(HMENU root, BuildRequest request, MenuTable& table);
+BuildResult BuildMenu(HMENU root, BuildRequest request, MenuTable& table,
+                      ItemIcons* icons = nullptr);
 
 // Builds the shell form from the user's menu file into a new submenu, which is then inserted
 // into the shell's `menu` at `position` as `caption` (BuildSubmenu). Nothing when the
 // insertion failed.
 std::optional<BuildResult> BuildSubmenu(HMENU menu, unsigned position, const std::string& caption,
-                                        BuildRequest request, MenuTable& table);
+                                        BuildRequest request, MenuTable& table,
+                                        ItemIcons* icons = nullptr);
 
 }  // namespace zel::menu

@@ -106,8 +106,9 @@ HRESULT STDMETHODCALLTYPE TContextMenu::QueryContextMenu(HMENU hmenu, UINT index
   request.idCmdLast = idCmdLast;
   request.selectedPath = selectedPath_;
   request.selectedPathUtf8 = selectedUtf8_;
+  icons::MenuIcons icons(ModuleIcons(), menu::Host::Shell, win::ModuleFolder(module_));
   const std::optional<menu::BuildResult> built =
-      menu::BuildSubmenu(hmenu, indexMenu, kSubmenuCaption, request, table_);
+      menu::BuildSubmenu(hmenu, indexMenu, kSubmenuCaption, request, table_, &icons);
   if (!built) return E_FAIL;
   if (table_.kind == menu::TextKind::Ansi && selectedPath_.empty() && !selectedUtf8_.empty()) {
     // No ANSI name for the object: taken out again, as a declined selection adds nothing.

@@ -16,6 +16,8 @@ namespace {
 HMODULE g_module = nullptr;
 TComServer g_server;
 TContextMenuFactory g_contextMenuFactory(g_server);
+// Never destroyed, so nothing of it runs in DllMain; DllCanUnloadNow empties it.
+icons::IconCache& g_icons = *new icons::IconCache;
 
 // The module's factories. Fixed at build time and never changed, so searching and walking
 // it needs no lock.
@@ -34,6 +36,8 @@ HRESULT ApplyAllRegistrations(bool registering) noexcept {
 }  // namespace
 
 HMODULE ModuleHandle() { return g_module; }
+
+icons::IconCache& ModuleIcons() { return g_icons; }
 
 }  // namespace zel::shellext
 
@@ -56,7 +60,13 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) noexcept {
   return CLASS_E_CLASSNOTAVAILABLE;
 }
 
-STDAPI DllCanUnloadNow() noexcept { return g_server.CanUnloadNow() ? S_OK : S_FALSE; }
+STDAPI DllCanUnloadNow() noexcept {
+  if (!g_server.CanUnloadNow()) return S_FALSE;
+  // No handler is alive, so no menu of ours shows a bitmap: the module may go, and its
+  // bitmaps go now (the next menu, should it stay, extracts them again).
+  zel::shellext::ModuleIcons().Clear();
+  return S_OK;
+}
 
 STDAPI DllRegisterServer() noexcept { return zel::shellext::ApplyAllRegistrations(true); }
 

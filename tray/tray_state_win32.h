@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "icons/icon_cache_win32.h"
 #include "launch/run_entry.h"
 #include "menu/menu_build.h"
 #include "menu/menu_file.h"
@@ -29,6 +30,7 @@ struct TrayState {
   win::UniqueHicon icon;           // the program icon at small-icon size, loaded once
   NOTIFYICONDATAA trayIconData = {};
   int iconRetriesLeft = 0;         // adds of the icon still to try on kIconRetryTimer
+  icons::IconCache icons;          // the entries' icons, kept for the run: after the popup
   win::UniqueHmenu currentPopup;   // lives until the next click on the icon
   bool menuShown = false;          // set at the first popup, never cleared
   bool menuOpen = false;           // inside TrackPopupMenu: the hotkey leaves the menu alone

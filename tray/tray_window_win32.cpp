@@ -170,7 +170,8 @@ void ReplaceCurrentPopup() {
 
 void BuildEntryMenu() {
   ReplaceCurrentPopup();
-  UseHotkey(menu::BuildMenu(g_tray.currentPopup.get(), menu::BuildRequest{}, g_tray.entries));
+  icons::MenuIcons icons(g_tray.icons, menu::Host::Tray, win::ModuleFolder());
+  UseHotkey(menu::BuildMenu(g_tray.currentPopup.get(), menu::BuildRequest{}, g_tray.entries, &icons));
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -59,6 +59,10 @@ using UniqueHicon = UniqueHandle<NullInvalidTraits<HICON, ::DestroyIcon>>;
 using UniqueFile = UniqueHandle<FileTraits>;
 // Deleted only once nothing uses it: a font after the windows it was set on (WM_SETFONT).
 using UniqueHfont = UniqueHandle<NullInvalidTraits<HFONT, ::DeleteObject>>;
+// A bitmap is deleted only once no menu shows it (hbmpItem is not the menu's) and no DC
+// holds it selected.
+using UniqueHbitmap = UniqueHandle<NullInvalidTraits<HBITMAP, ::DeleteObject>>;
+using UniqueHdc = UniqueHandle<NullInvalidTraits<HDC, ::DeleteDC>>;
 using UniqueHaccel = UniqueHandle<NullInvalidTraits<HACCEL, ::DestroyAcceleratorTable>>;
 
 }  // namespace zel::win

@@ -19,7 +19,9 @@
 #include <sstream>
 
 #include "menu/hotkey.h"
+#include "launch/icon_choice.h"
 #include "menu/line_scan.h"
+#include "menu/menu_icons.h"
 #include "menu/menu_check.h"
 #include "shellext/handler_rules.h"
 #include "shellext/registration.h"
@@ -116,6 +118,8 @@ json EntryLine(In in) {
 const char* const kNameKinds[] = {"Bare", "Relative", "Rooted", "Absolute", "DriveRelative"};
 // Paths are read in code page 932, which leaves ASCII as it is: "\u0083\\" is ソ.
 const launch::LeadByteTest kCp = Cp932LeadByte;
+const char* const kIconFieldKinds[] = {"Default", "None", "File", "Malformed"};
+const char* const kIconKinds[] = {"None", "Program", "Dll", "File", "Editor"};
 
 const std::map<std::string, Function> kFunctions = {
     {"Lines", Lines},
@@ -163,6 +167,21 @@ const std::map<std::string, Function> kFunctions = {
      }},
     {"ClassifyName", [](In in) { return kNameKinds[int(launch::ClassifyName(B(in), kCp))]; }},
     {"PathFolders", [](In in) { return T(launch::PathFolders(B(in), kCp)); }},
+    {"IconField",  // [kind, file, index]
+     [](In in) {
+       const std::string text = B(in);
+       const menu::IconField field = menu::ReadIconField(text);
+       return json{kIconFieldKinds[int(field.kind)], T(field.file), field.index};
+     }},
+    {"ChooseIcon",  // [host, command, arguments, fifth field] -> [kind, name, index]
+     [](In in) {
+       const menu::MenuData entry{B(in[1]), B(in[2])};
+       const std::string field = B(in[3]);
+       const auto choice = launch::ChooseIcon(in[0] == "tray" ? menu::Host::Tray : menu::Host::Shell,
+                                              entry, field);
+       return json{kIconKinds[int(choice.kind)], T(choice.name), choice.index};
+     }},
+    {"IsIconsOffLine", [](In in) { return T(menu::IsIconsOffLine(B(in))); }},
     {"WantsSubmenu", [](In in) { return T(shellext::WantsSubmenu(in)); }},
     {"ServesSelection", [](In in) { return T(shellext::ServesSelection(in[0], in[1])); }},
     {"ReportedCount", [](In in) { return shellext::ReportedCount(in[0], in[1], in[2]); }},

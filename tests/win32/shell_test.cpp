@@ -12,6 +12,8 @@
 
 #include <cstring>
 
+#include "icons/icon_cache_win32.h"
+#include "menu/menu_win32.h"
 #include "tests/win32/support.h"
 #include "win/code_page_win32.h"
 #include "win/paths_win32.h"
@@ -480,6 +482,90 @@ TEST_F(Zelshell, NoUiTurnsTheMessageIntoTheResult) {
   EXPECT_EQ(Invoke(handler.Get(), 1), S_OK);
   EXPECT_EQ(g_boxes, 1);
   ::UnhookWindowsHookEx(hook);
+}
+
+// The bitmaps of a menu's items, in order, submenus walked; each present one must be a 32-bit
+// DIB at the small-icon size whose colours never exceed their alpha (premultiplied).
+std::vector<HBITMAP> ItemBitmaps(HMENU menu) {
+  std::vector<HBITMAP> bitmaps;
+  for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
+    MENUITEMINFOA info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = MIIM_BITMAP | MIIM_SUBMENU;
+    ::GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &info);
+    if (info.hSubMenu != nullptr) {
+      for (HBITMAP inner : ItemBitmaps(info.hSubMenu)) bitmaps.push_back(inner);
+      continue;
+    }
+    bitmaps.push_back(info.hbmpItem);
+    DIBSECTION dib = {};
+    if (info.hbmpItem == nullptr) continue;
+    EXPECT_EQ(::GetObjectA(info.hbmpItem, sizeof(dib), &dib), int{sizeof(dib)});
+    EXPECT_EQ(dib.dsBm.bmBitsPixel, 32);
+    EXPECT_EQ(dib.dsBm.bmWidth, ::GetSystemMetrics(SM_CXSMICON));
+    EXPECT_EQ(dib.dsBm.bmHeight, ::GetSystemMetrics(SM_CYSMICON));
+    const auto* pixels = static_cast<const unsigned char*>(dib.dsBm.bmBits);
+    bool opaque = false;
+    for (int p = 0; pixels != nullptr && p < dib.dsBm.bmWidth * dib.dsBm.bmHeight; ++p) {
+      const unsigned char* bgra = pixels + 4 * p;
+      EXPECT_TRUE(bgra[0] <= bgra[3] && bgra[1] <= bgra[3] && bgra[2] <= bgra[3]) << "pixel " << p;
+      opaque = opaque || bgra[3] == 255;
+    }
+    EXPECT_TRUE(opaque);
+  }
+  return bitmaps;
+}
+
+// A program found in the system folder, one named with its icon, one with none ('-'), one
+// nowhere, and a copy whose write time changes: the shell submenu and the tray menu show the
+// same icons, the module's cache hands out the same bitmap again until the file changes, and
+// "icons off" at the end of the file takes them all away.
+TEST_F(Zelshell, EntriesShowTheIconsOfWhatTheyStart) {
+  const std::string tool = folder_.Copy(win::PathCall([](char* b, DWORD n) { return ::GetSystemDirectoryA(b, n); }) +
+                                            "\\notepad.exe",
+                                        "tool.exe");
+  const std::string menu = "item 'Notepad','notepad.exe'\r\n"
+                           "sub 'More'\r\nitem 'Set','x.exe',' ','txt','shell32.dll,3'\r\nend\r\n"
+                           "item 'Plain','notepad.exe',' ','txt','-'\r\n"
+                           "item 'Gone','no-such-program.exe'\r\n"
+                           "item 'Tool','" + tool + "'\r\n";
+  menuFile_.Set(menu);
+  DropData data({folder_.Write("a.txt", "")});
+  ComPtr<IContextMenu> handler = NewHandler(&data);
+  const auto shellBitmaps = [&] {
+    const win::UniqueHmenu root(::CreatePopupMenu());
+    EXPECT_EQ(handler->QueryContextMenu(root.get(), 0, 100, 0x7FFF, CMF_NORMAL), HRESULT{7});
+    return ItemBitmaps(root.get());
+  };
+  const std::vector<HBITMAP> shell = shellBitmaps();
+  ASSERT_EQ(shell.size(), 5u);
+  EXPECT_TRUE(shell[0] && shell[1] && !shell[2] && !shell[3] && shell[4]);
+  EXPECT_NE(shell[0], shell[1]);
+  EXPECT_EQ(shellBitmaps(), shell) << "the same bitmaps from the cache";
+
+  icons::IconCache cache;
+  const auto trayBitmaps = [&] {
+    const win::UniqueHmenu root(::CreatePopupMenu());
+    icons::MenuIcons icons(cache, menu::Host::Tray, win::ModuleFolder());
+    menu::MenuTable table;
+    menu::BuildMenu(root.get(), menu::BuildRequest{}, table, &icons);
+    return ItemBitmaps(root.get());
+  };
+  std::vector<HBITMAP> tray = trayBitmaps();
+  ASSERT_EQ(tray.size(), 5u);
+  EXPECT_TRUE(tray[0] && tray[1] && !tray[2] && !tray[3] && tray[4]);
+
+  const win::UniqueFile file(::CreateFileA(tool.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  const FILETIME later = {0x12345678, 0x01D00000};
+  ASSERT_TRUE(::SetFileTime(file.get(), nullptr, nullptr, &later));
+  ::Sleep(icons::kIconRecheckMilliseconds + 100);  // a file is dated again after that
+  const std::vector<HBITMAP> changed = shellBitmaps();
+  EXPECT_EQ(changed[0], shell[0]);
+  EXPECT_TRUE(changed[4] && changed[4] != shell[4]) << "a new bitmap for the changed file";
+
+  menuFile_.Set(menu + "icons off\r\n");
+  EXPECT_EQ(shellBitmaps(), std::vector<HBITMAP>(5));
+  EXPECT_EQ(trayBitmaps(), std::vector<HBITMAP>(5));
 }
 
 }  // namespace

@@ -1,0 +1,154 @@
+#include "icons/icon_cache_win32.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+
+namespace zel::icons {
+namespace {
+
+// Frees the cache's lock however the caller leaves.
+class ExclusiveLock {
+ public:
+  explicit ExclusiveLock(SRWLOCK& lock) : lock_(lock) { ::AcquireSRWLockExclusive(&lock_); }
+  ~ExclusiveLock() { ::ReleaseSRWLockExclusive(&lock_); }
+  ExclusiveLock(const ExclusiveLock&) = delete;
+  ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+
+ private:
+  SRWLOCK& lock_;
+};
+
+constexpr std::uint32_t kAlpha = 0xFF000000;
+
+}  // namespace
+
+HBITMAP IconCache::Bitmap(const std::string& file, int index) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExA(file.c_str(), GetFileExInfoStandard, &data) ||
+      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return nullptr;
+  }
+  Key key{file,
+          std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32 |
+              data.ftLastWriteTime.dwLowDateTime,
+          index, ::GetSystemMetrics(SM_CXSMICON)};
+  const ExclusiveLock lock(lock_);
+  for (const Entry& entry : bitmaps_) {
+    if (entry.key == key) return entry.bitmap.get();
+  }
+  if (bitmaps_.size() >= kIconCacheCapacity) return nullptr;
+  HICON small = nullptr;
+  ::ExtractIconExA(file.c_str(), index, nullptr, &small, 1);
+  const win::UniqueHicon icon(small);
+  win::UniqueHbitmap bitmap = icon ? MenuBitmapOf(icon.get(), key.size) : win::UniqueHbitmap();
+  const HBITMAP result = bitmap.get();
+  bitmaps_.push_back({std::move(key), std::move(bitmap)});
+  return result;
+}
+
+bool IconCache::Recent(const std::string& choice, HBITMAP& bitmap) {
+  const ULONGLONG now = ::GetTickCount64();
+  const ExclusiveLock lock(lock_);
+  for (const Answer& answer : answers_) {
+    if (answer.choice != choice) continue;
+    bitmap = answer.bitmap;
+    return now - answer.given < kIconRecheckMilliseconds;
+  }
+  return false;
+}
+
+void IconCache::Remember(const std::string& choice, HBITMAP bitmap) {
+  const ULONGLONG now = ::GetTickCount64();
+  const ExclusiveLock lock(lock_);
+  for (Answer& answer : answers_) {
+    if (answer.choice == choice) {
+      answer = {choice, bitmap, now};
+      return;
+    }
+  }
+  if (answers_.size() < kIconCacheCapacity) answers_.push_back({choice, bitmap, now});
+}
+
+void IconCache::Clear() {
+  const ExclusiveLock lock(lock_);
+  answers_.clear();  // they name the bitmaps
+  bitmaps_.clear();
+}
+
+std::size_t IconCache::Size() {
+  const ExclusiveLock lock(lock_);
+  return bitmaps_.size();
+}
+
+win::UniqueHbitmap MenuBitmapOf(HICON icon, int size) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = size;
+  info.bmiHeader.biHeight = -size;  // top-down
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  const win::UniqueHdc dc(::CreateCompatibleDC(nullptr));
+  void* bits = nullptr;
+  win::UniqueHbitmap bitmap(
+      ::CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!dc || !bitmap || bits == nullptr) return {};
+  std::uint32_t* const pixels = static_cast<std::uint32_t*>(bits);  // zeroed: clear, no alpha
+  const std::size_t count = static_cast<std::size_t>(size) * static_cast<std::size_t>(size);
+  const HGDIOBJ previous = ::SelectObject(dc.get(), bitmap.get());
+  // An icon with alpha is blended onto clear black: its colours come out premultiplied.
+  ::DrawIconEx(dc.get(), 0, 0, icon, size, size, 0, nullptr, DI_NORMAL);
+  ::GdiFlush();
+  if (std::none_of(pixels, pixels + count, [](std::uint32_t p) { return (p & kAlpha) != 0; })) {
+    // No alpha: the mask says which pixels show. Drawn onto white, a mask copied or ANDed
+    // lands as itself: black where the icon is opaque.
+    const std::vector<std::uint32_t> colors(pixels, pixels + count);
+    std::fill(pixels, pixels + count, 0xFFFFFFFFu);
+    ::DrawIconEx(dc.get(), 0, 0, icon, size, size, 0, nullptr, DI_MASK);
+    ::GdiFlush();
+    for (std::size_t i = 0; i < count; ++i) {
+      pixels[i] = (pixels[i] & ~kAlpha) == 0 ? colors[i] | kAlpha : 0;
+    }
+  }
+  ::SelectObject(dc.get(), previous);  // a bitmap still selected could not be shown
+  return bitmap;
+}
+
+HBITMAP MenuIcons::Bitmap(const menu::MenuData& entry, std::string_view iconField) {
+  const launch::IconChoice choice = launch::ChooseIcon(host_, entry, iconField);
+  if (choice.kind == launch::IconChoice::Kind::None) return nullptr;
+  key_.assign(1, static_cast<char>(choice.kind));
+  key_.append(reinterpret_cast<const char*>(&choice.index), sizeof(choice.index));
+  key_ += choice.name;
+  for (const auto& [key, bitmap] : seen_) {
+    if (key == key_) return bitmap;
+  }
+  HBITMAP bitmap = nullptr;
+  if (!cache_.Recent(key_, bitmap)) {
+    const std::string file = FileOf(choice);
+    bitmap = file.empty() ? nullptr : cache_.Bitmap(file, choice.index);
+    cache_.Remember(key_, bitmap);
+  }
+  seen_.emplace_back(key_, bitmap);
+  return bitmap;
+}
+
+std::string MenuIcons::FileOf(const launch::IconChoice& choice) {
+  const std::string name(choice.name);
+  switch (choice.kind) {
+    case launch::IconChoice::Kind::Program:
+      return launcher_.FileFor(system_.ExpandEnvironment(name), ".exe");
+    case launch::IconChoice::Kind::Dll:
+      return launcher_.FileFor(name, ".dll");
+    case launch::IconChoice::Kind::File:
+      return launcher_.FileFor(system_.ExpandEnvironment(name), "");
+    case launch::IconChoice::Kind::Editor:
+      return moduleFolder_.empty() ? std::string() : moduleFolder_ + launch::kEditorProgram;
+    case launch::IconChoice::Kind::None:
+      break;
+  }
+  return {};
+}
+
+}  // namespace zel::icons
