@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "launch/command_line.h"
+#include "win/code_page_win32.h"
 #include "win/paths_win32.h"
 #include "win/unique_handle_win32.h"
 
@@ -20,18 +21,18 @@ constexpr std::size_t kFormatCapacity = 1024;
 
 bool AnsiLeadByte(unsigned char byte) { return ::IsDBCSLeadByteEx(CP_ACP, byte) != FALSE; }
 
-std::string ExpandEnvironment(const std::string& text) {
+std::string ExpandEnvironment(const std::string& text, menu::TextKind kind) {
+  const std::wstring wide = win::Widen(text, kind);
   // The source travels through a counted UNICODE_STRING whose length cannot exceed 32767
   // characters either: a longer source comes back garbled rather than refused (seen under
   // Wine), so it is left as it is without asking.
-  if (text.size() >= kExpandCapacity) return text;
-  std::vector<char> buffer(kExpandCapacity + 1, '\0');
+  if (wide.size() >= kExpandCapacity) return text;
+  std::vector<wchar_t> buffer(kExpandCapacity + 1, L'\0');
   // The count includes the terminator; a count above the capacity is the size the expansion
   // would need (the buffer then holds nothing usable), 0 is a failure.
-  const DWORD count = ::ExpandEnvironmentStringsA(text.c_str(), buffer.data(), kExpandCapacity);
+  const DWORD count = ::ExpandEnvironmentStringsW(wide.c_str(), buffer.data(), kExpandCapacity);
   if (count == 0 || count > kExpandCapacity) return text;
-  // With multi-byte code pages the count need not be the stored length: the terminator decides.
-  return std::string(buffer.data(), ::strnlen(buffer.data(), count));
+  return win::Narrow(std::wstring_view(buffer.data(), ::wcsnlen(buffer.data(), count)), kind);
 }
 
 namespace {
@@ -94,7 +95,7 @@ void CallProcedure(FARPROC procedure, const std::vector<std::uintptr_t>& values)
 }
 
 LaunchSystem::Object Win32LaunchSystem::Find(const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  const DWORD attributes = ::GetFileAttributesW(win::Widen(path, kind_).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return Object::None;
   return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? Object::Folder : Object::File;
 }
@@ -103,17 +104,18 @@ std::vector<std::string> Win32LaunchSystem::SearchFolders() {
   // The order of CreateProcess's and LoadLibrary's own search, without the current folder.
   // A program folder no ANSI path can name is left out: an empty folder would mean the current.
   std::vector<std::string> folders;
-  if (std::string own = win::ModuleFolder(); !own.empty()) folders.push_back(std::move(own));
-  folders.push_back(win::PathCall([](char* buffer, DWORD size) {
-    return ::GetSystemDirectoryA(buffer, size);
-  }));
-  folders.push_back(win::PathCall([](char* buffer, DWORD size) {
-    return ::GetWindowsDirectoryA(buffer, size);
-  }));
-  const std::string path = win::PathCall([](char* buffer, DWORD size) {
-    return ::GetEnvironmentVariableA("PATH", buffer, size);
-  });
-  for (std::string& folder : PathFolders(path, &AnsiLeadByte)) folders.push_back(std::move(folder));
+  if (std::string own = win::ModuleFolder(nullptr, kind_); !own.empty()) folders.push_back(std::move(own));
+  // In the entry's code page.
+  folders.push_back(win::Narrow(win::PathCall<wchar_t>([](wchar_t* buffer, DWORD size) {
+    return ::GetSystemDirectoryW(buffer, size);
+  }), kind_));
+  folders.push_back(win::Narrow(win::PathCall<wchar_t>([](wchar_t* buffer, DWORD size) {
+    return ::GetWindowsDirectoryW(buffer, size);
+  }), kind_));
+  const std::string path = win::Narrow(win::PathCall<wchar_t>([](wchar_t* buffer, DWORD size) {
+    return ::GetEnvironmentVariableW(L"PATH", buffer, size);
+  }), kind_);
+  for (std::string& folder : PathFolders(path, LeadBytes())) folders.push_back(std::move(folder));
   return folders;
 }
 
@@ -126,19 +128,19 @@ void Win32LaunchSystem::ShowError(const std::string& text, const std::string& ca
 
 void Win32LaunchSystem::StartProgram(const std::string& application,
                                      const std::string& commandLine, const std::string& folder) {
-  static_assert(sizeof(void*) != 4 || sizeof(STARTUPINFOA) == 68, "the 32-bit start record");
-  // CreateProcessA may write into the command line: it gets a modifiable copy.
-  std::vector<char> line(commandLine.begin(), commandLine.end());
-  line.push_back('\0');
-  STARTUPINFOA startup{};
+  static_assert(sizeof(void*) != 4 || sizeof(STARTUPINFOW) == 68, "the 32-bit start record");
+  // CreateProcessW may write into the command line: it gets a modifiable copy.
+  std::wstring line = win::Widen(commandLine, kind_);
+  const std::wstring file = win::Widen(application, kind_);
+  const std::wstring where = win::Widen(folder, kind_);
+  STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process{};
   // The result is not examined: a program that cannot be started is skipped silently, and
   // PROCESS_INFORMATION then holds no handles. The host's current folder is never changed:
   // the program gets its folder of its own.
-  ::CreateProcessA(application.empty() ? nullptr : application.c_str(), line.data(), nullptr,
-                   nullptr, FALSE, 0, nullptr, folder.empty() ? nullptr : folder.c_str(),
-                   &startup, &process);
+  ::CreateProcessW(file.empty() ? nullptr : file.c_str(), line.data(), nullptr, nullptr, FALSE,
+                   0, nullptr, where.empty() ? nullptr : where.c_str(), &startup, &process);
   // Closed at once, process first: the started program is never waited for.
   win::UniqueHandleObject processHandle(process.hProcess);
   win::UniqueHandleObject threadHandle(process.hThread);
@@ -148,10 +150,12 @@ bool Win32LaunchSystem::CallProcedure(const std::string& dll, const DllCallPlan&
   // A DLL named by its full path finds its own dependencies beside it first
   // (LOAD_WITH_ALTERED_SEARCH_PATH, which is for absolute paths only).
   const DWORD flags =
-      ClassifyName(dll, &AnsiLeadByte) == NameKind::Absolute ? LOAD_WITH_ALTERED_SEARCH_PATH : 0;
-  const win::UniqueHmodule library(::LoadLibraryExA(dll.c_str(), nullptr, flags));
+      ClassifyName(dll, LeadBytes()) == NameKind::Absolute ? LOAD_WITH_ALTERED_SEARCH_PATH : 0;
+  const win::UniqueHmodule library(::LoadLibraryExW(win::Widen(dll, kind_).c_str(), nullptr, flags));
+  // The procedure's name and its text arguments stay ANSI: that is the text procedures take.
   const FARPROC procedure =
-      library ? ::GetProcAddress(library.get(), plan.procedure.c_str()) : nullptr;
+      library ? ::GetProcAddress(library.get(), win::ToAnsiText(plan.procedure, kind_).c_str())
+              : nullptr;
   if (procedure == nullptr) return false;  // FreeLibrary through `library`, when it was loaded
 
   // Every text lives until the procedure has returned.
@@ -162,7 +166,7 @@ bool Win32LaunchSystem::CallProcedure(const std::string& dll, const DllCallPlan&
   std::vector<std::uintptr_t> values;
   for (const DllArgument& argument : plan.arguments) {
     if (argument.isText) {
-      texts.push_back(TextArgumentBytes(argument.text));
+      texts.push_back(TextArgumentBytes(win::ToAnsiText(argument.text, kind_)));
       values.push_back(reinterpret_cast<std::uintptr_t>(texts.back().data()));
     } else {
       values.push_back(static_cast<std::uintptr_t>(static_cast<std::intptr_t>(argument.number)));

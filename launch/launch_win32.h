@@ -23,7 +23,8 @@ inline std::string ExtractFolder(const std::string& path) {
 
 // ExpandEnvironmentStringsA within 32767 characters; a text whose expansion would not fit, or
 // that is itself that long, is returned unexpanded. References to unset variables stay.
-std::string ExpandEnvironment(const std::string& text);
+std::string ExpandEnvironment(const std::string& text,
+                              menu::TextKind kind = menu::TextKind::Ansi);
 
 // Calls `procedure` the stdcall way with `values` (the first nearest the return address).
 // The stack pointer is saved before and restored after the call, so a procedure that removes
@@ -35,20 +36,26 @@ void CallProcedure(FARPROC procedure, const std::vector<std::uintptr_t>& values)
 // stays one percent sign, and no conversion can read a value that was not supplied.
 std::string FormatArguments(const std::string& format, const std::string& selectedPath);
 
-// The real system: processes started with CreateProcessA, DLLs loaded by the resolved name,
-// errors in message boxes without owner.
+// The real system: processes started with CreateProcessW, DLLs loaded by the resolved name,
+// errors in message boxes without owner. Texts are in the code page of the menu file the entry
+// came from, and reach the system as wide text.
 class Win32LaunchSystem final : public LaunchSystem {
  public:
   // quiet: errors are only counted, never shown (a caller that asked for no UI).
-  explicit Win32LaunchSystem(bool quiet = false) : quiet_(quiet) {}
+  explicit Win32LaunchSystem(menu::TextKind kind = menu::TextKind::Ansi, bool quiet = false)
+      : kind_(kind), quiet_(quiet) {}
+  void SetTextKind(menu::TextKind kind) override { kind_ = kind; }
   std::string ExpandEnvironment(const std::string& text) override {
-    return launch::ExpandEnvironment(text);
+    return launch::ExpandEnvironment(text, kind_);
   }
   std::string FormatArguments(const std::string& format, const std::string& path) override {
     return launch::FormatArguments(format, path);
   }
-  std::string ShortPath(const std::string& path) override { return win::ShortPath(path); }
-  LeadByteTest LeadBytes() override { return &AnsiLeadByte; }
+  std::string ShortPath(const std::string& path) override { return win::ShortPath(path, kind_); }
+  // A UTF-8 text has no double-byte characters: no byte of a character is a backslash.
+  LeadByteTest LeadBytes() override {
+    return kind_ == menu::TextKind::Utf8 ? &NoLeadBytes : &AnsiLeadByte;
+  }
   Object Find(const std::string& path) override;
   std::vector<std::string> SearchFolders() override;
   void ShowError(const std::string& text, const std::string& caption) override;
@@ -60,6 +67,7 @@ class Win32LaunchSystem final : public LaunchSystem {
   bool complained() const { return complained_; }
 
  private:
+  menu::TextKind kind_;
   bool quiet_;
   bool complained_ = false;
 };

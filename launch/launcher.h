@@ -23,6 +23,8 @@ class LaunchSystem {
   enum class Object { None, File, Folder };
 
   virtual ~LaunchSystem() = default;
+  // The code page of the texts that follow: that of the menu file the entry came from.
+  virtual void SetTextKind(menu::TextKind) {}
   // Environment references expanded (ExpandEnvironmentStringsA within 32767 characters).
   virtual std::string ExpandEnvironment(const std::string& text) = 0;
   // The shell extension's formatting of an entry's arguments around the selected path.

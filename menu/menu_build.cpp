@@ -10,10 +10,11 @@ namespace {
 
 // The extension filter on a list as it stands in its field: every element compared with the
 // last three characters of the path; an empty list matches everything.
-bool MatchesExtensions(std::string_view list, std::string_view selectedPath) {
+bool MatchesExtensions(std::string_view list, std::string_view selectedPath, TextKind kind) {
   if (list.empty()) return true;
   const std::string_view ext =
-      selectedPath.size() > 3 ? selectedPath.substr(selectedPath.size() - 3) : selectedPath;
+      kind == TextKind::Utf8 ? LastCharacters(selectedPath, 3)
+      : selectedPath.size() > 3 ? selectedPath.substr(selectedPath.size() - 3) : selectedPath;
   for (;;) {
     const std::size_t comma = list.find(',');
     if (list.substr(0, comma) == ext) return true;
@@ -24,9 +25,10 @@ bool MatchesExtensions(std::string_view list, std::string_view selectedPath) {
 
 // Field n of `fields` as an extension list. Quotes in a list are rare: only then does the
 // list need a collapsed copy.
-bool Matches(const QuotedFields& fields, std::size_t n, std::string_view selectedPath) {
-  if (!fields.quoteRuns) return MatchesExtensions(fields.field[n], selectedPath);
-  return MatchesExtensions(CollapseQuotes(fields.field[n]), selectedPath);
+bool Matches(const QuotedFields& fields, std::size_t n, std::string_view selectedPath,
+             TextKind kind) {
+  if (!fields.quoteRuns) return MatchesExtensions(fields.field[n], selectedPath, kind);
+  return MatchesExtensions(CollapseQuotes(fields.field[n]), selectedPath, kind);
 }
 
 }  // namespace
@@ -104,7 +106,8 @@ LineAction MenuBuilder::FeedLine(std::string_view line, const LineScan& scan) {
   // every list matches.
   const bool shell = host == Host::Shell;
   const auto matches = [&](const QuotedFields& fields, std::size_t list) {
-    return !shell || Matches(fields, list, request_.selectedPath);
+    const TextKind kind = table_.kind;
+    return !shell || Matches(fields, list, request_.SelectedPath(kind), kind);
   };
   if (shell && line == kAddLine) {
     QuotedFields add;
@@ -157,8 +160,14 @@ LineAction MenuBuilder::FeedSkipping(const LineScan& scan) {
   return LineAction::Skipped;
 }
 
+void MenuBuilder::SetTextKind(TextKind kind) {
+  table_.kind = kind;
+  sink_.SetTextKind(kind);
+}
+
 void FeedLines(MenuBuilder& builder, ByteSource& source) {
   LineReader reader(source);
+  builder.SetTextKind(reader.Kind());
   do {
     builder.Feed(reader.ReadLine());
   } while (!reader.AtEnd());
@@ -170,6 +179,7 @@ BuildResult BuildMenu(const BuildRequest& request, MenuFileAccess& files, MenuSi
   // Both forms start the table over, so an identifier of an earlier build that is no longer
   // on screen can never reach a stale entry.
   table.EntryCount = 0;
+  table.kind = TextKind::Ansi;
   table.ClearEntries();
   if (request.path.empty() || !files.Exists(request.path)) {
     result.file = MenuFileState::Missing;

@@ -38,6 +38,8 @@ class MenuSink {
                              const std::string& caption) = 0;
   // Destroys a submenu that no menu took, with everything appended to it.
   virtual void DestroySubmenu(Handle submenu) = 0;
+  // The code page of the captions that follow: told before the file's first line.
+  virtual void SetTextKind(TextKind) {}
 };
 
 inline constexpr unsigned kTrayIdBase = 1032;         // the first tray entry is 1033
@@ -64,6 +66,11 @@ struct BuildRequest {
   unsigned idCmdFirst = 0;            // shell form: the shell's first free identifier
   unsigned idCmdLast = 0xFFFFFFFFu;   // shell form: no entry identifier goes above it
   std::string selectedPath;           // shell form: the object the extension lists filter on
+  std::string selectedPathUtf8;       // the same for a UTF-8 menu file
+  // The selected path in the code page of a file of `kind`.
+  const std::string& SelectedPath(TextKind kind) const {
+    return kind == TextKind::Utf8 ? selectedPathUtf8 : selectedPath;
+  }
 };
 
 enum class MenuFileState { Read, Missing, Unreadable };
@@ -102,6 +109,8 @@ class MenuBuilder {
               MenuTable& table);
 
   LineAction Feed(std::string_view line);
+  // The code page of the lines that follow (the file's), passed on to the table and the sink.
+  void SetTextKind(TextKind kind);
 
   unsigned AddedCount() const { return addedCount_; }
   std::size_t DroppedEntries() const { return dropped_; }

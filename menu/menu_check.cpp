@@ -70,7 +70,15 @@ class Checker {
     shellRequest_.host = Host::Shell;
   }
 
+  void SetTextKind(TextKind kind) {
+    kind_ = kind;
+    trayBuilder_.SetTextKind(kind);
+    shellBuilder_.SetTextKind(kind);
+  }
   void Line(std::size_t number, std::string_view line);
+  void Warn(std::size_t line, std::string text) {
+    findings_.push_back({line, Finding::Severity::Warning, std::move(text)});
+  }
   void Finish(bool bytesAfterCtrlZ);
   std::vector<Finding> Take() { return std::move(findings_); }
 
@@ -81,9 +89,6 @@ class Checker {
     bool conditional;  // skipped by some form or some selection
   };
 
-  void Warn(std::size_t line, std::string text) {
-    findings_.push_back({line, Finding::Severity::Warning, std::move(text)});
-  }
   void CheckBytes(std::size_t number, std::string_view line);
   void CheckItem(std::size_t number, std::string_view line, std::string_view lowered, char letter);
   void CheckSub(std::size_t number, std::string_view line, std::string_view lowered, char letter);
@@ -98,6 +103,11 @@ class Checker {
   void CheckHotkey(std::size_t number, std::string_view lowered);
   void CheckFields(std::size_t number, std::string_view line);
   void CheckExtensions(std::size_t number, const std::string& list);
+  // Extensions are compared as three bytes in an ANSI file, three characters in a UTF-8 one.
+  bool ThreeCharacters(std::string_view ext) const {
+    if (kind_ == TextKind::Ansi) return ext.size() == 3;
+    return LastCharacters(ext, 3) == ext && LastCharacters(ext, 2) != ext;
+  }
   void CheckIcon(std::size_t number, std::string_view line);
   bool InsideConditional() const {
     for (const OpenSub& sub : subs_) {
@@ -116,6 +126,7 @@ class Checker {
   MenuBuilder shellBuilder_;
   std::vector<OpenSub> subs_;
   std::vector<Finding> findings_;
+  TextKind kind_ = TextKind::Ansi;
   bool lfReported_ = false;
   bool trayOverflowReported_ = false;
 };
@@ -160,7 +171,7 @@ void Checker::CheckExtensions(std::size_t number, const std::string& list) {
       Warn(number, "the extension list '" + list + "' has an empty element");
     } else if (Contains(ext, " ") || Contains(ext, "\t")) {
       Warn(number, quoted + " holds a blank and never matches: write the list without blanks");
-    } else if (ext.size() != 3) {
+    } else if (!ThreeCharacters(ext)) {
       Warn(number, quoted +
                        " is not three characters: lists are compared with the last three "
                        "characters of the path (write .gz for gz, and the last three letters "
@@ -183,9 +194,6 @@ void Checker::CheckBytes(std::size_t number, std::string_view line) {
     Warn(number,
          "the line holds LF line ends without CR: both programs read the whole text as one "
          "line (save the file with CR LF line ends)");
-  }
-  if (number == 1 && line.substr(0, 3) == "\xEF\xBB\xBF") {
-    Warn(number, "the file starts with a byte-order mark, which becomes part of the first line");
   }
   if (Contains(line, std::string_view("\0", 1))) {
     Warn(number, "the line holds a NUL byte: menus and command lines end their text there");
@@ -364,10 +372,15 @@ void Checker::Finish(bool bytesAfterCtrlZ) {
 std::vector<Finding> CheckMenu(ByteSource& source) {
   Checker checker;
   LineReader reader(source);
+  checker.SetTextKind(reader.Kind());
   std::string line;
   std::size_t number = 0;
   do {
     reader.ReadLine(line);
+    if (reader.Repaired()) {
+      checker.Warn(number + 1, "the line holds bytes that are not UTF-8 (the file starts with "
+                               "the UTF-8 mark): they are shown as U+FFFD");
+    }
     checker.Line(++number, line);
   } while (!reader.AtEnd());
   checker.Finish(reader.HasBytesAfterCtrlZ());

@@ -31,7 +31,31 @@ bool LineReader::Fill() {
   return size_ != 0;
 }
 
+TextKind LineReader::Kind() {
+  if (markRead_) return kind_;
+  markRead_ = true;
+  // The mark may arrive in pieces: gather its three bytes at the buffer's start.
+  while (Fill() && size_ < kUtf8Mark.size() &&
+         std::string_view(buffer_.get(), size_) == kUtf8Mark.substr(0, size_)) {
+    const std::size_t more = source_.Read(buffer_.get() + size_, kBufferSize - size_);
+    if (more == 0) break;
+    size_ += more;
+  }
+  if (size_ >= kUtf8Mark.size() && std::string_view(buffer_.get(), kUtf8Mark.size()) == kUtf8Mark) {
+    kind_ = TextKind::Utf8;
+    pos_ = kUtf8Mark.size();
+  }
+  return kind_;
+}
+
 std::string_view LineReader::ReadLine() {
+  const std::string_view line = ReadRawLine();  // reads the mark first
+  repaired_ = kind_ == TextKind::Utf8 && RepairUtf8(line, repairedLine_);
+  return repaired_ ? std::string_view(repairedLine_) : line;
+}
+
+std::string_view LineReader::ReadRawLine() {
+  Kind();
   spill_.clear();
   bool spilled = false;
   while (Fill()) {

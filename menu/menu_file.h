@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "menu/text_kind.h"
+
 namespace zel::menu {
 
 // The deliverable a build is for. Each has its own host letter and keyword test.
@@ -59,6 +61,8 @@ class MenuFileAccess {
 
 // Cuts a byte stream into lines: CR ends a line and takes one LF after it along, a lone
 // LF is an ordinary byte, Ctrl-Z ends the file. Streams: only the current line is held.
+// A stream that starts with the UTF-8 mark is UTF-8: the mark is not part of the first line,
+// and each invalid sequence reads as U+FFFD. Any other stream is read byte for byte.
 class LineReader {
  public:
   explicit LineReader(ByteSource& source) : source_(source) {}
@@ -72,10 +76,19 @@ class LineReader {
   bool AtEnd();
   // After AtEnd: true when a Ctrl-Z ended the file and bytes follow it (they are never read).
   bool HasBytesAfterCtrlZ();
+  // The stream's kind, known before its first line is read.
+  TextKind Kind();
+  // True when the last line held invalid UTF-8, now shown as U+FFFD.
+  bool Repaired() const { return repaired_; }
 
  private:
   bool Fill();  // false at the end of the source
+  std::string_view ReadRawLine();
 
+  TextKind kind_ = TextKind::Ansi;
+  bool markRead_ = false;
+  bool repaired_ = false;
+  std::string repairedLine_;
   ByteSource& source_;
   static constexpr std::size_t kBufferSize = 64 * 1024;
   // Left uninitialised: only what the source wrote is ever read.
@@ -101,6 +114,7 @@ struct MenuData {
 struct MenuTable {
   std::vector<MenuData> MenuEntries;
   std::size_t EntryCount = 0;
+  TextKind kind = TextKind::Ansi;  // the texts' code page: that of the file they came from
 
   // Empties both texts of every element, keeping the length (and the texts' storage).
   void ClearEntries();

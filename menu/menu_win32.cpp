@@ -60,7 +60,7 @@ MenuSink::Handle HmenuSink::CreateSubmenu() { return FromHmenu(::CreatePopupMenu
 
 void HmenuSink::AppendItem(Handle menu, unsigned id, const std::string& caption) {
   // Failures are not reported: the item is simply missing from the menu.
-  ::AppendMenuA(ToHmenu(menu), MF_STRING, id, caption.c_str());
+  ::AppendMenuW(ToHmenu(menu), MF_STRING, id, win::Widen(caption, kind_).c_str());
 }
 
 void HmenuSink::AppendEntry(Handle menu, unsigned id, const std::string& caption,
@@ -69,13 +69,14 @@ void HmenuSink::AppendEntry(Handle menu, unsigned id, const std::string& caption
   if (bitmap == nullptr) return AppendItem(menu, id, caption);
   // One call, as AppendMenuA: by position past the end appends. The menu does not own the
   // bitmap (MENUITEMINFO.hbmpItem); its owner keeps it as long as menus may show it.
-  MENUITEMINFOA item{};
+  std::wstring text = win::Widen(caption, kind_);
+  MENUITEMINFOW item{};
   item.cbSize = sizeof(item);
   item.fMask = MIIM_ID | MIIM_STRING | MIIM_BITMAP;
   item.wID = id;
-  item.dwTypeData = const_cast<char*>(caption.c_str());
+  item.dwTypeData = text.data();
   item.hbmpItem = bitmap;
-  if (::InsertMenuItemA(ToHmenu(menu), static_cast<UINT>(-1), TRUE, &item)) {
+  if (::InsertMenuItemW(ToHmenu(menu), static_cast<UINT>(-1), TRUE, &item)) {
     withIcons_.emplace_back(ToHmenu(menu), id);
   }
 }
@@ -91,8 +92,8 @@ void HmenuSink::IconsOff() {
 
 void HmenuSink::AppendSubmenu(Handle menu, Handle submenu, const std::string& caption) {
   win::UniqueHmenu owned(ToHmenu(submenu));
-  if (::AppendMenuA(ToHmenu(menu), MF_POPUP, reinterpret_cast<UINT_PTR>(owned.get()),
-                    caption.c_str())) {
+  if (::AppendMenuW(ToHmenu(menu), MF_POPUP, reinterpret_cast<UINT_PTR>(owned.get()),
+                    win::Widen(caption, kind_).c_str())) {
     owned.release();  // the parent menu owns it now
   } else if (owned) {
     orphans_.push_back(std::move(owned));

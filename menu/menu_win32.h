@@ -58,11 +58,13 @@ class HmenuSink final : public MenuSink {
   bool InsertSubmenu(Handle menu, unsigned position, Handle submenu,
                      const std::string& caption) override;
   void DestroySubmenu(Handle submenu) override;
+  void SetTextKind(TextKind kind) override { kind_ = kind; }
 
  private:
   std::vector<win::UniqueHmenu> orphans_;
   ItemIcons* icons_;
   std::vector<std::pair<HMENU, unsigned>> withIcons_;  // the items given a bitmap
+  TextKind kind_ = TextKind::Ansi;  // the captions' code page
 };
 
 // Builds the user's menu (or the file `request.path` names, when set) into `root`.

@@ -80,14 +80,16 @@ HRESULT STDMETHODCALLTYPE TContextMenu::Initialize(PCIDLIST_ABSOLUTE, IDataObjec
   std::wstring wide(length + 1, L'\0');
   const UINT copied = length != 0 ? ::DragQueryFileW(drop, 0, wide.data(), length + 1) : 0;
   wide.resize(copied <= length ? copied : length);
-  // An object with no ANSI name (neither its own nor a short one) is declined like a multiple
-  // selection: no entry could name it.
+  // An object with no ANSI name (neither its own nor a short one) can be named by the entries
+  // of a UTF-8 menu file only: QueryContextMenu declines it for an ANSI one.
   const std::optional<std::string> path = win::AnsiPathFor(wide);
-  if (!ServesSelection(count, path ? path->size() : 0)) {
+  if (!ServesSelection(count, path ? path->size() : wide.size())) {
     selectedPath_.clear();
+    selectedUtf8_.clear();
     return E_FAIL;
   }
-  selectedPath_ = *path;
+  selectedPath_ = path.value_or(std::string());
+  selectedUtf8_ = win::ToUtf8(wide);
   return S_OK;
 } catch (...) {
   return CaughtHresult();
@@ -103,10 +105,17 @@ HRESULT STDMETHODCALLTYPE TContextMenu::QueryContextMenu(HMENU hmenu, UINT index
   request.idCmdFirst = idCmdFirst;
   request.idCmdLast = idCmdLast;
   request.selectedPath = selectedPath_;
+  request.selectedPathUtf8 = selectedUtf8_;
   icons::MenuIcons icons(ModuleIcons(), menu::Host::Shell, win::ModuleFolder(module_));
   const std::optional<menu::BuildResult> built =
       menu::BuildSubmenu(hmenu, indexMenu, kSubmenuCaption, request, table_, &icons);
   if (!built) return E_FAIL;
+  if (table_.kind == menu::TextKind::Ansi && selectedPath_.empty() && !selectedUtf8_.empty()) {
+    // No ANSI name for the object: taken out again, as a declined selection adds nothing.
+    table_.EntryCount = 0;
+    ::DeleteMenu(hmenu, indexMenu, MF_BYPOSITION);
+    return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
+  }
   addedCount_ = built->addedCount;
   return MAKE_HRESULT(SEVERITY_SUCCESS, 0, ReportedCount(addedCount_, idCmdFirst, idCmdLast));
 } catch (...) {
@@ -120,10 +129,12 @@ HRESULT STDMETHODCALLTYPE TContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* lpici
   if (IsVerbString(verb)) return E_FAIL;
   const menu::MenuData* entry = EntryForOffset(table_, verb);
   if (entry == nullptr) return E_INVALIDARG;
+  const menu::TextKind kind = table_.kind;
   // A caller that asks for no UI (CMIC_MASK_FLAG_NO_UI) gets the run's complaints as the result.
   const bool quiet = (lpici->fMask & CMIC_MASK_FLAG_NO_UI) != 0;
-  launch::Win32LaunchSystem system(quiet);
-  launch::RunShellEntry(*entry, selectedPath_, win::ModuleFolder(module_), system);
+  launch::Win32LaunchSystem system(kind, quiet);
+  launch::RunShellEntry(*entry, kind == menu::TextKind::Utf8 ? selectedUtf8_ : selectedPath_,
+                        win::ModuleFolder(module_, kind), system);
   // With UI, what went wrong was said, and the entry counts as run.
   return quiet && system.complained() ? E_FAIL : S_OK;
 } catch (...) {

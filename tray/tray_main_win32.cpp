@@ -78,11 +78,12 @@ int RunMessageLoop() {
   MSG message;
   // Only the main window's and its controls' messages: no dialog-style keyboard handling.
   for (;;) {
-    const BOOL got = ::GetMessageA(&message, g_tray.mainWindow, 0, 0);
+    // Wide: a character the code page lacks, typed into the prompt, reaches the edit field.
+    const BOOL got = ::GetMessageW(&message, g_tray.mainWindow, 0, 0);
     // -1: the filter window is gone or the call failed; spinning on it would never end.
     if (got == 0 || got == -1) break;
     ::TranslateMessage(&message);
-    ::DispatchMessageA(&message);
+    ::DispatchMessageW(&message);
     if (!::IsWindow(g_tray.mainWindow)) break;
   }
   return 0;

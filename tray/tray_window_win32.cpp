@@ -43,11 +43,11 @@ void ShowTrayMenu(bool fromKeyboard = false) {
 }
 
 // The file the user picks in the "Add File" dialog, starting in `initialFolder`; empty when the
-// dialog is cancelled, or when the file's name has no form in the ANSI code page (said in a
-// message: the entry could not name it).
-std::string BrowseForFile(HWND owner, const std::string& initialFolder) {
+// dialog is cancelled, or when the file's name has no form in the ANSI code page of an ANSI
+// menu file (said in a message: the entry could not name it). Texts in `kind`.
+std::string BrowseForFile(HWND owner, const std::string& initialFolder, menu::TextKind kind) {
   wchar_t file[MAX_PATH + 1] = {};
-  const std::wstring folder = win::Widen(initialFolder);
+  const std::wstring folder = win::Widen(initialFolder, kind);
   OPENFILENAMEW dialog = {};
   dialog.lStructSize = sizeof(dialog);
   dialog.hwndOwner = owner;
@@ -61,6 +61,7 @@ std::string BrowseForFile(HWND owner, const std::string& initialFolder) {
   // (GetOpenFileName documentation).
   dialog.Flags = OFN_NOCHANGEDIR;
   if (!::GetOpenFileNameW(&dialog)) return {};  // cancelled, or the dialog failed
+  if (kind == menu::TextKind::Utf8) return win::ToUtf8(file);
   const std::optional<std::string> path = win::AnsiPathFor(file);
   if (!path) {
     ::MessageBoxA(owner,
@@ -73,14 +74,21 @@ std::string BrowseForFile(HWND owner, const std::string& initialFolder) {
   return *path;
 }
 
-std::string ReadEditField() {
+// The edit field's text in `kind`, cut to kPromptValueLimit characters.
+std::string ReadEditField(menu::TextKind kind) {
+  if (kind == menu::TextKind::Utf8) {
+    wchar_t wide[launch::kPromptValueLimit + 1] = {};
+    ::GetWindowTextW(g_tray.edit, wide, ARRAYSIZE(wide));
+    return win::ToUtf8(wide);
+  }
   char text[launch::kPromptValueLimit + 1] = {};
-  ::GetWindowTextA(g_tray.edit, text, sizeof(text));  // cut to kPromptValueLimit characters
+  ::GetWindowTextA(g_tray.edit, text, sizeof(text));
   return text;
 }
 
 void OnOk() {
-  const std::string value = ReadEditField();
+  const menu::TextKind kind = g_tray.entries.kind;
+  const std::string value = ReadEditField(kind);
   if (value.empty()) {
     ::MessageBoxA(g_tray.mainWindow, "No parameters entered", "Error", MB_ICONHAND);
     return;
@@ -88,7 +96,7 @@ void OnOk() {
   ::SetWindowTextA(g_tray.edit, "");
   ::ShowWindow(g_tray.mainWindow, SW_HIDE);
   PromptWindow prompt;
-  launch::Win32LaunchSystem system;
+  launch::Win32LaunchSystem system(kind);
   launch::Launcher launcher(system);
   launch::AcceptPromptValue(g_tray.entries, g_tray.prompt, value, prompt, launcher);
 }
@@ -99,9 +107,10 @@ void OnCancel() {
 }
 
 void OnBrowse() {
-  const std::string folder = launch::ExpandEnvironment(g_tray.prompt.PlaceholderArgument);
-  const std::string chosen = BrowseForFile(g_tray.mainWindow, folder);
-  if (!chosen.empty()) ::SetWindowTextA(g_tray.edit, chosen.c_str());
+  const menu::TextKind kind = g_tray.entries.kind;
+  const std::string folder = launch::ExpandEnvironment(g_tray.prompt.PlaceholderArgument, kind);
+  const std::string chosen = BrowseForFile(g_tray.mainWindow, folder, kind);
+  if (!chosen.empty()) ::SetWindowTextW(g_tray.edit, win::Widen(chosen, kind).c_str());
 }
 
 void OnEntryCommand(WPARAM wParam) {
@@ -110,7 +119,7 @@ void OnEntryCommand(WPARAM wParam) {
   g_tray.prompt.CurrentEntry = index;
   g_tray.prompt.ParameterNumber = 1;
   PromptWindow prompt;
-  launch::Win32LaunchSystem system;
+  launch::Win32LaunchSystem system(g_tray.entries.kind);
   launch::Launcher launcher(system);
   try {
     launch::RunEntry(g_tray.entries, g_tray.prompt, prompt, launcher);

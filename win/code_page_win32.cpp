@@ -40,7 +40,7 @@ std::optional<std::string> AnsiPathFor(const std::wstring& path) {
 
 namespace {
 
-std::wstring ToWide(UINT codePage, const std::string& text) {
+std::wstring ToWide(UINT codePage, std::string_view text) {
   if (text.empty()) return {};
   const int size = ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()),
                                          nullptr, 0);
@@ -56,14 +56,34 @@ std::wstring Widen(const std::string& text) { return ToWide(CP_ACP, text); }
 
 std::wstring FromUtf8(const std::string& text) { return ToWide(CP_UTF8, text); }
 
-std::string ToUtf8(const std::wstring& text) {
+namespace {
+
+std::string FromWide(UINT codePage, std::wstring_view text) {
   if (text.empty()) return {};
-  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+  const int size = ::WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()),
                                          nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), size,
-                        nullptr, nullptr);
-  return utf8;
+  std::string narrow(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+  ::WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), narrow.data(),
+                        size, nullptr, nullptr);
+  return narrow;
+}
+
+UINT CodePageOf(menu::TextKind kind) { return kind == menu::TextKind::Utf8 ? CP_UTF8 : CP_ACP; }
+
+}  // namespace
+
+std::string ToUtf8(const std::wstring& text) { return FromWide(CP_UTF8, text); }
+
+std::wstring Widen(std::string_view text, menu::TextKind kind) {
+  return ToWide(CodePageOf(kind), text);
+}
+
+std::string Narrow(std::wstring_view text, menu::TextKind kind) {
+  return FromWide(CodePageOf(kind), text);
+}
+
+std::string ToAnsiText(const std::string& text, menu::TextKind kind) {
+  return kind == menu::TextKind::Ansi ? text : Narrow(Widen(text, kind), menu::TextKind::Ansi);
 }
 
 }  // namespace zel::win

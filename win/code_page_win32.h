@@ -3,6 +3,9 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
+
+#include "menu/text_kind.h"
 
 namespace zel::win {
 
@@ -19,5 +22,13 @@ std::wstring Widen(const std::string& text);
 // hold.
 std::string ToUtf8(const std::wstring& text);
 std::wstring FromUtf8(const std::string& text);
+
+// A menu file's text and back, in the file's code page (CP_ACP, or CP_UTF8 for a UTF-8 file).
+// Characters the ANSI code page lacks become its default character, as in the "A" functions.
+std::wstring Widen(std::string_view text, menu::TextKind kind);
+std::string Narrow(std::wstring_view text, menu::TextKind kind);
+// A text of a file of `kind` in the ANSI code page: what DLL procedures, which take ANSI
+// text, are given.
+std::string ToAnsiText(const std::string& text, menu::TextKind kind);
 
 }  // namespace zel::win

@@ -14,16 +14,18 @@ std::string GetModulePath(HMODULE module) {
   return AnsiPathFor(GetModulePathW(module)).value_or(std::string());
 }
 
-std::string ModuleFolder(HMODULE module) {
-  const std::string path = GetModulePath(module);
+std::string ModuleFolder(HMODULE module, menu::TextKind kind) {
+  const std::string path = kind == menu::TextKind::Utf8 ? ToUtf8(GetModulePathW(module))
+                                                       : GetModulePath(module);
   return path.substr(0, path.find_last_of('\\') + 1);  // npos + 1: no backslash, no folder
 }
 
-std::string ShortPath(const std::string& path) {
-  const std::string shortForm = PathCall([&](char* buffer, DWORD size) {
-    return ::GetShortPathNameA(path.c_str(), buffer, size);
+std::string ShortPath(const std::string& path, menu::TextKind kind) {
+  const std::wstring wide = Widen(path, kind);
+  const std::wstring shortForm = PathCall<wchar_t>([&](wchar_t* buffer, DWORD size) {
+    return ::GetShortPathNameW(wide.c_str(), buffer, size);
   });
-  return shortForm.empty() ? path : shortForm;
+  return shortForm.empty() ? path : Narrow(shortForm, kind);
 }
 
 }  // namespace zel::win

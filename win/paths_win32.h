@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <string>
 
+#include "menu/text_kind.h"
+
 namespace zel::win {
 
 // The longest path the Unicode-era functions hand out, terminator included.
@@ -40,11 +42,12 @@ std::wstring GetModulePathW(HMODULE module = nullptr);
 // they can use.
 std::string GetModulePath(HMODULE module = nullptr);
 // The folder of that path with its backslash: where the files shipped beside the module
-// (Editor.exe, zelshell.dll) are. Empty under the same conditions.
-std::string ModuleFolder(HMODULE module = nullptr);
+// (Editor.exe, zelshell.dll) are. Empty under the same conditions. In UTF-8 for a UTF-8 menu
+// file's entries.
+std::string ModuleFolder(HMODULE module = nullptr, menu::TextKind kind = menu::TextKind::Ansi);
 
-// The short (8.3) form of `path`; `path` itself when it has none, for instance because
-// nothing exists there.
-std::string ShortPath(const std::string& path);
+// The short (8.3) form of `path`, a text of a menu file of `kind`; `path` itself when it has
+// none, for instance because nothing exists there.
+std::string ShortPath(const std::string& path, menu::TextKind kind = menu::TextKind::Ansi);
 
 }  // namespace zel::win

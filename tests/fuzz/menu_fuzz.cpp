@@ -1,6 +1,10 @@
 // Feeds arbitrary bytes to the line reader, both builds and the checker, and checks that
 // every item a build made leads back to its entry; and that the one-pass line scan answers as
-// the keyword test and the field extraction do when written out plainly.
+// the keyword test and the field extraction do when written out plainly. The UTF-8 reading:
+// a file without the mark takes the same code as ever (the mark test consumes nothing and
+// the line is handed on untouched), so what is compared here is the other way round: a valid
+// UTF-8 text builds the same menu with the mark as without it, and repairing never moves,
+// drops or adds an ASCII byte.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -46,10 +50,16 @@ void Walk(const std::vector<MenuNode>& items, unsigned& next, unsigned& count) {
   }
 }
 
-void BuildAndVerify(std::string_view bytes, const BuildRequest& request) {
+struct Built {
+  std::vector<MenuNode> tree;
+  MenuTable table;
+};
+
+Built BuildAndVerify(std::string_view bytes, const BuildRequest& request) {
   OneFile files(bytes);
   MenuTreeSink sink;
-  MenuTable table;
+  Built built;
+  MenuTable& table = built.table;
   const BuildResult result = BuildMenu(request, files, sink, sink.Root(), table);
   const unsigned first = request.host == Host::Tray ? kTrayIdBase + 1 : request.idCmdFirst + 1;
   unsigned next = first;
@@ -58,6 +68,46 @@ void BuildAndVerify(std::string_view bytes, const BuildRequest& request) {
   Require(next - first == table.EntryCount);
   Require(table.EntryCount <= table.MenuEntries.size());
   if (request.host == Host::Shell) Require(result.addedCount == count);
+  built.tree = sink.Tree();
+  return built;
+}
+
+bool SameEntries(const MenuTable& a, const MenuTable& b) {
+  if (a.EntryCount != b.EntryCount) return false;
+  for (std::size_t i = 0; i < a.EntryCount; ++i) {
+    if (a.MenuEntries[i].Command != b.MenuEntries[i].Command ||
+        a.MenuEntries[i].Arguments != b.MenuEntries[i].Arguments) {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string AsciiOf(std::string_view text) {
+  std::string ascii;
+  for (const char c : text) {
+    if (static_cast<unsigned char>(c) < 0x80) ascii += c;
+  }
+  return ascii;
+}
+
+// Without a mark the input is read as ANSI; a valid UTF-8 text reads the same behind a mark.
+// Repairs keep the ASCII bytes, and their result is valid.
+void Utf8AgreesWithAnsi(std::string_view bytes, const BuildRequest& request) {
+  const bool marked = bytes.starts_with(kUtf8Mark);
+  const Built plain = BuildAndVerify(bytes, request);
+  Require(plain.table.kind == (marked ? TextKind::Utf8 : TextKind::Ansi));
+  std::string repaired;
+  if (!RepairUtf8(bytes, repaired)) {
+    if (marked) return;
+    const Built utf8 = BuildAndVerify(std::string(kUtf8Mark) + std::string(bytes), request);
+    Require(utf8.table.kind == TextKind::Utf8);
+    Require(utf8.tree == plain.tree && SameEntries(utf8.table, plain.table));
+    return;
+  }
+  std::string again;
+  Require(!RepairUtf8(repaired, again));
+  Require(AsciiOf(repaired) == AsciiOf(bytes));
 }
 
 // The keyword test step by step: substrings of the lowered line.
@@ -138,15 +188,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   BuildRequest tray;
   tray.path = "Menu.txt";
-  BuildAndVerify(bytes, tray);
+  Utf8AgreesWithAnsi(bytes, tray);
 
-  // The selected path's extension comes from the input's first bytes.
+  // The selected path's extension comes from the input's first bytes: ASCII ones, so that
+  // bytes and characters agree.
   BuildRequest shell = tray;
   shell.host = Host::Shell;
-  shell.selectedPath = "C:\\x." + std::string(bytes.substr(0, 3));
+  shell.selectedPath = "C:\\x." + AsciiOf(bytes.substr(0, 3));
+  shell.selectedPathUtf8 = shell.selectedPath;
   shell.idCmdFirst = 100;
   shell.idCmdLast = 100 + static_cast<unsigned>(size % 64);
-  BuildAndVerify(bytes, shell);
+  Utf8AgreesWithAnsi(bytes, shell);
 
   MemorySource source(bytes);
   CheckMenu(source);

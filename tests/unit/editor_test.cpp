@@ -18,7 +18,7 @@ namespace {
 
 std::vector<menu::MenuNode> Build(const std::string& text, menu::Host host,
                                   const std::string& selected, menu::MenuTable& table) {
-  const menu::BuildRequest request{host, "", 0, 0xFFFFFFFFu, selected};
+  const menu::BuildRequest request{host, "", 0, 0xFFFFFFFFu, selected, selected};
   menu::MenuTreeSink sink;
   menu::MenuBuilder builder(request, sink, sink.Root(), table);
   menu::MemorySource source(text);

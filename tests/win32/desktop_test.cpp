@@ -268,6 +268,28 @@ TEST(Tray, ShowsTheFilesMenusAndItsCommandsAndEndsWithItsIcon) {
   EXPECT_FALSE(other.HasTrayIcon());
 }
 
+// A menu file with the UTF-8 mark: its Japanese captions are the menu's wide texts, and an
+// entry whose program lies in a folder with a Japanese name starts it with its wide command
+// line, a variable's value outside the code page expanded in it.
+TEST(Tray, ReadsAUtf8MenuFileInWideText) {
+  Tray tray;
+  const std::wstring folder = win::Widen(tray.folder.path()) + L"\\\u30c4\u30fc\u30eb";
+  const std::wstring program = folder + L"\\jp.exe";
+  ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+  ASSERT_TRUE(::CopyFileW(win::Widen(tray.tool).c_str(), program.c_str(), TRUE));
+  ::SetEnvironmentVariableW(L"ZEL_RECORD_DIR", win::Widen(tray.folder.path()).c_str());
+  ::SetEnvironmentVariableW(L"ZEL_JP", L"\u5024");
+  tray.menu.Set("\xEF\xBB\xBFitem '日本語','" + win::ToUtf8(program) +
+                "','%ZEL_JP% 引数'\r\nsub 'サブ'\r\nitem '開く','x.exe'\r\nend\r\n");
+  ScratchFolder elsewhere;
+  TrayProgram running(tray.exe, elsewhere.path());
+  ::SetEnvironmentVariableW(L"ZEL_RECORD_DIR", nullptr);
+  EXPECT_EQ(running.OpenMenu(WM_LBUTTONUP), "item 1033 日本語\nsub 0 サブ\n  item 1034 開く\n");
+  running.ChooseWithKeys(1);
+  EXPECT_EQ(WaitForRecord(tray.folder.path(), "jp"),
+            Started("\"" + win::ToUtf8(program) + "\" 値 引数", elsewhere.path()));
+}
+
 // Ctrl+Alt+key pressed on the keyboard.
 void PressCtrlAlt(WORD key) {
   const WORD keys[] = {VK_CONTROL, VK_MENU, key};

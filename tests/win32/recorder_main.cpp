@@ -1,22 +1,38 @@
-// Records how it was started: its full command line and its current folder, one a line, in
+// Records how it was started: its full command line and its current folder (in UTF-8, as the
+// system holds them), one a line, in
 // <ZEL_RECORD_DIR>\<own base name>.txt (beside itself when ZEL_RECORD_DIR is not set). Copies
 // under other names (a.exe, Editor.exe) record into files of their own. The file appears
 // complete: it is written under a temporary name and then renamed.
 #include <windows.h>
 
-#include <fstream>
 #include <string>
 
+namespace {
+
+std::string Utf8(const wchar_t* text) {
+  std::string utf8(4 * ::lstrlenW(text) + 1, '\0');
+  utf8.resize(static_cast<std::size_t>(::WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(),
+                                                              static_cast<int>(utf8.size()), nullptr, nullptr) - 1));
+  return utf8;
+}
+
+}  // namespace
+
 int main() {
-  char self[MAX_PATH + 1] = {}, recordDir[MAX_PATH + 1] = {}, current[MAX_PATH + 1] = {};
-  ::GetModuleFileNameA(nullptr, self, MAX_PATH);
-  const std::string path = self;
-  const std::size_t slash = path.find_last_of('\\');
-  const std::string name = path.substr(slash + 1, path.find_last_of('.') - slash - 1);
-  const DWORD length = ::GetEnvironmentVariableA("ZEL_RECORD_DIR", recordDir, MAX_PATH);
-  const std::string folder = length > 0 && length < MAX_PATH ? std::string(recordDir) + "\\" : path.substr(0, slash + 1);
-  ::GetCurrentDirectoryA(MAX_PATH, current);
-  const std::string target = folder + name + ".txt";
-  if (!(std::ofstream(target + ".part", std::ios::binary) << ::GetCommandLineA() << "\n" << current << "\n")) return 1;
-  return ::MoveFileExA((target + ".part").c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : 1;
+  wchar_t self[MAX_PATH + 1] = {}, recordDir[MAX_PATH + 1] = {}, current[MAX_PATH + 1] = {};
+  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+  const std::wstring path = self;
+  const std::size_t slash = path.find_last_of(L'\\');
+  const std::wstring name = path.substr(slash + 1, path.find_last_of(L'.') - slash - 1);
+  const DWORD length = ::GetEnvironmentVariableW(L"ZEL_RECORD_DIR", recordDir, MAX_PATH);
+  const std::wstring folder = length > 0 && length < MAX_PATH ? std::wstring(recordDir) + L"\\" : path.substr(0, slash + 1);
+  ::GetCurrentDirectoryW(MAX_PATH, current);
+  const std::wstring target = folder + name + L".txt", part = target + L".part";
+  const HANDLE file = ::CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  const std::string record = Utf8(::GetCommandLineW()) + "\n" + Utf8(current) + "\n";
+  DWORD written = 0;
+  const bool ok = file != INVALID_HANDLE_VALUE &&
+                  ::WriteFile(file, record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
+  if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
+  return ok && ::MoveFileExW(part.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : 1;
 }

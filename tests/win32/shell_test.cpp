@@ -344,7 +344,7 @@ TEST_F(Zelshell, InitializeServesOneObjectAndDeclinesTheRest) {
       {{file}, Offer::Drop, S_OK, file},
       {{folder_.path()}, Offer::Drop, S_OK, folder_.path()},
       {{foreign}, Offer::Drop, S_OK, win::AnsiPathFor(win::FromUtf8(foreign)).value()},
-      {{folder_.path() + "\\\xD0\x96 gone.txt"}, Offer::Drop, E_FAIL, ""},  // no ANSI name at all
+      {{folder_.path() + "\\\xD0\x96 gone.txt"}, Offer::Drop, S_OK, ""},  // no ANSI name: no submenu
       {{file, before}, Offer::Drop, E_FAIL, ""},
       {{}, Offer::Drop, E_FAIL, ""},
       {{fits}, Offer::Drop, S_OK, fits},  // the length reaches the rule (tests/cases) as it is
@@ -360,12 +360,22 @@ TEST_F(Zelshell, InitializeServesOneObjectAndDeclinesTheRest) {
     EXPECT_EQ(data.refs, 1u) << "no reference to the selection is kept";
     EXPECT_TRUE(data.MediumReleased());
     const bool txt = c.served.size() > 3 && c.served.compare(c.served.size() - 3, 3, "txt") == 0;
-    EXPECT_EQ(Query(handler.Get()).first, MAKE_HRESULT(SEVERITY_SUCCESS, 0, txt ? 3 : 2)) << "the text-only entry: .txt";
+    const unsigned count = c.result == S_OK && c.served.empty() ? 0 : txt ? 3 : 2;
+    EXPECT_EQ(Query(handler.Get()).first, MAKE_HRESULT(SEVERITY_SUCCESS, 0, count)) << "the text-only entry: .txt";
     if (c.served.empty() || c.served == fits) continue;
     EXPECT_EQ(Invoke(handler.Get(), 1), S_OK);
     EXPECT_EQ(log_.Take(), Called(1, c.served));
   }
   EXPECT_EQ(Initialize(NewHandler().Get(), nullptr), E_INVALIDARG);
+
+  // A UTF-8 menu file names it by its long path.
+  const std::string recorder = Built("tests/win32/zel_recorder.exe"), gone = folder_.path() + "\\Ж gone.txt";
+  menuFile_.Set("\xEF\xBB\xBFitem 'Run','" + recorder + "','%s'\r\n");
+  DropData goneData({gone});
+  const ComPtr<IContextMenu> handler = NewHandler(&goneData);
+  EXPECT_EQ(Query(handler.Get()).first, MAKE_HRESULT(SEVERITY_SUCCESS, 0, 2));
+  EXPECT_EQ(Invoke(handler.Get(), 1), S_OK);
+  EXPECT_EQ(WaitForRecord(folder_.path(), "zel_recorder"), Started("\"" + recorder + "\" \"" + gone + "\"", folder_.path()));
 }
 
 // Built beside Wine's own item menu at a non-zero position for Wine's own selection, the

@@ -71,20 +71,23 @@ class ProcLog {
 };
 
 // A menu as text, one line an item: "<two spaces a level><sep|sub|item> <id>[ checked][ <caption>]",
-// a line feed after each. Header-only: the hook library inside the tray program writes it too.
+// a line feed after each; captions read wide, in UTF-8. Header-only: the hook library inside the
+// tray program writes it too.
 inline std::string MenuText(HMENU menu, int depth = 0) {
   std::string text;
   for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
-    char caption[512] = {};
-    MENUITEMINFOA info = {};
+    wchar_t caption[512] = {};
+    char utf8[1536] = {};
+    MENUITEMINFOW info = {};
     info.cbSize = sizeof(info);
     info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_SUBMENU | MIIM_STRING | MIIM_STATE;
     info.dwTypeData = caption;
-    info.cch = sizeof(caption);
-    ::GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &info);
+    info.cch = ARRAYSIZE(caption);
+    ::GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info);
+    ::WideCharToMultiByte(CP_UTF8, 0, caption, -1, utf8, sizeof(utf8), nullptr, nullptr);
     text += std::string(2 * depth, ' ') + ((info.fType & MFT_SEPARATOR) ? "sep" : info.hSubMenu ? "sub" : "item") +
             " " + std::to_string(info.hSubMenu ? 0u : info.wID) + ((info.fState & MFS_CHECKED) ? " checked" : "") +
-            (*caption ? " " : "") + caption + "\n";
+            (*utf8 ? " " : "") + utf8 + "\n";
     if (info.hSubMenu != nullptr) text += MenuText(info.hSubMenu, depth + 1);
   }
   return text;

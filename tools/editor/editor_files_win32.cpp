@@ -1,7 +1,10 @@
 #include "tools/editor/editor_files_win32.h"
 
+#include "win/code_page_win32.h"
+
 #include <algorithm>
 
+#include "win/code_page_win32.h"
 #include "win/paths_win32.h"
 #include "win/error_text_win32.h"
 #include "win/unique_handle_win32.h"
@@ -175,27 +178,36 @@ std::string SaveMenuFile(const std::string& path, const std::string& bytes) {
 }
 
 ObjectSystem::Object Win32ObjectSystem::Find(const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  const DWORD attributes = ::GetFileAttributesW(win::Widen(path, kind_).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return Object::None;
   return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? Object::Folder : Object::File;
 }
 
+namespace {
+
+// A path function's answer for `path`, both in `kind`.
+template <typename Call>
+std::string PathIn(menu::TextKind kind, const std::string& path, const Call& call) {
+  const std::wstring wide = win::Widen(path, kind);
+  return win::Narrow(win::PathCall<wchar_t>([&](wchar_t* buffer, DWORD size) {
+    return call(wide.c_str(), buffer, size);
+  }), kind);
+}
+
+}  // namespace
+
 std::string Win32ObjectSystem::FullPath(const std::string& path) {
-  return win::PathCall([&](char* buffer, DWORD size) {
-    return ::GetFullPathNameA(path.c_str(), size, buffer, nullptr);
+  return PathIn(kind_, path, [](const wchar_t* from, wchar_t* buffer, DWORD size) {
+    return ::GetFullPathNameW(from, size, buffer, nullptr);
   });
 }
 
 std::string Win32ObjectSystem::LongPath(const std::string& path) {
-  return win::PathCall([&](char* buffer, DWORD size) {
-    return ::GetLongPathNameA(path.c_str(), buffer, size);
-  });
+  return PathIn(kind_, path, ::GetLongPathNameW);
 }
 
 std::string Win32ObjectSystem::ShortPath(const std::string& path) {
-  return win::PathCall([&](char* buffer, DWORD size) {
-    return ::GetShortPathNameA(path.c_str(), buffer, size);
-  });
+  return PathIn(kind_, path, ::GetShortPathNameW);
 }
 
 }  // namespace zel::tools::editor

@@ -32,6 +32,7 @@ struct EditorState {
   HWND window = nullptr;
   HWND text = nullptr;
   HWND save = nullptr;
+  HWND saveUtf8 = nullptr;
   HWND reload = nullptr;
   HWND check = nullptr;
   HWND findings = nullptr;
@@ -40,8 +41,8 @@ struct EditorState {
   std::string path;         // the menu file
   bool open = false;        // the text control holds the menu file's text: saving is allowed
   LoadedFile onDisk;        // the file as last read or saved, to notice changes by others
-  std::string addArgument;  // the path "Add to..." handed over, empty for none
-  bool addUnnamed = false;  // an object was handed over that no ANSI path can name
+  std::string addArgument;  // the path "Add to..." handed over (UTF-8), empty for none
+  menu::TextKind kind = menu::TextKind::Ansi;  // the open file's: saved as it was read
 };
 
 EditorState g_editor;
@@ -50,7 +51,14 @@ int Ask(const std::string& text, UINT type) {
   return ::MessageBoxA(g_editor.window, text.c_str(), kTitle, type);
 }
 
+// The text control's text in the file's code page; the other controls hold ASCII.
 std::string ControlText(HWND control) {
+  if (control == g_editor.text && g_editor.kind == menu::TextKind::Utf8) {
+    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(control)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(std::max(
+        ::GetWindowTextW(control, text.data(), static_cast<int>(text.size())), 0)));
+    return win::ToUtf8(text);
+  }
   const int length = ::GetWindowTextLengthA(control);
   std::string text(static_cast<std::size_t>(length) + 1, '\0');
   const int copied = ::GetWindowTextA(control, text.data(), length + 1);
@@ -77,14 +85,27 @@ void SetOpen(bool open) {
   ::SendMessageA(g_editor.text, EM_SETREADONLY, open ? FALSE : TRUE, 0);
 }
 
+void SetText(const std::string& text) {
+  if (g_editor.kind == menu::TextKind::Utf8) {
+    ::SetWindowTextW(g_editor.text, win::FromUtf8(text).c_str());
+  } else {
+    ::SetWindowTextA(g_editor.text, text.c_str());
+  }
+}
+
 // The text as it would be saved: the control's text with CR LF line ends.
 std::string CurrentText() { return ToCrLf(ControlText(g_editor.text)); }
+
+// The file's bytes for a text: a UTF-8 file keeps its mark.
+std::string FileBytes(const std::string& text) {
+  return g_editor.kind == menu::TextKind::Utf8 ? std::string(menu::kUtf8Mark) + text : text;
+}
 
 // Puts `bytes` into the text control. False when the control does not give them back
 // unchanged: bytes that are no text in the ANSI code page would be lost on saving.
 bool ShowText(const std::string& bytes, bool modified) {
   const std::string text = ToCrLf(bytes);
-  ::SetWindowTextA(g_editor.text, text.c_str());
+  SetText(text);
   if (ControlText(g_editor.text) != text) {
     ::SetWindowTextA(g_editor.text, "");
     return false;
@@ -107,6 +128,8 @@ void Load() {
   ClearFindings();
   const LoadedFile file = LoadMenuFile(g_editor.path);
   g_editor.onDisk = file;
+  const bool utf8 = file.bytes.starts_with(menu::kUtf8Mark);
+  g_editor.kind = utf8 ? menu::TextKind::Utf8 : menu::TextKind::Ansi;
   switch (file.state) {
     case FileState::Missing:
       ShowText(kExampleMenu, false);
@@ -117,10 +140,11 @@ void Load() {
       Refuse(file.why);
       break;
     case FileState::Read:
-      if (!ShowText(file.bytes, false)) {
+      if (!ShowText(file.bytes.substr(utf8 ? menu::kUtf8Mark.size() : 0), false)) {
         Refuse("The menu file " + g_editor.path +
-               " holds bytes that are not text in this system's code page. The editor would "
-               "change them on saving, so it does not open the file.");
+               (utf8 ? " starts with the UTF-8 mark but holds bytes that are not UTF-8."
+                     : " holds bytes that are not text in this system's code page.") +
+               " The editor would change them on saving, so it does not open the file.");
         break;
       }
       SetOpen(true);
@@ -146,7 +170,7 @@ bool Save() {
     }
   }
   const std::string text = CurrentText();
-  const std::string error = SaveMenuFile(g_editor.path, text);
+  const std::string error = SaveMenuFile(g_editor.path, FileBytes(text));
   if (!error.empty()) {
     SetStatus("Not saved.");
     Ask("The menu was not saved.\n\n" + error + "\n\nYour text is still here, unchanged.",
@@ -159,15 +183,33 @@ bool Save() {
     DWORD end = 0;
     ::SendMessageA(g_editor.text, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
                    reinterpret_cast<LPARAM>(&end));
-    ::SetWindowTextA(g_editor.text, text.c_str());
+    SetText(text);
     ::SendMessageA(g_editor.text, EM_SETSEL, start, end);
   }
   g_editor.onDisk.state = FileState::Read;
-  g_editor.onDisk.bytes = text;
+  g_editor.onDisk.bytes = FileBytes(text);
   SetModified(false);
   UpdateTitle();
   SetStatus("Saved " + g_editor.path + ".");
   return true;
+}
+
+// Turns an ANSI file into a UTF-8 one with the same meaning: every text through the code page
+// to UTF-8, then saved with the mark.
+void SaveAsUtf8() {
+  if (!g_editor.open) return;
+  if (g_editor.kind == menu::TextKind::Utf8) {
+    Save();
+    return;
+  }
+  const std::string text = ControlText(g_editor.text);
+  g_editor.kind = menu::TextKind::Utf8;
+  SetText(win::ToUtf8(win::Widen(text)));
+  if (!Save()) {
+    g_editor.kind = menu::TextKind::Ansi;
+    SetText(text);
+    SetModified(true);
+  }
 }
 
 void Reload() {
@@ -190,7 +232,7 @@ void GoToLine(std::size_t index, bool focus) {
 
 void Check() {
   ClearFindings();
-  const std::string text = CurrentText();
+  const std::string text = FileBytes(CurrentText());
   menu::MemorySource source(text);
   const std::vector<menu::Finding> findings = menu::CheckMenu(source);
   for (const menu::Finding& finding : findings) {
@@ -221,26 +263,27 @@ void FindingChosen(bool focus) {
 // user cancels.
 std::string PickProgram(const std::string& document) {
   for (;;) {
-    char file[MAX_PATH] = {};
-    const std::string title = "Open " + LastPart(document) + " with";
-    OPENFILENAMEA dialog = {};
+    wchar_t chosen[MAX_PATH] = {};
+    const std::wstring title = win::Widen("Open " + LastPart(document) + " with", g_editor.kind);
+    OPENFILENAMEW dialog = {};
     dialog.lStructSize = sizeof(dialog);
     dialog.hwndOwner = g_editor.window;
-    dialog.lpstrFilter = "Programs (*.exe, *.com, *.bat, *.cmd)\0*.exe;*.com;*.bat;*.cmd\0";
-    dialog.lpstrFile = file;
-    dialog.nMaxFile = sizeof(file);
+    dialog.lpstrFilter = L"Programs (*.exe, *.com, *.bat, *.cmd)\0*.exe;*.com;*.bat;*.cmd\0";
+    dialog.lpstrFile = chosen;
+    dialog.nMaxFile = ARRAYSIZE(chosen);
     dialog.lpstrTitle = title.c_str();
     dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-    if (!::GetOpenFileNameA(&dialog)) return {};
+    if (!::GetOpenFileNameW(&dialog)) return {};
+    const std::string file = win::Narrow(chosen, g_editor.kind);
     if (IsProgramPath(file)) return file;
-    Ask(std::string(file) + " is not a program (.exe, .com, .bat or .cmd). Choose the program "
+    Ask(file + " is not a program (.exe, .com, .bat or .cmd). Choose the program "
         "that is to open " + LastPart(document) + ".",
         MB_OK | MB_ICONWARNING);
   }
 }
 
 void AddObject(const std::string& path) {
-  Win32ObjectSystem system;
+  Win32ObjectSystem system(g_editor.kind);
   const ObjectInfo object = InspectObject(path, system);
   if (!object.exists()) {
     SetStatus("Nothing was added: " + path + " does not exist.");
@@ -277,7 +320,7 @@ void AddObject(const std::string& path) {
   std::size_t index = 0;
   const std::string before = CurrentText();
   const std::string text = AppendLine(before, entry.line, index);
-  ::SetWindowTextA(g_editor.text, text.c_str());
+  SetText(text);
   SetModified(true);
   UpdateTitle();
   GoToLine(index, true);
@@ -291,9 +334,22 @@ void AddObject(const std::string& path) {
   SetStatus("Added the selected line for " + object.paths.front() + ". Save to keep it.");
 }
 
+// "Add to..." for the object on the command line: a UTF-8 file names it as it is; an ANSI file
+// by its ANSI or short name, and not at all when it has neither.
+void AddArgument() {
+  if (g_editor.kind == menu::TextKind::Utf8) return AddObject(g_editor.addArgument);
+  const std::optional<std::string> path = win::AnsiPathFor(win::FromUtf8(g_editor.addArgument));
+  if (path) return AddObject(*path);
+  SetStatus("Nothing was added.");
+  Ask("The object to add has characters in its name that this system's code page cannot hold, "
+      "and no short name to stand for it, so no entry was added for it. Rename it, use "
+      "\"Save as UTF-8\" first, or write the entry yourself.",
+      MB_OK | MB_ICONWARNING);
+}
+
 void Layout(int width, int height) {
   int x = kMargin;
-  for (HWND button : {g_editor.save, g_editor.reload, g_editor.check}) {
+  for (HWND button : {g_editor.save, g_editor.saveUtf8, g_editor.reload, g_editor.check}) {
     ::MoveWindow(button, x, kMargin, kButtonWidth, kButtonHeight, TRUE);
     x += kButtonWidth + kMargin;
   }
@@ -316,6 +372,8 @@ HWND Control(const char* className, const char* text, DWORD style, DWORD exStyle
 void CreateControls() {
   const HFONT uiFont = static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
   g_editor.save = Control("BUTTON", "&Save", BS_PUSHBUTTON | WS_TABSTOP, 0, IDC_SAVE);
+  g_editor.saveUtf8 =
+      Control("BUTTON", "Save as &UTF-8", BS_PUSHBUTTON | WS_TABSTOP, 0, IDC_SAVEUTF8);
   g_editor.reload = Control("BUTTON", "&Reload", BS_PUSHBUTTON | WS_TABSTOP, 0, IDC_RELOAD);
   g_editor.check = Control("BUTTON", "&Check", BS_PUSHBUTTON | WS_TABSTOP, 0, IDC_CHECK);
   g_editor.status = Control("STATIC", "", SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, IDC_STATUS);
@@ -327,7 +385,7 @@ void CreateControls() {
                               LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_HSCROLL |
                                   WS_TABSTOP,
                               WS_EX_CLIENTEDGE, IDC_FINDINGS);
-  for (HWND control : {g_editor.save, g_editor.reload, g_editor.check, g_editor.status,
+  for (HWND control : {g_editor.save, g_editor.saveUtf8, g_editor.reload, g_editor.check, g_editor.status,
                        g_editor.findings}) {
     ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont), FALSE);
   }
@@ -365,6 +423,9 @@ void Command(int id, int code) {
   switch (id) {
     case IDC_SAVE:
       Save();
+      break;
+    case IDC_SAVEUTF8:
+      SaveAsUtf8();
       break;
     case IDC_RELOAD:
       Reload();
@@ -410,15 +471,7 @@ LRESULT CALLBACK EditorWindowProc(HWND window, UINT message, WPARAM wParam,
         return 0;
       case WM_APP_START:
         Load();
-        if (g_editor.addUnnamed) {
-          SetStatus("Nothing was added.");
-          Ask("The object to add has characters in its name that this system's code page cannot "
-              "hold, and no short name to stand for it, so no entry was added for it. Rename "
-              "it, or write the entry yourself.",
-              MB_OK | MB_ICONWARNING);
-        } else if (!g_editor.addArgument.empty()) {
-          AddObject(g_editor.addArgument);
-        }
+        if (!g_editor.addArgument.empty()) AddArgument();
         return 0;
       case WM_COMMAND:
         Command(LOWORD(wParam), HIWORD(wParam));
@@ -455,11 +508,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     // the code page. Cut in UTF-8, where the blanks and quotes it is cut at stay themselves.
     const std::string argument =
         PathFromArgument(ArgumentText(zel::win::ToUtf8(::GetCommandLineW())));
-    if (!argument.empty()) {
-      const std::optional<std::string> path = zel::win::AnsiPathFor(zel::win::FromUtf8(argument));
-      g_editor.addArgument = path.value_or(std::string());
-      g_editor.addUnnamed = !path;
-    }
+    g_editor.addArgument = argument;
   } catch (...) {
     return 1;
   }
@@ -488,10 +537,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   };
   const zel::win::UniqueHaccel accelerators(::CreateAcceleratorTableA(keys, ARRAYSIZE(keys)));
   MSG message;
-  while (::GetMessageA(&message, nullptr, 0, 0) > 0) {
-    if (accelerators && ::TranslateAcceleratorA(window, accelerators.get(), &message)) continue;
+  // Wide: a character the code page lacks, typed into a UTF-8 file's text, reaches the control.
+  while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (accelerators && ::TranslateAcceleratorW(window, accelerators.get(), &message)) continue;
     ::TranslateMessage(&message);
-    ::DispatchMessageA(&message);
+    ::DispatchMessageW(&message);
   }
   return static_cast<int>(message.wParam);
 }

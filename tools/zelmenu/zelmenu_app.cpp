@@ -80,20 +80,20 @@ json ItemsToJson(const std::vector<MenuNode>& tree, const BuildRequest& request,
         break;
       case MenuNode::Kind::Submenu:
         items.push_back({{"type", "submenu"},
-                         {"caption", BytesToUtf8(node.caption)},
+                         {"caption", JsonText(node.caption, table.kind)},
                          {"items", ItemsToJson(node.children, request, table)}});
         break;
       case MenuNode::Kind::Item:
         entry = node.id == 0 ? nullptr : EntryOf(node.id, request, table, index);
         if (entry == nullptr) {
-          items.push_back({{"type", "text"}, {"caption", BytesToUtf8(node.caption)}});
+          items.push_back({{"type", "text"}, {"caption", JsonText(node.caption, table.kind)}});
         } else {
           items.push_back({{"type", "entry"},
-                           {"caption", BytesToUtf8(node.caption)},
+                           {"caption", JsonText(node.caption, table.kind)},
                            {"id", node.id},
                            {"index", index},
-                           {"command", BytesToUtf8(entry->Command)},
-                           {"arguments", BytesToUtf8(entry->Arguments)}});
+                           {"command", JsonText(entry->Command, table.kind)},
+                           {"arguments", JsonText(entry->Arguments, table.kind)}});
         }
         break;
     }
@@ -156,6 +156,7 @@ bool TakeCommonOption(const std::vector<std::string>& args, std::size_t& i,
     options.formGiven = true;
   } else if (arg == "--selected" && hasValue) {
     options.request.selectedPath = args[++i];
+    options.request.selectedPathUtf8 = options.request.selectedPath;
     options.selectedGiven = true;
   } else if (!arg.empty() && arg[0] == '-') {
     return false;
@@ -273,12 +274,16 @@ class PlanRecorder final : public launch::PromptView, public launch::LaunchSyste
     const std::string label = launch::PromptLabel(parameterNumber);
     const std::string& argument = state_.PlaceholderArgument;
     steps.push_back({{{"action", "prompt"},
-                      {"label", BytesToUtf8(label)},
-                      {"argument", BytesToUtf8(argument)}},
+                      {"label", JsonText(label, kind_)},
+                      {"argument", JsonText(argument, kind_)}},
                      "prompt \"" + label + "\" argument \"" + argument + "\""});
     promptPending = true;
   }
 
+  void SetTextKind(menu::TextKind kind) override {
+    kind_ = kind;
+    system_.SetTextKind(kind);
+  }
   std::string ExpandEnvironment(const std::string& text) override {
     return system_.ExpandEnvironment(text);
   }
@@ -292,21 +297,21 @@ class PlanRecorder final : public launch::PromptView, public launch::LaunchSyste
 
   void ShowError(const std::string& text, const std::string& caption) override {
     steps.push_back({{{"action", "error"},
-                      {"text", BytesToUtf8(text)},
-                      {"caption", BytesToUtf8(caption)}},
+                      {"text", JsonText(text, kind_)},
+                      {"caption", JsonText(caption, kind_)}},
                      "error \"" + text + "\""});
   }
 
   void StartProgram(const std::string& application, const std::string& commandLine,
                     const std::string& folder) override {
-    json step = {{"action", "start"}, {"commandLine", BytesToUtf8(commandLine)}};
+    json step = {{"action", "start"}, {"commandLine", JsonText(commandLine, kind_)}};
     std::string line = "start " + commandLine;
     if (!application.empty()) {
-      step["program"] = BytesToUtf8(application);
+      step["program"] = JsonText(application, kind_);
       line += "  (program " + application + ")";
     }
     if (!folder.empty()) {
-      step["folder"] = BytesToUtf8(folder);
+      step["folder"] = JsonText(folder, kind_);
       line += "  (in " + folder + ")";
     }
     steps.push_back({step, line});
@@ -319,7 +324,7 @@ class PlanRecorder final : public launch::PromptView, public launch::LaunchSyste
       const launch::DllArgument& argument = plan.arguments[i];
       if (i != 0) line += ", ";
       if (argument.isText) {
-        arguments.push_back({{"text", BytesToUtf8(argument.text)}});
+        arguments.push_back({{"text", JsonText(argument.text, kind_)}});
         line += "text \"" + argument.text + "\"";
       } else {
         arguments.push_back({{"int", argument.number}});
@@ -328,8 +333,8 @@ class PlanRecorder final : public launch::PromptView, public launch::LaunchSyste
     }
     line += ")";
     steps.push_back({{{"action", "call"},
-                      {"dll", BytesToUtf8(dll)},
-                      {"procedure", BytesToUtf8(plan.procedure)},
+                      {"dll", JsonText(dll, kind_)},
+                      {"procedure", JsonText(plan.procedure, kind_)},
                       {"arguments", arguments}},
                      line});
     return true;
@@ -341,6 +346,7 @@ class PlanRecorder final : public launch::PromptView, public launch::LaunchSyste
  private:
   launch::LaunchSystem& system_;
   const launch::TrayPromptState& state_;
+  menu::TextKind kind_ = menu::TextKind::Ansi;
 };
 
 struct PlanOptions {
@@ -388,7 +394,7 @@ std::size_t RunPlanned(const PlanOptions& options, MenuTable& table, std::size_t
                        const std::string& moduleFolder, PlanRecorder& recorder,
                        launch::TrayPromptState& state) {
   if (options.request.host == Host::Shell) {
-    std::string selected = options.request.selectedPath;
+    std::string selected = options.request.SelectedPath(table.kind);
     launch::RunShellEntry(*table.Find(index), selected, moduleFolder, recorder);
     return 0;
   }
@@ -431,6 +437,7 @@ int Plan(const std::vector<std::string>& args, std::string& out, std::string& er
 
   launch::TrayPromptState state;
   PlanRecorder recorder(system, state);
+  recorder.SetTextKind(table.kind);
   const std::size_t used = RunPlanned(options, table, index, moduleFolder, recorder, state);
   if (options.json) {
     json steps = json::array();
@@ -521,6 +528,13 @@ std::string PortablePlanSystem::FormatArguments(const std::string& format,
   }
   result.resize(std::min(result.size(), kLimit));
   return result;
+}
+
+std::string JsonText(std::string_view text, menu::TextKind kind) {
+  if (kind == menu::TextKind::Ansi) return BytesToUtf8(text);
+  // What the system hands back (an expanded variable, a cut format) may not be UTF-8.
+  std::string repaired;
+  return menu::RepairUtf8(text, repaired) ? repaired : std::string(text);
 }
 
 std::string BytesToUtf8(std::string_view bytes) {

@@ -38,5 +38,8 @@ int RunZelmenu(const std::vector<std::string>& args, std::string& out, std::stri
 
 // Each byte becomes the character U+0000 to U+00FF of the same value, in UTF-8.
 std::string BytesToUtf8(std::string_view bytes);
+// A menu file's text for --json: a UTF-8 file's as it is (the reader has made it valid), an
+// ANSI file's bytes one to one (BytesToUtf8).
+std::string JsonText(std::string_view text, menu::TextKind kind);
 
 }  // namespace zel::tools::zelmenu
