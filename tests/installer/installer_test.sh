@@ -68,7 +68,8 @@ check "registers the handler" reg_default "HKCU\\Software\\Classes\\AllFilesyste
 user_keys() {
   local key
   for key in "CLSID\\$clsid" 'AllFilesystemObjects\shellex\ContextMenuHandlers\ZVMenu'; do
-    zel_wine reg query "HKCU\\Software\\Classes\\$key" /s </dev/null 2>>"$log" | tr -d '\r'
+    # Wine's reg says that a key is missing on its standard output.
+    zel_wine reg query "HKCU\\Software\\Classes\\$key" /s </dev/null 2>>"$log" | tr -d '\r' | grep -v '^reg: '
   done
 }
 installed=$(user_keys)
