@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "win/paths_win32.h"
+
 namespace zel::icons {
 namespace {
 
@@ -24,6 +26,8 @@ constexpr std::uint32_t kAlpha = 0xFF000000;
 }  // namespace
 
 HBITMAP IconCache::Bitmap(const std::string& file, int index) {
+  // Nothing from a network or removable drive: a menu must never wait for a slow or gone one.
+  if (!win::OnFixedDrive(file)) return nullptr;
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!::GetFileAttributesExA(file.c_str(), GetFileExInfoStandard, &data) ||
       (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {

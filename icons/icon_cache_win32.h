@@ -92,7 +92,7 @@ class MenuIcons final : public menu::ItemIcons {
   IconCache& cache_;
   menu::Host host_;
   std::string moduleFolder_;
-  launch::Win32LaunchSystem system_;
+  launch::Win32LaunchSystem system_{menu::TextKind::Ansi, false, true};
   launch::Launcher launcher_{system_};
   // This build's answers, by choice (kind, index, name), in order.
   std::vector<std::pair<std::string, HBITMAP>> seen_;

@@ -42,8 +42,11 @@ std::string FormatArguments(const std::string& format, const std::string& select
 class Win32LaunchSystem final : public LaunchSystem {
  public:
   // quiet: errors are only counted, never shown (a caller that asked for no UI).
-  explicit Win32LaunchSystem(menu::TextKind kind = menu::TextKind::Ansi, bool quiet = false)
-      : kind_(kind), quiet_(quiet) {}
+  // localOnly: files on network, removable and optical drives count as absent, so that looking
+  // for them (an entry's icon, while a menu is built) never waits for a slow or gone drive.
+  explicit Win32LaunchSystem(menu::TextKind kind = menu::TextKind::Ansi, bool quiet = false,
+                             bool localOnly = false)
+      : kind_(kind), quiet_(quiet), localOnly_(localOnly) {}
   void SetTextKind(menu::TextKind kind) override { kind_ = kind; }
   std::string ExpandEnvironment(const std::string& text) override {
     return launch::ExpandEnvironment(text, kind_);
@@ -69,6 +72,7 @@ class Win32LaunchSystem final : public LaunchSystem {
  private:
   menu::TextKind kind_;
   bool quiet_;
+  bool localOnly_;
   bool complained_ = false;
 };
 

@@ -20,6 +20,12 @@ std::string ModuleFolder(HMODULE module, menu::TextKind kind) {
   return path.substr(0, path.find_last_of('\\') + 1);  // npos + 1: no backslash, no folder
 }
 
+bool OnFixedDrive(const std::string& path) {
+  if (path.size() < 3 || path[1] != ':' || (path[2] != '\\' && path[2] != '/')) return false;
+  const char root[] = {path[0], ':', '\\', '\0'};
+  return ::GetDriveTypeA(root) == DRIVE_FIXED;
+}
+
 std::string ShortPath(const std::string& path, menu::TextKind kind) {
   const std::wstring wide = Widen(path, kind);
   const std::wstring shortForm = PathCall<wchar_t>([&](wchar_t* buffer, DWORD size) {

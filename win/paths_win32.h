@@ -46,6 +46,10 @@ std::string GetModulePath(HMODULE module = nullptr);
 // file's entries.
 std::string ModuleFolder(HMODULE module = nullptr, menu::TextKind kind = menu::TextKind::Ansi);
 
+// True for a "X:\..." path on a fixed drive; false for network (UNC too), removable and optical
+// ones. GetDriveType reads the volume's kind without touching its files.
+bool OnFixedDrive(const std::string& path);
+
 // The short (8.3) form of `path`, a text of a menu file of `kind`; `path` itself when it has
 // none, for instance because nothing exists there.
 std::string ShortPath(const std::string& path, menu::TextKind kind = menu::TextKind::Ansi);
