@@ -95,6 +95,15 @@ class Program {
   }
   std::string Text(int id) const { return WindowText(id == 0 ? window_ : ::GetDlgItem(window_, id)); }  // 0: its own
   void Command(UINT id) const { ::PostMessageA(window_, WM_COMMAND, id, 0); }  // posted: it may open a modal box
+  // Posts a message that opens one modal box, which the program must own, answers it, and
+  // gives "CAPTION: text".
+  std::string Ask(UINT message, WPARAM wParam, int answer = IDOK, LPARAM lParam = 0) const {
+    ::PostMessageA(window_, message, wParam, lParam);
+    const Dialog box = WaitForDialog();
+    EXPECT_EQ(box.owner, window_);
+    Answer(box, answer);
+    return box.title + ": " + box.text;
+  }
 
  private:
   PROCESS_INFORMATION process_ = {};
@@ -196,6 +205,7 @@ struct Tray {
   ScratchFolder folder;
   std::string exe = folder.Copy(Built("tray/Zelvane.exe"), "Zelvane.exe");
   std::string tool = folder.Copy(Built("tests/win32/zel_recorder.exe"), "tool.exe");
+  ScratchFolder elsewhere;  // the program's current folder
 };
 
 void Click(HWND button) { ::PostMessageA(button, BM_CLICK, 0, 0); }
@@ -211,8 +221,7 @@ TEST(Tray, ShowsTheFilesMenusAndItsCommandsAndEndsWithItsIcon) {
   tray.menu.Set("item 'Notepad','notepad.exe'\r\ncitem 'Shell only','x.exe'\r\nsep\r\n"
                 "sub 'Folders'\r\nitem 'Windows','explorer.exe','C:\\Windows'\r\nend\r\nAdd\r\n");
   tray.folder.Copy(tray.tool, "Editor.exe");
-  ScratchFolder elsewhere;
-  TrayProgram program(tray.exe, elsewhere.path()), other(tray.exe);
+  TrayProgram program(tray.exe, tray.elsewhere.path()), other(tray.exe);
   EXPECT_FALSE(::IsWindowVisible(program.window()));
   EXPECT_EQ(WindowText(program.window()), "Zelvane");
   // The class's background brush (COLOR_BTNFACE + 1), the prompt's five controls in the dialog font.
@@ -236,7 +245,7 @@ TEST(Tray, ShowsTheFilesMenusAndItsCommandsAndEndsWithItsIcon) {
 
   program.Command(IDM_MENUEDITOR);
   EXPECT_EQ(WaitForRecord(tray.folder.path(), "Editor"),
-            Started("\"" + tray.folder.path() + "\\Editor.exe\" ", elsewhere.path()));
+            Started("\"" + tray.folder.path() + "\\Editor.exe\" ", tray.elsewhere.path()));
   NOTIFYICONDATAA data = IconOf(program.window());
   ASSERT_TRUE(::Shell_NotifyIconA(NIM_DELETE, &data));  // as if the shell had restarted
   ::PostMessageA(program.window(), ::RegisterWindowMessageA("TaskbarCreated"), 0, 0);
@@ -315,27 +324,21 @@ TEST(Tray, HotkeyLineOpensTheMenuReadyForTheKeyboard) {
     if (had) ::UnregisterHotKey(nullptr, 7);
     return had;
   };
-  ScratchFolder elsewhere;
-  TrayProgram program(tray.exe, elsewhere.path());
+  TrayProgram program(tray.exe, tray.elsewhere.path());
   ASSERT_TRUE(WaitFor([&] { return !available(VK_F11); }, 5000));
   PressCtrlAlt(VK_F11);
   EXPECT_EQ(program.ShownMenu(), "item 1033 Tool\nitem 1034 Other\n");
   ::PostMessageA(program.Popup(), WM_KEYDOWN, VK_RETURN, 0);
-  EXPECT_EQ(WaitForRecord(tray.folder.path(), "tool"), Started("\"" + tray.tool + "\" ", elsewhere.path()));
+  EXPECT_EQ(WaitForRecord(tray.folder.path(), "tool"), Started("\"" + tray.tool + "\" ", tray.elsewhere.path()));
 
   ASSERT_TRUE(::RegisterHotKey(nullptr, 8, MOD_CONTROL | MOD_ALT, VK_F12));  // another program's
   tray.menu.Set("hotkey 'Ctrl+Alt+F12'\r\n" + entries);
-  for (int click = 0; click < 2; ++click) {
-    ::PostMessageA(program.window(), WM_TRAYICON, 0, WM_LBUTTONUP);
-    if (click == 0) {
-      const Dialog box = program.WaitForDialog();
-      EXPECT_NE(box.text.find("hotkey 'Ctrl+Alt+F12' on line 1"), std::string::npos) << box.text;
-      EXPECT_EQ(box.owner, program.window());
-      Answer(box, IDOK);
-    }
-    program.ShownMenu();  // after a second box it would not open
-    program.CloseMenu();
-  }
+  const std::string box = program.Ask(WM_TRAYICON, 0, IDOK, WM_LBUTTONUP);
+  EXPECT_NE(box.find("hotkey 'Ctrl+Alt+F12' on line 1"), std::string::npos) << box;
+  program.ShownMenu();
+  program.CloseMenu();
+  program.OpenMenu(WM_LBUTTONUP);  // after a second box it would not open
+  program.CloseMenu();
   ::UnregisterHotKey(nullptr, 8);
   EXPECT_TRUE(available(VK_F11));
 }
@@ -349,8 +352,7 @@ TEST(Tray, PromptAsksForEachPlaceholderThenRunsTheEntry) {
   const std::wstring foreign = tray.folder.WriteWide("\xD0\x96\xD0\xB6 picked.txt");
   tray.menu.Set("item 'First','" + tray.tool + "'\r\nitem 'Two','" + tray.tool + "','%input(" + tray.folder.path() +
                 ")% and %INPUT(x)%'\r\n");
-  ScratchFolder elsewhere;
-  TrayProgram program(tray.exe, elsewhere.path());
+  TrayProgram program(tray.exe, tray.elsewhere.path());
   const HWND edit = ::GetWindow(program.window(), GW_CHILD);  // the controls in creation order
   const HWND label = ::GetWindow(edit, GW_HWNDNEXT), ok = ::GetWindow(label, GW_HWNDNEXT);
   const HWND cancel = ::GetWindow(ok, GW_HWNDNEXT), dots = ::GetWindow(cancel, GW_HWNDNEXT);
@@ -393,7 +395,7 @@ TEST(Tray, PromptAsksForEachPlaceholderThenRunsTheEntry) {
   SetText(edit, std::wstring(300, L'v'));
   Click(ok);
   EXPECT_EQ(WaitForRecord(tray.folder.path(), "tool"),
-            Started("\"" + tray.tool + "\" " + picked + " and " + std::string(259, 'v'), elsewhere.path()));
+            Started("\"" + tray.tool + "\" " + picked + " and " + std::string(259, 'v'), tray.elsewhere.path()));
   EXPECT_FALSE(::IsWindowVisible(program.window()));
   EXPECT_EQ(program.Find("#32770"), nullptr);
 }
@@ -419,22 +421,15 @@ TEST(Tray, OptionsChangeTheRegistryAndSayWhenTheyCannot) {
   ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kRunKey, "Zelvane");
   const std::string classKey = "Software\\Classes\\CLSID\\{EBDF1F20-C829-11D1-8233-0020AF3E97A9}";
   ::RegDeleteTreeA(HKEY_CURRENT_USER, classKey.c_str());
-  ScratchFolder current;
-  current.Copy(Built("shellext/zelshell.dll"), "zelshell.dll");  // planted where it must not load
-  TrayProgram program(tray.exe, current.path());
+  tray.elsewhere.Copy(Built("shellext/zelshell.dll"), "zelshell.dll");  // planted where it must not load
+  TrayProgram program(tray.exe, tray.elsewhere.path());
   const auto checked = [&] {
     const std::string items = program.OpenMenu(WM_RBUTTONUP);
     program.CloseMenu();
     return items.find("item 1030 checked Start with Windows") != std::string::npos;
   };
   const auto toggle = [&] { ::SendMessageA(program.window(), WM_COMMAND, IDM_STARTWITHWINDOWS, 0); };
-  const auto said = [&](UINT id) {  // "CAPTION: text" of the one box the command shows
-    program.Command(id);
-    const Dialog box = program.WaitForDialog();
-    EXPECT_EQ(box.owner, program.window());
-    Answer(box, IDOK);
-    return box.title + ": " + box.text;
-  };
+  const auto said = [&](UINT id) { return program.Ask(WM_COMMAND, id); };
   const auto refused = [&](const std::string& text) {
     SetRunKeyAccess("D:P(A;;KR;;;WD)");
     const std::string box = said(IDM_STARTWITHWINDOWS);
@@ -512,10 +507,8 @@ TEST(Editor, OpensTheFileAsItIsAndSavesItSafely) {
   editor.Type("item 'Mine','mine.exe'\r\n");
   menu.Set("item 'Theirs','theirs.exe'\r\n");
   const auto asked = [&](UINT message, WPARAM id, int answer, const char* question) {
-    ::PostMessageA(editor.window(), message, id, 0);  // posted: it opens a modal box
-    const Dialog box = editor.WaitForDialog();
-    EXPECT_NE(box.text.find(question), std::string::npos) << box.text;
-    Answer(box, answer);
+    const std::string box = editor.Ask(message, id, answer);
+    EXPECT_NE(box.find(question), std::string::npos) << box;
   };
   asked(WM_COMMAND, IDC_SAVE, IDNO, "changed by another program");
   ASSERT_TRUE(editor.WaitForStatus("Not saved"));
