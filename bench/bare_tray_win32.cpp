@@ -39,8 +39,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   windowClass.hInstance = instance;
   windowClass.lpszClassName = "ZelvaneBareTray";
   ::RegisterClassA(&windowClass);
-  const HWND window = ::CreateWindowExA(0, "ZelvaneBareTray", "Bare tray", WS_OVERLAPPEDWINDOW,
-                                        0, 0, 100, 100, nullptr, nullptr, instance, nullptr);
+  const HWND window = ::CreateWindowExA(0, "ZelvaneBareTray", "Bare tray", WS_OVERLAPPEDWINDOW, 0,
+                                        0, 100, 100, nullptr, nullptr, instance, nullptr);
 #ifdef ZEL_BARE_PROMPT
   StartLikeTheTrayProgram(window, instance);
 #endif

@@ -265,8 +265,8 @@ unsigned long KernelHandles(DWORD pid) {
       ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
   std::vector<char> buffer(1 << 20);
   ULONG needed = 0;
-  if (query(SystemProcessInformation, buffer.data(), static_cast<ULONG>(buffer.size()),
-            &needed) != 0) {
+  if (query(SystemProcessInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed) !=
+      0) {
     return 0;
   }
   for (std::size_t at = 0;;) {
@@ -334,17 +334,16 @@ bool TimeMenuCase(MenuCase& row, const BenchMenuFile& file,
   const int runs = row.entries >= 10000 ? 15 : row.entries >= 1000 ? 25 : 100;
   const ShellHandler handler(getClassObject);
   if (!handler.ok()) return false;
-  const Pair times = Fastest(
-      [&] { Floor(row.host, [&](HMENU menu) { AppendBare(menu, items); }); },
-      [&] {
-        UniqueHmenu popup(::CreatePopupMenu());
-        if (row.host == Host::Shell) {
-          handler.Query(popup.get());
-        } else {
-          zel::menu::BuildMenu(popup.get(), BuildRequest{}, table);
-        }
-      },
-      runs);
+  const Pair times = Fastest([&] { Floor(row.host, [&](HMENU menu) { AppendBare(menu, items); }); },
+                             [&] {
+                               UniqueHmenu popup(::CreatePopupMenu());
+                               if (row.host == Host::Shell) {
+                                 handler.Query(popup.get());
+                               } else {
+                                 zel::menu::BuildMenu(popup.get(), BuildRequest{}, table);
+                               }
+                             },
+                             runs);
   row.best.floor = std::min(row.best.floor, times.floor);
   row.best.work = std::min(row.best.work, times.work);
   return true;
@@ -361,10 +360,9 @@ int MenuBuilds(const BenchMenuFile& file, ShellHandler::GetClassObject getClassO
       if (!TimeMenuCase(row, file, getClassObject)) return 1;
     }
   }
-  std::printf("== menu builds against their floor (fastest of %d rounds, microseconds)\n",
-              kRounds);
-  std::printf("%-6s %8s %10s %10s %10s %7s %14s\n", "form", "entries", "matching", "floor",
-              "build", "ratio", "build/entry");
+  std::printf("== menu builds against their floor (fastest of %d rounds, microseconds)\n", kRounds);
+  std::printf("%-6s %8s %10s %10s %10s %7s %14s\n", "form", "entries", "matching", "floor", "build",
+              "ratio", "build/entry");
   for (const MenuCase& row : cases) {
     std::printf("%-6s %8d %10s %10.0f %10.0f %6.2fx %14.2f\n",
                 row.host == Host::Shell ? "shell" : "tray", row.entries,
@@ -377,9 +375,8 @@ int MenuBuilds(const BenchMenuFile& file, ShellHandler::GetClassObject getClassO
 // ---- icons
 
 // Programs every Windows has, in its system folders: bare names, found as they would run.
-constexpr const char* kIconPrograms[] = {"notepad.exe", "regedit.exe", "cmd.exe",
-                                         "explorer.exe", "control.exe", "taskmgr.exe",
-                                         "winver.exe", "write.exe"};
+constexpr const char* kIconPrograms[] = {"notepad.exe", "regedit.exe", "cmd.exe",    "explorer.exe",
+                                         "control.exe", "taskmgr.exe", "winver.exe", "write.exe"};
 constexpr int kIconFiles = static_cast<int>(std::size(kIconPrograms));
 
 // Entries in submenus of 20 with a separator each; entry k starts kIconPrograms[k % 8].
@@ -443,9 +440,10 @@ int IconBuilds(const BenchMenuFile& file, ShellHandler::GetClassObject getClassO
     bitmaps.push_back(files.back().empty() ? nullptr : floorCache.Bitmap(files.back(), 0));
   }
   const long shown = std::count_if(bitmaps.begin(), bitmaps.end(), [](HBITMAP b) { return b; });
-  std::printf("\n== menu builds with icons (%d distinct programs, %ld with an icon; fastest "
-              "of the runs, microseconds)\n",
-              kIconFiles, shown);
+  std::printf(
+      "\n== menu builds with icons (%d distinct programs, %ld with an icon; fastest "
+      "of the runs, microseconds)\n",
+      kIconFiles, shown);
   std::printf("%-6s %8s %6s %10s %10s %7s\n", "form", "entries", "cache", "floor", "build",
               "ratio");
   zel::icons::IconCache trayCache;
@@ -522,9 +520,10 @@ int ComCycles(const BenchMenuFile& file, ShellHandler::GetClassObject getClassOb
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const std::vector<long> after = counts();
-  std::printf("\n== %d COM create/initialise/query/release cycles (a 20-entry file with icons): "
-              "%.1f s\n",
-              kCycles, seconds);
+  std::printf(
+      "\n== %d COM create/initialise/query/release cycles (a 20-entry file with icons): "
+      "%.1f s\n",
+      kCycles, seconds);
   const char* const names[] = {"kernel handles", "GDI objects", "USER objects (all processes)"};
   for (std::size_t i = 0; i < before.size(); ++i) {
     std::printf("%-30s before %6ld  after %6ld  change %+ld\n", names[i], before[i], after[i],
@@ -639,10 +638,9 @@ int TrayProgram(const BenchMenuFile& file) {
   ::Sleep(1000);  // all settled
 
   const auto counts = [&] {
-    return std::vector<double>{PrivateKiB(tray.process()),
-                               static_cast<double>(KernelHandles(tray.pid())),
-                               static_cast<double>(TrayGdiObjects(tray)),
-                               static_cast<double>(UserObjects())};
+    return std::vector<double>{
+        PrivateKiB(tray.process()), static_cast<double>(KernelHandles(tray.pid())),
+        static_cast<double>(TrayGdiObjects(tray)), static_cast<double>(UserObjects())};
   };
   OpenAndCloseMenu(tray.window());  // the first opening loads what every later one uses
   const double bareKiB = PrivateKiB(bare.process());
@@ -659,13 +657,15 @@ int TrayProgram(const BenchMenuFile& file) {
   const std::vector<double> after = counts();
   ::UnhookWindowsHookEx(hook);
 
-  std::printf("\n== the tray program with a 100-entry file with icons, %d menu openings in %.1f s\n",
-              kOpenings, seconds);
+  std::printf(
+      "\n== the tray program with a 100-entry file with icons, %d menu openings in %.1f s\n",
+      kOpenings, seconds);
   std::printf("private memory, KiB: %.0f after start, %.0f after %d openings, %.0f after %d\n",
               before[0], halfwayKiB, kOpenings / 2, after[0], kOpenings);
-  std::printf("  against a bare tray program (%.0f KiB): %.2fx; against one that also starts up as"
-              " the tray program must (%.0f KiB): %.2fx\n",
-              bareKiB, after[0] / bareKiB, barePromptKiB, after[0] / barePromptKiB);
+  std::printf(
+      "  against a bare tray program (%.0f KiB): %.2fx; against one that also starts up as"
+      " the tray program must (%.0f KiB): %.2fx\n",
+      bareKiB, after[0] / bareKiB, barePromptKiB, after[0] / barePromptKiB);
   const char* const names[] = {"kernel handles", "GDI objects", "USER objects (all processes)"};
   for (std::size_t i = 1; i < before.size(); ++i) {
     std::printf("%-30s before %6.0f  after %6.0f  change %+.0f\n", names[i - 1], before[i],

@@ -33,10 +33,10 @@ HBITMAP IconCache::Bitmap(const std::string& file, int index) {
       (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     return nullptr;
   }
-  Key key{file,
-          std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32 |
-              data.ftLastWriteTime.dwLowDateTime,
-          index, ::GetSystemMetrics(SM_CXSMICON)};
+  Key key{
+      file,
+      std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32 | data.ftLastWriteTime.dwLowDateTime,
+      index, ::GetSystemMetrics(SM_CXSMICON)};
   const ExclusiveLock lock(lock_);
   for (const Entry& entry : bitmaps_) {
     if (entry.key == key) return entry.bitmap.get();
@@ -95,8 +95,7 @@ win::UniqueHbitmap MenuBitmapOf(HICON icon, int size) {
   info.bmiHeader.biCompression = BI_RGB;
   const win::UniqueHdc dc(::CreateCompatibleDC(nullptr));
   void* bits = nullptr;
-  win::UniqueHbitmap bitmap(
-      ::CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  win::UniqueHbitmap bitmap(::CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!dc || !bitmap || bits == nullptr) return {};
   std::uint32_t* const pixels = static_cast<std::uint32_t*>(bits);  // zeroed: clear, no alpha
   const std::size_t count = static_cast<std::size_t>(size) * static_cast<std::size_t>(size);

@@ -122,7 +122,8 @@ bool Unplaceable(std::string_view path, LeadByteTest lead) {
     if (c == '"' || static_cast<unsigned char>(c) < 0x20) return true;
   }
   std::size_t pos = 0;
-  while (pos < path.size() && !(pos + 1 == path.size() && lead(static_cast<unsigned char>(path[pos])))) {
+  while (pos < path.size() &&
+         !(pos + 1 == path.size() && lead(static_cast<unsigned char>(path[pos])))) {
     pos += CharLength(path, pos, lead);
   }
   return pos < path.size();
@@ -136,10 +137,10 @@ std::optional<std::string> PlacePath(std::string_view arguments, std::string_vie
   const bool splits = FindChar(path, " \t,;=", lead) != std::string_view::npos;
   const std::size_t pathBackslashes = TrailingBackslashes(path, lead);
   std::string line;
-  bool quoted = false;            // inside a quoted part, by the parsing rules
-  bool afterQuote = false;        // the last character was a quote that opened or closed one
-  bool quoteRun = false;          // two such quotes have stood together
-  std::size_t backslashes = 0;    // "\" characters that end `line`
+  bool quoted = false;          // inside a quoted part, by the parsing rules
+  bool afterQuote = false;      // the last character was a quote that opened or closed one
+  bool quoteRun = false;        // two such quotes have stood together
+  std::size_t backslashes = 0;  // "\" characters that end `line`
   for (std::size_t pos = 0, length; pos < arguments.size(); pos += length) {
     length = CharLength(arguments, pos, lead);
     const char c = arguments[pos];
@@ -174,7 +175,9 @@ std::optional<std::string> PlacePath(std::string_view arguments, std::string_vie
 
 namespace {
 
-char LowerAsciiChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char LowerAsciiChar(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 std::size_t FindKeyword(std::string_view text) {
   const std::size_t size = kPlaceholderKeyword.size();

@@ -42,8 +42,7 @@ namespace {
 // the caller reserve and remove the argument area, so a procedure that takes fewer reads the
 // first of them and leaves the stack as it found it.
 template <std::size_t... I>
-void CallWithValues(FARPROC procedure, const std::uintptr_t* values,
-                    std::index_sequence<I...>) {
+void CallWithValues(FARPROC procedure, const std::uintptr_t* values, std::index_sequence<I...>) {
   using Procedure = void(WINAPI*)(decltype(I, std::uintptr_t{})...);
   reinterpret_cast<Procedure>(reinterpret_cast<void*>(procedure))(values[I]...);
 }
@@ -105,17 +104,21 @@ std::vector<std::string> Win32LaunchSystem::SearchFolders() {
   // The order of CreateProcess's and LoadLibrary's own search, without the current folder.
   // A program folder no ANSI path can name is left out: an empty folder would mean the current.
   std::vector<std::string> folders;
-  if (std::string own = win::ModuleFolder(nullptr, kind_); !own.empty()) folders.push_back(std::move(own));
+  if (std::string own = win::ModuleFolder(nullptr, kind_); !own.empty())
+    folders.push_back(std::move(own));
   // In the entry's code page.
   folders.push_back(win::Narrow(win::PathCall<wchar_t>([](wchar_t* buffer, DWORD size) {
-    return ::GetSystemDirectoryW(buffer, size);
-  }), kind_));
+                                  return ::GetSystemDirectoryW(buffer, size);
+                                }),
+                                kind_));
   folders.push_back(win::Narrow(win::PathCall<wchar_t>([](wchar_t* buffer, DWORD size) {
-    return ::GetWindowsDirectoryW(buffer, size);
-  }), kind_));
+                                  return ::GetWindowsDirectoryW(buffer, size);
+                                }),
+                                kind_));
   const std::string path = win::Narrow(win::PathCall<wchar_t>([](wchar_t* buffer, DWORD size) {
-    return ::GetEnvironmentVariableW(L"PATH", buffer, size);
-  }), kind_);
+                                         return ::GetEnvironmentVariableW(L"PATH", buffer, size);
+                                       }),
+                                       kind_);
   for (std::string& folder : PathFolders(path, LeadBytes())) folders.push_back(std::move(folder));
   return folders;
 }
@@ -127,8 +130,8 @@ void Win32LaunchSystem::ShowError(const std::string& text, const std::string& ca
   ::MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_ICONHAND);
 }
 
-void Win32LaunchSystem::StartProgram(const std::string& application,
-                                     const std::string& commandLine, const std::string& folder) {
+void Win32LaunchSystem::StartProgram(const std::string& application, const std::string& commandLine,
+                                     const std::string& folder) {
   static_assert(sizeof(void*) != 4 || sizeof(STARTUPINFOW) == 68, "the 32-bit start record");
   // CreateProcessW may write into the command line: it gets a modifiable copy.
   std::wstring line = win::Widen(commandLine, kind_);
@@ -140,8 +143,8 @@ void Win32LaunchSystem::StartProgram(const std::string& application,
   // The result is not examined: a program that cannot be started is skipped silently, and
   // PROCESS_INFORMATION then holds no handles. The host's current folder is never changed:
   // the program gets its folder of its own.
-  ::CreateProcessW(file.empty() ? nullptr : file.c_str(), line.data(), nullptr, nullptr, FALSE,
-                   0, nullptr, where.empty() ? nullptr : where.c_str(), &startup, &process);
+  ::CreateProcessW(file.empty() ? nullptr : file.c_str(), line.data(), nullptr, nullptr, FALSE, 0,
+                   nullptr, where.empty() ? nullptr : where.c_str(), &startup, &process);
   // Closed at once, process first: the started program is never waited for.
   win::UniqueHandleObject processHandle(process.hProcess);
   win::UniqueHandleObject threadHandle(process.hThread);
@@ -152,7 +155,8 @@ bool Win32LaunchSystem::CallProcedure(const std::string& dll, const DllCallPlan&
   // (LOAD_WITH_ALTERED_SEARCH_PATH, which is for absolute paths only).
   const DWORD flags =
       ClassifyName(dll, LeadBytes()) == NameKind::Absolute ? LOAD_WITH_ALTERED_SEARCH_PATH : 0;
-  const win::UniqueHmodule library(::LoadLibraryExW(win::Widen(dll, kind_).c_str(), nullptr, flags));
+  const win::UniqueHmodule library(
+      ::LoadLibraryExW(win::Widen(dll, kind_).c_str(), nullptr, flags));
   // The procedure's name and its text arguments stay ANSI: that is the text procedures take.
   const FARPROC procedure =
       library ? ::GetProcAddress(library.get(), win::ToAnsiText(plan.procedure, kind_).c_str())

@@ -23,8 +23,7 @@ inline std::string ExtractFolder(const std::string& path) {
 
 // ExpandEnvironmentStringsA within 32767 characters; a text whose expansion would not fit, or
 // that is itself that long, is returned unexpanded. References to unset variables stay.
-std::string ExpandEnvironment(const std::string& text,
-                              menu::TextKind kind = menu::TextKind::Ansi);
+std::string ExpandEnvironment(const std::string& text, menu::TextKind kind = menu::TextKind::Ansi);
 
 // Calls `procedure` the stdcall way with `values` (the first nearest the return address).
 // The stack pointer is saved before and restored after the call, so a procedure that removes

@@ -157,8 +157,9 @@ bool Launcher::PassesToCmd(const std::string& programs, const std::string& text)
     const std::string program = GetListItem(programs, '|', k, lead);
     if (program.empty()) break;
     if (RunsThroughCmd(system_.ExpandEnvironment(program), lead)) {
-      system_.ShowError("Error: \"" + text + "\" holds a character that cmd.exe would act on "
-                        "(& | < > ^ ( ) % !); the entry was not run",
+      system_.ShowError("Error: \"" + text +
+                            "\" holds a character that cmd.exe would act on "
+                            "(& | < > ^ ( ) % !); the entry was not run",
                         "Error");
       return false;
     }
@@ -240,9 +241,10 @@ void RunShellEntry(const menu::MenuData& entry, std::string& selectedPath,
   if (chosen.Command == menu::kAddCommand) {
     // Without its folder the editor would be a bare name, searched for elsewhere.
     if (moduleFolder.empty()) {
-      system.ShowError("Error: Zelvane's folder has a name this system's code page cannot hold, "
-                       "and no short name: the editor cannot be started",
-                       "Error");
+      system.ShowError(
+          "Error: Zelvane's folder has a name this system's code page cannot hold, "
+          "and no short name: the editor cannot be started",
+          "Error");
       return;
     }
     launcher.RunProgramsOn(moduleFolder + kEditorProgram + "|", marker, selectedPath);
@@ -257,7 +259,8 @@ void RunShellEntry(const menu::MenuData& entry, std::string& selectedPath,
     DllCallPlan plan = PlanDllCall(formatted + ",");
     plan.dll = WithPath(plan.dll, selectedPath);
     plan.procedure = WithPath(plan.procedure, selectedPath);
-    for (DllArgument& argument : plan.arguments) argument.text = WithPath(argument.text, selectedPath);
+    for (DllArgument& argument : plan.arguments)
+      argument.text = WithPath(argument.text, selectedPath);
     launcher.CallDllProcedure(std::move(plan));
   } else {
     const std::string expanded = system.ExpandEnvironment(formatted);

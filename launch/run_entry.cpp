@@ -43,7 +43,8 @@ void AcceptPromptValue(menu::MenuTable& table, TrayPromptState& state, const std
   if (!placeholder || placeholder->argument != state.PlaceholderArgument) return;
 
   // A value may be a file name someone else chose, picked with the prompt's "..." button.
-  if (entry->Command != kDllProcCommand && !launcher.PassesToCmd(entry->Command + "|", value)) return;
+  if (entry->Command != kDllProcCommand && !launcher.PassesToCmd(entry->Command + "|", value))
+    return;
   entry->Arguments = ReplacePlaceholder(entry->Arguments, *placeholder, value);
   ++state.ParameterNumber;
   RunEntry(table, state, prompt, launcher);

@@ -26,9 +26,9 @@ class PromptView {
 
 // The tray prompt state, one per program.
 struct TrayPromptState {
-  std::size_t CurrentEntry = 0;    // index into the entry table
-  int ParameterNumber = 1;         // the number the prompt's label shows
-  std::string PlaceholderArgument; // the argument of the placeholder being asked for
+  std::size_t CurrentEntry = 0;     // index into the entry table
+  int ParameterNumber = 1;          // the number the prompt's label shows
+  std::string PlaceholderArgument;  // the argument of the placeholder being asked for
 };
 
 // Runs `state.CurrentEntry` of `table`: shows the prompt for its first "%input(" placeholder,

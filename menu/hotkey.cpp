@@ -13,18 +13,18 @@ struct Named {
   unsigned value;
 };
 
-constexpr Named kModifiers[] = {{"Ctrl", kModCtrl}, {"Alt", kModAlt}, {"Shift", kModShift},
-                                {"Win", kModWin}};
+constexpr Named kModifiers[] = {
+    {"Ctrl", kModCtrl}, {"Alt", kModAlt}, {"Shift", kModShift}, {"Win", kModWin}};
 // Keywords are found inside fields too, so no name holds "sep", "item", "sub" or "end": the End
 // key has no name, and the numeric pad's minus is NumMinus (its virtual key is VK_SUBTRACT).
 // Plus, Minus, Comma and Period are the same keys on every layout (VK_OEM_PLUS and others).
 constexpr Named kKeys[] = {
-    {"Space", 0x20},     {"Tab", 0x09},         {"Enter", 0x0D},       {"Backspace", 0x08},
-    {"Insert", 0x2D},    {"Delete", 0x2E},      {"Home", 0x24},        {"PageUp", 0x21},
-    {"PageDown", 0x22},  {"Left", 0x25},        {"Up", 0x26},          {"Right", 0x27},
-    {"Down", 0x28},      {"Pause", 0x13},       {"PrintScreen", 0x2C}, {"Plus", 0xBB},
-    {"Minus", 0xBD},     {"Comma", 0xBC},       {"Period", 0xBE},      {"NumMultiply", 0x6A},
-    {"NumPlus", 0x6B},   {"NumMinus", 0x6D},    {"NumPeriod", 0x6E},   {"NumDivide", 0x6F}};
+    {"Space", 0x20},    {"Tab", 0x09},      {"Enter", 0x0D},       {"Backspace", 0x08},
+    {"Insert", 0x2D},   {"Delete", 0x2E},   {"Home", 0x24},        {"PageUp", 0x21},
+    {"PageDown", 0x22}, {"Left", 0x25},     {"Up", 0x26},          {"Right", 0x27},
+    {"Down", 0x28},     {"Pause", 0x13},    {"PrintScreen", 0x2C}, {"Plus", 0xBB},
+    {"Minus", 0xBD},    {"Comma", 0xBC},    {"Period", 0xBE},      {"NumMultiply", 0x6A},
+    {"NumPlus", 0x6B},  {"NumMinus", 0x6D}, {"NumPeriod", 0x6E},   {"NumDivide", 0x6F}};
 constexpr unsigned kVkF1 = 0x70, kVkNumpad0 = 0x60;
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
@@ -106,14 +106,17 @@ std::string ParseHotkey(std::string_view text, Hotkey& hotkey) {
   for (;;) {
     const std::size_t plus = text.find('+');
     const std::string_view part = Trim(text.substr(0, plus));
-    if (part.empty()) return Quoted(whole, " has an empty part between its + signs (the + key is Plus)");
+    if (part.empty())
+      return Quoted(whole, " has an empty part between its + signs (the + key is Plus)");
     const unsigned modifier = Find(std::begin(kModifiers), std::end(kModifiers), part);
     if (plus == std::string_view::npos) {
       hotkey.key = KeyOf(part);
       if (hotkey.key != 0) break;
       if (modifier != 0) return Quoted(whole, " names no key after its modifiers");
-      return Quoted(part, " is not a key name: write a letter, a digit, F1 to F24, Num0 to Num9 "
-                          "or one of ") + KeyNames();
+      return Quoted(part,
+                    " is not a key name: write a letter, a digit, F1 to F24, Num0 to Num9 "
+                    "or one of ") +
+             KeyNames();
     }
     if (modifier == 0) {
       return Quoted(part, " is not a modifier: only Ctrl, Alt, Shift and Win go before the key");

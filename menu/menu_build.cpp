@@ -12,9 +12,10 @@ namespace {
 // last three characters of the path; an empty list matches everything.
 bool MatchesExtensions(std::string_view list, std::string_view selectedPath, TextKind kind) {
   if (list.empty()) return true;
-  const std::string_view ext =
-      kind == TextKind::Utf8 ? LastCharacters(selectedPath, 3)
-      : selectedPath.size() > 3 ? selectedPath.substr(selectedPath.size() - 3) : selectedPath;
+  const std::string_view ext = kind == TextKind::Utf8 ? LastCharacters(selectedPath, 3)
+                               : selectedPath.size() > 3
+                                   ? selectedPath.substr(selectedPath.size() - 3)
+                                   : selectedPath;
   for (;;) {
     const std::size_t comma = list.find(',');
     if (list.substr(0, comma) == ext) return true;
@@ -204,9 +205,8 @@ BuildResult BuildMenu(const BuildRequest& request, MenuFileAccess& files, MenuSi
 }
 
 std::optional<BuildResult> BuildSubmenu(const BuildRequest& request, MenuFileAccess& files,
-                                        MenuSink& sink, MenuSink::Handle parent,
-                                        unsigned position, const std::string& caption,
-                                        MenuTable& table) {
+                                        MenuSink& sink, MenuSink::Handle parent, unsigned position,
+                                        const std::string& caption, MenuTable& table) {
   const MenuSink::Handle submenu = sink.CreateSubmenu();
   const auto abandon = [&] {
     // No identifier of this build reaches the shell: none may lead to an entry.

@@ -42,8 +42,8 @@ class MenuSink {
   virtual void SetTextKind(TextKind) {}
 };
 
-inline constexpr unsigned kTrayIdBase = 1032;         // the first tray entry is 1033
-inline constexpr unsigned kMaxCommandId = 0xFFFF;     // WM_COMMAND carries 16 bits
+inline constexpr unsigned kTrayIdBase = 1032;      // the first tray entry is 1033
+inline constexpr unsigned kMaxCommandId = 0xFFFF;  // WM_COMMAND carries 16 bits
 
 // Entries are numbered from one past a base: the tray's kTrayIdBase, the shell's idCmdFirst
 // (which hands back offsets from it: there the base is 0). Entry index k has base + k + 1.
@@ -62,11 +62,11 @@ inline constexpr char kAddCommand[] = "Add";
 
 struct BuildRequest {
   Host host = Host::Tray;
-  std::string path;                   // the menu file
-  unsigned idCmdFirst = 0;            // shell form: the shell's first free identifier
-  unsigned idCmdLast = 0xFFFFFFFFu;   // shell form: no entry identifier goes above it
-  std::string selectedPath;           // shell form: the object the extension lists filter on
-  std::string selectedPathUtf8;       // the same for a UTF-8 menu file
+  std::string path;                  // the menu file
+  unsigned idCmdFirst = 0;           // shell form: the shell's first free identifier
+  unsigned idCmdLast = 0xFFFFFFFFu;  // shell form: no entry identifier goes above it
+  std::string selectedPath;          // shell form: the object the extension lists filter on
+  std::string selectedPathUtf8;      // the same for a UTF-8 menu file
   // The selected path in the code page of a file of `kind`.
   const std::string& SelectedPath(TextKind kind) const {
     return kind == TextKind::Utf8 ? selectedPathUtf8 : selectedPath;
@@ -77,11 +77,11 @@ enum class MenuFileState { Read, Missing, Unreadable };
 
 struct BuildResult {
   MenuFileState file = MenuFileState::Read;
-  unsigned addedCount = 0;        // shell form: items appended at any depth
-  std::size_t droppedEntries = 0; // entries left out: their identifier would not fit
-  std::string error;              // why an existing file could not be read
-  std::size_t hotkeyLine = 0;     // the first hotkey line's number (from 1); 0: none
-  std::string hotkeyText;         // its field 0: the key combination as written
+  unsigned addedCount = 0;         // shell form: items appended at any depth
+  std::size_t droppedEntries = 0;  // entries left out: their identifier would not fit
+  std::string error;               // why an existing file could not be read
+  std::size_t hotkeyLine = 0;      // the first hotkey line's number (from 1); 0: none
+  std::string hotkeyText;          // its field 0: the key combination as written
 };
 
 // What one line did to the build.
@@ -91,22 +91,21 @@ enum class LineAction {
   Separator,
   Entry,
   AddEntry,
-  EntryDropped,     // an entry whose identifier would be out of range
+  EntryDropped,  // an entry whose identifier would be out of range
   SubmenuOpened,
-  SkipStarted,      // a submenu for the other host, or whose extension list did not match
+  SkipStarted,  // a submenu for the other host, or whose extension list did not match
   SubmenuClosed,
-  EndAtRoot,        // an end line with no submenu open
-  Skipped,          // a line inside a skipped submenu
+  EndAtRoot,  // an end line with no submenu open
+  Skipped,    // a line inside a skipped submenu
   SkipNested,
   SkipEnded,
-  IconsOff,         // the "icons off" line
+  IconsOff,  // the "icons off" line
 };
 
 // The state of one build. Callers own it, so concurrent builds never share anything.
 class MenuBuilder {
  public:
-  MenuBuilder(const BuildRequest& request, MenuSink& sink, MenuSink::Handle root,
-              MenuTable& table);
+  MenuBuilder(const BuildRequest& request, MenuSink& sink, MenuSink::Handle root, MenuTable& table);
 
   LineAction Feed(std::string_view line);
   // The code page of the lines that follow (the file's), passed on to the table and the sink.
@@ -143,7 +142,7 @@ class MenuBuilder {
   std::size_t lines_ = 0;
   std::size_t hotkeyLine_ = 0;
   std::string hotkeyText_;
-  std::string icon_;     // its fifth field, likewise
+  std::string icon_;  // its fifth field, likewise
   bool iconsOff_ = false;
 };
 
@@ -162,8 +161,7 @@ BuildResult BuildMenu(const BuildRequest& request, MenuFileAccess& files, MenuSi
 // shell's menu holds identifiers: a build that throws leaves `parent` as it was and `table`
 // empty, and so does a failed insertion (nothing then: the caller reports it).
 std::optional<BuildResult> BuildSubmenu(const BuildRequest& request, MenuFileAccess& files,
-                                        MenuSink& sink, MenuSink::Handle parent,
-                                        unsigned position, const std::string& caption,
-                                        MenuTable& table);
+                                        MenuSink& sink, MenuSink::Handle parent, unsigned position,
+                                        const std::string& caption, MenuTable& table);
 
 }  // namespace zel::menu

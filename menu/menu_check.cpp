@@ -98,8 +98,9 @@ class Checker {
   void CheckEnd(std::size_t number);
   // `ignored`: what to say when the line holds no keyword.
   void CheckOther(std::size_t number, std::string_view lowered,
-                  const char* ignored = "the line is not an entry, a submenu, a separator or an "
-                                        "end, and is ignored");
+                  const char* ignored =
+                      "the line is not an entry, a submenu, a separator or an "
+                      "end, and is ignored");
   void CheckHotkey(std::size_t number, std::string_view lowered);
   void CheckFields(std::size_t number, std::string_view line);
   void CheckExtensions(std::size_t number, const std::string& list);
@@ -180,8 +181,10 @@ void Checker::CheckExtensions(std::size_t number, const std::string& list) {
                std::find(elements.begin(), elements.end(), LowerAscii(ext)) == elements.end()) {
       // Beside its lower-case form, a capitalised element is deliberate: it serves files
       // whose names carry the extension in capitals (PHOTO.JPG).
-      Warn(number, quoted + " has capitals: extensions are compared case-sensitively, so it "
-                            "does not match '" + LowerAscii(ext) + "'");
+      Warn(number, quoted +
+                       " has capitals: extensions are compared case-sensitively, so it "
+                       "does not match '" +
+                       LowerAscii(ext) + "'");
     }
     if (comma == std::string_view::npos) break;
     rest.remove_prefix(comma + 1);
@@ -207,14 +210,16 @@ void Checker::CheckItem(std::size_t number, std::string_view line, std::string_v
   // skipped submenu), the submenu tests see its whole text.
   const bool sometimesSkipped = letter != 0 || !list.empty() || InsideConditional();
   if (sometimesSkipped && Contains(lowered, "end")) {
-    Warn(number, "the line contains \"end\": where it is not shown as an entry (the other "
-                 "program, an unmatched extension list, a skipped submenu) it closes a "
-                 "submenu");
+    Warn(number,
+         "the line contains \"end\": where it is not shown as an entry (the other "
+         "program, an unmatched extension list, a skipped submenu) it closes a "
+         "submenu");
   }
   if (sometimesSkipped && Contains(lowered, "sub")) {
-    Warn(number, "the line contains \"sub\": where it is not shown as an entry (the other "
-                 "program, an unmatched extension list, a skipped submenu) it opens a "
-                 "submenu");
+    Warn(number,
+         "the line contains \"sub\": where it is not shown as an entry (the other "
+         "program, an unmatched extension list, a skipped submenu) it opens a "
+         "submenu");
   }
   if (GetQuotedField(line, 1).empty()) {
     Warn(number, "the entry has no command (field 2) and runs nothing");
@@ -232,8 +237,9 @@ void Checker::CheckItem(std::size_t number, std::string_view line, std::string_v
 void Checker::CheckIcon(std::size_t number, std::string_view line) {
   const std::string field = GetQuotedField(line, 4);
   if (ReadIconField(field).kind == IconField::Kind::Malformed) {
-    Warn(number, "the icon field '" + field + "' is not FILE, FILE,INDEX (a whole number) or -: "
-                 "the entry shows no icon");
+    Warn(number, "the icon field '" + field +
+                     "' is not FILE, FILE,INDEX (a whole number) or -: "
+                     "the entry shows no icon");
   }
 }
 
@@ -241,8 +247,9 @@ void Checker::CheckSub(std::size_t number, std::string_view line, std::string_vi
                        char letter) {
   const std::string list = GetQuotedField(line, 1);
   if (Contains(lowered, "end")) {
-    Warn(number, "the line contains \"end\": inside a skipped submenu it closes the skip "
-                 "instead of opening a level");
+    Warn(number,
+         "the line contains \"end\": inside a skipped submenu it closes the skip "
+         "instead of opening a level");
   }
   CheckExtensions(number, list);
   subs_.push_back({number, GetQuotedField(line, 0), letter != 0 || !list.empty()});
@@ -313,8 +320,9 @@ void Checker::Line(std::size_t number, std::string_view line) {
   shellBuilder_.Feed(line);
   if (tray == LineAction::EntryDropped && !trayOverflowReported_) {
     trayOverflowReported_ = true;
-    Warn(number, "too many entries: the tray menu numbers entries up to 65535, later ones are "
-                 "left out");
+    Warn(number,
+         "too many entries: the tray menu numbers entries up to 65535, later ones are "
+         "left out");
   }
 
   if (kind == Kind::Blank || kind == Kind::Comment) return;
@@ -335,13 +343,15 @@ void Checker::Line(std::size_t number, std::string_view line) {
       break;
     case Kind::Add:
       if (line != kAddLine) {
-        Warn(number, "not the Add line: it must be exactly \"Add\", with that case and nothing "
-                     "else on the line");
+        Warn(number,
+             "not the Add line: it must be exactly \"Add\", with that case and nothing "
+             "else on the line");
       }
       break;
     case Kind::Icons:
       if (!IsIconsOffLine(line)) {
-        CheckOther(number, lowered, "not the icons line: it must read \"icons off\", and is ignored");
+        CheckOther(number, lowered,
+                   "not the icons line: it must read \"icons off\", and is ignored");
       }
       break;
     case Kind::Other:
@@ -378,8 +388,9 @@ std::vector<Finding> CheckMenu(ByteSource& source) {
   do {
     reader.ReadLine(line);
     if (reader.Repaired()) {
-      checker.Warn(number + 1, "the line holds bytes that are not UTF-8 (the file starts with "
-                               "the UTF-8 mark): they are shown as U+FFFD");
+      checker.Warn(number + 1,
+                   "the line holds bytes that are not UTF-8 (the file starts with "
+                   "the UTF-8 mark): they are shown as U+FFFD");
     }
     checker.Line(++number, line);
   } while (!reader.AtEnd());

@@ -23,9 +23,7 @@ inline constexpr char kMenuFileSuffix[] = "\\Zelvane\\Menu.txt";
 // (std::runtime_error's copy-on-write one).
 class MenuReadError : public std::exception {
  public:
-  explicit MenuReadError(std::string_view text) {
-    text.copy(text_, sizeof(text_) - 1);
-  }
+  explicit MenuReadError(std::string_view text) { text.copy(text_, sizeof(text_) - 1); }
   const char* what() const noexcept override { return text_; }
 
  private:

@@ -24,7 +24,8 @@ IconField ReadIconField(std::string_view field) {
   const std::string_view number = field.substr(comma + 1);
   int index = 0;
   const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), index);
-  if (comma == 0 || number.empty() || error != std::errc() || end != number.data() + number.size()) {
+  if (comma == 0 || number.empty() || error != std::errc() ||
+      end != number.data() + number.size()) {
     return {IconField::Kind::Malformed, {}, 0};
   }
   return {IconField::Kind::File, field.substr(0, comma), index};

@@ -50,8 +50,8 @@ std::unique_ptr<ByteSource> Win32MenuFileAccess::Open(const std::string& path) {
   // name fails here (no FILE_FLAG_BACKUP_SEMANTICS), and so does a file locked by another
   // program.
   win::UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file) throw MenuReadError(LastErrorText("CreateFile"));
   return std::make_unique<Win32FileSource>(std::move(file));
 }
@@ -121,8 +121,7 @@ BuildResult BuildMenu(HMENU root, BuildRequest request, MenuTable& table, ItemIc
 }
 
 std::optional<BuildResult> BuildSubmenu(HMENU menu, unsigned position, const std::string& caption,
-                                        BuildRequest request, MenuTable& table,
-                                        ItemIcons* icons) {
+                                        BuildRequest request, MenuTable& table, ItemIcons* icons) {
   if (request.path.empty()) request.path = GetMenuFilePath();
   Win32MenuFileAccess files;
   HmenuSink sink(icons);

@@ -37,8 +37,9 @@ class ItemIcons {
   virtual HBITMAP Bitmap(const MenuData& entry, std::string_view iconField) = 0;
 };
 
-// Appends to real menus, with the entries' icons when it has `icons`. A submenu whose append failed stays owned here and is destroyed
-// with the sink, so no handle leaks and nothing is appended to a destroyed menu.
+// Appends to real menus, with the entries' icons when it has `icons`. A submenu whose append failed
+// stays owned here and is destroyed with the sink, so no handle leaks and nothing is appended to a
+// destroyed menu.
 class HmenuSink final : public MenuSink {
  public:
   explicit HmenuSink(ItemIcons* icons = nullptr) : icons_(icons) {}
@@ -64,7 +65,7 @@ class HmenuSink final : public MenuSink {
   std::vector<win::UniqueHmenu> orphans_;
   ItemIcons* icons_;
   std::vector<std::pair<HMENU, unsigned>> withIcons_;  // the items given a bitmap
-  TextKind kind_ = TextKind::Ansi;  // the captions' code page
+  TextKind kind_ = TextKind::Ansi;                     // the captions' code page
 };
 
 // Builds the user's menu (or the file `request.path` names, when set) into `root`.

@@ -23,7 +23,8 @@ inline HWND WaitForWindow(const char* windowClass) {
   WaitFor([&] { return (found = ::FindWindowA(windowClass, nullptr)) != nullptr; }, 15000);
   DWORD processId = 0;
   if (found != nullptr && ::GetWindowThreadProcessId(found, &processId) != 0) {
-    if (const HANDLE process = ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, processId)) {
+    if (const HANDLE process =
+            ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, processId)) {
       ::WaitForInputIdle(process, 5000);  // a time-out only means it is busy: go on
       ::CloseHandle(process);
     }

@@ -15,7 +15,8 @@ namespace {
 
 int VisibleMenus() {
   int count = 0;
-  for (HWND menu = nullptr; (menu = ::FindWindowExA(nullptr, menu, "#32768", nullptr)) != nullptr;) {
+  for (HWND menu = nullptr;
+       (menu = ::FindWindowExA(nullptr, menu, "#32768", nullptr)) != nullptr;) {
     count += ::IsWindowVisible(menu) ? 1 : 0;
   }
   return count;

@@ -50,13 +50,9 @@ HRESULT STDMETHODCALLTYPE TContextMenu::QueryInterface(REFIID riid, void** ppv) 
   return ControllingUnknown()->QueryInterface(riid, ppv);
 }
 
-ULONG STDMETHODCALLTYPE TContextMenu::AddRef() noexcept {
-  return ControllingUnknown()->AddRef();
-}
+ULONG STDMETHODCALLTYPE TContextMenu::AddRef() noexcept { return ControllingUnknown()->AddRef(); }
 
-ULONG STDMETHODCALLTYPE TContextMenu::Release() noexcept {
-  return ControllingUnknown()->Release();
-}
+ULONG STDMETHODCALLTYPE TContextMenu::Release() noexcept { return ControllingUnknown()->Release(); }
 
 HRESULT STDMETHODCALLTYPE TContextMenu::Initialize(PCIDLIST_ABSOLUTE, IDataObject* pdtobj,
                                                    HKEY) noexcept try {

@@ -2,9 +2,7 @@
 
 namespace zel::shellext {
 
-std::string ClassKey(std::string_view clsidText) {
-  return "CLSID\\" + std::string(clsidText);
-}
+std::string ClassKey(std::string_view clsidText) { return "CLSID\\" + std::string(clsidText); }
 
 std::string ServerKey(std::string_view clsidText) {
   return ClassKey(clsidText) + "\\" + kServerKeyName;

@@ -17,9 +17,9 @@ class Win32Registry final : public RegistryAccess {
   long SetValue(Place place, const RegistryWrite& write) override {
     HKEY opened = nullptr;
     char emptyClass[] = "";
-    const LONG created = ::RegCreateKeyExA(Root(place), Path(write.key).c_str(), 0, emptyClass,
-                                           REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE | View(place),
-                                           nullptr, &opened, nullptr);
+    const LONG created = ::RegCreateKeyExA(
+        Root(place), Path(write.key).c_str(), 0, emptyClass, REG_OPTION_NON_VOLATILE,
+        KEY_READ | KEY_WRITE | View(place), nullptr, &opened, nullptr);
     if (created != ERROR_SUCCESS) return created;
     win::UniqueHkey key(opened);
     // The NUL is stored with the text (REG_SZ documentation: cbData includes it).
@@ -30,7 +30,8 @@ class Win32Registry final : public RegistryAccess {
 
   long DeleteKey(Place place, const std::string& key) override {
     const LONG result = ::RegDeleteKeyExA(Root(place), Path(key).c_str(), View(place), 0);
-    return result == ERROR_FILE_NOT_FOUND || result == ERROR_PATH_NOT_FOUND ? ERROR_SUCCESS : result;
+    return result == ERROR_FILE_NOT_FOUND || result == ERROR_PATH_NOT_FOUND ? ERROR_SUCCESS
+                                                                            : result;
   }
 
  private:
@@ -63,7 +64,8 @@ HRESULT TContextMenuFactory::ApplyRegistration(bool registering) noexcept try {
   const bool wow64 = Wow64();
   const std::string library64 = win::ModuleFolder(ModuleHandle()) + kLibrary64;
   const bool has64 = wow64 && ::GetFileAttributesA(library64.c_str()) != INVALID_FILE_ATTRIBUTES;
-  const long error = Register(kClassId, StoredPath(module), has64 ? StoredPath(library64) : "", registry);
+  const long error =
+      Register(kClassId, StoredPath(module), has64 ? StoredPath(library64) : "", registry);
   if (error != ERROR_SUCCESS) return HRESULT_FROM_WIN32(error);
   // Registered, but not where the 64-bit Explorer looks: the caller says so.
   return wow64 && !has64 ? S_FALSE : S_OK;

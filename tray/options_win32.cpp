@@ -37,9 +37,10 @@ void Report(const char* text, const char* caption, UINT icon) {
 std::string ProgramFolder() {
   std::string folder = win::ModuleFolder();
   if (folder.empty()) {
-    Report("Zelvane's folder has a name with characters this system's code page cannot hold, "
-           "and no short name. Install Zelvane in a folder with another name.",
-           "ERROR", MB_ICONHAND);
+    Report(
+        "Zelvane's folder has a name with characters this system's code page cannot hold, "
+        "and no short name. Install Zelvane in a folder with another name.",
+        "ERROR", MB_ICONHAND);
   }
   return folder;
 }
@@ -55,13 +56,13 @@ struct Outcome {
 // search path, where a planted library could stand), calls one registration export and frees
 // the library again, before anything is said: a message box would keep it loaded while the
 // user reads it.
-Outcome CallRegistrationExport(const std::string& path, const char* exportName, const char* doneText,
-                               const char* failedText) {
+Outcome CallRegistrationExport(const std::string& path, const char* exportName,
+                               const char* doneText, const char* failedText) {
   const win::UniqueHmodule library(::LoadLibraryA(path.c_str()));
   if (!library) return {"Unable to load Context Menu", "ERROR", MB_ICONHAND};
   using RegistrationExport = HRESULT(STDAPICALLTYPE*)();
-  const auto function =
-      reinterpret_cast<RegistrationExport>(reinterpret_cast<void*>(::GetProcAddress(library.get(), exportName)));
+  const auto function = reinterpret_cast<RegistrationExport>(
+      reinterpret_cast<void*>(::GetProcAddress(library.get(), exportName)));
   if (function == nullptr) {
     return {std::string("Unable to find ") + exportName + " in Context Menu", "ERROR", MB_ICONHAND};
   }
@@ -84,7 +85,8 @@ Outcome CallRegistrationExport(const std::string& path, const char* exportName, 
 void CallShellRegistration(const char* exportName, const char* doneText, const char* failedText) {
   const std::string folder = ProgramFolder();
   if (folder.empty()) return;
-  const Outcome outcome = CallRegistrationExport(folder + kShellLibrary, exportName, doneText, failedText);
+  const Outcome outcome =
+      CallRegistrationExport(folder + kShellLibrary, exportName, doneText, failedText);
   Report(outcome.text.c_str(), outcome.caption, outcome.icon);
 }
 
@@ -113,9 +115,7 @@ void OpenUpdatePage() {
   ::ShellExecuteA(nullptr, "OPEN", kUpdateAddress, "", "", SW_SHOW);
 }
 
-void ShowAbout() {
-  ::ShellAboutA(g_tray.mainWindow, kAboutTitle, kAboutText, g_tray.icon.get());
-}
+void ShowAbout() { ::ShellAboutA(g_tray.mainWindow, kAboutTitle, kAboutText, g_tray.icon.get()); }
 
 [[noreturn]] void ExitProgram() {
   DeleteTrayIcon();
@@ -180,8 +180,8 @@ void BuildFullMenu() {
   ::AppendMenuA(options.get(), MF_STRING, IDM_DISABLESHELLMENU, "Disable Shell Menu");
   const UINT check = AutoStartEnabled() ? MF_CHECKED : MF_STRING;
   ::AppendMenuA(options.get(), check, IDM_STARTWITHWINDOWS, "Start with Windows");
-  if (::AppendMenuA(g_tray.currentPopup.get(), MF_POPUP,
-                    reinterpret_cast<UINT_PTR>(options.get()), "Options")) {
+  if (::AppendMenuA(g_tray.currentPopup.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(options.get()),
+                    "Options")) {
     options.release();  // the popup menu owns it now
   }
   ::AppendMenuA(g_tray.currentPopup.get(), MF_STRING, IDM_ABOUT, "About");
@@ -200,8 +200,7 @@ bool RunOptionsCommand(unsigned id) {
                             "Menu could not be unregistered");
       return true;
     case IDM_ENABLESHELLMENU:
-      CallShellRegistration("DllRegisterServer", "Menu Registered",
-                            "Menu could not be registered");
+      CallShellRegistration("DllRegisterServer", "Menu Registered", "Menu could not be registered");
       return true;
     case IDM_STARTWITHWINDOWS:
       ToggleAutoStart();

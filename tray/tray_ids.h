@@ -14,7 +14,8 @@ inline constexpr unsigned IDM_STARTWITHWINDOWS = 0x406;
 inline constexpr unsigned IDM_MENUEDITOR = 0x407;
 inline constexpr unsigned IDM_UPDATECHECK = 0x408;
 // The first entry's identifier (0x409), + the entry's index: the menu build numbers from it.
-inline constexpr unsigned IDM_FIRSTENTRY = static_cast<unsigned>(menu::EntryId(menu::kTrayIdBase, 0));
+inline constexpr unsigned IDM_FIRSTENTRY =
+    static_cast<unsigned>(menu::EntryId(menu::kTrayIdBase, 0));
 
 // The tray icon's callback message: WM_USER + 1.
 inline constexpr unsigned WM_TRAYICON = 0x401;

@@ -56,23 +56,21 @@ void CreateMainWindow() {
                                         200, 100, nullptr, nullptr, g_tray.instance, nullptr);
   for (const PromptControl& control : kControls) {
     g_tray.*control.handle = ::CreateWindowExA(
-        control.exStyle, control.className, control.text, control.style, control.left,
-        control.top, control.width, control.height, g_tray.mainWindow, nullptr, g_tray.instance,
-        nullptr);
+        control.exStyle, control.className, control.text, control.style, control.left, control.top,
+        control.width, control.height, g_tray.mainWindow, nullptr, g_tray.instance, nullptr);
   }
 }
 
 void SetDialogFont() {
   // Held for the whole run: the controls use it until they are gone.
-  g_tray.font.reset(::CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                  0, 0, 0, 0, "MS Sans Serif"));
+  g_tray.font.reset(::CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0,
+                                  0, 0, 0, "MS Sans Serif"));
   if (!g_tray.font) return;  // the controls keep the system font
   for (const PromptControl& control : kControls) {
-    ::SendMessageA(g_tray.*control.handle, WM_SETFONT,
-                   reinterpret_cast<WPARAM>(g_tray.font.get()), 0);
+    ::SendMessageA(g_tray.*control.handle, WM_SETFONT, reinterpret_cast<WPARAM>(g_tray.font.get()),
+                   0);
   }
 }
-
 
 int RunMessageLoop() {
   MSG message;

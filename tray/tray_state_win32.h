@@ -26,17 +26,17 @@ struct TrayState {
   HWND okButton = nullptr;
   HWND cancelButton = nullptr;
   HWND browseButton = nullptr;
-  win::UniqueHfont font;           // the prompt controls' font
-  win::UniqueHicon icon;           // the program icon at small-icon size, loaded once
+  win::UniqueHfont font;  // the prompt controls' font
+  win::UniqueHicon icon;  // the program icon at small-icon size, loaded once
   NOTIFYICONDATAA trayIconData = {};
-  int iconRetriesLeft = 0;         // adds of the icon still to try on kIconRetryTimer
-  icons::IconCache icons;          // the entries' icons, kept for the run: after the popup
-  win::UniqueHmenu currentPopup;   // lives until the next click on the icon
-  bool menuShown = false;          // set at the first popup, never cleared
-  bool menuOpen = false;           // inside TrackPopupMenu: the hotkey leaves the menu alone
+  int iconRetriesLeft = 0;                // adds of the icon still to try on kIconRetryTimer
+  icons::IconCache icons;                 // the entries' icons, kept for the run: after the popup
+  win::UniqueHmenu currentPopup;          // lives until the next click on the icon
+  bool menuShown = false;                 // set at the first popup, never cleared
+  bool menuOpen = false;                  // inside TrackPopupMenu: the hotkey leaves the menu alone
   std::optional<std::string> hotkeyText;  // the hotkey line last acted on; none: no line
   bool hotkeyRegistered = false;
-  menu::MenuTable entries;         // MenuEntries and EntryCount of the last build
+  menu::MenuTable entries;  // MenuEntries and EntryCount of the last build
   launch::TrayPromptState prompt;
 };
 

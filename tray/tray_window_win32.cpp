@@ -34,8 +34,7 @@ void ShowTrayMenu(bool fromKeyboard = false) {
   if (fromKeyboard) ::PostMessageA(g_tray.mainWindow, WM_KEYDOWN, VK_DOWN, 0);
   // The choice arrives afterwards as a posted WM_COMMAND.
   g_tray.menuOpen = true;
-  ::TrackPopupMenu(g_tray.currentPopup.get(), 0, cursor.x, cursor.y, 0, g_tray.mainWindow,
-                   nullptr);
+  ::TrackPopupMenu(g_tray.currentPopup.get(), 0, cursor.x, cursor.y, 0, g_tray.mainWindow, nullptr);
   g_tray.menuOpen = false;
   // A tray menu must be followed by a message to its owner, or it does not close properly
   // when the user clicks elsewhere and opens badly the next time (TrackPopupMenu remarks).
@@ -161,16 +160,15 @@ void HandleMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 // Destroys the current popup (with its submenus) and makes a fresh empty one current.
-void ReplaceCurrentPopup() {
-  g_tray.currentPopup.reset(::CreatePopupMenu());
-}
+void ReplaceCurrentPopup() { g_tray.currentPopup.reset(::CreatePopupMenu()); }
 
 }  // namespace
 
 void BuildEntryMenu() {
   ReplaceCurrentPopup();
   icons::MenuIcons icons(g_tray.icons, menu::Host::Tray, win::ModuleFolder());
-  UseHotkey(menu::BuildMenu(g_tray.currentPopup.get(), menu::BuildRequest{}, g_tray.entries, &icons));
+  UseHotkey(
+      menu::BuildMenu(g_tray.currentPopup.get(), menu::BuildRequest{}, g_tray.entries, &icons));
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -32,8 +32,8 @@ std::optional<std::string> AnsiPathFor(const std::wstring& path) {
   std::vector<wchar_t> shortPath(MAX_PATH + 1);
   // Without a short name (8.3 names switched off on the volume) the call gives the long path
   // back, which the conversion then refuses again.
-  const DWORD length = ::GetShortPathNameW(path.c_str(), shortPath.data(),
-                                           static_cast<DWORD>(shortPath.size()));
+  const DWORD length =
+      ::GetShortPathNameW(path.c_str(), shortPath.data(), static_cast<DWORD>(shortPath.size()));
   if (length == 0 || length >= shortPath.size()) return std::nullopt;
   return ToAnsi(std::wstring(shortPath.data(), length));
 }
@@ -42,11 +42,10 @@ namespace {
 
 std::wstring ToWide(UINT codePage, std::string_view text) {
   if (text.empty()) return {};
-  const int size = ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0);
+  const int size =
+      ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring wide(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
-  ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                        size);
+  ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
   return wide;
 }
 

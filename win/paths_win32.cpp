@@ -5,9 +5,8 @@
 namespace zel::win {
 
 std::wstring GetModulePathW(HMODULE module) {
-  return PathCall<wchar_t>([&](wchar_t* buffer, DWORD size) {
-    return ::GetModuleFileNameW(module, buffer, size);
-  });
+  return PathCall<wchar_t>(
+      [&](wchar_t* buffer, DWORD size) { return ::GetModuleFileNameW(module, buffer, size); });
 }
 
 std::string GetModulePath(HMODULE module) {
@@ -15,8 +14,8 @@ std::string GetModulePath(HMODULE module) {
 }
 
 std::string ModuleFolder(HMODULE module, menu::TextKind kind) {
-  const std::string path = kind == menu::TextKind::Utf8 ? ToUtf8(GetModulePathW(module))
-                                                       : GetModulePath(module);
+  const std::string path =
+      kind == menu::TextKind::Utf8 ? ToUtf8(GetModulePathW(module)) : GetModulePath(module);
   return path.substr(0, path.find_last_of('\\') + 1);  // npos + 1: no backslash, no folder
 }
 
@@ -28,9 +27,8 @@ bool OnFixedDrive(const std::string& path) {
 
 std::string ShortPath(const std::string& path, menu::TextKind kind) {
   const std::wstring wide = Widen(path, kind);
-  const std::wstring shortForm = PathCall<wchar_t>([&](wchar_t* buffer, DWORD size) {
-    return ::GetShortPathNameW(wide.c_str(), buffer, size);
-  });
+  const std::wstring shortForm = PathCall<wchar_t>(
+      [&](wchar_t* buffer, DWORD size) { return ::GetShortPathNameW(wide.c_str(), buffer, size); });
   return shortForm.empty() ? path : Narrow(shortForm, kind);
 }
 

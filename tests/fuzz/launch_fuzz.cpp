@@ -64,8 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t commas = CountCommas(text);
   Require(plan.arguments.size() + 2 <= std::max<std::size_t>(commas, 2));
   for (const DllArgument& argument : plan.arguments) {
-    Require(!argument.isText || (!argument.text.empty() &&
-                                 argument.text.find(',') == std::string::npos));
+    Require(!argument.isText ||
+            (!argument.text.empty() && argument.text.find(',') == std::string::npos));
   }
 
   // Answering every prompt with a plain value ends in exactly one launch.

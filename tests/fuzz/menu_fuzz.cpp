@@ -159,7 +159,8 @@ void ScanAgreesWithPlainRules(std::string_view line) {
   for (std::size_t k = 0; k < 4; ++k) {
     for (const Host host : {Host::Tray, Host::Shell}) {
       for (const bool other : {false, true}) {
-        Require(ScannedKeyword(k, line, other, host) == PlainKeyword(keywords[k], line, other, host));
+        Require(ScannedKeyword(k, line, other, host) ==
+                PlainKeyword(keywords[k], line, other, host));
       }
     }
   }

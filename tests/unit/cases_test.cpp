@@ -136,7 +136,8 @@ const std::map<std::string, Function> kFunctions = {
        const std::string why = menu::ParseHotkey(B(in), key);
        return why.empty() ? json{key.modifiers, key.key} : T(why);
      }},
-    {"GetListItem", [](In in) { return T(launch::GetListItem(B(in[0]), B(in[1])[0], in[2], kCp)); }},
+    {"GetListItem",
+     [](In in) { return T(launch::GetListItem(B(in[0]), B(in[1])[0], in[2], kCp)); }},
     {"RunsThroughCmd", [](In in) { return T(launch::RunsThroughCmd(B(in), kCp)); }},
     {"TryStrToInt",  // the value, or null when refused and the value is left as it was
      [](In in) {
@@ -178,8 +179,8 @@ const std::map<std::string, Function> kFunctions = {
      [](In in) {
        const menu::MenuData entry{B(in[1]), B(in[2])};
        const std::string field = B(in[3]);
-       const auto choice = launch::ChooseIcon(in[0] == "tray" ? menu::Host::Tray : menu::Host::Shell,
-                                              entry, field);
+       const auto choice =
+           launch::ChooseIcon(in[0] == "tray" ? menu::Host::Tray : menu::Host::Shell, entry, field);
        return json{kIconKinds[int(choice.kind)], T(choice.name), choice.index};
      }},
     {"IsIconsOffLine", [](In in) { return T(menu::IsIconsOffLine(B(in))); }},
@@ -266,7 +267,8 @@ std::vector<std::string> LinesOf(const std::string& text) {
 // A finding matches "LINE: SEVERITY: part" when it starts with the first two and holds the part.
 bool FindingMatches(const std::string& want, const std::string& line) {
   const std::size_t cut = want.find(": ", want.find(": ") + 2) + 2;
-  return line.compare(0, cut, want, 0, cut) == 0 && line.find(want.substr(cut), cut) != std::string::npos;
+  return line.compare(0, cut, want, 0, cut) == 0 &&
+         line.find(want.substr(cut), cut) != std::string::npos;
 }
 
 // One run of zelmenu on a group's menu: [why, args, expected, {"status", "err"}]. With --json
@@ -287,7 +289,8 @@ void RunZelmenu(In group, In run) {
                                                 B(At(group, "moduleFolder")));
   const bool check = !args.empty() && args[0] == "check";
   EXPECT_EQ(status, options.value("status", check && !expected.empty() ? 1 : 0)) << err;
-  EXPECT_TRUE(options.contains("err") ? err.find(B(options["err"])) != std::string::npos : err.empty())
+  EXPECT_TRUE(options.contains("err") ? err.find(B(options["err"])) != std::string::npos
+                                      : err.empty())
       << err;
   if (expected.is_null()) return;
   if (std::find(args.begin(), args.end(), "--json") != args.end()) {

@@ -55,8 +55,8 @@ TEST(InspectObject, LongFormFirstAndNoneForAnObjectThatIsGone) {
 // to a new file (the example text, which adds nothing) with a submenu it must not disturb; every
 // refusal says why.
 TEST(BuildEntryLine, TrickyNamesGiveASafeLineOrAReason) {
-  const char* const pieces[] = {"sep", "Sub", "END", "item", "t", "c", "'", "''", "%", "&",
-                                " ", ",", "//", "a", "X.", ".txt", ".TXT", ".gz", "\\"};
+  const char* const pieces[] = {"sep", "Sub", "END", "item", "t",  "c",    "'",    "''",  "%", "&",
+                                " ",   ",",   "//",  "a",    "X.", ".txt", ".TXT", ".gz", "\\"};
   std::minstd_rand random(12345);
   const auto name = [&] {
     std::string text;
@@ -81,8 +81,9 @@ TEST(BuildEntryLine, TrickyNamesGiveASafeLineOrAReason) {
     menu::MemorySource source(text);
     EXPECT_TRUE(menu::CheckMenu(source).empty()) << entry.line;
     const std::vector<std::string> explorer = {"explorer.exe"};
-    const auto& commands =
-        document ? request.programPaths : kind == ObjectKind::Folder ? explorer : request.paths;
+    const auto& commands = document                     ? request.programPaths
+                           : kind == ObjectKind::Folder ? explorer
+                                                        : request.paths;
     for (const menu::Host host : {menu::Host::Tray, menu::Host::Shell}) {
       menu::MenuTable table;
       const bool shown = host == menu::Host::Shell || !document;
@@ -100,7 +101,8 @@ struct FakeReplacer final : FileReplacer {
   std::map<std::string, std::string> files{{"M.txt", "old"}, {"tmp", "new"}};
   Outcome outcome = Outcome::Replaced;
   bool moveFails = false;
-  Result Replace(const std::string& path, const std::string& replacement, const std::string& backup) override {
+  Result Replace(const std::string& path, const std::string& replacement,
+                 const std::string& backup) override {
     if (outcome != Outcome::Failed) files[backup] = std::exchange(files[path], files[replacement]);
     if (outcome == Outcome::Replaced) files.erase(replacement);
     if (outcome == Outcome::OldFileMoved) files.erase(path);
@@ -117,18 +119,25 @@ struct FakeReplacer final : FileReplacer {
 // The menu is never lost unsaid: where it is not at its place, the message says where it is.
 TEST(ReplaceKeepingBackup, PutsTheOldFileBackOrSaysWhereTheMenuIs) {
   using O = FileReplacer::Outcome;
-  const struct { O outcome; bool moveFails; const char *file, *backup, *said; } cases[] = {
+  const struct {
+    O outcome;
+    bool moveFails;
+    const char *file, *backup, *said;
+  } cases[] = {
       {O::Replaced, false, "new", "old", ""},
       {O::Failed, false, "old", "-", "The menu file M.txt cannot be replaced: denied"},
       {O::OldFileMoved, false, "old", "-", "The menu file M.txt cannot be replaced: denied"},
-      {O::OldFileMoved, true, "-", "old", "only in M.txt.bak: it could not be moved back (in use). Rename it to M.txt "},
+      {O::OldFileMoved, true, "-", "old",
+       "only in M.txt.bak: it could not be moved back (in use). Rename it to M.txt "},
   };
   for (const auto& c : cases) {
     FakeReplacer files;
     files.outcome = c.outcome;
     files.moveFails = c.moveFails;
     const std::string said = ReplaceKeepingBackup(files, "M.txt", "tmp", "M.txt.bak");
-    const auto at = [&](const char* name) { return files.files.count(name) ? files.files[name] : "-"; };
+    const auto at = [&](const char* name) {
+      return files.files.count(name) ? files.files[name] : "-";
+    };
     EXPECT_EQ(said.empty(), *c.said == '\0') << said;
     EXPECT_NE(said.find(c.said), std::string::npos) << said;
     EXPECT_EQ(at("M.txt") + " " + at("M.txt.bak"), std::string(c.file) + " " + c.backup) << said;

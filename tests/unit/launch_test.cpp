@@ -34,9 +34,13 @@ Step Ok(std::string value) {
   return [value](Tray& t) { AcceptPromptValue(t.table, t.state, value, t, t.launcher); };
 }
 // Entry K reread from a changed file: its arguments are now S.
-Step File(std::size_t k, std::string s) { return [=](Tray& t) { t.table.Find(k)->Arguments = s; }; }
+Step File(std::size_t k, std::string s) {
+  return [=](Tray& t) { t.table.Find(k)->Arguments = s; };
+}
 // A rebuild with K entries.
-Step Keep(std::size_t k) { return [k](Tray& t) { t.table.EntryCount = k; }; }
+Step Keep(std::size_t k) {
+  return [k](Tray& t) { t.table.EntryCount = k; };
+}
 
 // What runs at once and what is prompted for is in tests/cases/plan.json; here, answers that
 // come too late: the table was rebuilt smaller, the file changed, a rebuild dropped the earlier
@@ -56,12 +60,15 @@ TEST(TrayDispatch, StaleAnswersAndIndicesBeyondTheTableDoNothing) {
       {{{"a.exe", "%input(a)%"}, {"b.exe", "%input(b)% %input(c)%"}},
        {Choose(0), Choose(1), Ok("1"), Ok("2")},
        {"prompt 1 a", "prompt 1 b", "prompt 2 c", "start \"b.exe\" 1 2 @C:\\S\\b.exe"}},
-      {{{"a.exe", "%input(a)%"}, {"b.exe", "plain"}}, {Choose(0), Choose(1), Ok("v")},
+      {{{"a.exe", "%input(a)%"}, {"b.exe", "plain"}},
+       {Choose(0), Choose(1), Ok("v")},
        {"prompt 1 a", "start \"b.exe\" plain @C:\\S\\b.exe"}},
       // A value the "..." button picked may be a name someone else chose: cmd never sees it.
-      {{{"x.exe|p.bat", "%input(a)%"}}, {Choose(0), Ok("x&calc&.txt")},
-       {"prompt 1 a", "error Error: \"x&calc&.txt\" holds a character that cmd.exe would act on "
-                      "(& | < > ^ ( ) % !); the entry was not run"}},
+      {{{"x.exe|p.bat", "%input(a)%"}},
+       {Choose(0), Ok("x&calc&.txt")},
+       {"prompt 1 a",
+        "error Error: \"x&calc&.txt\" holds a character that cmd.exe would act on "
+        "(& | < > ^ ( ) % !); the entry was not run"}},
   };
   for (const auto& c : cases) {
     Tray tray;
@@ -76,8 +83,9 @@ TEST(TrayDispatch, StaleAnswersAndIndicesBeyondTheTableDoNothing) {
 // The shell's run of one entry on names that someone else chose (the ordinary runs are in
 // tests/cases/plan.json), C:\D holding a planted copy of every program and DLL an entry names.
 TEST(ShellRun, NamesOthersChoseNeverChangeWhatRuns) {
-  const std::string cmdActs = "error Error: \"C:\\D\\x&evil&.txt\" holds a character that "
-                              "cmd.exe would act on (& | < > ^ ( ) % !); the entry was not run";
+  const std::string cmdActs =
+      "error Error: \"C:\\D\\x&evil&.txt\" holds a character that "
+      "cmd.exe would act on (& | < > ^ ( ) % !); the entry was not run";
   const struct {
     std::string command, arguments;
     Log log;
@@ -88,19 +96,29 @@ TEST(ShellRun, NamesOthersChoseNeverChangeWhatRuns) {
       {"C:\\T\\pack.bat", "\"%s\"", {cmdActs}, "C:\\D\\x&evil&.txt"},
       {"tool.exe|C:\\T\\PACK.CMD .", "%s", {cmdActs}, "C:\\D\\x&evil&.txt"},
       {"cmd", "/c type \"%s\"", {cmdActs}, "C:\\D\\x&evil&.txt"},
-      {"E:\\wc.exe", "/q %s", {"start \"E:\\wc.exe\" /q \"C:\\D\\x -o e.txt\" in C:\\D\\"}, "C:\\D\\x -o e.txt"},
-      {"E:\\w.exe", "%%T%% %s", {"start \"E:\\w.exe\" C:\\Tmp C:\\D\\%T%.txt in C:\\D\\"}, "C:\\D\\%T%.txt"},
+      {"E:\\wc.exe",
+       "/q %s",
+       {"start \"E:\\wc.exe\" /q \"C:\\D\\x -o e.txt\" in C:\\D\\"},
+       "C:\\D\\x -o e.txt"},
+      {"E:\\w.exe",
+       "%%T%% %s",
+       {"start \"E:\\w.exe\" C:\\Tmp C:\\D\\%T%.txt in C:\\D\\"},
+       "C:\\D\\%T%.txt"},
       {"DllProc", "x.dll,Proc,%s,2", {"call C:\\S\\x.dll Proc 2"}, "C:\\D\\a,4919,b.txt"},
       // cmd.exe looks a batch file's name up again, in the folder it starts in first: the line
       // names the file found, never the planted copy beside the object.
-      {"pack.bat", "\"%s\"", {"start \"C:\\S\\pack.bat\" \"C:\\D\\F~1.TXT\" @C:\\S\\pack.bat in C:\\D\\"}},
+      {"pack.bat",
+       "\"%s\"",
+       {"start \"C:\\S\\pack.bat\" \"C:\\D\\F~1.TXT\" @C:\\S\\pack.bat in C:\\D\\"}},
       {"C:pack.bat", "%s", {cmdActs}, "C:\\D\\x&evil&.txt"},
       // A name found from the folder gets ".exe"; "C:x" is the drive's current folder's.
       {"sub\\p", "", {"start \"sub\\p\"  @C:\\D\\sub\\p.exe in C:\\D\\"}},
       {"DllProc", "C:/L/y.dll,Proc", {"call C:\\L\\y.dll Proc 0"}},
       {"C:x.exe", "", {"start \"C:x.exe\"  in C:\\D\\"}},
       // Code page 932: the second byte of ソ and 表 is "\\", and no folder ends there.
-      {"\x95\\\x8e\xa6.exe", "", {"start \"\x95\\\x8e\xa6.exe\"  @C:\\S\\\x95\\\x8e\xa6.exe in C:\\D\\"}},
+      {"\x95\\\x8e\xa6.exe",
+       "",
+       {"start \"\x95\\\x8e\xa6.exe\"  @C:\\S\\\x95\\\x8e\xa6.exe in C:\\D\\"}},
       {"cmd.exe", "", {"start \"cmd.exe\"  @C:\\S\\cmd.exe in C:\\D\\"}, "C:\\D\\\x83\\\x83t.txt"},
   };
   for (const auto& c : cases) {
@@ -110,10 +128,19 @@ TEST(ShellRun, NamesOthersChoseNeverChangeWhatRuns) {
     system.leadBytes = test::Cp932LeadByte;
     system.variables["T"] = "C:\\Tmp";
     system.shortNames["C:\\D\\f.txt"] = "C:\\D\\F~1.TXT";
-    system.files = {"C:\\S\\cmd.exe", "C:\\S\\x.dll", "C:\\App\\Editor.exe", "C:\\D\\cmd.exe",
-                    "C:\\D\\tool.exe", "C:\\D\\x.dll", "C:\\D\\sub\\p.exe", "C:\\D\\Editor.exe",
-                    "C:\\S\\\x95\\\x8e\xa6.exe", "C:\\D\\\x95\\\x8e\xa6.exe", "C:\\D\\sub\\p",
-                    "C:\\S\\pack.bat", "C:\\D\\pack.bat"};
+    system.files = {"C:\\S\\cmd.exe",
+                    "C:\\S\\x.dll",
+                    "C:\\App\\Editor.exe",
+                    "C:\\D\\cmd.exe",
+                    "C:\\D\\tool.exe",
+                    "C:\\D\\x.dll",
+                    "C:\\D\\sub\\p.exe",
+                    "C:\\D\\Editor.exe",
+                    "C:\\S\\\x95\\\x8e\xa6.exe",
+                    "C:\\D\\\x95\\\x8e\xa6.exe",
+                    "C:\\D\\sub\\p",
+                    "C:\\S\\pack.bat",
+                    "C:\\D\\pack.bat"};
     std::string selected = c.selected;
     RunShellEntry({c.command, c.arguments}, selected, "C:\\App\\", system);
     EXPECT_EQ(system.log, c.log) << c.command << " " << c.arguments.substr(0, 40);
@@ -132,10 +159,11 @@ TEST(ShellRun, NamesOthersChoseNeverChangeWhatRuns) {
 // characters, double-byte characters) through formats with the path bare, quoted and inside
 // an argument. tests/fuzz/launch_fuzz.cpp checks the same for any bytes.
 TEST(ShellRun, ASelectedPathIsAlwaysOneArgumentOrRefused) {
-  const std::string formats[] = {"%s", "/q %s -x", "\"%s\"", "/o:%s.bak", "a\\ \"b c\" %s",
-                                 "\"/in=%s\" %%T%%", "%s %s", "\\\"%s"};
-  const std::string alphabet[] = {" ", "-", "/", "\"", ",", ";", "=", "&", "|", "<", ">", "^",
-                                  "%", "!", "\\", "\t", "a", "\x83\\", "\x95\\", "%T%"};
+  const std::string formats[] = {"%s",        "/q %s -x",       "\"%s\"",
+                                 "/o:%s.bak", "a\\ \"b c\" %s", "\"/in=%s\" %%T%%",
+                                 "%s %s",     "\\\"%s"};
+  const std::string alphabet[] = {" ", "-", "/", "\"", ",",  ";",  "=", "&",      "|",      "<",
+                                  ">", "^", "%", "!",  "\\", "\t", "a", "\x83\\", "\x95\\", "%T%"};
   std::mt19937 random(17);
   for (int n = 0; n < 1000; ++n) {
     std::string name;

@@ -75,9 +75,9 @@ TEST(BuildSubmenu, InsertedWhenCompleteAndNotAtAllWhenTheBuildFails) {
   const auto built = BuildSubmenu(request, files, sink, sink.Root(), 1, "Zelvane", table);
   ASSERT_TRUE(built.has_value());
   EXPECT_EQ(built->addedCount, 2u);
-  EXPECT_EQ(sink.Tree(), (std::vector<MenuNode>{Item("Open", 1),
-                                                Sub("Zelvane", {Item("A", 101), Sep()}),
-                                                Item("Print", 2)}));
+  EXPECT_EQ(sink.Tree(),
+            (std::vector<MenuNode>{Item("Open", 1), Sub("Zelvane", {Item("A", 101), Sep()}),
+                                   Item("Print", 2)}));
 
   MenuTreeSink failing;
   failing.AppendItem(failing.Root(), 1, "Open");
@@ -112,7 +112,8 @@ TEST(BuildMenu, TrayIdentifiersStopAt65535AndLaterLinesStillCount) {
 TEST(Hotkey, EveryKeyNameMakesALineThatBuildsNothing) {
   std::string text = "item 'A','a'\r\n";
   const std::string names = KeyNames() + ", ";
-  for (std::size_t at = 0, comma; (comma = names.find(", ", at)) != std::string::npos; at = comma + 2) {
+  for (std::size_t at = 0, comma; (comma = names.find(", ", at)) != std::string::npos;
+       at = comma + 2) {
     const std::string combination = "Ctrl+" + names.substr(at, comma - at);
     const std::string line = "hotkey '" + combination + "'";
     Hotkey key;

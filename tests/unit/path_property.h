@@ -34,8 +34,10 @@ inline std::vector<std::string> SplitCommandLine(std::string_view line, launch::
     }
     current.append(c == '"' ? backslashes / 2 : backslashes, '\\');
     if (c == '"') {
-      if (backslashes % 2 == 1) current += '"';
-      else quoted = !quoted;
+      if (backslashes % 2 == 1)
+        current += '"';
+      else
+        quoted = !quoted;
     } else if ((c == ' ' || c == '\t') && !quoted) {
       if (!current.empty() || inArgument) args.push_back(current);
       current.clear();
@@ -76,8 +78,10 @@ inline std::string PathPropertyFailure(const std::string& format, const std::str
   }
 
   std::vector<std::string> expected;
-  for (std::string arg : SplitCommandLine(run("E:\\w.exe", format, plain).starts.at(0).commandLine, lead)) {
-    for (auto at = arg.find(plain); at != std::string::npos; at = arg.find(plain, at + path.size())) {
+  for (std::string arg :
+       SplitCommandLine(run("E:\\w.exe", format, plain).starts.at(0).commandLine, lead)) {
+    for (auto at = arg.find(plain); at != std::string::npos;
+         at = arg.find(plain, at + path.size())) {
       arg.replace(at, plain.size(), path);
     }
     expected.push_back(arg);

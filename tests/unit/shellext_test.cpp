@@ -15,12 +15,15 @@ constexpr char kClsid[] = "{EBDF1F20-C829-11D1-8233-0020AF3E97A9}";
 // `failFrom` on, each fails with 100 + its number.
 struct Registry final : RegistryAccess {
   explicit Registry(int failFrom = -1) : failFrom(failFrom) {}
-  long SetValue(Place place, const RegistryWrite& write) override { return Let(place, write.key + "=" + write.data); }
+  long SetValue(Place place, const RegistryWrite& write) override {
+    return Let(place, write.key + "=" + write.data);
+  }
   long DeleteKey(Place place, const std::string& key) override { return Let(place, key); }
   long Let(Place place, const std::string& what) {
     const int attempt = attempts++;
     if (failFrom >= 0 && attempt >= failFrom) return 100 + attempt;
-    log.push_back(std::string(place.machine ? "machine " : "user ") + (place.otherView ? "other " : "own ") + what);
+    log.push_back(std::string(place.machine ? "machine " : "user ") +
+                  (place.otherView ? "other " : "own ") + what);
     return 0;
   }
   int failFrom;
@@ -44,9 +47,11 @@ TEST(Registration, UserClassesFirstFailureSaidRemovingGoesOn) {
     if (keys.empty() || keys.back() != key) keys.push_back(key);
   }
   std::vector<std::string> other = own.log, gone;
-  for (std::string line : own.log) {  // the same again, in the other view, naming the 64-bit library
+  for (std::string line :
+       own.log) {  // the same again, in the other view, naming the 64-bit library
     line.replace(0, 9, "user other ");
-    if (const auto dll = line.find("z.dll"); dll != std::string::npos) line.replace(dll, 5, "z64.dll");
+    if (const auto dll = line.find("z.dll"); dll != std::string::npos)
+      line.replace(dll, 5, "z64.dll");
     other.push_back(line);
   }
   EXPECT_EQ(both.log, other);
@@ -59,9 +64,11 @@ TEST(Registration, UserClassesFirstFailureSaidRemovingGoesOn) {
     const Registry& all = registering ? both : removed;
     for (int failFrom = 0; failFrom < all.attempts; ++failFrom) {
       Registry registry(failFrom);
-      EXPECT_EQ(registering ? Register(kClsid, "C:\\z.dll", "C:\\z64.dll", registry) : Unregister(kClsid, registry),
+      EXPECT_EQ(registering ? Register(kClsid, "C:\\z.dll", "C:\\z64.dll", registry)
+                            : Unregister(kClsid, registry),
                 100 + failFrom);
-      EXPECT_EQ(registry.log, std::vector<std::string>(all.log.begin(), all.log.begin() + failFrom));
+      EXPECT_EQ(registry.log,
+                std::vector<std::string>(all.log.begin(), all.log.begin() + failFrom));
       EXPECT_EQ(registry.attempts, registering ? failFrom + 1 : all.attempts) << registering;
     }
   }

@@ -25,7 +25,8 @@ const char kRunKey[] = "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN";
 
 // The first top-level window of a process of a class (visible ones only, if asked), by title.
 HWND FindTop(DWORD pid, const char* className, const char* title = nullptr, bool visible = true) {
-  for (HWND window = ::GetTopWindow(nullptr); window != nullptr; window = ::GetWindow(window, GW_HWNDNEXT)) {
+  for (HWND window = ::GetTopWindow(nullptr); window != nullptr;
+       window = ::GetWindow(window, GW_HWNDNEXT)) {
     DWORD owner = 0;
     ::GetWindowThreadProcessId(window, &owner);
     if (owner == pid && (!visible || ::IsWindowVisible(window)) && ClassName(window) == className &&
@@ -54,7 +55,8 @@ NOTIFYICONDATAA IconOf(HWND window) {
 // found by its main window's class; the tray program's stays hidden, so it is found either way.
 class Program {
  public:
-  Program(const std::wstring& commandLine, const std::string& currentFolder, const char* windowClass) {
+  Program(const std::wstring& commandLine, const std::string& currentFolder,
+          const char* windowClass) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     std::wstring line = commandLine;
@@ -65,8 +67,10 @@ class Program {
     if (!WaitFor([] { return ::FindWindowA("Shell_TrayWnd", nullptr) != nullptr; }, 20000) ||
         !::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                           folder.empty() ? nullptr : folder.c_str(), &startup, &process_) ||
-        !WaitFor([&] { return (window_ = FindTop(pid(), windowClass, nullptr, false)) != nullptr; })) {
-      throw std::runtime_error("no window " + std::string(windowClass) + " of " + win::ToUtf8(commandLine));
+        !WaitFor(
+            [&] { return (window_ = FindTop(pid(), windowClass, nullptr, false)) != nullptr; })) {
+      throw std::runtime_error("no window " + std::string(windowClass) + " of " +
+                               win::ToUtf8(commandLine));
     }
   }
   ~Program() {
@@ -87,14 +91,20 @@ class Program {
     return code;
   }
   // A visible top-level window of the program of a class, optionally by title.
-  HWND Find(const char* className, const char* title = nullptr) const { return FindTop(pid(), className, title); }
+  HWND Find(const char* className, const char* title = nullptr) const {
+    return FindTop(pid(), className, title);
+  }
   Dialog WaitForDialog(const char* title = nullptr) const {
     HWND found = nullptr;
     WaitFor([&] { return (found = Find("#32770", title)) != nullptr; });
     return found != nullptr ? ReadDialog(found) : Dialog{};
   }
-  std::string Text(int id) const { return WindowText(id == 0 ? window_ : ::GetDlgItem(window_, id)); }  // 0: its own
-  void Command(UINT id) const { ::PostMessageA(window_, WM_COMMAND, id, 0); }  // posted: it may open a modal box
+  std::string Text(int id) const {
+    return WindowText(id == 0 ? window_ : ::GetDlgItem(window_, id));
+  }  // 0: its own
+  void Command(UINT id) const {
+    ::PostMessageA(window_, WM_COMMAND, id, 0);
+  }  // posted: it may open a modal box
   // Posts a message that opens one modal box, which the program must own, answers it, and
   // gives "CAPTION: text".
   std::string Ask(UINT message, WPARAM wParam, int answer = IDOK, LPARAM lParam = 0) const {
@@ -118,9 +128,10 @@ class TrayProgram : public Program {
       : Program(L"\"" + win::Widen(exe) + L"\"", currentFolder, "Zelvane"),
         hookLibrary_(::LoadLibraryA(Built("tests/win32/tray_hook.dll").c_str())) {
     WaitFor([&] { return HasTrayIcon(); }, 5000);  // added right after the window
-    const auto proc =
-        reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(::GetProcAddress(hookLibrary_.get(), "CallWndHook")));
-    hook_ = ::SetWindowsHookExA(WH_CALLWNDPROC, proc, hookLibrary_.get(), ::GetWindowThreadProcessId(window(), nullptr));
+    const auto proc = reinterpret_cast<HOOKPROC>(
+        reinterpret_cast<void*>(::GetProcAddress(hookLibrary_.get(), "CallWndHook")));
+    hook_ = ::SetWindowsHookExA(WH_CALLWNDPROC, proc, hookLibrary_.get(),
+                                ::GetWindowThreadProcessId(window(), nullptr));
   }
   ~TrayProgram() {
     ::UnhookWindowsHookEx(hook_);
@@ -164,7 +175,8 @@ class TrayProgram : public Program {
   std::string Dump(const char* stem) const {
     char temp[MAX_PATH] = {};
     ::GetTempPathA(MAX_PATH, temp);
-    const std::string path = std::string(temp) + "zelvane-" + stem + "-" + std::to_string(pid()) + ".txt";
+    const std::string path =
+        std::string(temp) + "zelvane-" + stem + "-" + std::to_string(pid()) + ".txt";
     std::string dump;
     WaitFor([&] { return (dump = ReadBytes(path)).find("END\n") != std::string::npos; }, 5000);
     ::DeleteFileA(path.c_str());
@@ -178,20 +190,24 @@ class TrayProgram : public Program {
 class EditorProgram : public Program {
  public:
   explicit EditorProgram(const std::wstring& argumentText = L"")
-      : Program(L"\"" + win::Widen(Built("tools/Editor.exe")) + L"\" " + argumentText, "", kEditorClass) {
+      : Program(L"\"" + win::Widen(Built("tools/Editor.exe")) + L"\" " + argumentText, "",
+                kEditorClass) {
     WaitFor([&] { return !Text(IDC_STATUS).empty(); });  // the file has been read
   }
   std::string SelectedText() const {
     DWORD_PTR range = 0;
-    ::SendMessageTimeoutA(::GetDlgItem(window(), IDC_TEXT), EM_GETSEL, 0, 0, SMTO_ABORTIFHUNG, 5000, &range);
+    ::SendMessageTimeoutA(::GetDlgItem(window(), IDC_TEXT), EM_GETSEL, 0, 0, SMTO_ABORTIFHUNG, 5000,
+                          &range);
     const std::string text = Text(IDC_TEXT);
-    return HIWORD(range) <= text.size() ? text.substr(LOWORD(range), HIWORD(range) - LOWORD(range)) : "";
+    return HIWORD(range) <= text.size() ? text.substr(LOWORD(range), HIWORD(range) - LOWORD(range))
+                                        : "";
   }
   void Type(const std::string& text) const {  // a replaced selection is typing to the window
     DWORD_PTR result = 0;
-    ::SendMessageTimeoutA(::GetDlgItem(window(), IDC_TEXT), EM_SETSEL, 0, -1, SMTO_ABORTIFHUNG, 5000, &result);
-    ::SendMessageTimeoutA(::GetDlgItem(window(), IDC_TEXT), EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()),
-                          SMTO_ABORTIFHUNG, 5000, &result);
+    ::SendMessageTimeoutA(::GetDlgItem(window(), IDC_TEXT), EM_SETSEL, 0, -1, SMTO_ABORTIFHUNG,
+                          5000, &result);
+    ::SendMessageTimeoutA(::GetDlgItem(window(), IDC_TEXT), EM_REPLACESEL, TRUE,
+                          reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 5000, &result);
   }
   bool WaitForStatus(const std::string& part) const {
     return WaitFor([&] { return Text(IDC_STATUS).find(part) != std::string::npos; });
@@ -215,24 +231,29 @@ void SetText(HWND control, const std::wstring& text) {
 
 // Hidden, with its icon; its prompt's look, and one icon made at start-up; the file's menus on
 // released buttons, one popup held at a time; the editor from the program's folder; the icon
-// back after a shell restart; About; Exit or a closed window end it with its icon, and only its own.
+// back after a shell restart; About; Exit or a closed window end it with its icon, and only its
+// own.
 TEST(Tray, ShowsTheFilesMenusAndItsCommandsAndEndsWithItsIcon) {
   Tray tray;
-  tray.menu.Set("item 'Notepad','notepad.exe'\r\ncitem 'Shell only','x.exe'\r\nsep\r\n"
-                "sub 'Folders'\r\nitem 'Windows','explorer.exe','C:\\Windows'\r\nend\r\nAdd\r\n");
+  tray.menu.Set(
+      "item 'Notepad','notepad.exe'\r\ncitem 'Shell only','x.exe'\r\nsep\r\n"
+      "sub 'Folders'\r\nitem 'Windows','explorer.exe','C:\\Windows'\r\nend\r\nAdd\r\n");
   tray.folder.Copy(tray.tool, "Editor.exe");
   TrayProgram program(tray.exe, tray.elsewhere.path()), other(tray.exe);
   EXPECT_FALSE(::IsWindowVisible(program.window()));
   EXPECT_EQ(WindowText(program.window()), "Zelvane");
-  // The class's background brush (COLOR_BTNFACE + 1), the prompt's five controls in the dialog font.
+  // The class's background brush (COLOR_BTNFACE + 1), the prompt's five controls in the dialog
+  // font.
   std::string look = "brush 16\n";
   for (int control = 0; control < 5; ++control) look += "font -11 MS Sans Serif\n";
   EXPECT_EQ(program.InsideReport(), look + "icons made 0\npopups alive 0\n");
 
   const std::string entries = "item 1033 Notepad\nsep 0\nsub 0 Folders\n  item 1034 Windows\n";
   const std::string options =
-      "sep 0\nsub 0 Options\n  item 1031 Menu Editor\n  item 1032 Update Check\n  item 1029 Enable Shell Menu\n"
-      "  item 1028 Disable Shell Menu\n  item 1030 Start with Windows\nitem 1027 About\nitem 1026 Exit\n";
+      "sep 0\nsub 0 Options\n  item 1031 Menu Editor\n  item 1032 Update Check\n  item 1029 Enable "
+      "Shell Menu\n"
+      "  item 1028 Disable Shell Menu\n  item 1030 Start with Windows\nitem 1027 About\nitem 1026 "
+      "Exit\n";
   EXPECT_EQ(program.OpenMenu(WM_LBUTTONUP), entries);
   program.CloseMenu();
   EXPECT_EQ(program.OpenMenu(WM_RBUTTONUP), entries + options);
@@ -261,12 +282,14 @@ TEST(Tray, ShowsTheFilesMenusAndItsCommandsAndEndsWithItsIcon) {
   ASSERT_NE(about.handle, nullptr);
   EXPECT_NE(about.title.find("About Zelvane"), std::string::npos) << about.title;
   std::string texts;
-  for (HWND child = ::GetWindow(about.handle, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+  for (HWND child = ::GetWindow(about.handle, GW_CHILD); child;
+       child = ::GetWindow(child, GW_HWNDNEXT)) {
     texts += WindowText(child);
   }
   EXPECT_NE(texts.find("Zelvane v" ZEL_VERSION_TEXT), std::string::npos) << texts;
   Answer(about, IDOK);
-  EXPECT_EQ(program.InsideReport(), look + "icons made 0\npopups alive 1\n") << "no icon made again, no menu leaked";
+  EXPECT_EQ(program.InsideReport(), look + "icons made 0\npopups alive 1\n")
+      << "no icon made again, no menu leaked";
 
   program.Command(IDM_EXIT);
   EXPECT_EQ(program.WaitForExit(), 0u);
@@ -329,7 +352,8 @@ TEST(Tray, HotkeyLineOpensTheMenuReadyForTheKeyboard) {
   PressCtrlAlt(VK_F11);
   EXPECT_EQ(program.ShownMenu(), "item 1033 Tool\nitem 1034 Other\n");
   ::PostMessageA(program.Popup(), WM_KEYDOWN, VK_RETURN, 0);
-  EXPECT_EQ(WaitForRecord(tray.folder.path(), "tool"), Started("\"" + tray.tool + "\" ", tray.elsewhere.path()));
+  EXPECT_EQ(WaitForRecord(tray.folder.path(), "tool"),
+            Started("\"" + tray.tool + "\" ", tray.elsewhere.path()));
 
   ASSERT_TRUE(::RegisterHotKey(nullptr, 8, MOD_CONTROL | MOD_ALT, VK_F12));  // another program's
   tray.menu.Set("hotkey 'Ctrl+Alt+F12'\r\n" + entries);
@@ -350,8 +374,8 @@ TEST(Tray, PromptAsksForEachPlaceholderThenRunsTheEntry) {
   Tray tray;
   const std::string picked = tray.folder.Write("picked file.txt", "x");
   const std::wstring foreign = tray.folder.WriteWide("\xD0\x96\xD0\xB6 picked.txt");
-  tray.menu.Set("item 'First','" + tray.tool + "'\r\nitem 'Two','" + tray.tool + "','%input(" + tray.folder.path() +
-                ")% and %INPUT(x)%'\r\n");
+  tray.menu.Set("item 'First','" + tray.tool + "'\r\nitem 'Two','" + tray.tool + "','%input(" +
+                tray.folder.path() + ")% and %INPUT(x)%'\r\n");
   TrayProgram program(tray.exe, tray.elsewhere.path());
   const HWND edit = ::GetWindow(program.window(), GW_CHILD);  // the controls in creation order
   const HWND label = ::GetWindow(edit, GW_HWNDNEXT), ok = ::GetWindow(label, GW_HWNDNEXT);
@@ -359,7 +383,8 @@ TEST(Tray, PromptAsksForEachPlaceholderThenRunsTheEntry) {
   const auto choose = [&] {
     program.OpenMenu(WM_LBUTTONUP);
     program.ChooseWithKeys(2);  // "Two"
-    return WaitFor([&] { return ::IsWindowVisible(program.window()) != FALSE; }) && WindowText(label) == "Parameter #1:";
+    return WaitFor([&] { return ::IsWindowVisible(program.window()) != FALSE; }) &&
+           WindowText(label) == "Parameter #1:";
   };
   const auto browse = [&](const std::wstring& name) {  // an empty name cancels
     Click(dots);
@@ -371,7 +396,8 @@ TEST(Tray, PromptAsksForEachPlaceholderThenRunsTheEntry) {
   };
   const auto next = [&] {
     Click(ok);
-    return WaitFor([&] { return WindowText(label) == "Parameter #2:"; }) && WindowText(edit).empty();
+    return WaitFor([&] { return WindowText(label) == "Parameter #2:"; }) &&
+           WindowText(edit).empty();
   };
   ASSERT_TRUE(choose());
   Click(ok);
@@ -395,7 +421,8 @@ TEST(Tray, PromptAsksForEachPlaceholderThenRunsTheEntry) {
   SetText(edit, std::wstring(300, L'v'));
   Click(ok);
   EXPECT_EQ(WaitForRecord(tray.folder.path(), "tool"),
-            Started("\"" + tray.tool + "\" " + picked + " and " + std::string(259, 'v'), tray.elsewhere.path()));
+            Started("\"" + tray.tool + "\" " + picked + " and " + std::string(259, 'v'),
+                    tray.elsewhere.path()));
   EXPECT_FALSE(::IsWindowVisible(program.window()));
   EXPECT_EQ(program.Find("#32770"), nullptr);
 }
@@ -421,14 +448,17 @@ TEST(Tray, OptionsChangeTheRegistryAndSayWhenTheyCannot) {
   ::RegDeleteKeyValueA(HKEY_CURRENT_USER, kRunKey, "Zelvane");
   const std::string classKey = "Software\\Classes\\CLSID\\{EBDF1F20-C829-11D1-8233-0020AF3E97A9}";
   ::RegDeleteTreeA(HKEY_CURRENT_USER, classKey.c_str());
-  tray.elsewhere.Copy(Built("shellext/zelshell.dll"), "zelshell.dll");  // planted where it must not load
+  tray.elsewhere.Copy(Built("shellext/zelshell.dll"),
+                      "zelshell.dll");  // planted where it must not load
   TrayProgram program(tray.exe, tray.elsewhere.path());
   const auto checked = [&] {
     const std::string items = program.OpenMenu(WM_RBUTTONUP);
     program.CloseMenu();
     return items.find("item 1030 checked Start with Windows") != std::string::npos;
   };
-  const auto toggle = [&] { ::SendMessageA(program.window(), WM_COMMAND, IDM_STARTWITHWINDOWS, 0); };
+  const auto toggle = [&] {
+    ::SendMessageA(program.window(), WM_COMMAND, IDM_STARTWITHWINDOWS, 0);
+  };
   const auto said = [&](UINT id) { return program.Ask(WM_COMMAND, id); };
   const auto refused = [&](const std::string& text) {
     SetRunKeyAccess("D:P(A;;KR;;;WD)");
@@ -456,7 +486,8 @@ TEST(Tray, OptionsChangeTheRegistryAndSayWhenTheyCannot) {
   toggle();
   EXPECT_FALSE(checked());
   // Switched off in Task Manager, another copy's value stays; switching on takes it over.
-  const char approvedKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
+  const char approvedKey[] =
+      "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
   const BYTE off[12] = {3};
   const char oldCopy[] = "C:\\Old\\Zelvane.exe";
   ::RegSetKeyValueA(HKEY_CURRENT_USER, kRunKey, "Zelvane", REG_SZ, oldCopy, sizeof(oldCopy));
@@ -465,7 +496,8 @@ TEST(Tray, OptionsChangeTheRegistryAndSayWhenTheyCannot) {
   toggle();
   EXPECT_TRUE(checked());
   EXPECT_EQ(ReadText(HKEY_CURRENT_USER, kRunKey, "Zelvane"), "\"" + tray.exe + "\"");
-  EXPECT_EQ(::RegGetValueA(HKEY_CURRENT_USER, approvedKey, "Zelvane", RRF_RT_ANY, nullptr, nullptr, nullptr),
+  EXPECT_EQ(::RegGetValueA(HKEY_CURRENT_USER, approvedKey, "Zelvane", RRF_RT_ANY, nullptr, nullptr,
+                           nullptr),
             ERROR_FILE_NOT_FOUND);
   toggle();
 
@@ -473,7 +505,8 @@ TEST(Tray, OptionsChangeTheRegistryAndSayWhenTheyCannot) {
   EXPECT_EQ(KeyShape(HKEY_CURRENT_USER, classKey), "");
   const std::string dll = tray.folder.Copy(Built("shellext/zelshell.dll"), "zelshell.dll");
   EXPECT_EQ(said(IDM_ENABLESHELLMENU), "SUCCESS: Menu Registered");
-  EXPECT_EQ(ReadText(HKEY_CURRENT_USER, classKey + "\\InprocServer32", nullptr), win::ShortPath(dll));
+  EXPECT_EQ(ReadText(HKEY_CURRENT_USER, classKey + "\\InprocServer32", nullptr),
+            win::ShortPath(dll));
   const std::string blocker = classKey + "\\InprocServer32\\left by another program";
   ::RegSetKeyValueA(HKEY_CURRENT_USER, blocker.c_str(), nullptr, REG_SZ, "", 1);
   const std::string blocked = said(IDM_DISABLESHELLMENU);
@@ -482,9 +515,11 @@ TEST(Tray, OptionsChangeTheRegistryAndSayWhenTheyCannot) {
   ::RegDeleteKeyA(HKEY_CURRENT_USER, blocker.c_str());
   EXPECT_EQ(said(IDM_DISABLESHELLMENU), "SUCCESS: Menu Unregistered");
   EXPECT_EQ(KeyShape(HKEY_CURRENT_USER, classKey), "");
-  tray.folder.Copy(ProcLog::DllPath(), "zelshell.dll");  // its registration fails, it cannot unregister
+  tray.folder.Copy(ProcLog::DllPath(),
+                   "zelshell.dll");  // its registration fails, it cannot unregister
   EXPECT_EQ(said(IDM_ENABLESHELLMENU).rfind("ERROR: Menu could not be registered: ", 0), 0u);
-  EXPECT_EQ(said(IDM_DISABLESHELLMENU), "ERROR: Unable to find DllUnregisterServer in Context Menu");
+  EXPECT_EQ(said(IDM_DISABLESHELLMENU),
+            "ERROR: Unable to find DllUnregisterServer in Context Menu");
   EXPECT_EQ(program.Find("#32770"), nullptr);
 }
 
@@ -522,7 +557,8 @@ TEST(Editor, OpensTheFileAsItIsAndSavesItSafely) {
   editor.Type("item 'New','new.exe'\r\n");
   asked(WM_CLOSE, 0, IDCANCEL, "Save the changes");
   asked(WM_QUERYENDSESSION, 0, IDYES, "Save the changes");
-  EXPECT_TRUE(WaitFor([&] { return ReadBytes(UserMenuFile::Path()) == "item 'New','new.exe'\r\n"; }));
+  EXPECT_TRUE(
+      WaitFor([&] { return ReadBytes(UserMenuFile::Path()) == "item 'New','new.exe'\r\n"; }));
   EXPECT_EQ(editor.WaitForExit(500), STILL_ACTIVE);
   ::SetFileAttributesA(UserMenuFile::Path().c_str(), FILE_ATTRIBUTE_READONLY);
   editor.Type("item 'Newer','newer.exe'\r\n");
@@ -560,14 +596,18 @@ TEST(Editor, MissingFileStartsFromTheExampleAndAFileItCannotShowIsLeftAlone) {
 }
 
 TEST(Editor, CheckListsFindingsAndChoosingOneSelectsItsLine) {
-  UserMenuFile menu("item 'Notepad','notepad.exe'\r\nitem 'Help','http://example.com'\r\nitem 'Sepia','s.exe'\r\n");
+  UserMenuFile menu(
+      "item 'Notepad','notepad.exe'\r\nitem 'Help','http://example.com'\r\nitem "
+      "'Sepia','s.exe'\r\n");
   EditorProgram editor;
   editor.Command(IDC_CHECK);
   ASSERT_TRUE(editor.WaitForStatus("2 findings")) << editor.Text(IDC_STATUS);
   const HWND list = ::GetDlgItem(editor.window(), IDC_FINDINGS);
   ::SendMessageA(list, LB_SETCURSEL, 1, 0);
-  ::PostMessageA(editor.window(), WM_COMMAND, MAKEWPARAM(IDC_FINDINGS, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
-  EXPECT_TRUE(WaitFor([&] { return editor.SelectedText() == "item 'Sepia','s.exe'"; })) << editor.SelectedText();
+  ::PostMessageA(editor.window(), WM_COMMAND, MAKEWPARAM(IDC_FINDINGS, LBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(list));
+  EXPECT_TRUE(WaitFor([&] { return editor.SelectedText() == "item 'Sepia','s.exe'"; }))
+      << editor.SelectedText();
 }
 
 // "Add to..." appends a line for the object it is given, selected and unsaved, or says why not.
@@ -575,7 +615,8 @@ TEST(Editor, AddToAppendsALineForEachKindOfObject) {
   const std::string tools = "sub 'Tools'\r\nitem 'Notepad','notepad.exe'\r\nend";
   UserMenuFile menu(tools);
   ScratchFolder folder;
-  const std::string program = folder.Write("My Tool.exe", "MZ"), document = folder.Write("Quarterly Report.txt", "text");
+  const std::string program = folder.Write("My Tool.exe", "MZ"),
+                    document = folder.Write("Quarterly Report.txt", "text");
   const std::string viewer = folder.Write("viewer.exe", "MZ");
   const std::wstring foreign = folder.WriteWide("\xD0\x96 tool.exe");
   const auto quoted = [](const std::string& path) { return L"\"" + win::FromUtf8(path) + L"\""; };
@@ -613,7 +654,8 @@ TEST(Editor, AddToAppendsALineForEachKindOfObject) {
   EXPECT_EQ(editor.SelectedText(), "citem 'viewer','" + viewer + "','%s','txt'");
   editor.Command(IDC_SAVE);
   ASSERT_TRUE(editor.WaitForStatus("Saved"));
-  EXPECT_EQ(ReadBytes(UserMenuFile::Path()), tools + "\r\ncitem 'viewer','" + viewer + "','%s','txt'\r\n");
+  EXPECT_EQ(ReadBytes(UserMenuFile::Path()),
+            tools + "\r\ncitem 'viewer','" + viewer + "','%s','txt'\r\n");
 }
 }  // namespace
 }  // namespace zel::test

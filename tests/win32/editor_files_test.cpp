@@ -46,7 +46,8 @@ TEST(LoadMenuFile, ReadsWhatItCanShowUnchangedAndRefusesTheRest) {
 
 TEST(SaveMenuFile, ReplacesTheFileKeepingItsAttributesAndThePreviousVersionAsBak) {
   test::ScratchFolder folder;
-  EXPECT_EQ(SaveMenuFile(folder.path() + "\\Zelvane\\Menu.txt", "first\r\n"), "") << "the folder is made";
+  EXPECT_EQ(SaveMenuFile(folder.path() + "\\Zelvane\\Menu.txt", "first\r\n"), "")
+      << "the folder is made";
   EXPECT_EQ(Names(folder.path() + "\\Zelvane"), std::set<std::string>{"Menu.txt"});
 
   const std::string path = folder.Write("Menu.txt", "old\r\n");
@@ -54,7 +55,8 @@ TEST(SaveMenuFile, ReplacesTheFileKeepingItsAttributesAndThePreviousVersionAsBak
   ASSERT_TRUE(::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_HIDDEN));  // the user hid it
   EXPECT_EQ(SaveMenuFile(path, "new\r\n"), "");
   EXPECT_EQ(ReadBytes(path), "new\r\n");
-  EXPECT_EQ(::GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_HIDDEN, DWORD{FILE_ATTRIBUTE_HIDDEN});
+  EXPECT_EQ(::GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_HIDDEN,
+            DWORD{FILE_ATTRIBUTE_HIDDEN});
   EXPECT_EQ(ReadBytes(path + ".bak"), "old\r\n");
   EXPECT_EQ(Names(folder.path()), (std::set<std::string>{"Menu.txt", "Menu.txt.bak", "Zelvane"}));
 }
@@ -78,12 +80,16 @@ TEST(SaveMenuFile, FailureSaysWhyAndChangesNothing) {
     ::SetFileAttributesA(path.c_str(), c.fileAttributes);
     ::SetFileAttributesA((path + ".bak").c_str(), c.backupAttributes);
     const win::UniqueFile lock(
-        c.locked ? ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr) : INVALID_HANDLE_VALUE);
-    EXPECT_EQ(LoadMenuFile(path).why.find("cannot be opened") != std::string::npos, c.locked) << c.reason;
+        c.locked ? ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
+                 : INVALID_HANDLE_VALUE);
+    EXPECT_EQ(LoadMenuFile(path).why.find("cannot be opened") != std::string::npos, c.locked)
+        << c.reason;
     EXPECT_NE(SaveMenuFile(path, "new\r\n").find(c.reason), std::string::npos) << c.reason;
-    EXPECT_EQ(Names(folder.path()), (std::set<std::string>{"Menu.txt", "Menu.txt.bak"})) << c.reason;
+    EXPECT_EQ(Names(folder.path()), (std::set<std::string>{"Menu.txt", "Menu.txt.bak"}))
+        << c.reason;
     EXPECT_EQ(ReadBytes(path + ".bak"), "bak\r\n") << c.reason;
-    EXPECT_EQ(ReadBytes(path), c.locked ? "" : "old\r\n") << c.reason;  // a locked file cannot be read
+    EXPECT_EQ(ReadBytes(path), c.locked ? "" : "old\r\n")
+        << c.reason;  // a locked file cannot be read
   }
 }
 

@@ -36,7 +36,8 @@ class Boxes {
 
  private:
   static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_ACTIVATE && test::ClassName(reinterpret_cast<HWND>(wParam)) == "#32770") {  // not what follows
+    if (code == HCBT_ACTIVATE &&
+        test::ClassName(reinterpret_cast<HWND>(wParam)) == "#32770") {  // not what follows
       const test::Dialog box = test::ReadDialog(reinterpret_cast<HWND>(wParam));
       shown += box.title + ": " + box.text + (box.owner != nullptr ? " (owned)" : "") + "\n";
       ::PostMessageA(box.handle, WM_CLOSE, 0, 0);  // posted: it closes the box from its modal loop
@@ -64,20 +65,24 @@ TEST(Running, ProgramsAndDllsFromTheNamesGivenInTheirFolders) {
   folder.Copy(kRecorder, "Downloads\\cmd.exe");
   folder.Copy(test::ProcLog::DllPath(), "Downloads\\zel_on_path.dll");
   const std::string pathDll = folder.Copy(test::ProcLog::DllPath(), "On Path\\zel_on_path.dll");
-  const std::string item = folder.Write("Downloads\\Long Name.txt", "x"), shortItem = win::ShortPath(item);
+  const std::string item = folder.Write("Downloads\\Long Name.txt", "x"),
+                    shortItem = win::ShortPath(item);
   ASSERT_NE(shortItem, item);
   const std::string before = CurrentFolder();
   ::SetEnvironmentVariableA("ZEL_T_DIR", folder.path().c_str());
   test::ProcLog log;
   Boxes boxes;
   Win32LaunchSystem system;
-  Launcher(system).RunPrograms("%ZEL_T_DIR%\\a.exe|missing.exe|" + item + "|b|", "/x \"y z\" %ZEL_T_DIR% %ZEL_T_UNSET%");
+  Launcher(system).RunPrograms("%ZEL_T_DIR%\\a.exe|missing.exe|" + item + "|b|",
+                               "/x \"y z\" %ZEL_T_DIR% %ZEL_T_UNSET%");
   const std::string arguments = " /x \"y z\" " + folder.path() + " %ZEL_T_UNSET%";
   EXPECT_EQ(WaitForRecord(folder.path(), "a"), Started("\"" + a + "\"" + arguments, before));
   EXPECT_EQ(WaitForRecord(folder.path(), "b"), Started("\"b\"" + arguments, before));
-  EXPECT_EQ(system.SearchFolders().front(), ExtractFolder(win::GetModulePath())) << "the program's folder first";
+  EXPECT_EQ(system.SearchFolders().front(), ExtractFolder(win::GetModulePath()))
+      << "the program's folder first";
 
-  const auto run = [&](const std::string& command, const std::string& arguments, std::string selected) {
+  const auto run = [&](const std::string& command, const std::string& arguments,
+                       std::string selected) {
     RunShellEntry({command, arguments}, selected, folder.path() + "\\", system);
     return selected;
   };
@@ -90,7 +95,8 @@ TEST(Running, ProgramsAndDllsFromTheNamesGivenInTheirFolders) {
   ::GetEnvironmentVariableA("ZEL_PROC_SELF", loaded, MAX_PATH);
   EXPECT_EQ(std::string(loaded), pathDll) << "the DLL found on PATH, not the planted one";
   EXPECT_EQ(log.Take(), "Proc3 1 [" + shortItem + "] z3 2; ProcFolder " + before);
-  EXPECT_EQ(WaitForRecord(folder.path(), "tool"), Started("\".\\tool.exe\" /open " + shortItem, downloads));
+  EXPECT_EQ(WaitForRecord(folder.path(), "tool"),
+            Started("\".\\tool.exe\" /open " + shortItem, downloads));
   EXPECT_EQ(WaitForRecord(folder.path(), "cmd", 300), "") << "the planted cmd.exe ran";
   EXPECT_EQ(boxes.shown, "");
 
@@ -101,11 +107,13 @@ TEST(Running, ProgramsAndDllsFromTheNamesGivenInTheirFolders) {
   Launcher(system, downloads + "\\").RunProgramsOn(a + "|", std::string("/q ") + kPathMarker, odd);
   const std::string record = WaitForRecord(folder.path(), "a");
   wchar_t wide[MAX_PATH * 2] = {};
-  ::MultiByteToWideChar(CP_ACP, 0, record.substr(0, record.find('\n')).c_str(), -1, wide, MAX_PATH * 2);
+  ::MultiByteToWideChar(CP_ACP, 0, record.substr(0, record.find('\n')).c_str(), -1, wide,
+                        MAX_PATH * 2);
   int count = 0;
   LPWSTR* argv = ::CommandLineToArgvW(wide, &count);
   char third[MAX_PATH * 2] = {};
-  if (count == 3) ::WideCharToMultiByte(CP_ACP, 0, argv[2], -1, third, sizeof third, nullptr, nullptr);
+  if (count == 3)
+    ::WideCharToMultiByte(CP_ACP, 0, argv[2], -1, third, sizeof third, nullptr, nullptr);
   ::LocalFree(argv);
   EXPECT_EQ(std::to_string(count) + " " + third, "3 " + odd) << record;
 
@@ -145,8 +153,9 @@ TEST(DllProcedures, ArgumentsArriveAsIntegersOrTextsWhateverTheArity) {
 
   const FARPROC proc3 = ::GetProcAddress(module, "Proc3");
   for (int i = 0; i < 2000; ++i) {
-    CallProcedure(proc3, {});                                                // removes 12 bytes, none passed
-    CallProcedure(::GetProcAddress(module, "Proc0"), {1, 2, 3, 4, 5, 6, 7});  // removes none, 28 passed
+    CallProcedure(proc3, {});  // removes 12 bytes, none passed
+    CallProcedure(::GetProcAddress(module, "Proc0"),
+                  {1, 2, 3, 4, 5, 6, 7});  // removes none, 28 passed
     CallProcedure(::GetProcAddress(module, "ProcCdecl"), {4, 5});
     if (i % 100 == 0) log.Take();
   }
@@ -185,7 +194,8 @@ TEST(ExpandEnvironment, ExpandsOnceWithin32767Characters) {
       {"%ZEL_T_BIG%%ZEL_T_BIG%", "%ZEL_T_BIG%%ZEL_T_BIG%"},
       {longText, longText},
   };
-  for (const auto& [text, expanded] : cases) EXPECT_EQ(ExpandEnvironment(text), expanded) << text.substr(0, 20);
+  for (const auto& [text, expanded] : cases)
+    EXPECT_EQ(ExpandEnvironment(text), expanded) << text.substr(0, 20);
 }
 
 }  // namespace

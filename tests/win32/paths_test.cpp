@@ -21,7 +21,8 @@ TEST(ModuleFolder, NamesAFolderOutsideTheCodePageByItsShortForm) {
   EXPECT_EQ(GetModulePathW(module.get()), dll) << "the real name, for the Run value";
   const std::string found = ModuleFolder(module.get());
   EXPECT_EQ(found, AnsiPathFor(folder).value() + "\\");
-  EXPECT_NE(::GetFileAttributesA((found + "zelshell.dll").c_str()), INVALID_FILE_ATTRIBUTES) << found;
+  EXPECT_NE(::GetFileAttributesA((found + "zelshell.dll").c_str()), INVALID_FILE_ATTRIBUTES)
+      << found;
 }
 
 }  // namespace

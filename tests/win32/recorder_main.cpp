@@ -12,7 +12,9 @@ namespace {
 std::string Utf8(const wchar_t* text) {
   std::string utf8(4 * ::lstrlenW(text) + 1, '\0');
   utf8.resize(static_cast<std::size_t>(::WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(),
-                                                              static_cast<int>(utf8.size()), nullptr, nullptr) - 1));
+                                                             static_cast<int>(utf8.size()), nullptr,
+                                                             nullptr) -
+                                       1));
   return utf8;
 }
 
@@ -25,14 +27,17 @@ int main() {
   const std::size_t slash = path.find_last_of(L'\\');
   const std::wstring name = path.substr(slash + 1, path.find_last_of(L'.') - slash - 1);
   const DWORD length = ::GetEnvironmentVariableW(L"ZEL_RECORD_DIR", recordDir, MAX_PATH);
-  const std::wstring folder = length > 0 && length < MAX_PATH ? std::wstring(recordDir) + L"\\" : path.substr(0, slash + 1);
+  const std::wstring folder =
+      length > 0 && length < MAX_PATH ? std::wstring(recordDir) + L"\\" : path.substr(0, slash + 1);
   ::GetCurrentDirectoryW(MAX_PATH, current);
   const std::wstring target = folder + name + L".txt", part = target + L".part";
-  const HANDLE file = ::CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  const HANDLE file =
+      ::CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   const std::string record = Utf8(::GetCommandLineW()) + "\n" + Utf8(current) + "\n";
   DWORD written = 0;
-  const bool ok = file != INVALID_HANDLE_VALUE &&
-                  ::WriteFile(file, record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
+  const bool ok =
+      file != INVALID_HANDLE_VALUE &&
+      ::WriteFile(file, record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
   if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
   return ok && ::MoveFileExW(part.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : 1;
 }

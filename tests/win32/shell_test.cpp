@@ -38,7 +38,8 @@ using Microsoft::WRL::ComPtr;
 class DropData final : public IDataObject {
  public:
   enum class Offer { Drop, Nothing, DropInAStream };
-  explicit DropData(std::vector<std::string> paths, Offer offer = Offer::Drop) : paths_(std::move(paths)), offer_(offer) {}
+  explicit DropData(std::vector<std::string> paths, Offer offer = Offer::Drop)
+      : paths_(std::move(paths)), offer_(offer) {}
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override {  // the handler needs none
     *ppv = nullptr;
@@ -60,7 +61,8 @@ class DropData final : public IDataObject {
     std::wstring names;
     for (const std::string& path : paths_) names += win::FromUtf8(path) + L'\0';
     names += L'\0';
-    memory_ = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
+    memory_ = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT,
+                            sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
     auto* drop = static_cast<DROPFILES*>(::GlobalLock(memory_));
     drop->pFiles = sizeof(DROPFILES);
     drop->fWide = TRUE;
@@ -72,10 +74,14 @@ class DropData final : public IDataObject {
   }
   HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override {
+    return E_NOTIMPL;
+  }
   HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override {
+    return E_NOTIMPL;
+  }
   HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
 
@@ -84,7 +90,8 @@ class DropData final : public IDataObject {
   bool MediumReleased() const {
     if (stream_) return (stream_->AddRef(), stream_->Release()) == 1;
     ::SetLastError(0);
-    return memory_ == nullptr || (::GlobalSize(memory_) == 0 && ::GetLastError() == ERROR_INVALID_HANDLE);
+    return memory_ == nullptr ||
+           (::GlobalSize(memory_) == 0 && ::GetLastError() == ERROR_INVALID_HANDLE);
   }
   ULONG refs = 1;
 
@@ -103,8 +110,10 @@ ComPtr<Interface> ShellObject(const std::string& path) {
   PCUITEMID_CHILD child = nullptr;
   ComPtr<Interface> object;
   if (SUCCEEDED(::SHParseDisplayName(win::Widen(path).c_str(), nullptr, &absolute, 0, nullptr)) &&
-      SUCCEEDED(::SHBindToParent(absolute, IID_IShellFolder, reinterpret_cast<void**>(parent.GetAddressOf()), &child))) {
-    parent->GetUIObjectOf(nullptr, 1, &child, __uuidof(Interface), nullptr, reinterpret_cast<void**>(object.GetAddressOf()));
+      SUCCEEDED(::SHBindToParent(absolute, IID_IShellFolder,
+                                 reinterpret_cast<void**>(parent.GetAddressOf()), &child))) {
+    parent->GetUIObjectOf(nullptr, 1, &child, __uuidof(Interface), nullptr,
+                          reinterpret_cast<void**>(object.GetAddressOf()));
   }
   ::CoTaskMemFree(absolute);
   return object;
@@ -116,7 +125,8 @@ Function Find(HMODULE module, const char* name) {
 }
 
 void RemoveRegistration() {
-  for (const auto& [root, prefix] : {std::pair{HKEY_CLASSES_ROOT, std::string()}, {HKEY_CURRENT_USER, kUser}}) {
+  for (const auto& [root, prefix] :
+       {std::pair{HKEY_CLASSES_ROOT, std::string()}, {HKEY_CURRENT_USER, kUser}}) {
     ::RegDeleteTreeA(root, (prefix + kHandlerKey).c_str());
     ::RegDeleteTreeA(root, (prefix + kClassKey).c_str());
   }
@@ -125,14 +135,17 @@ void RemoveRegistration() {
 // What COM under Wine reads: it does not look in the user's classes, where the server registers.
 void RegisterMachineWide(const std::string& dll) {
   const std::string server = win::ShortPath(dll);
-  ::RegSetKeyValueA(HKEY_CLASSES_ROOT, kServerKey.c_str(), nullptr, REG_SZ, server.c_str(), static_cast<DWORD>(server.size() + 1));
-  ::RegSetKeyValueA(HKEY_CLASSES_ROOT, kServerKey.c_str(), "ThreadingModel", REG_SZ, "Apartment", 10);
+  ::RegSetKeyValueA(HKEY_CLASSES_ROOT, kServerKey.c_str(), nullptr, REG_SZ, server.c_str(),
+                    static_cast<DWORD>(server.size() + 1));
+  ::RegSetKeyValueA(HKEY_CLASSES_ROOT, kServerKey.c_str(), "ThreadingModel", REG_SZ, "Apartment",
+                    10);
 }
 
 void CreateKey(const std::string& key, DWORD options = REG_OPTION_NON_VOLATILE) {
   HKEY created = nullptr;
-  ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, options, KEY_ALL_ACCESS, nullptr,
-                              &created, nullptr), ERROR_SUCCESS);
+  ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, options, KEY_ALL_ACCESS,
+                              nullptr, &created, nullptr),
+            ERROR_SUCCESS);
   ::RegCloseKey(created);
 }
 
@@ -179,12 +192,14 @@ class Zelshell : public ::testing::Test {
     return init->Initialize(nullptr, data, nullptr);
   }
   // The submenu built into an empty menu: the result and the menu's text.
-  static std::pair<HRESULT, std::string> Query(IContextMenu* handler, UINT last = 0x7FFF, UINT flags = CMF_NORMAL) {
+  static std::pair<HRESULT, std::string> Query(IContextMenu* handler, UINT last = 0x7FFF,
+                                               UINT flags = CMF_NORMAL) {
     const win::UniqueHmenu menu(::CreatePopupMenu());
     const HRESULT result = handler->QueryContextMenu(menu.get(), 0, 100, last, flags);
     return {result, MenuText(menu.get())};
   }
-  static HRESULT Invoke(IContextMenu* handler, UINT_PTR offset, const char* verb = nullptr, DWORD mask = 0) {
+  static HRESULT Invoke(IContextMenu* handler, UINT_PTR offset, const char* verb = nullptr,
+                        DWORD mask = 0) {
     CMINVOKECOMMANDINFO info = {};
     info.cbSize = sizeof(info);
     info.fMask = mask;
@@ -193,7 +208,8 @@ class Zelshell : public ::testing::Test {
   }
   // A menu line whose entry calls the test DLL's Proc3 with `id` and the selected short path.
   static std::string ProcLine(const std::string& caption, int id) {
-    return "item '" + caption + "','DllProc','" + ProcLog::DllPath() + ",Proc3," + std::to_string(id) + ",%s,0'\r\n";
+    return "item '" + caption + "','DllProc','" + ProcLog::DllPath() + ",Proc3," +
+           std::to_string(id) + ",%s,0'\r\n";
   }
   static std::string Called(int id, const std::string& path) {
     return "Proc3 " + std::to_string(id) + " [" + win::ShortPath(path) + "] z3 0";
@@ -206,9 +222,9 @@ class Zelshell : public ::testing::Test {
 };
 
 // Registered for the user from a folder with spaces: InprocServer32 holds the short path,
-// however often (which writes, in which order, is checked in tests/unit). Unregistration removes every key it can, the
-// machine's too, and says the system's reason for one it cannot; a write that fails stops
-// registration and is said the same way.
+// however often (which writes, in which order, is checked in tests/unit). Unregistration removes
+// every key it can, the machine's too, and says the system's reason for one it cannot; a write that
+// fails stops registration and is said the same way.
 TEST_F(Zelshell, RegistrationWritesItsKeysAndSaysWhenItCouldNot) {
   RemoveRegistration();
   const win::UniqueHmodule module = Load();
@@ -227,13 +243,16 @@ TEST_F(Zelshell, RegistrationWritesItsKeysAndSaysWhenItCouldNot) {
   RegisterMachineWide(dll_);
   EXPECT_EQ(unregisterServer(), HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED)) << "a key with a subkey";
   EXPECT_EQ(KeyShape(HKEY_CURRENT_USER, kUser + kHandlerKey), "1 keys, 1 values");
-  EXPECT_EQ(KeyShape(HKEY_CURRENT_USER, kUser + kClassKey), "") << "the other keys went all the same";
+  EXPECT_EQ(KeyShape(HKEY_CURRENT_USER, kUser + kClassKey), "")
+      << "the other keys went all the same";
   EXPECT_EQ(KeyShape(HKEY_CLASSES_ROOT, kClassKey), "") << "the machine's too";
   ::RegDeleteKeyA(HKEY_CURRENT_USER, blocker.c_str());
-  for (int round = 0; round < 2; ++round) EXPECT_EQ(unregisterServer(), S_OK);  // absent keys are no failure
+  for (int round = 0; round < 2; ++round)
+    EXPECT_EQ(unregisterServer(), S_OK);  // absent keys are no failure
   EXPECT_EQ(KeyShape(HKEY_CURRENT_USER, kUser + kHandlerKey), "");
 
-  CreateKey(kUser + kClassKey, REG_OPTION_VOLATILE);  // can hold no lasting subkey: the server key fails
+  CreateKey(kUser + kClassKey,
+            REG_OPTION_VOLATILE);  // can hold no lasting subkey: the server key fails
   EXPECT_EQ(registerServer(), HRESULT_FROM_WIN32(ERROR_CHILD_MUST_BE_VOLATILE));
 }
 
@@ -253,9 +272,11 @@ class Outer final : public IUnknown {
 
 TEST_F(Zelshell, FactoryAndObjectsKeepTheModuleWhileTheyAreHeld) {
   const win::UniqueHmodule module = Load();
-  const auto getClassObject = Find<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(module.get(), "DllGetClassObject");
+  const auto getClassObject =
+      Find<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(module.get(), "DllGetClassObject");
   const Export canUnloadNow = Find(module.get(), "DllCanUnloadNow");
-  const CLSID otherClass = {0xEBDF1F20, 0xC829, 0x11D1, {0x82, 0x33, 0, 0x20, 0xAF, 0x3E, 0x97, 0xAA}};
+  const CLSID otherClass = {
+      0xEBDF1F20, 0xC829, 0x11D1, {0x82, 0x33, 0, 0x20, 0xAF, 0x3E, 0x97, 0xAA}};
   const struct {
     const CLSID* classId;
     const IID* iid;
@@ -277,7 +298,8 @@ TEST_F(Zelshell, FactoryAndObjectsKeepTheModuleWhileTheyAreHeld) {
   EXPECT_EQ(getClassObject(CLSID_ZelvaneContextMenu, IID_IClassFactory, nullptr), E_POINTER);
 
   ComPtr<IClassFactory> factory;
-  getClassObject(CLSID_ZelvaneContextMenu, IID_IClassFactory, reinterpret_cast<void**>(factory.GetAddressOf()));
+  getClassObject(CLSID_ZelvaneContextMenu, IID_IClassFactory,
+                 reinterpret_cast<void**>(factory.GetAddressOf()));
   Outer outer;
   void* none = reinterpret_cast<void*>(1);
   EXPECT_EQ(factory->CreateInstance(nullptr, IID_IContextMenu, nullptr), E_POINTER);
@@ -287,19 +309,23 @@ TEST_F(Zelshell, FactoryAndObjectsKeepTheModuleWhileTheyAreHeld) {
   EXPECT_EQ(factory->LockServer(TRUE), S_OK);
   factory.Reset();
   EXPECT_EQ(canUnloadNow(), S_FALSE) << "locked";
-  getClassObject(CLSID_ZelvaneContextMenu, IID_IClassFactory, reinterpret_cast<void**>(factory.GetAddressOf()));
+  getClassObject(CLSID_ZelvaneContextMenu, IID_IClassFactory,
+                 reinterpret_cast<void**>(factory.GetAddressOf()));
   EXPECT_EQ(factory->LockServer(FALSE), S_OK);
 
   // One object answers its interfaces as one identity, and lives until its last release.
   ComPtr<IUnknown> object;
-  ASSERT_EQ(factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(object.GetAddressOf())), S_OK);
+  ASSERT_EQ(factory->CreateInstance(nullptr, IID_IUnknown,
+                                    reinterpret_cast<void**>(object.GetAddressOf())),
+            S_OK);
   ComPtr<ISupportErrorInfo> errorInfo;
   ASSERT_EQ(object.As(&errorInfo), S_OK);
-  for (const IID* iid :
-       {&IID_IContextMenu, &IID_IShellExtInit, &IID_ISupportErrorInfo, &IID_IContextMenu2, &IID_IDataObject}) {
+  for (const IID* iid : {&IID_IContextMenu, &IID_IShellExtInit, &IID_ISupportErrorInfo,
+                         &IID_IContextMenu2, &IID_IDataObject}) {
     const bool has = iid != &IID_IContextMenu2 && iid != &IID_IDataObject;
     ComPtr<IUnknown> found, back;
-    EXPECT_EQ(object->QueryInterface(*iid, reinterpret_cast<void**>(found.GetAddressOf())), has ? S_OK : E_NOINTERFACE);
+    EXPECT_EQ(object->QueryInterface(*iid, reinterpret_cast<void**>(found.GetAddressOf())),
+              has ? S_OK : E_NOINTERFACE);
     if (found) found.As(&back);
     EXPECT_EQ(back.Get(), found ? object.Get() : nullptr) << "one identity";
     EXPECT_EQ(errorInfo->InterfaceSupportsErrorInfo(*iid), has ? S_OK : S_FALSE);
@@ -316,7 +342,8 @@ TEST_F(Zelshell, FactoryAndObjectsKeepTheModuleWhileTheyAreHeld) {
   ASSERT_EQ(inner->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(&menu)), S_OK);
   EXPECT_EQ(outer.refs, 2u);
   void* through = nullptr;
-  EXPECT_EQ(menu->QueryInterface(IID_IShellExtInit, &through), E_NOINTERFACE) << "the outer answers";
+  EXPECT_EQ(menu->QueryInterface(IID_IShellExtInit, &through), E_NOINTERFACE)
+      << "the outer answers";
   EXPECT_EQ(outer.queries, 1);
   menu->Release();
   EXPECT_EQ(outer.refs, 1u);
@@ -330,7 +357,8 @@ TEST_F(Zelshell, FactoryAndObjectsKeepTheModuleWhileTheyAreHeld) {
 // leaves the earlier one. The selection is never held, and its medium is given back.
 TEST_F(Zelshell, InitializeServesOneObjectAndDeclinesTheRest) {
   menuFile_.Set(ProcLine("Any", 1) + "item 'Text only','x.exe','-','txt'\r\n");
-  const std::string file = folder_.Write("one file.dat", "x"), before = folder_.Write("before.txt", "");
+  const std::string file = folder_.Write("one file.dat", "x"),
+                    before = folder_.Write("before.txt", "");
   const std::string foreign = win::ToUtf8(folder_.WriteWide("\xD0\x96 foreign.txt"));
   const std::string fits = "C:\\" + std::string(260 - 3 - 4, 'f') + ".txt";  // 260 characters
   using Offer = DropData::Offer;
@@ -343,7 +371,10 @@ TEST_F(Zelshell, InitializeServesOneObjectAndDeclinesTheRest) {
       {{file}, Offer::Drop, S_OK, file},
       {{folder_.path()}, Offer::Drop, S_OK, folder_.path()},
       {{foreign}, Offer::Drop, S_OK, win::AnsiPathFor(win::FromUtf8(foreign)).value()},
-      {{folder_.path() + "\\\xD0\x96 gone.txt"}, Offer::Drop, S_OK, ""},  // no ANSI name: no submenu
+      {{folder_.path() + "\\\xD0\x96 gone.txt"},
+       Offer::Drop,
+       S_OK,
+       ""},  // no ANSI name: no submenu
       {{file, before}, Offer::Drop, E_FAIL, ""},
       {{}, Offer::Drop, E_FAIL, ""},
       {{fits}, Offer::Drop, S_OK, fits},  // the length reaches the rule (tests/cases) as it is
@@ -360,7 +391,8 @@ TEST_F(Zelshell, InitializeServesOneObjectAndDeclinesTheRest) {
     EXPECT_TRUE(data.MediumReleased());
     const bool txt = c.served.size() > 3 && c.served.compare(c.served.size() - 3, 3, "txt") == 0;
     const unsigned count = c.result == S_OK && c.served.empty() ? 0 : txt ? 3 : 2;
-    EXPECT_EQ(Query(handler.Get()).first, MAKE_HRESULT(SEVERITY_SUCCESS, 0, count)) << "the text-only entry: .txt";
+    EXPECT_EQ(Query(handler.Get()).first, MAKE_HRESULT(SEVERITY_SUCCESS, 0, count))
+        << "the text-only entry: .txt";
     if (c.served.empty() || c.served == fits) continue;
     EXPECT_EQ(Invoke(handler.Get(), 1), S_OK);
     EXPECT_EQ(log_.Take(), Called(1, c.served));
@@ -368,13 +400,15 @@ TEST_F(Zelshell, InitializeServesOneObjectAndDeclinesTheRest) {
   EXPECT_EQ(Initialize(NewHandler().Get(), nullptr), E_INVALIDARG);
 
   // A UTF-8 menu file names it by its long path.
-  const std::string recorder = Built("tests/win32/zel_recorder.exe"), gone = folder_.path() + "\\Ж gone.txt";
+  const std::string recorder = Built("tests/win32/zel_recorder.exe"),
+                    gone = folder_.path() + "\\Ж gone.txt";
   menuFile_.Set("\xEF\xBB\xBFitem 'Run','" + recorder + "','%s'\r\n");
   DropData goneData({gone});
   const ComPtr<IContextMenu> handler = NewHandler(&goneData);
   EXPECT_EQ(Query(handler.Get()).first, MAKE_HRESULT(SEVERITY_SUCCESS, 0, 2));
   EXPECT_EQ(Invoke(handler.Get(), 1), S_OK);
-  EXPECT_EQ(WaitForRecord(folder_.path(), "zel_recorder"), Started("\"" + recorder + "\" \"" + gone + "\"", folder_.path()));
+  EXPECT_EQ(WaitForRecord(folder_.path(), "zel_recorder"),
+            Started("\"" + recorder + "\" \"" + gone + "\"", folder_.path()));
 }
 
 // Built beside Wine's own item menu at a non-zero position for Wine's own selection, the
@@ -383,25 +417,31 @@ TEST_F(Zelshell, InitializeServesOneObjectAndDeclinesTheRest) {
 // selections and entries (the .log file's menu has one more).
 TEST_F(Zelshell, SubmenuBesideWinesMenuRunsTheEntryEachOffsetSelects) {
   const std::string recorder = Built("tests/win32/zel_recorder.exe");
-  const std::string file = folder_.Write("neighbour file.txt", "x"), other = folder_.Write("other.log", "x");
+  const std::string file = folder_.Write("neighbour file.txt", "x"),
+                    other = folder_.Write("other.log", "x");
   menuFile_.Set(ProcLine("One", 1) + "sep\r\nsub 'More'\r\nitem 'Run','" + recorder +
-                "','/open %s'\r\nend\r\ncitem 'Logs','x.exe','-','log'\r\nAdd\r\n" + ProcLine("Two", 2));
+                "','/open %s'\r\nend\r\ncitem 'Logs','x.exe','-','log'\r\nAdd\r\n" +
+                ProcLine("Two", 2));
   ComPtr<IContextMenu> wineMenu = ShellObject<IContextMenu>(file);
   ASSERT_NE(wineMenu, nullptr);
   const win::UniqueHmenu menu(::CreatePopupMenu());
-  const UINT first = 1 + HRESULT_CODE(wineMenu->QueryContextMenu(menu.get(), 0, 1, 0x7FFF, CMF_NORMAL));
+  const UINT first =
+      1 + HRESULT_CODE(wineMenu->QueryContextMenu(menu.get(), 0, 1, 0x7FFF, CMF_NORMAL));
   const std::string wineText = MenuText(menu.get());
   std::size_t second = wineText.find('\n') + 1;  // after Wine's first item and its submenu
-  while (second < wineText.size() && wineText[second] == ' ') second = wineText.find('\n', second) + 1;
+  while (second < wineText.size() && wineText[second] == ' ')
+    second = wineText.find('\n', second) + 1;
   ASSERT_LT(second, wineText.size());
 
   ComPtr<IContextMenu> handler = NewHandler(ShellObject<IDataObject>(file).Get());
-  EXPECT_EQ(handler->QueryContextMenu(menu.get(), 1, first, 0x7FFF, CMF_NORMAL), MAKE_HRESULT(SEVERITY_SUCCESS, 0, 7));
+  EXPECT_EQ(handler->QueryContextMenu(menu.get(), 1, first, 0x7FFF, CMF_NORMAL),
+            MAKE_HRESULT(SEVERITY_SUCCESS, 0, 7));
   const auto item = [&](UINT offset, const char* caption) {
     return "  item " + std::to_string(first + offset) + " " + caption + "\n";
   };
-  EXPECT_EQ(MenuText(menu.get()), wineText.substr(0, second) + "sub 0 Zelvane\n" + item(1, "One") + "  sep 0\n" +
-                                      "  sub 0 More\n  " + item(2, "Run") + item(3, "Add to...") + item(4, "Two") +
+  EXPECT_EQ(MenuText(menu.get()), wineText.substr(0, second) + "sub 0 Zelvane\n" + item(1, "One") +
+                                      "  sep 0\n" + "  sub 0 More\n  " + item(2, "Run") +
+                                      item(3, "Add to...") + item(4, "Two") +
                                       wineText.substr(second));
   DropData otherData({other});
   ComPtr<IContextMenu> otherHandler = NewHandler(&otherData);
@@ -411,7 +451,8 @@ TEST_F(Zelshell, SubmenuBesideWinesMenuRunsTheEntryEachOffsetSelects) {
   EXPECT_EQ(Invoke(handler.Get(), 4), S_OK);
   EXPECT_EQ(Invoke(otherHandler.Get(), 1), S_OK);
   EXPECT_EQ(log_.Take(), Called(2, file) + "; " + Called(1, other));
-  // An offset beyond the entries and a verb (unsupported) run nothing; the bounds are in tests/cases.
+  // An offset beyond the entries and a verb (unsupported) run nothing; the bounds are in
+  // tests/cases.
   EXPECT_EQ(Invoke(handler.Get(), 5), E_INVALIDARG);
   EXPECT_EQ(Invoke(handler.Get(), 0, "One"), E_FAIL);
   // The first run left the selection in its short form: later runs start in its short folder.
@@ -421,7 +462,8 @@ TEST_F(Zelshell, SubmenuBesideWinesMenuRunsTheEntryEachOffsetSelects) {
   // Editor.exe from the folder COM loaded the module from, by its short path.
   EXPECT_EQ(Invoke(handler.Get(), 3), S_OK);
   const std::string editor = WaitForRecord(folder_.path(), "Editor");
-  EXPECT_NE(editor.find("\\Editor.exe\" " + Started(shortFile, win::ShortPath(folder_.path()))), std::string::npos)
+  EXPECT_NE(editor.find("\\Editor.exe\" " + Started(shortFile, win::ShortPath(folder_.path()))),
+            std::string::npos)
       << editor;
 
   // The help text for offset 0 only, in the caller's capacity (whose rule is in tests/cases).
@@ -444,9 +486,12 @@ TEST_F(Zelshell, FlagsFilesAndRangesDecideWhatIsAdded) {
   const std::string both = "sub 0 Zelvane\n  item 101 One\n  item 102 Two\n";
   EXPECT_EQ(Query(handler.Get()), std::make_pair(HRESULT{3}, both));
   EXPECT_EQ(Query(handler.Get(), 0x7FFF, CMF_DEFAULTONLY), std::make_pair(S_OK, std::string()));
-  EXPECT_EQ(Query(handler.Get(), 101), std::make_pair(HRESULT{2}, std::string("sub 0 Zelvane\n  item 101 One\n")));
+  EXPECT_EQ(Query(handler.Get(), 101),
+            std::make_pair(HRESULT{2}, std::string("sub 0 Zelvane\n  item 101 One\n")));
   menuFile_.Remove();
-  EXPECT_EQ(Query(handler.Get()), std::make_pair(HRESULT{1}, std::string("sub 0 Zelvane\n  item 0 menu.txt not found\n")));
+  EXPECT_EQ(
+      Query(handler.Get()),
+      std::make_pair(HRESULT{1}, std::string("sub 0 Zelvane\n  item 0 menu.txt not found\n")));
   ::CreateDirectoryA(UserMenuFile::Path().c_str(), nullptr);
   EXPECT_EQ(Query(handler.Get()).second, "sub 0 Zelvane\n  item 0 menu.txt could not be read\n");
   EXPECT_EQ(Invoke(handler.Get(), 1), E_INVALIDARG) << "no entry was built";
@@ -510,14 +555,16 @@ std::vector<HBITMAP> ItemBitmaps(HMENU menu) {
 // same icons, the module's cache hands out the same bitmap again until the file changes, and
 // "icons off" at the end of the file takes them all away.
 TEST_F(Zelshell, EntriesShowTheIconsOfWhatTheyStart) {
-  const std::string tool = folder_.Copy(win::PathCall([](char* b, DWORD n) { return ::GetSystemDirectoryA(b, n); }) +
-                                            "\\notepad.exe",
-                                        "tool.exe");
-  const std::string menu = "item 'Notepad','notepad.exe'\r\n"
-                           "sub 'More'\r\nitem 'Set','x.exe',' ','txt','shell32.dll,3'\r\nend\r\n"
-                           "item 'Plain','notepad.exe',' ','txt','-'\r\n"
-                           "item 'Gone','no-such-program.exe'\r\n"
-                           "item 'Tool','" + tool + "'\r\n";
+  const std::string tool = folder_.Copy(
+      win::PathCall([](char* b, DWORD n) { return ::GetSystemDirectoryA(b, n); }) + "\\notepad.exe",
+      "tool.exe");
+  const std::string menu =
+      "item 'Notepad','notepad.exe'\r\n"
+      "sub 'More'\r\nitem 'Set','x.exe',' ','txt','shell32.dll,3'\r\nend\r\n"
+      "item 'Plain','notepad.exe',' ','txt','-'\r\n"
+      "item 'Gone','no-such-program.exe'\r\n"
+      "item 'Tool','" +
+      tool + "'\r\n";
   menuFile_.Set(menu);
   DropData data({folder_.Write("a.txt", "")});
   ComPtr<IContextMenu> handler = NewHandler(&data);
@@ -544,7 +591,8 @@ TEST_F(Zelshell, EntriesShowTheIconsOfWhatTheyStart) {
   ASSERT_EQ(tray.size(), 5u);
   EXPECT_TRUE(tray[0] && tray[1] && !tray[2] && !tray[3] && tray[4]);
 
-  const win::UniqueFile file(::CreateFileA(tool.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  const win::UniqueFile file(
+      ::CreateFileA(tool.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   const FILETIME later = {0x12345678, 0x01D00000};
   ASSERT_TRUE(::SetFileTime(file.get(), nullptr, nullptr, &later));
   ::Sleep(icons::kIconRecheckMilliseconds + 100);  // a file is dated again after that

@@ -19,7 +19,8 @@ std::string ClassName(HWND window) {
 }
 
 Dialog ReadDialog(HWND window) {
-  return {window, WindowText(window), WindowText(::GetDlgItem(window, 0xFFFF)), ::GetWindow(window, GW_OWNER)};
+  return {window, WindowText(window), WindowText(::GetDlgItem(window, 0xFFFF)),
+          ::GetWindow(window, GW_OWNER)};
 }
 
 bool WaitFor(const std::function<bool()>& done, int milliseconds) {
@@ -72,7 +73,8 @@ std::string ScratchFolder::Write(const std::string& name, const std::string& byt
 }
 
 std::string ScratchFolder::Copy(const std::string& source, const std::string& name) const {
-  return ::CopyFileA(source.c_str(), (path_ + "\\" + name).c_str(), FALSE) ? path_ + "\\" + name : "";
+  return ::CopyFileA(source.c_str(), (path_ + "\\" + name).c_str(), FALSE) ? path_ + "\\" + name
+                                                                           : "";
 }
 
 std::string ScratchFolder::MakeFolder(const std::string& name) const {
@@ -118,7 +120,8 @@ void UserMenuFile::Remove() const {
 
 std::string WaitForRecord(const std::string& folder, const std::string& name, int milliseconds) {
   std::string record;
-  WaitFor([&] { return !(record = ReadBytes(folder + "\\" + name + ".txt")).empty(); }, milliseconds);
+  WaitFor([&] { return !(record = ReadBytes(folder + "\\" + name + ".txt")).empty(); },
+          milliseconds);
   return record;
 }
 
@@ -156,8 +159,8 @@ std::string KeyShape(HKEY root, const std::string& key) {
   if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return "";
   const win::UniqueHkey owned(opened);
   DWORD keys = 0, values = 0;
-  ::RegQueryInfoKeyA(opened, nullptr, nullptr, nullptr, &keys, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
-                     nullptr);
+  ::RegQueryInfoKeyA(opened, nullptr, nullptr, nullptr, &keys, nullptr, nullptr, &values, nullptr,
+                     nullptr, nullptr, nullptr);
   return std::to_string(keys) + " keys, " + std::to_string(values) + " values";
 }
 

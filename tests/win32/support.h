@@ -53,7 +53,8 @@ class UserMenuFile {
 
 // What a copy of the recorder program wrote when it was started: its command line and its
 // current folder, a line each, in <folder>\<its name>.txt; empty when nothing came in time.
-std::string WaitForRecord(const std::string& folder, const std::string& name, int milliseconds = 10000);
+std::string WaitForRecord(const std::string& folder, const std::string& name,
+                          int milliseconds = 10000);
 inline std::string Started(const std::string& commandLine, const std::string& folder) {
   return commandLine + "\n" + folder + "\n";
 }
@@ -70,9 +71,9 @@ class ProcLog {
   win::UniqueHmodule dll_;
 };
 
-// A menu as text, one line an item: "<two spaces a level><sep|sub|item> <id>[ checked][ <caption>]",
-// a line feed after each; captions read wide, in UTF-8. Header-only: the hook library inside the
-// tray program writes it too.
+// A menu as text, one line an item: "<two spaces a level><sep|sub|item> <id>[ checked][
+// <caption>]", a line feed after each; captions read wide, in UTF-8. Header-only: the hook library
+// inside the tray program writes it too.
 inline std::string MenuText(HMENU menu, int depth = 0) {
   std::string text;
   for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
@@ -85,9 +86,12 @@ inline std::string MenuText(HMENU menu, int depth = 0) {
     info.cch = ARRAYSIZE(caption);
     ::GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info);
     ::WideCharToMultiByte(CP_UTF8, 0, caption, -1, utf8, sizeof(utf8), nullptr, nullptr);
-    text += std::string(2 * depth, ' ') + ((info.fType & MFT_SEPARATOR) ? "sep" : info.hSubMenu ? "sub" : "item") +
-            " " + std::to_string(info.hSubMenu ? 0u : info.wID) + ((info.fState & MFS_CHECKED) ? " checked" : "") +
-            (*utf8 ? " " : "") + utf8 + "\n";
+    text += std::string(2 * depth, ' ') +
+            ((info.fType & MFT_SEPARATOR) ? "sep"
+             : info.hSubMenu              ? "sub"
+                                          : "item") +
+            " " + std::to_string(info.hSubMenu ? 0u : info.wID) +
+            ((info.fState & MFS_CHECKED) ? " checked" : "") + (*utf8 ? " " : "") + utf8 + "\n";
     if (info.hSubMenu != nullptr) text += MenuText(info.hSubMenu, depth + 1);
   }
   return text;

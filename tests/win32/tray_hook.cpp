@@ -40,9 +40,12 @@ void Count(const char* name) {
   auto* base = reinterpret_cast<BYTE*>(::GetModuleHandleA(nullptr));
   const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
       base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-  const DWORD imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
-  for (auto* library = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports); library->Name != 0; ++library) {
-    for (auto* slot = reinterpret_cast<Function*>(base + library->FirstThunk); *slot != nullptr; ++slot) {
+  const DWORD imports =
+      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+  for (auto* library = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports);
+       library->Name != 0; ++library) {
+    for (auto* slot = reinterpret_cast<Function*>(base + library->FirstThunk); *slot != nullptr;
+         ++slot) {
       if (*slot != real) continue;
       DWORD old = 0;
       ::VirtualProtect(slot, sizeof(*slot), PAGE_READWRITE, &old);
@@ -67,7 +70,8 @@ std::set<HMENU> g_popups;  // every popup menu shown
 void WriteTemp(const char* stem, const std::string& text) {
   char folder[MAX_PATH] = {};
   ::GetTempPathA(MAX_PATH, folder);
-  const std::string path = std::string(folder) + "zelvane-" + stem + "-" + std::to_string(::GetCurrentProcessId()) + ".txt";
+  const std::string path = std::string(folder) + "zelvane-" + stem + "-" +
+                           std::to_string(::GetCurrentProcessId()) + ".txt";
   if (std::FILE* out = std::fopen(path.c_str(), "wb")) {
     std::fputs((text + "END\n").c_str(), out);
     std::fclose(out);
@@ -77,15 +81,19 @@ void WriteTemp(const char* stem, const std::string& text) {
 // Its class's background brush and the fonts of its controls (GDI objects and control data do
 // not cross processes under Wine), the icons it made, and the popup menus it still holds.
 void WriteReport(HWND window) {
-  std::string report = "brush " + std::to_string(::GetClassLongPtrA(window, GCLP_HBRBACKGROUND)) + "\n";
-  for (HWND child = ::GetWindow(window, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+  std::string report =
+      "brush " + std::to_string(::GetClassLongPtrA(window, GCLP_HBRBACKGROUND)) + "\n";
+  for (HWND child = ::GetWindow(window, GW_CHILD); child != nullptr;
+       child = ::GetWindow(child, GW_HWNDNEXT)) {
     LOGFONTA font = {};
-    ::GetObjectA(reinterpret_cast<HFONT>(::SendMessageA(child, WM_GETFONT, 0, 0)), sizeof(font), &font);
+    ::GetObjectA(reinterpret_cast<HFONT>(::SendMessageA(child, WM_GETFONT, 0, 0)), sizeof(font),
+                 &font);
     report += "font " + std::to_string(font.lfHeight) + " " + font.lfFaceName + "\n";
   }
   int alive = 0;
   for (HMENU popup : g_popups) alive += ::IsMenu(popup) ? 1 : 0;
-  report += "icons made " + std::to_string(g_iconsMade) + "\npopups alive " + std::to_string(alive) + "\n";
+  report += "icons made " + std::to_string(g_iconsMade) + "\npopups alive " +
+            std::to_string(alive) + "\n";
   WriteTemp("report", report);
 }
 

@@ -22,7 +22,8 @@ void Record(const std::string& entry) {
 std::string Text(const char* text) {
   if (text == nullptr) return "(null)";
   const std::size_t length = std::strlen(text);
-  return "[" + std::string(text) + "]" + (text[length + 1] == 0 && text[length + 2] == 0 ? " z3" : "");
+  return "[" + std::string(text) + "]" +
+         (text[length + 1] == 0 && text[length + 2] == 0 ? " z3" : "");
 }
 
 }  // namespace
@@ -31,7 +32,9 @@ extern "C" {
 
 void __stdcall Proc0() { Record("Proc0"); }
 // A register-sized integer: on 64-bit Windows it shows that integers arrive sign-extended.
-void __stdcall ProcWide(INT_PTR value) { Record("ProcWide " + std::to_string(static_cast<long long>(value))); }
+void __stdcall ProcWide(INT_PTR value) {
+  Record("ProcWide " + std::to_string(static_cast<long long>(value)));
+}
 void __stdcall Proc3(int first, const char* second, int third) {
   Record("Proc3 " + std::to_string(first) + " " + Text(second) + " " + std::to_string(third));
 }
@@ -50,8 +53,9 @@ void __cdecl ProcCdecl(int first, int second) {
 // one name in several folders tell apart, each with a log of its own.
 void __stdcall ProcSelf() {
   HMODULE self = nullptr;
-  ::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCSTR>(&ProcSelf), &self);
+  ::GetModuleHandleExA(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      reinterpret_cast<LPCSTR>(&ProcSelf), &self);
   char path[MAX_PATH + 1] = {};
   ::GetModuleFileNameA(self, path, MAX_PATH);
   ::SetEnvironmentVariableA("ZEL_PROC_SELF", path);
@@ -67,5 +71,4 @@ int __stdcall TakeLog(char* buffer, int capacity) {
 }
 
 HRESULT __stdcall DllRegisterServer() { return E_FAIL; }
-
 }

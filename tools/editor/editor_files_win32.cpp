@@ -60,8 +60,9 @@ LoadedFile LoadMenuFile(const std::string& path) {
   LoadedFile result;
   if (path.empty()) {
     result.state = FileState::Refused;
-    result.why = "The application-data folder, where the menu file lives, cannot be found, or "
-                 "its name has characters this system's code page cannot hold and no short name.";
+    result.why =
+        "The application-data folder, where the menu file lives, cannot be found, or "
+        "its name has characters this system's code page cannot hold and no short name.";
     return result;
   }
   const DWORD attributes = ::GetFileAttributesA(path.c_str());
@@ -78,8 +79,8 @@ LoadedFile LoadMenuFile(const std::string& path) {
     return result;
   }
   win::UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
     result.why = "The menu file " + path + " cannot be opened: " + ErrorText(::GetLastError());
     return result;
@@ -152,7 +153,7 @@ std::string SaveMenuFile(const std::string& path, const std::string& bytes) {
   };
   {
     win::UniqueFile file(::CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return fail("The temporary file cannot be written", ::GetLastError());
     if (!WriteAll(file.get(), bytes) || !::FlushFileBuffers(file.get())) {
       const DWORD error = ::GetLastError();
@@ -190,8 +191,9 @@ template <typename Call>
 std::string PathIn(menu::TextKind kind, const std::string& path, const Call& call) {
   const std::wstring wide = win::Widen(path, kind);
   return win::Narrow(win::PathCall<wchar_t>([&](wchar_t* buffer, DWORD size) {
-    return call(wide.c_str(), buffer, size);
-  }), kind);
+                       return call(wide.c_str(), buffer, size);
+                     }),
+                     kind);
 }
 
 }  // namespace

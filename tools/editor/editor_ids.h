@@ -5,7 +5,7 @@ namespace zel::tools::editor {
 
 inline constexpr char kEditorClass[] = "ZelvaneMenuEditor";
 
-inline constexpr int IDC_TEXT = 100;      // the menu text
+inline constexpr int IDC_TEXT = 100;  // the menu text
 inline constexpr int IDC_SAVE = 101;
 inline constexpr int IDC_RELOAD = 102;
 inline constexpr int IDC_CHECK = 103;

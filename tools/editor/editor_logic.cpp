@@ -48,7 +48,8 @@ std::string FieldProblem(std::string_view value, const std::vector<std::string>&
   const std::string lowered = menu::LowerAscii(value);
   for (const std::string& keyword : forbidden) {
     if (Contains(lowered, keyword)) {
-      return "it holds \"" + keyword + "\", which the menu file reads as a keyword anywhere in "
+      return "it holds \"" + keyword +
+             "\", which the menu file reads as a keyword anywhere in "
              "a line";
     }
   }
@@ -75,8 +76,7 @@ bool ChoosePath(const std::vector<std::string>& forms, const std::vector<std::st
     problem = "The " + what + " has no path.";
   } else {
     problem = "The " + what + " \"" + forms.front() + "\" cannot be written into the menu file" +
-              (forms.size() > 1 ? ", not even in its short form" : "") + ": " + firstProblem +
-              ".";
+              (forms.size() > 1 ? ", not even in its short form" : "") + ": " + firstProblem + ".";
   }
   return false;
 }

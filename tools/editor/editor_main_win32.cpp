@@ -55,8 +55,8 @@ int Ask(const std::string& text, UINT type) {
 std::string ControlText(HWND control) {
   if (control == g_editor.text && g_editor.kind == menu::TextKind::Utf8) {
     std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(control)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(std::max(
-        ::GetWindowTextW(control, text.data(), static_cast<int>(text.size())), 0)));
+    text.resize(static_cast<std::size_t>(
+        std::max(::GetWindowTextW(control, text.data(), static_cast<int>(text.size())), 0)));
     return win::ToUtf8(text);
   }
   const int length = ::GetWindowTextLengthA(control);
@@ -236,10 +236,11 @@ void Check() {
   menu::MemorySource source(text);
   const std::vector<menu::Finding> findings = menu::CheckMenu(source);
   for (const menu::Finding& finding : findings) {
-    const std::string line = (finding.line == 0 ? std::string("File") :
-                              "Line " + std::to_string(finding.line)) + ": " + finding.text;
-    const LRESULT at = ::SendMessageA(g_editor.findings, LB_ADDSTRING, 0,
-                                      reinterpret_cast<LPARAM>(line.c_str()));
+    const std::string line =
+        (finding.line == 0 ? std::string("File") : "Line " + std::to_string(finding.line)) + ": " +
+        finding.text;
+    const LRESULT at =
+        ::SendMessageA(g_editor.findings, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
     ::SendMessageA(g_editor.findings, LB_SETITEMDATA, at, finding.line);
   }
   if (findings.empty()) {
@@ -276,8 +277,10 @@ std::string PickProgram(const std::string& document) {
     if (!::GetOpenFileNameW(&dialog)) return {};
     const std::string file = win::Narrow(chosen, g_editor.kind);
     if (IsProgramPath(file)) return file;
-    Ask(file + " is not a program (.exe, .com, .bat or .cmd). Choose the program "
-        "that is to open " + LastPart(document) + ".",
+    Ask(file +
+            " is not a program (.exe, .com, .bat or .cmd). Choose the program "
+            "that is to open " +
+            LastPart(document) + ".",
         MB_OK | MB_ICONWARNING);
   }
 }
@@ -287,8 +290,7 @@ void AddObject(const std::string& path) {
   const ObjectInfo object = InspectObject(path, system);
   if (!object.exists()) {
     SetStatus("Nothing was added: " + path + " does not exist.");
-    Ask("\"" + path + "\" does not exist, so no entry was added for it.",
-        MB_OK | MB_ICONWARNING);
+    Ask("\"" + path + "\" does not exist, so no entry was added for it.", MB_OK | MB_ICONWARNING);
     return;
   }
   if (!g_editor.open) {
@@ -327,8 +329,9 @@ void AddObject(const std::string& path) {
   if (EndsInsideSubmenu(before)) {
     // The line is right, its place is not: show the open submenu among the findings.
     Check();
-    SetStatus("Added the selected line, but the file ends inside a submenu with no end line, "
-              "so the new entry is in that submenu. See the findings below.");
+    SetStatus(
+        "Added the selected line, but the file ends inside a submenu with no end line, "
+        "so the new entry is in that submenu. See the findings below.");
     return;
   }
   SetStatus("Added the selected line for " + object.paths.front() + ". Save to keep it.");
@@ -381,12 +384,11 @@ void CreateControls() {
                           ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_NOHIDESEL |
                               ES_WANTRETURN | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP,
                           WS_EX_CLIENTEDGE, IDC_TEXT);
-  g_editor.findings = Control("LISTBOX", "",
-                              LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_HSCROLL |
-                                  WS_TABSTOP,
-                              WS_EX_CLIENTEDGE, IDC_FINDINGS);
-  for (HWND control : {g_editor.save, g_editor.saveUtf8, g_editor.reload, g_editor.check, g_editor.status,
-                       g_editor.findings}) {
+  g_editor.findings = Control(
+      "LISTBOX", "", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP,
+      WS_EX_CLIENTEDGE, IDC_FINDINGS);
+  for (HWND control : {g_editor.save, g_editor.saveUtf8, g_editor.reload, g_editor.check,
+                       g_editor.status, g_editor.findings}) {
     ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont), FALSE);
   }
   // The findings are long lines; let the list scroll sideways to show them whole.
@@ -398,9 +400,8 @@ void CreateControls() {
   g_editor.textFont.reset(::CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                                         DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                                         DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, "Courier New"));
-  const HFONT textFont = g_editor.textFont
-                             ? g_editor.textFont.get()
-                             : static_cast<HFONT>(::GetStockObject(ANSI_FIXED_FONT));
+  const HFONT textFont = g_editor.textFont ? g_editor.textFont.get()
+                                           : static_cast<HFONT>(::GetStockObject(ANSI_FIXED_FONT));
   ::SendMessageA(g_editor.text, WM_SETFONT, reinterpret_cast<WPARAM>(textFont), FALSE);
   // The default limit of a multi-line edit control is 32 KB of typed text.
   ::SendMessageA(g_editor.text, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
@@ -522,9 +523,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   windowClass.lpszClassName = kEditorClass;
   if (!::RegisterClassA(&windowClass)) return 1;
 
-  const HWND window = ::CreateWindowExA(0, kEditorClass, kTitle, WS_OVERLAPPEDWINDOW,
-                                        CW_USEDEFAULT, CW_USEDEFAULT, 760, 540, nullptr, nullptr,
-                                        instance, nullptr);
+  const HWND window =
+      ::CreateWindowExA(0, kEditorClass, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                        760, 540, nullptr, nullptr, instance, nullptr);
   if (window == nullptr) return 1;
   ::ShowWindow(window, show);
   ::UpdateWindow(window);

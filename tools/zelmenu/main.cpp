@@ -40,8 +40,8 @@ int main(int argc, char** argv) {
   std::string out, err;
   int status = 1;
   try {
-    status = zel::tools::zelmenu::RunZelmenu(args, out, err, files, defaultPath, system,
-                                             moduleFolder);
+    status =
+        zel::tools::zelmenu::RunZelmenu(args, out, err, files, defaultPath, system, moduleFolder);
   } catch (const std::exception& error) {
     err += std::string("zelmenu: ") + error.what() + "\n";
   }

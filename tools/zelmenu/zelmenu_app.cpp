@@ -120,8 +120,8 @@ void PrintTree(std::string& out, const std::vector<MenuNode>& tree, const BuildR
         if (entry == nullptr) {
           out += node.caption + "\n";
         } else {
-          out += node.caption + "  [" + std::to_string(node.id) + "]  command \"" +
-                 entry->Command + "\"  arguments \"" + entry->Arguments + "\"\n";
+          out += node.caption + "  [" + std::to_string(node.id) + "]  command \"" + entry->Command +
+                 "\"  arguments \"" + entry->Arguments + "\"\n";
         }
         break;
     }
@@ -138,8 +138,8 @@ struct CommonOptions {
 
 // Takes args[i] when it is one of the common options (moving i past its value) or the menu
 // file; false when it is none of them. A bad value leaves its reason in `error`.
-bool TakeCommonOption(const std::vector<std::string>& args, std::size_t& i,
-                      CommonOptions& options, std::string& error) {
+bool TakeCommonOption(const std::vector<std::string>& args, std::size_t& i, CommonOptions& options,
+                      std::string& error) {
   const std::string& arg = args[i];
   const bool hasValue = i + 1 < args.size();
   if (arg == "--json") {
@@ -253,7 +253,6 @@ int Check(const std::vector<std::string>& args, std::string& out, std::string& e
   for (const menu::Finding& finding : findings) out += menu::FormatFinding(finding) + "\n";
   return findings.empty() ? 0 : 1;
 }
-
 
 // ---- plan: what choosing an identifier would do, without doing it
 
@@ -493,20 +492,23 @@ std::string PortablePlanSystem::FormatArguments(const std::string& format,
     // %[-][#][0][width][.precision][h|l]type
     std::size_t scan = pos + 1;
     bool left = false;
-    while (scan < format.size() && (format[scan] == '-' || format[scan] == '#' || format[scan] == '0')) {
+    while (scan < format.size() &&
+           (format[scan] == '-' || format[scan] == '#' || format[scan] == '0')) {
       left = left || format[scan] == '-';
       ++scan;
     }
     std::size_t width = 0;
     while (scan < format.size() && format[scan] >= '0' && format[scan] <= '9') {
-      width = std::min<std::size_t>(width * 10 + static_cast<std::size_t>(format[scan++] - '0'), kLimit);
+      width = std::min<std::size_t>(width * 10 + static_cast<std::size_t>(format[scan++] - '0'),
+                                    kLimit);
     }
     std::size_t precision = std::string::npos;
     if (scan < format.size() && format[scan] == '.') {
       precision = 0;
       ++scan;
       while (scan < format.size() && format[scan] >= '0' && format[scan] <= '9') {
-        precision = std::min<std::size_t>(precision * 10 + static_cast<std::size_t>(format[scan++] - '0'), kLimit);
+        precision = std::min<std::size_t>(
+            precision * 10 + static_cast<std::size_t>(format[scan++] - '0'), kLimit);
       }
     }
     if (scan < format.size() && (format[scan] == 'h' || format[scan] == 'l')) ++scan;
@@ -554,7 +556,7 @@ std::string BytesToUtf8(std::string_view bytes) {
 
 launch::LaunchSystem::Object PortablePlanSystem::Find(const std::string& path) {
   return !path.empty() && (path.back() == '\\' || path.back() == '/') ? Object::Folder
-                                                                     : Object::File;
+                                                                      : Object::File;
 }
 
 int RunZelmenu(const std::vector<std::string>& args, std::string& out, std::string& err,
