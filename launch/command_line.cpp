@@ -134,7 +134,9 @@ bool Unplaceable(std::string_view path, LeadByteTest lead) {
 std::optional<std::string> PlacePath(std::string_view arguments, std::string_view path,
                                      LeadByteTest lead) {
   if (Unplaceable(path, lead)) return std::nullopt;
-  const bool splits = FindChar(path, " \t,;=", lead) != std::string_view::npos;
+  // Where programs split their command lines; cmd is also said to split at 0xFF, which U+00A0
+  // is in the OEM code page 437. A path holding any of them is put in quotes.
+  const bool splits = FindChar(path, " \t,;=\xA0\xFF", lead) != std::string_view::npos;
   const std::size_t pathBackslashes = TrailingBackslashes(path, lead);
   std::string line;
   bool quoted = false;          // inside a quoted part, by the parsing rules
