@@ -107,18 +107,15 @@ std::vector<std::string> Win32LaunchSystem::SearchFolders() {
   if (std::string own = win::ModuleFolder(nullptr, kind_); !own.empty())
     folders.push_back(std::move(own));
   // In the entry's code page.
-  folders.push_back(win::Narrow(win::PathCall<wchar_t>([](wchar_t* buffer, DWORD size) {
-                                  return ::GetSystemDirectoryW(buffer, size);
-                                }),
-                                kind_));
-  folders.push_back(win::Narrow(win::PathCall<wchar_t>([](wchar_t* buffer, DWORD size) {
-                                  return ::GetWindowsDirectoryW(buffer, size);
-                                }),
-                                kind_));
-  const std::string path = win::Narrow(win::PathCall<wchar_t>([](wchar_t* buffer, DWORD size) {
-                                         return ::GetEnvironmentVariableW(L"PATH", buffer, size);
-                                       }),
-                                       kind_);
+  const auto narrow = [this](auto call) {
+    return win::Narrow(win::PathCall<wchar_t>(call), kind_);
+  };
+  folders.push_back(
+      narrow([](wchar_t* buffer, DWORD size) { return ::GetSystemDirectoryW(buffer, size); }));
+  folders.push_back(
+      narrow([](wchar_t* buffer, DWORD size) { return ::GetWindowsDirectoryW(buffer, size); }));
+  const std::string path = narrow(
+      [](wchar_t* buffer, DWORD size) { return ::GetEnvironmentVariableW(L"PATH", buffer, size); });
   for (std::string& folder : PathFolders(path, LeadBytes())) folders.push_back(std::move(folder));
   return folders;
 }

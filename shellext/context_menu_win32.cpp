@@ -85,7 +85,7 @@ HRESULT STDMETHODCALLTYPE TContextMenu::Initialize(PCIDLIST_ABSOLUTE, IDataObjec
     return E_FAIL;
   }
   selectedPath_ = path.value_or(std::string());
-  selectedUtf8_ = win::ToUtf8(wide);
+  selectedUtf8_ = win::Narrow(wide, menu::TextKind::Utf8);
   return S_OK;
 } catch (...) {
   return CaughtHresult();

@@ -60,7 +60,7 @@ std::string BrowseForFile(HWND owner, const std::string& initialFolder, menu::Te
   // (GetOpenFileName documentation).
   dialog.Flags = OFN_NOCHANGEDIR;
   if (!::GetOpenFileNameW(&dialog)) return {};  // cancelled, or the dialog failed
-  if (kind == menu::TextKind::Utf8) return win::ToUtf8(file);
+  if (kind == menu::TextKind::Utf8) return win::Narrow(file, menu::TextKind::Utf8);
   const std::optional<std::string> path = win::AnsiPathFor(file);
   if (!path) {
     ::MessageBoxA(owner,
@@ -78,7 +78,7 @@ std::string ReadEditField(menu::TextKind kind) {
   if (kind == menu::TextKind::Utf8) {
     wchar_t wide[launch::kPromptValueLimit + 1] = {};
     ::GetWindowTextW(g_tray.edit, wide, ARRAYSIZE(wide));
-    return win::ToUtf8(wide);
+    return win::Narrow(wide, menu::TextKind::Utf8);
   }
   char text[launch::kPromptValueLimit + 1] = {};
   ::GetWindowTextA(g_tray.edit, text, sizeof(text));

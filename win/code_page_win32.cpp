@@ -49,14 +49,6 @@ std::wstring ToWide(UINT codePage, std::string_view text) {
   return wide;
 }
 
-}  // namespace
-
-std::wstring Widen(const std::string& text) { return ToWide(CP_ACP, text); }
-
-std::wstring FromUtf8(const std::string& text) { return ToWide(CP_UTF8, text); }
-
-namespace {
-
 std::string FromWide(UINT codePage, std::wstring_view text) {
   if (text.empty()) return {};
   const int size = ::WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()),
@@ -70,8 +62,6 @@ std::string FromWide(UINT codePage, std::wstring_view text) {
 UINT CodePageOf(menu::TextKind kind) { return kind == menu::TextKind::Utf8 ? CP_UTF8 : CP_ACP; }
 
 }  // namespace
-
-std::string ToUtf8(const std::wstring& text) { return FromWide(CP_UTF8, text); }
 
 std::wstring Widen(std::string_view text, menu::TextKind kind) {
   return ToWide(CodePageOf(kind), text);

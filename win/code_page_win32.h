@@ -15,17 +15,11 @@ namespace zel::win {
 // another object, or none.)
 std::optional<std::string> AnsiPathFor(const std::wstring& path);
 
-// An ANSI text in UTF-16.
-std::wstring Widen(const std::string& text);
-
-// UTF-16 and UTF-8: for texts that portable code cuts at ASCII characters, whatever else they
-// hold.
-std::string ToUtf8(const std::wstring& text);
-std::wstring FromUtf8(const std::string& text);
-
-// A menu file's text and back, in the file's code page (CP_ACP, or CP_UTF8 for a UTF-8 file).
-// Characters the ANSI code page lacks become its default character, as in the "A" functions.
-std::wstring Widen(std::string_view text, menu::TextKind kind);
+// A text in UTF-16 and back, from and to the code page of its kind: CP_ACP, or CP_UTF8 for a
+// UTF-8 menu file and for texts that portable code cuts at ASCII characters, whatever else they
+// hold. Characters the ANSI code page lacks become its default character, as in the "A"
+// functions.
+std::wstring Widen(std::string_view text, menu::TextKind kind = menu::TextKind::Ansi);
 std::string Narrow(std::wstring_view text, menu::TextKind kind);
 // A text of a file of `kind` in the ANSI code page: what DLL procedures, which take ANSI
 // text, are given.

@@ -14,8 +14,9 @@ std::string GetModulePath(HMODULE module) {
 }
 
 std::string ModuleFolder(HMODULE module, menu::TextKind kind) {
-  const std::string path =
-      kind == menu::TextKind::Utf8 ? ToUtf8(GetModulePathW(module)) : GetModulePath(module);
+  const std::string path = kind == menu::TextKind::Utf8
+                               ? Narrow(GetModulePathW(module), menu::TextKind::Utf8)
+                               : GetModulePath(module);
   return path.substr(0, path.find_last_of('\\') + 1);  // npos + 1: no backslash, no folder
 }
 

@@ -70,7 +70,7 @@ class Program {
         !WaitFor(
             [&] { return (window_ = FindTop(pid(), windowClass, nullptr, false)) != nullptr; })) {
       throw std::runtime_error("no window " + std::string(windowClass) + " of " +
-                               win::ToUtf8(commandLine));
+                               win::Narrow(commandLine, menu::TextKind::Utf8));
     }
   }
   ~Program() {
@@ -311,15 +311,16 @@ TEST(Tray, ReadsAUtf8MenuFileInWideText) {
   ASSERT_TRUE(::CopyFileW(win::Widen(tray.tool).c_str(), program.c_str(), TRUE));
   ::SetEnvironmentVariableW(L"ZEL_RECORD_DIR", win::Widen(tray.folder.path()).c_str());
   ::SetEnvironmentVariableW(L"ZEL_JP", L"\u5024");
-  tray.menu.Set("\xEF\xBB\xBFitem '日本語','" + win::ToUtf8(program) +
+  tray.menu.Set("\xEF\xBB\xBFitem '日本語','" + win::Narrow(program, menu::TextKind::Utf8) +
                 "','%ZEL_JP% 引数'\r\nsub 'サブ'\r\nitem '開く','x.exe'\r\nend\r\n");
   ScratchFolder elsewhere;
   TrayProgram running(tray.exe, elsewhere.path());
   ::SetEnvironmentVariableW(L"ZEL_RECORD_DIR", nullptr);
   EXPECT_EQ(running.OpenMenu(WM_LBUTTONUP), "item 1033 日本語\nsub 0 サブ\n  item 1034 開く\n");
   running.ChooseWithKeys(1);
-  EXPECT_EQ(WaitForRecord(tray.folder.path(), "jp"),
-            Started("\"" + win::ToUtf8(program) + "\" 値 引数", elsewhere.path()));
+  EXPECT_EQ(
+      WaitForRecord(tray.folder.path(), "jp"),
+      Started("\"" + win::Narrow(program, menu::TextKind::Utf8) + "\" 値 引数", elsewhere.path()));
 }
 
 // Ctrl+Alt+key pressed on the keyboard.
@@ -619,14 +620,17 @@ TEST(Editor, AddToAppendsALineForEachKindOfObject) {
                     document = folder.Write("Quarterly Report.txt", "text");
   const std::string viewer = folder.Write("viewer.exe", "MZ");
   const std::wstring foreign = folder.WriteWide("\xD0\x96 tool.exe");
-  const auto quoted = [](const std::string& path) { return L"\"" + win::FromUtf8(path) + L"\""; };
+  const auto quoted = [](const std::string& path) {
+    return L"\"" + win::Widen(path, menu::TextKind::Utf8) + L"\"";
+  };
   const struct {
     std::wstring argument;
     std::string line;  // empty: refused with a message holding `why`
     const char* why;
   } cases[] = {
       {win::Widen(win::ShortPath(program)), "item 'My Tool','" + program + "'", ""},
-      {quoted(win::ToUtf8(foreign)), "','" + win::AnsiPathFor(foreign).value() + "'", ""},
+      {quoted(win::Narrow(foreign, menu::TextKind::Utf8)),
+       "','" + win::AnsiPathFor(foreign).value() + "'", ""},
       {quoted(folder.path() + "\\gone.exe"), "", "does not exist"},
   };
   for (const auto& c : cases) {

@@ -59,7 +59,7 @@ class DropData final : public IDataObject {
     }
     // DROPFILES, then every path with its NUL, then one more NUL (the drop list's layout).
     std::wstring names;
-    for (const std::string& path : paths_) names += win::FromUtf8(path) + L'\0';
+    for (const std::string& path : paths_) names += win::Widen(path, menu::TextKind::Utf8) + L'\0';
     names += L'\0';
     memory_ = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT,
                             sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
@@ -359,7 +359,8 @@ TEST_F(Zelshell, InitializeServesOneObjectAndDeclinesTheRest) {
   menuFile_.Set(ProcLine("Any", 1) + "item 'Text only','x.exe','-','txt'\r\n");
   const std::string file = folder_.Write("one file.dat", "x"),
                     before = folder_.Write("before.txt", "");
-  const std::string foreign = win::ToUtf8(folder_.WriteWide("\xD0\x96 foreign.txt"));
+  const std::string foreign =
+      win::Narrow(folder_.WriteWide("\xD0\x96 foreign.txt"), menu::TextKind::Utf8);
   const std::string fits = "C:\\" + std::string(260 - 3 - 4, 'f') + ".txt";  // 260 characters
   using Offer = DropData::Offer;
   const struct {
@@ -370,7 +371,10 @@ TEST_F(Zelshell, InitializeServesOneObjectAndDeclinesTheRest) {
   } cases[] = {
       {{file}, Offer::Drop, S_OK, file},
       {{folder_.path()}, Offer::Drop, S_OK, folder_.path()},
-      {{foreign}, Offer::Drop, S_OK, win::AnsiPathFor(win::FromUtf8(foreign)).value()},
+      {{foreign},
+       Offer::Drop,
+       S_OK,
+       win::AnsiPathFor(win::Widen(foreign, menu::TextKind::Utf8)).value()},
       {{folder_.path() + "\\\xD0\x96 gone.txt"},
        Offer::Drop,
        S_OK,

@@ -57,7 +57,7 @@ std::string ControlText(HWND control) {
     std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(control)) + 1, L'\0');
     text.resize(static_cast<std::size_t>(
         std::max(::GetWindowTextW(control, text.data(), static_cast<int>(text.size())), 0)));
-    return win::ToUtf8(text);
+    return win::Narrow(text, menu::TextKind::Utf8);
   }
   const int length = ::GetWindowTextLengthA(control);
   std::string text(static_cast<std::size_t>(length) + 1, '\0');
@@ -87,7 +87,7 @@ void SetOpen(bool open) {
 
 void SetText(const std::string& text) {
   if (g_editor.kind == menu::TextKind::Utf8) {
-    ::SetWindowTextW(g_editor.text, win::FromUtf8(text).c_str());
+    ::SetWindowTextW(g_editor.text, win::Widen(text, menu::TextKind::Utf8).c_str());
   } else {
     ::SetWindowTextA(g_editor.text, text.c_str());
   }
@@ -204,7 +204,7 @@ void SaveAsUtf8() {
   }
   const std::string text = ControlText(g_editor.text);
   g_editor.kind = menu::TextKind::Utf8;
-  SetText(win::ToUtf8(win::Widen(text)));
+  SetText(win::Narrow(win::Widen(text), menu::TextKind::Utf8));
   if (!Save()) {
     g_editor.kind = menu::TextKind::Ansi;
     SetText(text);
@@ -341,7 +341,8 @@ void AddObject(const std::string& path) {
 // by its ANSI or short name, and not at all when it has neither.
 void AddArgument() {
   if (g_editor.kind == menu::TextKind::Utf8) return AddObject(g_editor.addArgument);
-  const std::optional<std::string> path = win::AnsiPathFor(win::FromUtf8(g_editor.addArgument));
+  const std::optional<std::string> path =
+      win::AnsiPathFor(win::Widen(g_editor.addArgument, menu::TextKind::Utf8));
   if (path) return AddObject(*path);
   SetStatus("Nothing was added.");
   Ask("The object to add has characters in its name that this system's code page cannot hold, "
@@ -507,8 +508,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     g_editor.path = zel::menu::GetMenuFilePath();
     // The command line as the system holds it: its ANSI copy has "?" for characters outside
     // the code page. Cut in UTF-8, where the blanks and quotes it is cut at stay themselves.
-    const std::string argument =
-        PathFromArgument(ArgumentText(zel::win::ToUtf8(::GetCommandLineW())));
+    const std::string argument = PathFromArgument(
+        ArgumentText(zel::win::Narrow(::GetCommandLineW(), zel::menu::TextKind::Utf8)));
     g_editor.addArgument = argument;
   } catch (...) {
     return 1;
