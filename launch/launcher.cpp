@@ -18,14 +18,10 @@ bool HasExtension(std::string_view name, LeadByteTest lead) {
   return name.find('.', part == std::string_view::npos ? 0 : part + 1) != std::string_view::npos;
 }
 
+// `suffix` in lower case.
 bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
-  if (text.size() < suffix.size()) return false;
-  for (std::size_t i = 0; i < suffix.size(); ++i) {
-    char c = text[text.size() - suffix.size() + i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != suffix[i]) return false;
-  }
-  return true;
+  return text.size() >= suffix.size() &&
+         menu::LowerAscii(text.substr(text.size() - suffix.size())) == suffix;
 }
 
 // The text with every "/" turned into "\", by character.
