@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "win/code_page_win32.h"
 #include "win/paths_win32.h"
 
 namespace zel::icons {
@@ -25,16 +26,18 @@ constexpr std::uint32_t kAlpha = 0xFF000000;
 
 }  // namespace
 
-HBITMAP IconCache::Bitmap(const std::string& file, int index) {
+HBITMAP IconCache::Bitmap(const std::string& file, int index, menu::TextKind kind) {
   // Nothing from a network or removable drive: a menu must never wait for a slow or gone one.
   if (!win::OnFixedDrive(file)) return nullptr;
+  // By the wide name: a UTF-8 menu's paths may hold any character.
+  std::wstring wide = win::Widen(file, kind);
   WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!::GetFileAttributesExA(file.c_str(), GetFileExInfoStandard, &data) ||
+  if (!::GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data) ||
       (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     return nullptr;
   }
   Key key{
-      file,
+      std::move(wide),
       std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32 | data.ftLastWriteTime.dwLowDateTime,
       index, ::GetSystemMetrics(SM_CXSMICON)};
   const ExclusiveLock lock(lock_);
@@ -43,7 +46,7 @@ HBITMAP IconCache::Bitmap(const std::string& file, int index) {
   }
   if (bitmaps_.size() >= kIconCacheCapacity) return nullptr;
   HICON small = nullptr;
-  ::ExtractIconExA(file.c_str(), index, nullptr, &small, 1);
+  ::ExtractIconExW(key.file.c_str(), index, nullptr, &small, 1);
   const win::UniqueHicon icon(small);
   win::UniqueHbitmap bitmap = icon ? MenuBitmapOf(icon.get(), key.size) : win::UniqueHbitmap();
   const HBITMAP result = bitmap.get();
@@ -118,10 +121,12 @@ win::UniqueHbitmap MenuBitmapOf(HICON icon, int size) {
   return bitmap;
 }
 
-HBITMAP MenuIcons::Bitmap(const menu::MenuData& entry, std::string_view iconField) {
+HBITMAP MenuIcons::Bitmap(const menu::MenuData& entry, std::string_view iconField,
+                          menu::TextKind kind) {
   const launch::IconChoice choice = launch::ChooseIcon(host_, entry, iconField);
   if (choice.kind == launch::IconChoice::Kind::None) return nullptr;
-  key_.assign(1, static_cast<char>(choice.kind));
+  system_.SetTextKind(kind);
+  key_.assign({static_cast<char>(choice.kind), static_cast<char>(kind)});
   key_.append(reinterpret_cast<const char*>(&choice.index), sizeof(choice.index));
   key_ += choice.name;
   for (const auto& [key, bitmap] : seen_) {
@@ -130,7 +135,7 @@ HBITMAP MenuIcons::Bitmap(const menu::MenuData& entry, std::string_view iconFiel
   HBITMAP bitmap = nullptr;
   if (!cache_.Recent(key_, bitmap)) {
     const std::string file = FileOf(choice);
-    bitmap = file.empty() ? nullptr : cache_.Bitmap(file, choice.index);
+    bitmap = file.empty() ? nullptr : cache_.Bitmap(file, choice.index, kind);
     cache_.Remember(key_, bitmap);
   }
   seen_.emplace_back(key_, bitmap);

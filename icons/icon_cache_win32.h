@@ -36,8 +36,8 @@ class IconCache {
 
   // Icon `index` of `file` (ExtractIconEx's index: negative for a resource identifier) at the
   // small-icon size, keyed by the path, its last write time and that size; null when the
-  // file or the icon is not there.
-  HBITMAP Bitmap(const std::string& file, int index);
+  // file or the icon is not there. `kind`: how the path is written.
+  HBITMAP Bitmap(const std::string& file, int index, menu::TextKind kind = menu::TextKind::Ansi);
   // The answer remembered for an entry's choice (MenuIcons's key), when it was given less
   // than kIconRecheckMilliseconds ago: the bitmap, or null for none. False otherwise.
   bool Recent(const std::string& choice, HBITMAP& bitmap);
@@ -48,7 +48,7 @@ class IconCache {
 
  private:
   struct Key {
-    std::string file;
+    std::wstring file;
     std::uint64_t written = 0;
     int index = 0;
     int size = 0;
@@ -84,7 +84,8 @@ class MenuIcons final : public menu::ItemIcons {
   MenuIcons(IconCache& cache, menu::Host host, std::string moduleFolder)
       : cache_(cache), host_(host), moduleFolder_(std::move(moduleFolder)) {}
 
-  HBITMAP Bitmap(const menu::MenuData& entry, std::string_view iconField) override;
+  HBITMAP Bitmap(const menu::MenuData& entry, std::string_view iconField,
+                 menu::TextKind kind) override;
 
  private:
   std::string FileOf(const launch::IconChoice& choice);

@@ -65,7 +65,7 @@ void HmenuSink::AppendItem(Handle menu, unsigned id, const std::string& caption)
 
 void HmenuSink::AppendEntry(Handle menu, unsigned id, const std::string& caption,
                             const MenuData& entry, std::string_view iconField) {
-  const HBITMAP bitmap = icons_ != nullptr ? icons_->Bitmap(entry, iconField) : nullptr;
+  const HBITMAP bitmap = icons_ != nullptr ? icons_->Bitmap(entry, iconField, kind_) : nullptr;
   if (bitmap == nullptr) return AppendItem(menu, id, caption);
   // One call, as AppendMenuA: by position past the end appends. The menu does not own the
   // bitmap (MENUITEMINFO.hbmpItem); its owner keeps it as long as menus may show it.

@@ -33,8 +33,8 @@ class ItemIcons {
  public:
   virtual ~ItemIcons() = default;
   // The entry's icon as a 32-bit bitmap with premultiplied alpha, or null for none. It
-  // outlives every menu that shows it.
-  virtual HBITMAP Bitmap(const MenuData& entry, std::string_view iconField) = 0;
+  // outlives every menu that shows it. `kind`: how the entry's text is written.
+  virtual HBITMAP Bitmap(const MenuData& entry, std::string_view iconField, TextKind kind) = 0;
 };
 
 // Appends to real menus, with the entries' icons when it has `icons`. A submenu whose append failed

@@ -92,19 +92,13 @@ std::string UserMenuFile::Path() { return menu::GetMenuFilePath(); }
 
 UserMenuFile::UserMenuFile(const std::string& bytes) {
   ::CreateDirectoryA(Path().substr(0, Path().find_last_of('\\')).c_str(), nullptr);
-  for (const std::string& file : {Path(), Path() + ".bak"}) {
-    ::MoveFileExA(file.c_str(), (file + ".before-test").c_str(), MOVEFILE_REPLACE_EXISTING);
-  }
   if (!bytes.empty()) Set(bytes);
 }
 
 UserMenuFile::~UserMenuFile() {
   Remove();
-  for (const std::string& file : {Path(), Path() + ".bak"}) {
-    ::SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
-    ::DeleteFileA(file.c_str());
-    ::MoveFileA((file + ".before-test").c_str(), file.c_str());
-  }
+  ::SetFileAttributesA((Path() + ".bak").c_str(), FILE_ATTRIBUTE_NORMAL);
+  ::DeleteFileA((Path() + ".bak").c_str());
 }
 
 void UserMenuFile::Set(const std::string& bytes) const {

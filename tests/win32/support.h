@@ -39,7 +39,8 @@ class ScratchFolder {
   std::string path_;
 };
 
-// The user's menu file and its backup, put aside for a test and put back afterwards.
+// The user's menu file, set for a test (none when empty) and removed afterwards with the
+// editor's backup. The tests run in Wine prefixes of their own: no user's file is lost.
 class UserMenuFile {
  public:
   explicit UserMenuFile(const std::string& bytes = "");
@@ -107,6 +108,30 @@ struct Dialog {
   HWND owner = nullptr;
 };
 Dialog ReadDialog(HWND window);
+
+// The message boxes shown on this thread while it lives, "CAPTION: text\n" each (with
+// " (owned)" when the box has an owner), each closed as soon as it is shown.
+class Boxes {
+ public:
+  Boxes() : hook_(::SetWindowsHookExA(WH_CBT, &Boxes::Hook, nullptr, ::GetCurrentThreadId())) {
+    shown.clear();
+  }
+  ~Boxes() { ::UnhookWindowsHookEx(hook_); }
+  static inline std::string shown;
+
+ private:
+  static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) {
+    // Activated, not created: the box has its texts by then.
+    if (code == HCBT_ACTIVATE && ClassName(reinterpret_cast<HWND>(wParam)) == "#32770") {
+      const Dialog box = ReadDialog(reinterpret_cast<HWND>(wParam));
+      shown += box.title + ": " + box.text + (box.owner != nullptr ? " (owned)" : "") + "\n";
+      // Posted: it closes the box from its modal loop.
+      ::PostMessageA(box.handle, WM_CLOSE, 0, 0);
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+  }
+  HHOOK hook_;
+};
 
 std::optional<std::string> ReadText(HKEY root, const std::string& key, const char* valueName);
 // "<n> keys, <n> values" directly under a key; empty when there is no such key.
