@@ -103,7 +103,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   // The first bytes choose the format, the rest is the name; hostile names from the corpus.
   if (size > 0) {
-    const char* const formats[] = {"%s", "/q %s -x", "\"%s\"", "/o:%s.bak", "\\\"%s %s"};
+    // The path bare, quoted, inside an argument, beside a variable, twice.
+    const char* const formats[] = {"%s",        "/q %s -x",       "\"%s\"", "/o:%s.bak",
+                                   "\\\"%s %s", "a\\ \"b c\" %s", "%s %s",  "\"/in=%s\" %%T%%"};
     const std::string format = formats[data[0] % std::size(formats)];
     Require(zel::test::PathPropertyFailure(format, "C:\\D\\" + text.substr(1, 400), lead).empty());
   }

@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the line reader, both builds and the checker, and checks that
-// every item a build made leads back to its entry; and that the one-pass line scan answers as
-// the keyword test and the field extraction do when written out plainly. The UTF-8 reading:
+// every item a build made leads back to its entry; and that the line scan's vector and
+// portable builds agree (what they find is in tests/cases). The UTF-8 reading:
 // a file without the mark takes the same code as ever (the mark test consumes nothing and
 // the line is handed on untouched), so what is compared here is the other way round: a valid
 // UTF-8 text builds the same menu with the mark as without it, and repairing never moves,
@@ -8,9 +8,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <string>
-#include <utility>
 
 #include "menu/hotkey.h"
 #include "menu/line_scan.h"
@@ -110,61 +108,8 @@ void Utf8AgreesWithAnsi(std::string_view bytes, const BuildRequest& request) {
   Require(AsciiOf(repaired) == AsciiOf(bytes));
 }
 
-// The keyword test step by step: substrings of the lowered line.
-bool PlainKeyword(const std::string& keyword, std::string_view line, bool forOtherHost, Host host) {
-  const std::string lowered = LowerAscii(line);
-  char own = host == Host::Tray ? 't' : 'c';
-  char other = host == Host::Tray ? 'c' : 't';
-  if (forOtherHost) std::swap(own, other);
-  const auto has = [&](const std::string& part) { return lowered.find(part) != std::string::npos; };
-  if (host == Host::Shell && has(own + keyword)) return true;
-  return has(keyword) && !has(other + keyword);
-}
-
-// The same test through the scanner, which looks at each block of the line once.
-bool ScannedKeyword(std::size_t keyword, std::string_view line, bool forOtherHost, Host host) {
-  return LineScan(line).Names(static_cast<Keyword>(keyword), host, forOtherHost);
-}
-
-// Every run of quotes as one quote.
-std::string OneQuotePerRun(std::string_view text) {
-  std::string out;
-  for (const char c : text) {
-    if (c != '\'' || out.empty() || out.back() != '\'') out += c;
-  }
-  return out;
-}
-
-// Field n step by step: walk the field quotes, pairing them from the left.
-std::string PlainField(std::string_view line, std::size_t n) {
-  std::size_t count = 0;
-  bool inside = false;
-  for (std::size_t pos = 0; pos < line.size(); ++pos) {
-    if (!IsFieldQuote(line, pos)) continue;
-    if (count == n) {
-      for (std::size_t end = pos + 1; end < line.size(); ++end) {
-        if (IsFieldQuote(line, end)) {
-          return OneQuotePerRun(line.substr(pos + 1, end - pos - 1));
-        }
-      }
-    }
-    if (inside) ++count;
-    inside = !inside;
-  }
-  return {};
-}
-
-void ScanAgreesWithPlainRules(std::string_view line) {
-  const std::string keywords[] = {"sep", "item", "sub", "end"};  // in the order of Keyword
-  for (std::size_t k = 0; k < 4; ++k) {
-    for (const Host host : {Host::Tray, Host::Shell}) {
-      for (const bool other : {false, true}) {
-        Require(ScannedKeyword(k, line, other, host) ==
-                PlainKeyword(keywords[k], line, other, host));
-      }
-    }
-  }
-  for (std::size_t n = 0; n < 4; ++n) Require(GetQuotedField(line, n) == PlainField(line, n));
+// The scanner's two builds agree: the vector one and the portable one.
+void ScanBuildsAgree(std::string_view line) {
   Require(LineScan(line).Comment() == (line.find("//") != std::string_view::npos));
   for (std::size_t from = 0; from <= line.size(); ++from) {
     const std::size_t end = FindLineEnd(line.data() + from, line.size() - from);
@@ -203,7 +148,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   MemorySource source(bytes);
   CheckMenu(source);
-  ScanAgreesWithPlainRules(bytes.substr(0, 64));
+  ScanBuildsAgree(bytes.substr(0, 64));
   Hotkey hotkey;
   ParseHotkey(bytes.substr(0, 64), hotkey);
   return 0;

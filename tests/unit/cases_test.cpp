@@ -123,7 +123,6 @@ const char* const kIconKinds[] = {"None", "Program", "Dll", "File", "Editor"};
 
 const std::map<std::string, Function> kFunctions = {
     {"Lines", Lines},
-    {"LowerAscii", OfText(menu::LowerAscii)},
     {"QuotedFields",  // fields 0 to 3
      [](In in) {
        std::vector<std::string> fields(4);

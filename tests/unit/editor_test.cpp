@@ -26,31 +26,6 @@ std::vector<menu::MenuNode> Build(const std::string& text, menu::Host host,
   return sink.Tree();
 }
 
-// A file system whose objects may vanish after some answers.
-struct VanishingObjects final : ObjectSystem {
-  int answersLeft = 1000;
-  Object Find(const std::string& path) override {
-    if (answersLeft-- <= 0) return Object::None;
-    return path.find("Folder") != std::string::npos ? Object::Folder : Object::File;
-  }
-  std::string FullPath(const std::string& path) override { return "C:\\" + path; }
-  std::string LongPath(const std::string& path) override { return path; }
-  std::string ShortPath(const std::string& path) override {
-    return path == "C:\\Long Name.txt" ? "C:\\LONGNA~1.TXT" : path;
-  }
-};
-
-TEST(InspectObject, LongFormFirstAndNoneForAnObjectThatIsGone) {
-  VanishingObjects system;
-  const ObjectInfo file = InspectObject("Long Name.txt", system);
-  EXPECT_EQ(file.paths, (std::vector<std::string>{"C:\\Long Name.txt", "C:\\LONGNA~1.TXT"}));
-  EXPECT_FALSE(file.folder);
-  EXPECT_TRUE(InspectObject("A Folder", system).folder);
-  EXPECT_FALSE(InspectObject("", system).exists());
-  system.answersLeft = 1;  // there at the first question, gone at the next
-  EXPECT_FALSE(InspectObject("Long Name.txt", system).exists());
-}
-
 // Every line made must read as exactly one entry in both programs and pass the checker, appended
 // to a new file (the example text, which adds nothing) with a submenu it must not disturb; every
 // refusal says why.

@@ -2,22 +2,11 @@
 #pragma once
 
 #include <map>
-#include <ostream>
 #include <set>
 #include <string>
 
 #include "menu/menu_build.h"
 #include "menu/menu_tree.h"
-
-namespace zel::menu {
-// Trees print as indented listings in failure messages.
-inline void PrintTo(const MenuNode& node, std::ostream* os, int depth = 0) {
-  *os << "\n" << std::string(2 * depth, ' ');
-  *os << (node.kind == MenuNode::Kind::Separator ? "----" : node.caption);
-  if (node.kind == MenuNode::Kind::Item) *os << " [" << node.id << "]";
-  for (const MenuNode& child : node.children) PrintTo(child, os, depth + 1);
-}
-}  // namespace zel::menu
 
 namespace zel::test {
 

@@ -3,10 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <random>
 
 #include "launch/run_entry.h"
-#include "tests/unit/path_property.h"
+#include "tests/unit/fake_system.h"
 
 namespace zel::launch {
 namespace {
@@ -51,24 +50,22 @@ TEST(TrayDispatch, StaleAnswersAndIndicesBeyondTheTableDoNothing) {
     std::vector<Step> steps;
     Log log;
   } cases[] = {
+      // clang-format off
       {{{"x.exe", "%input(a)%"}}, {Choose(1), Choose(std::size_t(-1))}, {}},
       {{{"a.exe", ""}, {"b.exe", "%input(a)%"}}, {Choose(1), Keep(1), Ok("v")}, {"prompt 1 a"}},
       {{{"a.exe", "%input(a)%"}}, {Choose(0), File(0, "changed"), Ok("v")}, {"prompt 1 a"}},
-      {{{"a.exe", "%input(a)% %input(b)%"}},
-       {Choose(0), Ok("1"), File(0, "%input(a)% %input(b)%"), Ok("2")},
-       {"prompt 1 a", "prompt 2 b"}},
-      {{{"a.exe", "%input(a)%"}, {"b.exe", "%input(b)% %input(c)%"}},
-       {Choose(0), Choose(1), Ok("1"), Ok("2")},
-       {"prompt 1 a", "prompt 1 b", "prompt 2 c", "start \"b.exe\" 1 2 @C:\\S\\b.exe"}},
-      {{{"a.exe", "%input(a)%"}, {"b.exe", "plain"}},
-       {Choose(0), Choose(1), Ok("v")},
+      {{{"a.exe", "%input(a)% %input(b)%"}}, {Choose(0), Ok("1"),
+       File(0, "%input(a)% %input(b)%"), Ok("2")}, {"prompt 1 a", "prompt 2 b"}},
+      {{{"a.exe", "%input(a)%"}, {"b.exe", "%input(b)% %input(c)%"}}, {Choose(0), Choose(1),
+       Ok("1"), Ok("2")}, {"prompt 1 a", "prompt 1 b", "prompt 2 c",
+       "start \"b.exe\" 1 2 @C:\\S\\b.exe"}},
+      {{{"a.exe", "%input(a)%"}, {"b.exe", "plain"}}, {Choose(0), Choose(1), Ok("v")},
        {"prompt 1 a", "start \"b.exe\" plain @C:\\S\\b.exe"}},
       // A value the "..." button picked may be a name someone else chose: cmd never sees it.
-      {{{"x.exe|p.bat", "%input(a)%"}},
-       {Choose(0), Ok("x&calc&.txt")},
-       {"prompt 1 a",
-        "error Error: \"x&calc&.txt\" holds a character that cmd.exe would act on "
-        "(& | < > ^ ( ) % !); the entry was not run"}},
+      {{{"x.exe|p.bat", "%input(a)%"}}, {Choose(0), Ok("x&calc&.txt")}, {"prompt 1 a",
+       "error Error: \"x&calc&.txt\" holds a character that cmd.exe would act on (& | < > ^ ( ) % "
+       "!); the entry was not run"}},
+      // clang-format on
   };
   for (const auto& c : cases) {
     Tray tray;
@@ -91,24 +88,20 @@ TEST(ShellRun, NamesOthersChoseNeverChangeWhatRuns) {
     Log log;
     std::string selected = "C:\\D\\f.txt";
   } cases[] = {
+      // clang-format off
       // Names without short names: cmd never sees what it would act on, options stay one
       // argument, the name's own "%" stays, commas make no more procedure arguments.
       {"C:\\T\\pack.bat", "\"%s\"", {cmdActs}, "C:\\D\\x&evil&.txt"},
       {"tool.exe|C:\\T\\PACK.CMD .", "%s", {cmdActs}, "C:\\D\\x&evil&.txt"},
       {"cmd", "/c type \"%s\"", {cmdActs}, "C:\\D\\x&evil&.txt"},
-      {"E:\\wc.exe",
-       "/q %s",
-       {"start \"E:\\wc.exe\" /q \"C:\\D\\x -o e.txt\" in C:\\D\\"},
+      {"E:\\wc.exe", "/q %s", {"start \"E:\\wc.exe\" /q \"C:\\D\\x -o e.txt\" in C:\\D\\"},
        "C:\\D\\x -o e.txt"},
-      {"E:\\w.exe",
-       "%%T%% %s",
-       {"start \"E:\\w.exe\" C:\\Tmp C:\\D\\%T%.txt in C:\\D\\"},
+      {"E:\\w.exe", "%%T%% %s", {"start \"E:\\w.exe\" C:\\Tmp C:\\D\\%T%.txt in C:\\D\\"},
        "C:\\D\\%T%.txt"},
       {"DllProc", "x.dll,Proc,%s,2", {"call C:\\S\\x.dll Proc 2"}, "C:\\D\\a,4919,b.txt"},
       // cmd.exe looks a batch file's name up again, in the folder it starts in first: the line
       // names the file found, never the planted copy beside the object.
-      {"pack.bat",
-       "\"%s\"",
+      {"pack.bat", "\"%s\"",
        {"start \"C:\\S\\pack.bat\" \"C:\\D\\F~1.TXT\" @C:\\S\\pack.bat in C:\\D\\"}},
       {"C:pack.bat", "%s", {cmdActs}, "C:\\D\\x&evil&.txt"},
       // A name found from the folder gets ".exe"; "C:x" is the drive's current folder's.
@@ -116,10 +109,10 @@ TEST(ShellRun, NamesOthersChoseNeverChangeWhatRuns) {
       {"DllProc", "C:/L/y.dll,Proc", {"call C:\\L\\y.dll Proc 0"}},
       {"C:x.exe", "", {"start \"C:x.exe\"  in C:\\D\\"}},
       // Code page 932: the second byte of ソ and 表 is "\\", and no folder ends there.
-      {"\x95\\\x8e\xa6.exe",
-       "",
+      {"\x95\\\x8e\xa6.exe", "",
        {"start \"\x95\\\x8e\xa6.exe\"  @C:\\S\\\x95\\\x8e\xa6.exe in C:\\D\\"}},
       {"cmd.exe", "", {"start \"cmd.exe\"  @C:\\S\\cmd.exe in C:\\D\\"}, "C:\\D\\\x83\\\x83t.txt"},
+      // clang-format on
   };
   for (const auto& c : cases) {
     test::FakeSystem system;
@@ -128,19 +121,12 @@ TEST(ShellRun, NamesOthersChoseNeverChangeWhatRuns) {
     system.leadBytes = test::Cp932LeadByte;
     system.variables["T"] = "C:\\Tmp";
     system.shortNames["C:\\D\\f.txt"] = "C:\\D\\F~1.TXT";
-    system.files = {"C:\\S\\cmd.exe",
-                    "C:\\S\\x.dll",
-                    "C:\\App\\Editor.exe",
-                    "C:\\D\\cmd.exe",
-                    "C:\\D\\tool.exe",
-                    "C:\\D\\x.dll",
-                    "C:\\D\\sub\\p.exe",
-                    "C:\\D\\Editor.exe",
-                    "C:\\S\\\x95\\\x8e\xa6.exe",
-                    "C:\\D\\\x95\\\x8e\xa6.exe",
-                    "C:\\D\\sub\\p",
-                    "C:\\S\\pack.bat",
-                    "C:\\D\\pack.bat"};
+    // clang-format off
+    system.files = {"C:\\S\\cmd.exe", "C:\\S\\x.dll", "C:\\App\\Editor.exe", "C:\\D\\cmd.exe",
+                    "C:\\D\\tool.exe", "C:\\D\\x.dll", "C:\\D\\sub\\p.exe", "C:\\D\\Editor.exe",
+                    "C:\\S\\\x95\\\x8e\xa6.exe", "C:\\D\\\x95\\\x8e\xa6.exe", "C:\\D\\sub\\p",
+                    "C:\\S\\pack.bat", "C:\\D\\pack.bat"};
+    // clang-format on
     std::string selected = c.selected;
     RunShellEntry({c.command, c.arguments}, selected, "C:\\App\\", system);
     EXPECT_EQ(system.log, c.log) << c.command << " " << c.arguments.substr(0, 40);
@@ -153,27 +139,6 @@ TEST(ShellRun, NamesOthersChoseNeverChangeWhatRuns) {
   RunShellEntry({"Add", ""}, selected, "", system);
   ASSERT_EQ(system.log.size(), 2u);
   EXPECT_EQ(system.log[1].rfind("error Error: Zelvane's folder", 0), 0u) << system.log[1];
-}
-
-// Hostile names (blanks, leading "-" and "/", quotes, commas, what cmd acts on, 200 and more
-// characters, double-byte characters) through formats with the path bare, quoted and inside
-// an argument. tests/fuzz/launch_fuzz.cpp checks the same for any bytes.
-TEST(ShellRun, ASelectedPathIsAlwaysOneArgumentOrRefused) {
-  const std::string formats[] = {"%s",        "/q %s -x",       "\"%s\"",
-                                 "/o:%s.bak", "a\\ \"b c\" %s", "\"/in=%s\" %%T%%",
-                                 "%s %s",     "\\\"%s"};
-  const std::string alphabet[] = {" ", "-", "/", "\"", ",",  ";",  "=", "&",      "|",      "<",
-                                  ">", "^", "%", "!",  "\\", "\t", "a", "\x83\\", "\x95\\", "%T%"};
-  std::mt19937 random(17);
-  for (int n = 0; n < 1000; ++n) {
-    std::string name;
-    const std::size_t length = random() % 4 == 0 ? 200 + random() % 60 : random() % 12;
-    while (name.size() < length) name += alphabet[random() % std::size(alphabet)];
-    const launch::LeadByteTest lead = n % 2 ? test::Cp932LeadByte : NoLeadBytes;
-    for (const std::string& format : formats) {
-      ASSERT_EQ(test::PathPropertyFailure(format, "C:\\D\\" + name, lead), "") << name;
-    }
-  }
 }
 
 }  // namespace

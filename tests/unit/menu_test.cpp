@@ -6,7 +6,6 @@
 
 #include <new>
 
-#include "menu/hotkey.h"
 #include "tests/unit/fake_files.h"
 
 namespace zel::menu {
@@ -105,31 +104,6 @@ TEST(BuildMenu, TrayIdentifiersStopAt65535AndLaterLinesStillCount) {
   ASSERT_EQ(tree.size(), table.EntryCount + 1);
   EXPECT_EQ(tree[tree.size() - 2].id, 65535u);
   EXPECT_EQ(tree.back(), Sep());
-}
-
-// Every named key reads, and makes a line that both programs ignore: no name holds a keyword.
-// A build reports the first hotkey line.
-TEST(Hotkey, EveryKeyNameMakesALineThatBuildsNothing) {
-  std::string text = "item 'A','a'\r\n";
-  const std::string names = KeyNames() + ", ";
-  for (std::size_t at = 0, comma; (comma = names.find(", ", at)) != std::string::npos;
-       at = comma + 2) {
-    const std::string combination = "Ctrl+" + names.substr(at, comma - at);
-    const std::string line = "hotkey '" + combination + "'";
-    Hotkey key;
-    EXPECT_EQ(ParseHotkey(combination, key), "");
-    EXPECT_TRUE(IsHotkeyLine(line, LineScan(line))) << line;
-    text += line + "\r\n";
-  }
-  FakeFiles files;
-  files.Put("m.txt", text);
-  for (const Host host : {Host::Tray, Host::Shell}) {
-    MenuTable table;
-    BuildResult result;
-    EXPECT_EQ(Build(files, "m.txt", table, host, &result).size(), 1u);
-    EXPECT_EQ(result.hotkeyLine, 2u);
-    EXPECT_EQ(result.hotkeyText, "Ctrl+Space");
-  }
 }
 
 }  // namespace

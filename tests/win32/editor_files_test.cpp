@@ -88,8 +88,8 @@ TEST(SaveMenuFile, FailureSaysWhyAndChangesNothing) {
     EXPECT_EQ(Names(folder.path()), (std::set<std::string>{"Menu.txt", "Menu.txt.bak"}))
         << c.reason;
     EXPECT_EQ(ReadBytes(path + ".bak"), "bak\r\n") << c.reason;
-    EXPECT_EQ(ReadBytes(path), c.locked ? "" : "old\r\n")
-        << c.reason;  // a locked file cannot be read
+    // a locked file cannot be read
+    EXPECT_EQ(ReadBytes(path), c.locked ? "" : "old\r\n") << c.reason;
   }
 }
 

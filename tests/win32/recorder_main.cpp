@@ -10,11 +10,8 @@
 namespace {
 
 std::string Utf8(const wchar_t* text) {
-  std::string utf8(4 * ::lstrlenW(text) + 1, '\0');
-  utf8.resize(static_cast<std::size_t>(::WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(),
-                                                             static_cast<int>(utf8.size()), nullptr,
-                                                             nullptr) -
-                                       1));
+  static char utf8[4 * 32768];  // a command line holds at most 32767 characters
+  ::WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof(utf8), nullptr, nullptr);
   return utf8;
 }
 
