@@ -7,14 +7,15 @@
 namespace zel::launch {
 namespace {
 
-// The first item of a delimiter-terminated list (GetListItem's item 0).
-std::string_view FirstItem(std::string_view list, char delimiter) {
-  return list.substr(0, list.find(delimiter));
+// The first item of a delimiter-terminated list, scanned by character (as GetListItem's item 0).
+std::string_view FirstItem(std::string_view list, char delimiter, LeadByteTest lead) {
+  return list.substr(0, FindChar(list, std::string_view(&delimiter, 1), lead));
 }
 
 }  // namespace
 
-IconChoice ChooseIcon(menu::Host host, const menu::MenuData& entry, std::string_view iconField) {
+IconChoice ChooseIcon(menu::Host host, const menu::MenuData& entry, std::string_view iconField,
+                      LeadByteTest lead) {
   const menu::IconField field = menu::ReadIconField(iconField);
   switch (field.kind) {
     case menu::IconField::Kind::None:
@@ -31,7 +32,7 @@ IconChoice ChooseIcon(menu::Host host, const menu::MenuData& entry, std::string_
   }
   const bool dll = entry.Command == kDllProcCommand;
   const std::string_view name =
-      dll ? FirstItem(entry.Arguments, ',') : FirstItem(entry.Command, '|');
+      dll ? FirstItem(entry.Arguments, ',', lead) : FirstItem(entry.Command, '|', lead);
   if (name.empty()) return {};
   return {dll ? IconChoice::Kind::Dll : IconChoice::Kind::Program, name, 0};
 }

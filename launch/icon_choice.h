@@ -4,6 +4,7 @@
 
 #include <string_view>
 
+#include "launch/command_line.h"
 #include "menu/menu_file.h"
 
 namespace zel::launch {
@@ -22,6 +23,8 @@ struct IconChoice {
   int index = 0;
 };
 
-IconChoice ChooseIcon(menu::Host host, const menu::MenuData& entry, std::string_view iconField);
+// `lead`: the double-byte characters of the entry's text, whose second byte may be a delimiter.
+IconChoice ChooseIcon(menu::Host host, const menu::MenuData& entry, std::string_view iconField,
+                      LeadByteTest lead);
 
 }  // namespace zel::launch

@@ -178,8 +178,8 @@ const std::map<std::string, Function> kFunctions = {
      [](In in) {
        const menu::MenuData entry{B(in[1]), B(in[2])};
        const std::string field = B(in[3]);
-       const auto choice =
-           launch::ChooseIcon(in[0] == "tray" ? menu::Host::Tray : menu::Host::Shell, entry, field);
+       const auto choice = launch::ChooseIcon(
+           in[0] == "tray" ? menu::Host::Tray : menu::Host::Shell, entry, field, kCp);
        return json{kIconKinds[int(choice.kind)], T(choice.name), choice.index};
      }},
     {"IsIconsOffLine", [](In in) { return T(menu::IsIconsOffLine(B(in))); }},
