@@ -437,7 +437,9 @@ int IconBuilds(const BenchMenuFile& file, ShellHandler::GetClassObject getClassO
   std::vector<HBITMAP> bitmaps;
   for (const char* program : kIconPrograms) {
     files.push_back(launcher.FileFor(program, ".exe"));
-    bitmaps.push_back(files.back().empty() ? nullptr : floorCache.Bitmap(files.back(), 0));
+    bitmaps.push_back(files.back().empty()
+                          ? nullptr
+                          : floorCache.Bitmap(files.back(), 0, zel::menu::TextKind::Ansi));
   }
   const long shown = std::count_if(bitmaps.begin(), bitmaps.end(), [](HBITMAP b) { return b; });
   std::printf(
@@ -466,7 +468,7 @@ int IconBuilds(const BenchMenuFile& file, ShellHandler::GetClassObject getClassO
           const ShellHandler handler(getClassObject);
           handler.Query(popup.get());
         } else {
-          zel::icons::MenuIcons icons(trayCache, Host::Tray, zel::win::ModuleFolder());
+          zel::icons::MenuIcons icons(trayCache, Host::Tray, nullptr);
           zel::menu::BuildMenu(popup.get(), BuildRequest{}, table, &icons);
         }
       };

@@ -27,10 +27,10 @@ constexpr std::uint32_t kAlpha = 0xFF000000;
 }  // namespace
 
 HBITMAP IconCache::Bitmap(const std::string& file, int index, menu::TextKind kind) {
-  // Nothing from a network or removable drive: a menu must never wait for a slow or gone one.
-  if (!win::OnFixedDrive(file)) return nullptr;
-  // By the wide name: a UTF-8 menu's paths may hold any character.
+  // By the wide name: a UTF-8 menu's paths may hold any character. Nothing that may lie on a
+  // network, removable or cloud drive: a menu must never wait for a slow or gone one.
   std::wstring wide = win::Widen(file, kind);
+  if (!win::StaysLocal(wide)) return nullptr;
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!::GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data) ||
       (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
@@ -40,15 +40,30 @@ HBITMAP IconCache::Bitmap(const std::string& file, int index, menu::TextKind kin
       std::move(wide),
       std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32 | data.ftLastWriteTime.dwLowDateTime,
       index, ::GetSystemMetrics(SM_CXSMICON)};
-  const ExclusiveLock lock(lock_);
-  for (const Entry& entry : bitmaps_) {
-    if (entry.key == key) return entry.bitmap.get();
+  // The entry held for the key (its bitmap null when the file has no such icon); else null,
+  // with `full` when no other may be kept.
+  const auto held = [this, &key](bool& full) -> const Entry* {
+    for (const Entry& entry : bitmaps_) {
+      if (entry.key == key) return &entry;
+    }
+    full = bitmaps_.size() >= kIconCacheCapacity;
+    return nullptr;
+  };
+  bool full = false;
+  {
+    const ExclusiveLock lock(lock_);
+    if (const Entry* entry = held(full)) return entry->bitmap.get();
+    if (full) return nullptr;
   }
-  if (bitmaps_.size() >= kIconCacheCapacity) return nullptr;
+  // Extracted without the lock: no other thread's menu waits for this file.
   HICON small = nullptr;
   ::ExtractIconExW(key.file.c_str(), index, nullptr, &small, 1);
   const win::UniqueHicon icon(small);
   win::UniqueHbitmap bitmap = icon ? MenuBitmapOf(icon.get(), key.size) : win::UniqueHbitmap();
+  const ExclusiveLock lock(lock_);
+  // Another thread may have made it meanwhile: the first one kept stays, this one goes.
+  if (const Entry* entry = held(full)) return entry->bitmap.get();
+  if (full) return nullptr;
   const HBITMAP result = bitmap.get();
   bitmaps_.push_back({std::move(key), std::move(bitmap)});
   return result;
@@ -123,9 +138,10 @@ win::UniqueHbitmap MenuBitmapOf(HICON icon, int size) {
 
 HBITMAP MenuIcons::Bitmap(const menu::MenuData& entry, std::string_view iconField,
                           menu::TextKind kind) {
-  const launch::IconChoice choice = launch::ChooseIcon(host_, entry, iconField);
-  if (choice.kind == launch::IconChoice::Kind::None) return nullptr;
   system_.SetTextKind(kind);
+  const launch::IconChoice choice =
+      launch::ChooseIcon(host_, entry, iconField, system_.LeadBytes());
+  if (choice.kind == launch::IconChoice::Kind::None) return nullptr;
   key_.assign({static_cast<char>(choice.kind), static_cast<char>(kind)});
   key_.append(reinterpret_cast<const char*>(&choice.index), sizeof(choice.index));
   key_ += choice.name;
@@ -134,7 +150,7 @@ HBITMAP MenuIcons::Bitmap(const menu::MenuData& entry, std::string_view iconFiel
   }
   HBITMAP bitmap = nullptr;
   if (!cache_.Recent(key_, bitmap)) {
-    const std::string file = FileOf(choice);
+    const std::string file = FileOf(choice, kind);
     bitmap = file.empty() ? nullptr : cache_.Bitmap(file, choice.index, kind);
     cache_.Remember(key_, bitmap);
   }
@@ -142,7 +158,7 @@ HBITMAP MenuIcons::Bitmap(const menu::MenuData& entry, std::string_view iconFiel
   return bitmap;
 }
 
-std::string MenuIcons::FileOf(const launch::IconChoice& choice) {
+std::string MenuIcons::FileOf(const launch::IconChoice& choice, menu::TextKind kind) {
   const std::string name(choice.name);
   switch (choice.kind) {
     case launch::IconChoice::Kind::Program:
@@ -151,8 +167,11 @@ std::string MenuIcons::FileOf(const launch::IconChoice& choice) {
       return launcher_.FileFor(name, ".dll");
     case launch::IconChoice::Kind::File:
       return launcher_.FileFor(system_.ExpandEnvironment(name), "");
-    case launch::IconChoice::Kind::Editor:
-      return moduleFolder_.empty() ? std::string() : moduleFolder_ + launch::kEditorProgram;
+    case launch::IconChoice::Kind::Editor: {
+      // In the menu file's kind: the folder's name may hold any character.
+      const std::string folder = win::ModuleFolder(module_, kind);
+      return folder.empty() ? std::string() : folder + launch::kEditorProgram;
+    }
     case launch::IconChoice::Kind::None:
       break;
   }

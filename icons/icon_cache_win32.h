@@ -37,7 +37,7 @@ class IconCache {
   // Icon `index` of `file` (ExtractIconEx's index: negative for a resource identifier) at the
   // small-icon size, keyed by the path, its last write time and that size; null when the
   // file or the icon is not there. `kind`: how the path is written.
-  HBITMAP Bitmap(const std::string& file, int index, menu::TextKind kind = menu::TextKind::Ansi);
+  HBITMAP Bitmap(const std::string& file, int index, menu::TextKind kind);
   // The answer remembered for an entry's choice (MenuIcons's key), when it was given less
   // than kIconRecheckMilliseconds ago: the bitmap, or null for none. False otherwise.
   bool Recent(const std::string& choice, HBITMAP& bitmap);
@@ -80,19 +80,19 @@ win::UniqueHbitmap MenuBitmapOf(HICON icon, int size);
 // the search folders only), once per distinct name in the build.
 class MenuIcons final : public menu::ItemIcons {
  public:
-  // `moduleFolder`: where the menu editor lies, with its closing backslash.
-  MenuIcons(IconCache& cache, menu::Host host, std::string moduleFolder)
-      : cache_(cache), host_(host), moduleFolder_(std::move(moduleFolder)) {}
+  // `module`: the module beside which the menu editor lies (null: the program itself).
+  MenuIcons(IconCache& cache, menu::Host host, HMODULE module)
+      : cache_(cache), host_(host), module_(module) {}
 
   HBITMAP Bitmap(const menu::MenuData& entry, std::string_view iconField,
                  menu::TextKind kind) override;
 
  private:
-  std::string FileOf(const launch::IconChoice& choice);
+  std::string FileOf(const launch::IconChoice& choice, menu::TextKind kind);
 
   IconCache& cache_;
   menu::Host host_;
-  std::string moduleFolder_;
+  HMODULE module_;
   launch::Win32LaunchSystem system_{menu::TextKind::Ansi, false, true};
   launch::Launcher launcher_{system_};
   // This build's answers, by choice (kind, index, name), in order.

@@ -102,7 +102,7 @@ HRESULT STDMETHODCALLTYPE TContextMenu::QueryContextMenu(HMENU hmenu, UINT index
   request.idCmdLast = idCmdLast;
   request.selectedPath = selectedPath_;
   request.selectedPathUtf8 = selectedUtf8_;
-  icons::MenuIcons icons(ModuleIcons(), menu::Host::Shell, win::ModuleFolder(module_));
+  icons::MenuIcons icons(ModuleIcons(), menu::Host::Shell, module_);
   const std::optional<menu::BuildResult> built =
       menu::BuildSubmenu(hmenu, indexMenu, kSubmenuCaption, request, table_, &icons);
   if (!built) return E_FAIL;

@@ -166,7 +166,7 @@ void ReplaceCurrentPopup() { g_tray.currentPopup.reset(::CreatePopupMenu()); }
 
 void BuildEntryMenu() {
   ReplaceCurrentPopup();
-  icons::MenuIcons icons(g_tray.icons, menu::Host::Tray, win::ModuleFolder());
+  icons::MenuIcons icons(g_tray.icons, menu::Host::Tray, nullptr);
   UseHotkey(
       menu::BuildMenu(g_tray.currentPopup.get(), menu::BuildRequest{}, g_tray.entries, &icons));
 }
