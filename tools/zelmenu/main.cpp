@@ -9,9 +9,13 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
+// After windows.h.
+#include <shellapi.h>
 
 #include "launch/launch_win32.h"
 #include "menu/menu_win32.h"
+#include "win/code_page_win32.h"
 #include "win/paths_win32.h"
 #else
 #include "menu/menu_file_std.h"
@@ -20,6 +24,20 @@
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
 #ifdef _WIN32
+  // The arguments as the system holds them, in UTF-16: each in its ANSI form (a path that the
+  // code page cannot hold by its short form, as the shell extension has it), and the selected
+  // object also in UTF-8 for a UTF-8 menu file, after a NUL, which no argument can hold.
+  int count = 0;
+  LPWSTR* const wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  for (int i = 1; wide != nullptr && i < count && i <= static_cast<int>(args.size()); ++i) {
+    const std::wstring arg = wide[i];
+    args[i - 1] =
+        zel::win::AnsiPathFor(arg).value_or(zel::win::Narrow(arg, zel::menu::TextKind::Ansi));
+    if (i > 1 && args[i - 2] == "--selected") {
+      args[i - 1] += '\0' + zel::win::Narrow(arg, zel::menu::TextKind::Utf8);
+    }
+  }
+  ::LocalFree(wide);
   // Bytes out as they are: no CR added before LF.
   _setmode(_fileno(stdout), _O_BINARY);
   zel::menu::Win32MenuFileAccess files;

@@ -155,8 +155,10 @@ bool TakeCommonOption(const std::vector<std::string>& args, std::size_t& i, Comm
     }
     options.formGiven = true;
   } else if (arg == "--selected" && hasValue) {
-    options.request.selectedPath = args[++i];
-    options.request.selectedPathUtf8 = options.request.selectedPath;
+    // "ANSI form NUL UTF-8 form" from an entry point that has both; else one text for both.
+    const std::string& value = args[++i];
+    options.request.selectedPath = value.substr(0, value.find('\0'));
+    options.request.selectedPathUtf8 = value.substr(value.find('\0') + 1);
     options.selectedGiven = true;
   } else if (!arg.empty() && arg[0] == '-') {
     return false;
