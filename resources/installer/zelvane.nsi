@@ -37,6 +37,8 @@ ${StrStr}
 !define HANDLER_KEY "${CLASSES}\${HANDLER}"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Zelvane"
 !define RUN_KEY "SOFTWARE\MICROSOFT\WINDOWS\CURRENTVERSION\RUN"
+; Where Task Manager keeps a Run value switched off.
+!define APPROVED_KEY "Software\Microsoft\Windows\CurrentVersion\Explorer\StartupApproved\Run"
 
 Name "Zelvane ${VERSION}"
 OutFile "${OUTFILE}"
@@ -108,9 +110,11 @@ Section "Zelvane" SecMain
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
 SectionEnd
 
-; Off unless chosen: the same value the program's own "Start with Windows" writes, quoted.
+; Off unless chosen: the same value the program's own "Start with Windows" writes, quoted, and
+; as there, chosen again it also undoes a "Disabled" in Task Manager.
 Section /o "Start with Windows" SecAutostart
   WriteRegStr HKCU "${RUN_KEY}" "Zelvane" '"$INSTDIR\Zelvane.exe"'
+  DeleteRegValue HKCU "${APPROVED_KEY}" "Zelvane"
 SectionEnd
 
 Function .onInit
@@ -132,6 +136,7 @@ Section "Uninstall"
   DeleteRegKey HKCU "${HANDLER_KEY}"
   DeleteRegKey HKCU "${CLASS_KEY}"
   DeleteRegValue HKCU "${RUN_KEY}" "Zelvane"
+  DeleteRegValue HKCU "${APPROVED_KEY}" "Zelvane"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
   Delete "$SMPROGRAMS\Zelvane.lnk"
   ; Explorer may still hold the library: then it goes at the next restart.

@@ -94,7 +94,10 @@ check "uninstall removes its Add/Remove Programs entry" reg_absent "HKCU\\Softwa
 check "uninstall keeps the user's menu file" grep -q Mine "$menu_dir/Menu.txt"
 
 # Start with Windows, chosen on the command line: the program's own Run value.
+approved='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\StartupApproved\Run'
+win reg add "$approved" /v Zelvane /t REG_BINARY /d 030000000000000000000000 /f
 win "$setup" /S /AUTOSTART
+check "/AUTOSTART undoes a Task Manager off" reg_absent "$approved" /v Zelvane
 check "/AUTOSTART sets the Run value" reg_has 'HKCU\SOFTWARE\MICROSOFT\WINDOWS\CURRENTVERSION\RUN' Zelvane '"[^"]*Programs.Zelvane.Zelvane.exe"'
 win "$install_dir/uninstall.exe" /S
 check "uninstall removes the Run value" wait_until 30 reg_absent "HKCU\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN" /v Zelvane
