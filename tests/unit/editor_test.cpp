@@ -26,6 +26,30 @@ std::vector<menu::MenuNode> Build(const std::string& text, menu::Host host,
   return sink.Tree();
 }
 
+// A file given by its short form, as Explorer passes it.
+struct TwoObjects final : ObjectSystem {
+  Object Find(const std::string& name) override {
+    const std::string path = name.rfind("C:\\", 0) == 0 ? name : FullPath(name);
+    return path == "C:\\Long Name.txt" || path == "C:\\LONGNA~1.TXT" ? Object::File : Object::None;
+  }
+  std::string FullPath(const std::string& path) override { return "C:\\" + path; }
+  std::string LongPath(const std::string& path) override {
+    return path == "C:\\LONGNA~1.TXT" ? "C:\\Long Name.txt" : path;
+  }
+  std::string ShortPath(const std::string& path) override {
+    return path == "C:\\Long Name.txt" ? "C:\\LONGNA~1.TXT" : path;
+  }
+};
+
+// The long form first, for the caption; nothing for what is not there.
+TEST(InspectObject, LongFormFirstAndNothingForWhatIsNotThere) {
+  TwoObjects system;
+  const ObjectInfo file = InspectObject("LONGNA~1.TXT", system);
+  EXPECT_EQ(file.paths, (std::vector<std::string>{"C:\\Long Name.txt", "C:\\LONGNA~1.TXT"}));
+  EXPECT_FALSE(file.folder);
+  EXPECT_FALSE(InspectObject("gone.txt", system).exists());
+}
+
 // Every line made must read as exactly one entry in both programs and pass the checker, appended
 // to a new file (the example text, which adds nothing) with a submenu it must not disturb; every
 // refusal says why.

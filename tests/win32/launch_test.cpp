@@ -47,12 +47,13 @@ TEST(Running, ProgramsAndDllsFromTheNamesGivenInTheirFolders) {
   ASSERT_NE(shortItem, item);
   const std::string before = CurrentFolder();
   ::SetEnvironmentVariableA("ZEL_T_DIR", folder.path().c_str());
+  ::SetEnvironmentVariableA("ZEL_T_REF", "%ZEL_T_DIR%");  // expanded once: it stays a reference
   test::ProcLog log;
   test::Boxes boxes;
   Win32LaunchSystem system;
   Launcher(system).RunPrograms("%ZEL_T_DIR%\\a.exe|missing.exe|" + item + "|b|",
-                               "/x \"y z\" %ZEL_T_DIR% %ZEL_T_UNSET%");
-  const std::string arguments = " /x \"y z\" " + folder.path() + " %ZEL_T_UNSET%";
+                               "/x \"y z\" %ZEL_T_DIR% %ZEL_T_UNSET% %ZEL_T_REF%");
+  const std::string arguments = " /x \"y z\" " + folder.path() + " %ZEL_T_UNSET% %ZEL_T_DIR%";
   EXPECT_EQ(WaitForRecord(folder.path(), "a"), Started("\"" + a + "\"" + arguments, before));
   EXPECT_EQ(WaitForRecord(folder.path(), "b"), Started("\"b\"" + arguments, before));
   EXPECT_EQ(system.SearchFolders().front(), ExtractFolder(win::GetModulePath()))
@@ -148,6 +149,9 @@ TEST(FormatArguments, TakesThePathAndNothingReadsPastIt) {
   const std::string path = "C:\\DOCS~1\\A.TXT";
   EXPECT_EQ(FormatArguments("/in %s /out %s.bak", path), "/in " + path + " /out " + path + ".bak");
   EXPECT_EQ(FormatArguments("%5000s", "x").size(), 1023u);
+  std::string percents;  // as many conversions as the text has room for, each given the path
+  for (int i = 0; i < 300; ++i) percents += "%s";
+  EXPECT_EQ(FormatArguments(percents, std::string(200, 'p')), std::string(1023, 'p'));
   // %S reads the path as 16-bit units and stops at the zero bytes after it.
   for (const std::string odd : {"C:\\AB.TXT", "C"}) {
     EXPECT_LE(FormatArguments("%S", odd).size(), (odd.size() + 1) / 2) << odd;

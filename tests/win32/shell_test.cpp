@@ -135,14 +135,6 @@ void RegisterMachineWide(const std::string& dll) {
                     10);
 }
 
-void CreateKey(const std::string& key, DWORD options = REG_OPTION_NON_VOLATILE) {
-  HKEY created = nullptr;
-  ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, options, KEY_ALL_ACCESS,
-                              nullptr, &created, nullptr),
-            ERROR_SUCCESS);
-  ::RegCloseKey(created);
-}
-
 // A copy of the server in a scratch folder (its name has spaces), registered, with the
 // recorder beside it as Editor.exe, keeping its records there; an apartment; and the module
 // unloaded at the end.
@@ -223,7 +215,7 @@ TEST_F(Zelshell, RegistrationWritesItsKeysAndSaysWhenItCouldNot) {
   EXPECT_EQ(KeyShape(HKEY_CLASSES_ROOT, kClassKey), "") << "nothing machine-wide";
 
   const std::string blocker = kUser + kHandlerKey + "\\left by another program";
-  CreateKey(blocker);
+  ::RegSetKeyValueA(HKEY_CURRENT_USER, blocker.c_str(), nullptr, REG_SZ, "", 1);
   RegisterMachineWide(dll_);
   EXPECT_EQ(unregisterServer(), HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED)) << "a key with a subkey";
   EXPECT_EQ(KeyShape(HKEY_CURRENT_USER, kUser + kHandlerKey), "1 keys, 1 values");
@@ -373,12 +365,13 @@ TEST_F(Zelshell, InitializeServesOneObjectAndDeclinesTheRest) {
   }
   EXPECT_EQ(Initialize(NewHandler().Get(), nullptr), E_INVALIDARG);
 
-  // A UTF-8 menu file names it by its long path.
+  // A UTF-8 menu file's captions are wide texts, and it names the object by its long path.
   const std::string recorder = Built("tests/win32/zel_recorder.exe");
-  menuFile_.Set("\xEF\xBB\xBFitem 'Run','" + recorder + "','%s'\r\n");
+  menuFile_.Set("\xEF\xBB\xBFitem '日本語','" + recorder + "','%s'\r\n");
   DropData goneData({gone});
   const ComPtr<IContextMenu> handler = NewHandler(&goneData);
-  EXPECT_EQ(Query(handler.Get()).first, MAKE_HRESULT(SEVERITY_SUCCESS, 0, 2));
+  EXPECT_EQ(Query(handler.Get()),
+            std::make_pair(HRESULT{2}, std::string("sub 0 Zelvane\n  item 101 日本語\n")));
   EXPECT_EQ(Invoke(handler.Get(), 1), S_OK);
   EXPECT_EQ(WaitForRecord(folder_.path(), "zel_recorder"),
             Started("\"" + recorder + "\" \"" + gone + "\"", folder_.path()));
@@ -474,6 +467,14 @@ TEST_F(Zelshell, FlagsFilesAndRangesDecideWhatIsAdded) {
   ::DestroyMenu(gone);
   EXPECT_EQ(handler->QueryContextMenu(gone, 0, 100, 0x7FFF, CMF_NORMAL), E_FAIL);
   EXPECT_EQ(Invoke(handler.Get(), 1), E_INVALIDARG) << "no entry of a menu not added";
+  // A run that goes wrong is said in a message box; when the caller asks for no UI, in the result.
+  menuFile_.Set("item 'Gone','DllProc','gone.dll,Proc0'\r\n");
+  Query(handler.Get());
+  Boxes boxes;
+  EXPECT_EQ(Invoke(handler.Get(), 1, nullptr, CMIC_MASK_FLAG_NO_UI), E_FAIL);
+  EXPECT_EQ(boxes.shown, "");
+  EXPECT_EQ(Invoke(handler.Get(), 1), S_OK);
+  EXPECT_EQ(boxes.shown, "Error: Error: Unable to load dll or find export\n");
 }
 
 // The bitmaps of a menu's items, in order, submenus walked; each present one must be a 32-bit

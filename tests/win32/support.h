@@ -40,7 +40,7 @@ class ScratchFolder {
 };
 
 // The user's menu file, set for a test (none when empty) and removed afterwards with the
-// editor's backup. The tests run in Wine prefixes of their own: no user's file is lost.
+// editor's backup: the tests run only in the Wine prefixes that ctest makes for them.
 class UserMenuFile {
  public:
   explicit UserMenuFile(const std::string& bytes = "");
