@@ -23,17 +23,24 @@ class ExclusiveLock {
 };
 
 constexpr std::uint32_t kAlpha = 0xFF000000;
+// FILE_ATTRIBUTE_RECALL_ON_OPEN and FILE_ATTRIBUTE_RECALL_ON_DATA_ACCESS, which the headers lack.
+constexpr DWORD kRecallOnOpen = 0x00040000;
+constexpr DWORD kRecallOnDataAccess = 0x00400000;
 
 }  // namespace
 
 HBITMAP IconCache::Bitmap(const std::string& file, int index, menu::TextKind kind) {
-  // By the wide name: a UTF-8 menu's paths may hold any character. Nothing that may lie on a
-  // network, removable or cloud drive: a menu must never wait for a slow or gone one.
+  // Nothing from a network or removable drive: a menu must never wait for a slow or gone one.
+  if (!win::OnFixedDrive(file)) return nullptr;
+  // By the wide name: a UTF-8 menu's paths may hold any character.
   std::wstring wide = win::Widen(file, kind);
-  if (!win::StaysLocal(wide)) return nullptr;
   WIN32_FILE_ATTRIBUTE_DATA data{};
+  // Nor a file that is not on the disk (offline, or in the cloud only): reading it for its icon
+  // would fetch it.
+  constexpr DWORD kNotHere =
+      FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_OFFLINE | kRecallOnOpen | kRecallOnDataAccess;
   if (!::GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data) ||
-      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      (data.dwFileAttributes & kNotHere) != 0) {
     return nullptr;
   }
   Key key{

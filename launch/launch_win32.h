@@ -41,8 +41,8 @@ std::string FormatArguments(const std::string& format, const std::string& select
 class Win32LaunchSystem final : public LaunchSystem {
  public:
   // quiet: errors are only counted, never shown (a caller that asked for no UI).
-  // localOnly: only files that stay local count (win::StaysLocal), so that looking for them (an
-  // entry's icon, while a menu is built) never waits for a slow or gone drive or a download.
+  // localOnly: files on network, removable and optical drives count as absent, so that looking
+  // for them (an entry's icon, while a menu is built) never waits for a slow or gone drive.
   explicit Win32LaunchSystem(menu::TextKind kind = menu::TextKind::Ansi, bool quiet = false,
                              bool localOnly = false)
       : kind_(kind), quiet_(quiet), localOnly_(localOnly) {}

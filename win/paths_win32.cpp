@@ -20,19 +20,10 @@ std::string ModuleFolder(HMODULE module, menu::TextKind kind) {
   return path.substr(0, path.find_last_of('\\') + 1);  // npos + 1: no backslash, no folder
 }
 
-bool StaysLocal(const std::wstring& path) {
-  if (path.size() < 3 || path[1] != L':' || (path[2] != L'\\' && path[2] != L'/')) return false;
-  const wchar_t root[] = {path[0], L':', L'\\', L'\0'};
-  if (::GetDriveTypeW(root) != DRIVE_FIXED) return false;
-  // FILE_ATTRIBUTE_RECALL_ON_OPEN and FILE_ATTRIBUTE_RECALL_ON_DATA_ACCESS: cloud files.
-  constexpr DWORD kElsewhere =
-      FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_OFFLINE | 0x00040000 | 0x00400000;
-  for (std::size_t end = 2; end != std::wstring::npos && end + 1 < path.size();) {
-    end = path.find_first_of(L"\\/", end + 1);
-    const DWORD attributes = ::GetFileAttributesW(path.substr(0, end).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & kElsewhere) != 0) return false;
-  }
-  return true;
+bool OnFixedDrive(const std::string& path) {
+  if (path.size() < 3 || path[1] != ':' || (path[2] != '\\' && path[2] != '/')) return false;
+  const char root[] = {path[0], ':', '\\', '\0'};
+  return ::GetDriveTypeA(root) == DRIVE_FIXED;
 }
 
 std::string ShortPath(const std::string& path, menu::TextKind kind) {

@@ -46,12 +46,9 @@ std::string GetModulePath(HMODULE module = nullptr);
 // file's entries.
 std::string ModuleFolder(HMODULE module = nullptr, menu::TextKind kind = menu::TextKind::Ansi);
 
-// True for a "X:\..." path on a fixed drive (not network, UNC too, removable or optical) along
-// which nothing leads elsewhere: no folder on the way, nor the object itself, is a reparse point
-// (a junction or link may lead to a share or a gone drive) or offline or in the cloud (reading
-// it would download it). Each is looked at from the root down without following it. False when
-// something on the way is not there.
-bool StaysLocal(const std::wstring& path);
+// True for a "X:\..." path on a fixed drive; false for network (UNC too), removable and optical
+// ones. GetDriveType reads the volume's kind without touching its files.
+bool OnFixedDrive(const std::string& path);
 
 // The short (8.3) form of `path`, a text of a menu file of `kind`; `path` itself when it has
 // none, for instance because nothing exists there.

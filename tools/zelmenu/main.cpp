@@ -1,6 +1,7 @@
 // zelmenu's entry point: the platform's default menu file, then the portable tool.
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,18 +25,23 @@
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
 #ifdef _WIN32
-  // The arguments as the system holds them, in UTF-16: each in its ANSI form (a path that the
-  // code page cannot hold by its short form, as the shell extension has it), and the selected
+  // The arguments as the system holds them, in UTF-16, each in its ANSI form (a path that the
+  // code page cannot hold by its short form, as the shell extension has it); the selected
   // object also in UTF-8 for a UTF-8 menu file, after a NUL, which no argument can hold.
   int count = 0;
   LPWSTR* const wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-  for (int i = 1; wide != nullptr && i < count && i <= static_cast<int>(args.size()); ++i) {
-    const std::wstring arg = wide[i];
-    args[i - 1] =
-        zel::win::AnsiPathFor(arg).value_or(zel::win::Narrow(arg, zel::menu::TextKind::Ansi));
-    if (i > 1 && args[i - 2] == "--selected") {
-      args[i - 1] += '\0' + zel::win::Narrow(arg, zel::menu::TextKind::Utf8);
+  args.clear();
+  for (int i = 1; wide != nullptr && i < count; ++i) {
+    const bool selected = !args.empty() && args.back() == "--selected";
+    const std::optional<std::string> ansi = zel::win::AnsiPathFor(wide[i]);
+    if (!ansi && !selected) {
+      ::LocalFree(wide);
+      std::fputs("zelmenu: an argument holds what the ANSI code page cannot\n", stderr);
+      return 2;
     }
+    // With no ANSI form, an ANSI menu file's shell form filters on no extension.
+    args.push_back(ansi.value_or(std::string()));
+    if (selected) args.back() += '\0' + zel::win::Narrow(wide[i], zel::menu::TextKind::Utf8);
   }
   ::LocalFree(wide);
   // Bytes out as they are: no CR added before LF.
