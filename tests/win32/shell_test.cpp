@@ -2,8 +2,6 @@
 // and the objects' counts, activation and unloading, selections from Wine's shell and made by
 // hand, the submenu beside Wine's own item menu, the entries run.
 #include <windows.h>
-#include <objbase.h>
-#include <oaidl.h>
 #include <shellapi.h>
 #include <shlobj.h>
 #include <wrl/client.h>
@@ -511,7 +509,7 @@ std::vector<HBITMAP> ItemBitmaps(HMENU menu) {
 
 // A program found in the system folder, one named with its icon, one with none ('-'), one
 // nowhere, and a copy whose write time changes: the module's cache hands out the same bitmap
-// again until the file changes, and "icons off" at the end of the file takes them all away.
+// again until the file changes, and "icons off" anywhere in the file takes them all away.
 TEST_F(Zelshell, EntriesShowTheIconsOfWhatTheyStart) {
   const std::string tool = folder_.Copy(
       win::PathCall([](char* b, DWORD n) { return ::GetSystemDirectoryA(b, n); }) + "\\notepad.exe",
@@ -552,7 +550,9 @@ TEST_F(Zelshell, EntriesShowTheIconsOfWhatTheyStart) {
   menuFile_.Set("\xEF\xBB\xBFitem 'J','" + win::Narrow(foreign, menu::TextKind::Utf8) + "'\r\n");
   const std::vector<HBITMAP> named = shellBitmaps();
   EXPECT_TRUE(named.size() == 1 && named[0] != nullptr);
-  menuFile_.Set(menu + "icons off\r\n");
+  // "icons off" anywhere: the entries before it lose theirs, the ones after it get none.
+  const std::size_t second = menu.find('\n') + 1;
+  menuFile_.Set(menu.substr(0, second) + "icons off\r\n" + menu.substr(second));
   EXPECT_EQ(shellBitmaps(), std::vector<HBITMAP>(5));
 }
 
