@@ -54,12 +54,8 @@ LineAction MenuBuilder::AppendEntry(const QuotedFields& fields) {
   MenuData& entry = table_.Append();
   fields.Text(1, entry.Command);
   fields.Text(2, entry.Arguments);
-  if (iconsOff_) {
-    sink_.AppendItem(menuStack_.back(), id, caption_);
-  } else {
-    fields.Text(4, icon_);
-    sink_.AppendEntry(menuStack_.back(), id, caption_, entry, icon_);
-  }
+  fields.Text(4, icon_);
+  sink_.AppendEntry(menuStack_.back(), id, caption_, entry, icon_);
   if (request_.host == Host::Shell) ++addedCount_;
   return LineAction::Entry;
 }
@@ -77,24 +73,19 @@ LineAction MenuBuilder::CloseSubmenu() {
   return LineAction::SubmenuClosed;
 }
 
-LineAction MenuBuilder::OrIconsOff(std::string_view line, LineAction action) {
-  // Looked for only in lines that do nothing else: the line holds no keyword.
-  if ((action != LineAction::Ignored && action != LineAction::Skipped) || !IsIconsOffLine(line)) {
-    return action;
-  }
-  if (!iconsOff_) sink_.IconsOff();
-  iconsOff_ = true;
-  return LineAction::IconsOff;
-}
-
 LineAction MenuBuilder::Feed(std::string_view line) {
   const LineScan scan(line);
   ++lines_;
   if (scan.Comment()) return LineAction::Comment;
-  const LineAction action = OrIconsOff(line, skipping_ ? FeedSkipping(scan) : FeedLine(line, scan));
-  // Wherever it stands, even in a skipped submenu, the first hotkey line counts.
-  if ((action == LineAction::Ignored || action == LineAction::Skipped) && hotkeyLine_ == 0 &&
-      IsHotkeyLine(line, scan)) {
+  const LineAction action = skipping_ ? FeedSkipping(scan) : FeedLine(line, scan);
+  // The icons line and the hotkey line do nothing else (they hold no keyword), and count
+  // wherever they stand, even in a skipped submenu.
+  if (action != LineAction::Ignored && action != LineAction::Skipped) return action;
+  if (IsIconsOffLine(line)) {
+    sink_.IconsOff();  // the sink shows no icon of this build from now on
+    return LineAction::IconsOff;
+  }
+  if (hotkeyLine_ == 0 && IsHotkeyLine(line, scan)) {  // the first one counts
     hotkeyLine_ = lines_;
     scan.Fields().Text(0, hotkeyText_);
   }

@@ -127,8 +127,6 @@ class MenuBuilder {
   LineAction AppendEntry(const QuotedFields& fields);
   void OpenSubmenu(const std::string& caption);
   LineAction CloseSubmenu();
-  // `action` unless the line is the "icons off" line.
-  LineAction OrIconsOff(std::string_view line, LineAction action);
 
   const BuildRequest& request_;
   MenuSink& sink_;
@@ -143,7 +141,6 @@ class MenuBuilder {
   std::size_t hotkeyLine_ = 0;
   std::string hotkeyText_;
   std::string icon_;  // its fifth field, likewise
-  bool iconsOff_ = false;
 };
 
 // Feeds every line of `source` to `builder`, as a build does; throws MenuReadError when the
