@@ -85,9 +85,13 @@ std::string_view BaseName(std::string_view program, LeadByteTest lead) {
   return name;
 }
 
-bool IsBatchFile(std::string_view program, LeadByteTest lead) {
-  const std::string_view name = BaseName(program, lead);
+// A base name (BaseName) that the system hands to cmd.exe as a batch file.
+bool IsBatchName(std::string_view name) {
   return EndsWithIgnoringCase(name, ".bat") || EndsWithIgnoringCase(name, ".cmd");
+}
+
+bool IsBatchFile(std::string_view program, LeadByteTest lead) {
+  return IsBatchName(BaseName(program, lead));
 }
 
 }  // namespace
@@ -97,7 +101,7 @@ bool RunsThroughCmd(std::string_view program, LeadByteTest lead) {
   const auto is = [name](std::string_view whole) {
     return name.size() == whole.size() && EndsWithIgnoringCase(name, whole);
   };
-  return IsBatchFile(program, lead) || is("cmd") || is("cmd.exe");
+  return IsBatchName(name) || is("cmd") || is("cmd.exe");
 }
 
 bool CmdActsOn(std::string_view path, LeadByteTest lead) {
@@ -149,9 +153,10 @@ std::string Launcher::FileFor(const std::string& name, const char* defaultExtens
 
 bool Launcher::PassesToCmd(const std::string& programs, const std::string& text) {
   const LeadByteTest lead = system_.LeadBytes();
-  for (std::size_t k = 0; CmdActsOn(text, lead); ++k) {
+  if (!CmdActsOn(text, lead)) return true;
+  for (std::size_t k = 0;; ++k) {
     const std::string program = GetListItem(programs, '|', k, lead);
-    if (program.empty()) break;
+    if (program.empty()) return true;
     if (RunsThroughCmd(system_.ExpandEnvironment(program), lead)) {
       system_.ShowError("Error: \"" + text +
                             "\" holds a character that cmd.exe would act on "
@@ -160,7 +165,6 @@ bool Launcher::PassesToCmd(const std::string& programs, const std::string& text)
       return false;
     }
   }
-  return true;
 }
 
 void Launcher::StartPrograms(const std::string& programs, const std::string& arguments) {
