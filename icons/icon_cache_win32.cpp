@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "win/code_page_win32.h"
 #include "win/paths_win32.h"
@@ -47,20 +48,18 @@ HBITMAP IconCache::Bitmap(const std::string& file, int index, menu::TextKind kin
       std::move(wide),
       std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32 | data.ftLastWriteTime.dwLowDateTime,
       index, ::GetSystemMetrics(SM_CXSMICON)};
-  // The entry held for the key (its bitmap null when the file has no such icon); else null,
-  // with `full` when no other may be kept.
-  const auto held = [this, &key](bool& full) -> const Entry* {
+  // Under the lock: the answer the cache has for the key (the bitmap held, null when the file
+  // has no such icon or no other may be kept), or nothing when it is to be made.
+  const auto kept = [this, &key]() -> std::optional<HBITMAP> {
     for (const Entry& entry : bitmaps_) {
-      if (entry.key == key) return &entry;
+      if (entry.key == key) return entry.bitmap.get();
     }
-    full = bitmaps_.size() >= kIconCacheCapacity;
-    return nullptr;
+    if (bitmaps_.size() >= kIconCacheCapacity) return nullptr;
+    return std::nullopt;
   };
-  bool full = false;
   {
     const ExclusiveLock lock(lock_);
-    if (const Entry* entry = held(full)) return entry->bitmap.get();
-    if (full) return nullptr;
+    if (const std::optional<HBITMAP> answer = kept()) return *answer;
   }
   // Extracted without the lock: no other thread's menu waits for this file.
   HICON small = nullptr;
@@ -69,8 +68,7 @@ HBITMAP IconCache::Bitmap(const std::string& file, int index, menu::TextKind kin
   win::UniqueHbitmap bitmap = icon ? MenuBitmapOf(icon.get(), key.size) : win::UniqueHbitmap();
   const ExclusiveLock lock(lock_);
   // Another thread may have made it meanwhile: the first one kept stays, this one goes.
-  if (const Entry* entry = held(full)) return entry->bitmap.get();
-  if (full) return nullptr;
+  if (const std::optional<HBITMAP> answer = kept()) return *answer;
   const HBITMAP result = bitmap.get();
   bitmaps_.push_back({std::move(key), std::move(bitmap)});
   return result;
