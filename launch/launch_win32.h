@@ -16,11 +16,6 @@ namespace zel::launch {
 // Whether `byte` opens a double-byte character in the ANSI code page (IsDBCSLeadByteEx).
 bool AnsiLeadByte(unsigned char byte);
 
-// The folder part of a path in the ANSI code page.
-inline std::string ExtractFolder(const std::string& path) {
-  return ExtractFolder(path, &AnsiLeadByte);
-}
-
 // ExpandEnvironmentStringsA within 32767 characters; a text whose expansion would not fit, or
 // that is itself that long, is returned unexpanded. References to unset variables stay.
 std::string ExpandEnvironment(const std::string& text, menu::TextKind kind = menu::TextKind::Ansi);
