@@ -132,13 +132,6 @@ TEST(ShellRun, NamesOthersChoseNeverChangeWhatRuns) {
     EXPECT_EQ(system.log, c.log) << c.command << " " << c.arguments.substr(0, 40);
     EXPECT_EQ(selected, system.ShortPath(c.selected)) << "the selection takes its short form";
   }
-  // A module folder no ANSI path names: "Add" is refused, never started as a bare name.
-  test::FakeSystem system;
-  system.everyFileExists = true;
-  std::string selected = "C:\\D\\f.txt";
-  RunShellEntry({"Add", ""}, selected, "", system);
-  ASSERT_EQ(system.log.size(), 2u);
-  EXPECT_EQ(system.log[1].rfind("error Error: Zelvane's folder", 0), 0u) << system.log[1];
 }
 
 }  // namespace
