@@ -325,7 +325,7 @@ std::vector<MenuCase> MenuCases() {
 bool TimeMenuCase(MenuCase& row, const BenchMenuFile& file,
                   ShellHandler::GetClassObject getClassObject) {
   file.Write(MakeMenu(row.entries, row.allMatch));
-  BuildRequest request{row.host, file.path(), kFirstId, kLastId, kSelected};
+  BuildRequest request{row.host, file.path(), kFirstId, kLastId, kSelected, kSelected};
   zel::menu::Win32MenuFileAccess files;
   zel::menu::MenuTreeSink tree;
   zel::menu::MenuTable table;
@@ -452,7 +452,7 @@ int IconBuilds(const BenchMenuFile& file, ShellHandler::GetClassObject getClassO
   for (const Host host : {Host::Shell, Host::Tray}) {
     for (const int entries : {100, 1000}) {
       file.Write(MakeIconMenu(entries));
-      BuildRequest request{host, file.path(), kFirstId, kLastId, kSelected};
+      BuildRequest request{host, file.path(), kFirstId, kLastId, kSelected, kSelected};
       zel::menu::Win32MenuFileAccess access;
       zel::menu::MenuTreeSink tree;
       zel::menu::MenuTable table;
