@@ -56,7 +56,8 @@ TEST(Running, ProgramsAndDllsFromTheNamesGivenInTheirFolders) {
   const std::string arguments = " /x \"y z\" " + folder.path() + " %ZEL_T_UNSET% %ZEL_T_DIR%";
   EXPECT_EQ(WaitForRecord(folder.path(), "a"), Started("\"" + a + "\"" + arguments, before));
   EXPECT_EQ(WaitForRecord(folder.path(), "b"), Started("\"b\"" + arguments, before));
-  EXPECT_EQ(system.SearchFolders().front(), win::ModuleFolder()) << "the program's folder first";
+  EXPECT_EQ(system.SearchFolders().front(), ExtractFolder(win::GetModulePath(), &AnsiLeadByte))
+      << "the program's folder first";
 
   const auto run = [&](const std::string& command, const std::string& arguments,
                        std::string selected) {
