@@ -132,45 +132,53 @@ bool Unplaceable(std::string_view path, LeadByteTest lead) {
 }  // namespace
 
 std::optional<std::string> PlacePath(std::string_view arguments, std::string_view path,
-                                     LeadByteTest lead) {
-  if (Unplaceable(path, lead)) return std::nullopt;
+                                     LeadByteTest lead, std::string* why) {
+  const auto refuse = [why](const char* reason) {
+    if (why != nullptr) *why = reason;
+    return std::nullopt;
+  };
+  if (Unplaceable(path, lead)) return refuse("it holds a quote or a control character");
   // Where programs split their command lines; cmd is also said to split at 0xFF, which U+00A0
   // is in the OEM code page 437. A path holding any of them is put in quotes.
   const bool splits = FindChar(path, " \t,;=\xA0\xFF", lead) != std::string_view::npos;
   const std::size_t pathBackslashes = TrailingBackslashes(path, lead);
   std::string line;
   bool quoted = false;          // inside a quoted part, by the parsing rules
-  bool afterQuote = false;      // the last character was a quote that opened or closed one
-  bool quoteRun = false;        // two such quotes have stood together
+  bool closed = false;          // the last character was a quote that closed a quoted part
+  bool ambiguous = false;       // a quote has followed such a quote: parsers part from here
   std::size_t backslashes = 0;  // "\" characters that end `line`
   for (std::size_t pos = 0, length; pos < arguments.size(); pos += length) {
     length = CharLength(arguments, pos, lead);
     const char c = arguments[pos];
     if (length == 1 && c == kPathMarker) {
-      if (quoteRun) return std::nullopt;
+      // After a closing quote, a quote is a literal one to some parsers and opens a new
+      // quoted part to others (and, to some, ends the quoted part it is in).
+      if (ambiguous) return refuse("quotes in a row stand before %s, which programs read in different ways");
       const bool addQuotes = splits && !quoted;
+      if (addQuotes && closed) return refuse("a quote stands right before %s");
       // Backslashes before an opening quote are doubled to stay what they were.
       if (addQuotes) line.append(backslashes, '\\') += '"';
       line += path;
       // So are the path's last backslashes when a quote follows them, after any of the
       // author's backslashes (whose count they would otherwise change).
       const std::size_t next = arguments.find_first_not_of('\\', pos + 1);
-      const bool doubled = addQuotes || (next != std::string_view::npos && arguments[next] == '"');
+      const bool quoteNext = next != std::string_view::npos && arguments[next] == '"';
+      if (addQuotes && next == pos + 1 && quoteNext) return refuse("a quote stands right after %s");
+      const bool doubled = addQuotes || quoteNext;
       if (doubled) line.append(pathBackslashes, '\\');
       if (addQuotes) line += '"';
       backslashes = addQuotes ? 0 : (doubled ? 2 : 1) * pathBackslashes;
-      afterQuote = false;
+      closed = addQuotes;
       continue;
     }
     line.append(arguments, pos, length);
-    const bool backslash = length == 1 && c == '\\';
     const bool delimiter = length == 1 && c == '"' && backslashes % 2 == 0;
     if (delimiter) {
+      ambiguous = ambiguous || closed;
       quoted = !quoted;
-      quoteRun = quoteRun || afterQuote;
     }
-    afterQuote = delimiter;
-    backslashes = backslash ? backslashes + 1 : 0;
+    closed = delimiter && !quoted;
+    backslashes = length == 1 && c == '\\' ? backslashes + 1 : 0;
   }
   return line;
 }

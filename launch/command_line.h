@@ -55,18 +55,22 @@ std::string ExtractFolder(std::string_view path, LeadByteTest lead);
 // formatted and expanded in place of the path, so neither wvsprintfA nor the environment
 // expansion ever sees the path's own text. No path holds it; an entry that does is refused.
 inline constexpr char kPathMarker = '\x01';
+// Stands for each value the tray's prompt took for a DLL procedure line, until the line is
+// split: so a value is one argument, commas and all.
+inline constexpr char kValueMarker = '\x02';
 
 // `arguments` (the program's arguments, after its quoted name and one space) with every
-// kPathMarker replaced by `path` so that the documented command-line parsing
-// (CommandLineToArgvW) reads the path whole, with the author's other arguments unchanged:
-// where the marker stands outside quotes and the path holds a blank, tab, ",", ";" or "=",
-// the path is put in quotes (",;=" split batch arguments and Explorer's); backslashes that
-// come to stand before a quote are doubled. Nothing when no placement can keep the path whole:
-// the path holds a quote or a control character (no Windows name does) or ends inside a
-// double-byte character, or the marker follows a run of quotes (whose reading differs between
-// parsers).
+// kPathMarker replaced by `path` so that the command-line parsers (CommandLineToArgvW and the C
+// runtime's, old and new) all read the path whole, inside one argument, with the author's other
+// arguments unchanged: where the marker stands outside quotes and the path holds a blank, tab,
+// ",", ";" or "=", the path is put in quotes (",;=" split batch arguments and Explorer's);
+// backslashes that come to stand before a quote are doubled. Nothing, with the reason in `why`,
+// when no placement can: the path holds a quote or a control character (no Windows name does) or
+// ends inside a double-byte character; a quote follows a closing quote before the marker (the
+// parsers part there); or quotes the path needs would stand right after a closing quote or right
+// before a quote (`"out"%s`, `%s"x"`, `%s%s`), which some parsers read as a literal quote.
 std::optional<std::string> PlacePath(std::string_view arguments, std::string_view path,
-                                     LeadByteTest lead);
+                                     LeadByteTest lead, std::string* why = nullptr);
 
 // The keyword that opens a placeholder, matched without regard to case for A to Z.
 inline constexpr std::string_view kPlaceholderKeyword = "%input(";
@@ -112,6 +116,27 @@ struct DllCallPlan {
 // ending at the first empty item (which and all before it are not passed). Items are taken
 // exactly as written.
 DllCallPlan PlanDllCall(std::string_view procedureLine);
+
+// Every `marker` in the plan's texts (the DLL, the procedure, the arguments, in that order)
+// replaced by the text `next` gives for it, after the line was split: a value holding commas
+// stays one argument. An argument is then read again as a number or a text.
+template <typename Next>
+void FillMarkers(DllCallPlan& plan, char marker, Next next) {
+  const auto fill = [&](std::string& text) {
+    for (std::size_t at = text.find(marker); at != std::string::npos;) {
+      const std::string value = next();
+      text.replace(at, 1, value);
+      at = text.find(marker, at + value.size());
+    }
+  };
+  fill(plan.dll);
+  fill(plan.procedure);
+  for (DllArgument& argument : plan.arguments) {
+    if (!argument.isText || argument.text.find(marker) == std::string::npos) continue;
+    fill(argument.text);
+    argument.isText = !TryStrToInt(argument.text, argument.number);
+  }
+}
 
 // The bytes a text argument points at: the text and three zero bytes.
 std::vector<char> TextArgumentBytes(std::string_view text);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "launch/command_line.h"
+#include "menu/argument_format.h"
 #include "win/code_page_win32.h"
 #include "win/paths_win32.h"
 #include "win/unique_handle_win32.h"
@@ -15,7 +16,6 @@ namespace {
 
 // ExpandEnvironmentStringsA: the documented maximum size of the destination buffer.
 constexpr DWORD kExpandCapacity = 32767;
-constexpr std::size_t kFormatCapacity = 1024;
 
 }  // namespace
 
@@ -179,20 +179,31 @@ bool Win32LaunchSystem::CallProcedure(const std::string& dll, const DllCallPlan&
 }
 
 std::string FormatArguments(const std::string& format, const std::string& selectedPath) {
-  // The path with four zero bytes after it: a wide conversion (%S, %ls) reads it as 16-bit
-  // units and meets a zero unit within them whatever the path's length.
-  std::vector<char> path(selectedPath.begin(), selectedPath.end());
-  path.insert(path.end(), 4, '\0');
-  // One value per character of the format: no conversion takes more than one value per
-  // character it is written with, so wvsprintfA can never read past the list, and every
-  // conversion that takes a value gets the path.
-  const std::vector<DWORD_PTR> values(format.size() + 1, reinterpret_cast<DWORD_PTR>(path.data()));
+  // The path as 8-bit and as 16-bit text, each ending in zeros.
+  const std::string narrow = selectedPath;
+  const std::wstring wide = win::Widen(selectedPath, menu::TextKind::Ansi);
+  const auto narrowValue = reinterpret_cast<DWORD_PTR>(narrow.c_str());
+  // A value per conversion that takes one, the path in the width the conversion reads; then
+  // more of them, one per character of the format: no conversion takes more than one value per
+  // character it is written with, so wvsprintfA can never read past the list.
+  std::vector<DWORD_PTR> values;
+  for (std::size_t pos = format.find('%'); pos != std::string::npos;
+       pos = format.find('%', pos)) {
+    const menu::Conversion conversion = menu::ParseConversion(format, pos);
+    pos = conversion.end;
+    if (conversion.type == menu::Conversion::Type::WideText) {
+      values.push_back(reinterpret_cast<DWORD_PTR>(wide.c_str()));
+    } else if (conversion.type != menu::Conversion::Type::Percent &&
+               conversion.type != menu::Conversion::Type::Unknown) {
+      values.push_back(narrowValue);
+    }
+  }
+  values.resize(values.size() + format.size() + 1, narrowValue);
 
-  std::vector<char> buffer(kFormatCapacity + 1, '\0');
+  std::vector<char> buffer(menu::kFormatCapacity + 1, '\0');
   // wvsprintfA writes at most 1024 characters, terminator included; its count is not needed.
-  ::wvsprintfA(buffer.data(), format.c_str(),
-               reinterpret_cast<va_list>(const_cast<DWORD_PTR*>(values.data())));
-  return std::string(buffer.data(), ::strnlen(buffer.data(), kFormatCapacity - 1));
+  ::wvsprintfA(buffer.data(), format.c_str(), reinterpret_cast<va_list>(values.data()));
+  return std::string(buffer.data(), ::strnlen(buffer.data(), menu::kFormatCapacity - 1));
 }
 
 }  // namespace zel::launch

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "menu/argument_format.h"
 #include "menu/menu_build.h"
 
 namespace zel::launch {
@@ -29,15 +30,6 @@ std::string WithBackslashes(std::string text, LeadByteTest lead) {
   for (std::size_t pos = 0, length; pos < text.size(); pos += length) {
     length = CharLength(text, pos, lead);
     if (length == 1 && text[pos] == '/') text[pos] = '\\';
-  }
-  return text;
-}
-
-// Every kPathMarker of `text` replaced by `path`.
-std::string WithPath(std::string text, const std::string& path) {
-  for (std::size_t at = text.find(kPathMarker); at != std::string::npos;
-       at = text.find(kPathMarker, at + path.size())) {
-    text.replace(at, 1, path);
   }
   return text;
 }
@@ -175,7 +167,10 @@ void Launcher::StartPrograms(const std::string& programs, const std::string& arg
     const std::string name = system_.ExpandEnvironment(program);
     // A program found nowhere is skipped silently, like one that cannot be started.
     const Resolved resolved = Resolve(name, ".exe");
-    if (!resolved.found) continue;
+    if (!resolved.found) {
+      system_.NoteSkipped(name);
+      continue;
+    }
     // The command line names the program as the entry wrote it; the file to start is the one
     // resolved here, so the system searches nothing. Except for a batch file: CreateProcess
     // hands the command line to cmd.exe, which looks the first word up again, in the folder
@@ -197,14 +192,20 @@ void Launcher::RunPrograms(const std::string& programs, const std::string& argum
 void Launcher::RunProgramsOn(const std::string& programs, const std::string& arguments,
                              const std::string& path) {
   const LeadByteTest lead = system_.LeadBytes();
-  const std::optional<std::string> placed = PlacePath(arguments, path, lead);
+  std::string why;
+  const std::optional<std::string> placed = PlacePath(arguments, path, lead, &why);
   if (!placed) {
-    system_.ShowError("Error: \"" + path + "\" cannot be passed to the program as one argument",
-                      "Error");
+    system_.ShowError(
+        "Error: \"" + path + "\" cannot be passed to the program as one argument: " + why,
+        "Error");
     return;
   }
   // cmd.exe reads "&", "%" and the like in a name as commands and variables, even in quotes.
   if (PassesToCmd(programs, path)) StartPrograms(programs, *placed);
+}
+
+void Launcher::Refuse(const std::string& why) {
+  system_.ShowError("Error: " + why + "; the entry was not run", "Error");
 }
 
 void Launcher::CallDllProcedure(const std::string& procedureLine) {
@@ -224,6 +225,33 @@ void Launcher::CallDllProcedure(DllCallPlan plan) {
     system_.ShowError("Error: Unable to load dll or find export", "Error");
   }
 }
+
+namespace {
+
+// The shell menu's formatting of an entry's arguments, with kPathMarker for the path; nothing,
+// with the user told, when the format holds what the shell refuses or does not fit.
+std::optional<std::string> FormatShellArguments(const std::string& arguments,
+                                                LaunchSystem& system, Launcher& launcher) {
+  const auto refuse = [&launcher](const std::string& why) {
+    launcher.Refuse(why);
+    return std::nullopt;
+  };
+  if (arguments.find(kPathMarker) != std::string::npos) {
+    return refuse("the entry's arguments hold a control character");
+  }
+  if (const auto conversion = menu::FirstRefusedConversion(arguments)) {
+    return refuse("\"" + std::string(conversion->In(arguments)) +
+                  "\" in the entry's arguments is a conversion of the shell menu's format "
+                  "that does not stand for the selected path (write %% for a percent sign)");
+  }
+  const std::string marker(1, kPathMarker);
+  if (menu::FormatWithText(arguments, marker).cut) {
+    return refuse("the entry's arguments are longer than 1023 characters once formatted");
+  }
+  return system.FormatArguments(arguments, marker);
+}
+
+}  // namespace
 
 void RunShellEntry(const menu::MenuData& entry, std::string& selectedPath,
                    const std::string& moduleFolder, LaunchSystem& system) {
@@ -250,22 +278,18 @@ void RunShellEntry(const menu::MenuData& entry, std::string& selectedPath,
     launcher.RunProgramsOn(moduleFolder + kEditorProgram + "|", marker, selectedPath);
     return;
   }
-  // The entry's own text must not hold the marker, nor its variables bring one in.
-  const std::string formatted = system.FormatArguments(chosen.Arguments, marker);
-  if (chosen.Arguments.find(kPathMarker) != std::string::npos) {
-    system.ShowError("Error: the entry's arguments hold a control character", "Error");
+  const std::optional<std::string> formatted = FormatShellArguments(chosen.Arguments, system, launcher);
+  if (!formatted) {
+    return;
   } else if (chosen.Command == kDllProcCommand) {
     // Split before the path is in: a comma in the path cannot make more arguments.
-    DllCallPlan plan = PlanDllCall(formatted + ",");
-    plan.dll = WithPath(plan.dll, selectedPath);
-    plan.procedure = WithPath(plan.procedure, selectedPath);
-    for (DllArgument& argument : plan.arguments)
-      argument.text = WithPath(argument.text, selectedPath);
+    DllCallPlan plan = PlanDllCall(*formatted + ",");
+    FillMarkers(plan, kPathMarker, [&selectedPath] { return selectedPath; });
     launcher.CallDllProcedure(std::move(plan));
   } else {
-    const std::string expanded = system.ExpandEnvironment(formatted);
+    const std::string expanded = system.ExpandEnvironment(*formatted);
     if (std::count(expanded.begin(), expanded.end(), kPathMarker) !=
-        std::count(formatted.begin(), formatted.end(), kPathMarker)) {
+        std::count(formatted->begin(), formatted->end(), kPathMarker)) {
       system.ShowError("Error: an environment variable of the entry holds a control character",
                        "Error");
       return;

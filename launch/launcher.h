@@ -46,6 +46,8 @@ class LaunchSystem {
   // it starts, or empty for the caller's current folder.
   virtual void StartProgram(const std::string& application, const std::string& commandLine,
                             const std::string& folder) = 0;
+  // A program of the list that the search found nowhere: it is skipped, and nothing is said.
+  virtual void NoteSkipped(const std::string& /*program*/) {}
   // Loads the DLL, calls the procedure with the plan's arguments and frees the DLL. False,
   // with nothing called, when the DLL or the procedure cannot be found.
   virtual bool CallProcedure(const std::string& dll, const DllCallPlan& plan) = 0;
@@ -92,6 +94,8 @@ class Launcher {
   // kept whole or a program of the list runs through cmd and the path holds what cmd acts on.
   void RunProgramsOn(const std::string& programs, const std::string& arguments,
                      const std::string& path);
+  // Tells the user that the entry was not run, and why.
+  void Refuse(const std::string& why);
   // Calls the procedure of a ","-terminated procedure line (DLL, procedure, arguments); a DLL
   // or procedure that cannot be found, or more arguments than kMaxDllArguments, is reported.
   void CallDllProcedure(const std::string& procedureLine);

@@ -1,5 +1,7 @@
 #include "launch/run_entry.h"
 
+#include <algorithm>
+
 #include "launch/command_line.h"
 
 namespace zel::launch {
@@ -12,6 +14,14 @@ void RunEntry(menu::MenuTable& table, TrayPromptState& state, PromptView& prompt
               Launcher& launcher) {
   const menu::MenuData* entry = table.Find(state.CurrentEntry);
   if (entry == nullptr) return;
+  if (state.ParameterNumber == 1) {
+    state.DllValues.clear();
+    if (entry->Command == kDllProcCommand &&
+        entry->Arguments.find(kValueMarker) != std::string::npos) {
+      launcher.Refuse("the entry's arguments hold a control character");
+      return;
+    }
+  }
 
   if (const auto placeholder = FindPlaceholder(entry->Arguments)) {
     state.PlaceholderArgument = placeholder->argument;
@@ -24,7 +34,16 @@ void RunEntry(menu::MenuTable& table, TrayPromptState& state, PromptView& prompt
   const std::string command = entry->Command;
   const std::string arguments = entry->Arguments;
   if (command == kDllProcCommand) {
-    launcher.CallDllProcedure(arguments + ",");
+    // Split before the values are in: a comma in a value cannot make more arguments.
+    DllCallPlan plan = PlanDllCall(arguments + ",");
+    std::size_t next = 0;
+    const std::vector<std::string> values = state.DllValues;
+    if (static_cast<std::size_t>(std::count(arguments.begin(), arguments.end(), kValueMarker)) !=
+        values.size()) {
+      return;  // values of an entry the menu was rebuilt under
+    }
+    FillMarkers(plan, kValueMarker, [&] { return values[next++]; });
+    launcher.CallDllProcedure(std::move(plan));
   } else {
     launcher.RunPrograms(command + "|", arguments);
   }
@@ -45,7 +64,12 @@ void AcceptPromptValue(menu::MenuTable& table, TrayPromptState& state, const std
   // A value may be a file name someone else chose, picked with the prompt's "..." button.
   if (entry->Command != kDllProcCommand && !launcher.PassesToCmd(entry->Command + "|", value))
     return;
-  entry->Arguments = ReplacePlaceholder(entry->Arguments, *placeholder, value);
+  if (entry->Command == kDllProcCommand) {
+    state.DllValues.push_back(value);
+    entry->Arguments = ReplacePlaceholder(entry->Arguments, *placeholder, {&kValueMarker, 1});
+  } else {
+    entry->Arguments = ReplacePlaceholder(entry->Arguments, *placeholder, value);
+  }
   ++state.ParameterNumber;
   RunEntry(table, state, prompt, launcher);
 }

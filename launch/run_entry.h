@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "launch/launcher.h"
 #include "menu/menu_file.h"
@@ -29,6 +30,9 @@ struct TrayPromptState {
   std::size_t CurrentEntry = 0;     // index into the entry table
   int ParameterNumber = 1;          // the number the prompt's label shows
   std::string PlaceholderArgument;  // the argument of the placeholder being asked for
+  // A DLL procedure entry's values, in order: its arguments hold kValueMarker in their places
+  // until the line is split. Emptied when an entry is chosen (ParameterNumber 1).
+  std::vector<std::string> DllValues;
 };
 
 // Runs `state.CurrentEntry` of `table`: shows the prompt for its first "%input(" placeholder,

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "menu/argument_format.h"
 #include "menu/hotkey.h"
 #include "menu/line_scan.h"
 #include "menu/menu_build.h"
@@ -104,6 +105,10 @@ class Checker {
   void CheckHotkey(std::size_t number, std::string_view lowered);
   void CheckFields(std::size_t number, std::string_view line);
   void CheckExtensions(std::size_t number, const std::string& list);
+  // The arguments of an entry the shell menu runs, which it reads as a format.
+  // `placeholder`: where a "%input(" keyword starts, or npos; `shellOnly`: a citem.
+  void CheckShellFormat(std::size_t number, const std::string& arguments, std::size_t placeholder,
+                        bool shellOnly);
   // Extensions are compared as three bytes in an ANSI file, three characters in a UTF-8 one.
   bool ThreeCharacters(std::string_view ext) const {
     if (kind_ == TextKind::Ansi) return ext.size() == 3;
@@ -152,6 +157,39 @@ void Checker::CheckFields(std::size_t number, std::string_view line) {
          "after it move down by one");
   }
   if (inside) Warn(number, "a field's closing quote is missing: that field reads as empty");
+}
+
+void Checker::CheckShellFormat(std::size_t number, const std::string& arguments,
+                               std::size_t placeholder, bool shellOnly) {
+  if (const auto refused = FirstRefusedConversion(arguments)) {
+    const std::string sequence(refused->In(arguments));
+    findings_.push_back(
+        {number, Finding::Severity::Error,
+         refused->start == placeholder ? "the shell menu asks for no values and refuses to run the entry: \"" +
+                           sequence + "\" of %input( is a conversion of its format (make the "
+                           "entry a titem)"
+                     : "the shell menu refuses to run the entry: \"" + sequence +
+                           "\" is a conversion of its format that does not stand for the "
+                           "selected path (write %% for a percent sign)"});
+    return;
+  }
+  // A reference to a variable loses its percent signs to the format before it is expanded.
+  for (std::size_t pos = arguments.find('%'); pos != std::string::npos;) {
+    const Conversion conversion = ParseConversion(arguments, pos);
+    const std::size_t close = arguments.find('%', pos + 1);
+    const std::string name = arguments.substr(pos + 1, close - pos - 1);
+    if (conversion.type == Conversion::Type::Unknown && close != std::string::npos &&
+        !name.empty() && name.find_first_of(" \t\"'") == std::string::npos) {
+      const std::string twice = "%%" + name + "%%";
+      Warn(number, "the shell menu's format takes the percent signs of %" + name +
+                       "% before variables are expanded: " +
+                       (shellOnly ? "write " + twice + " for it"
+                                  : "make the entry a citem with " + twice + " and a titem with %" +
+                                        name + "%"));
+      return;
+    }
+    pos = arguments.find('%', conversion.end);
+  }
 }
 
 void Checker::CheckExtensions(std::size_t number, const std::string& list) {
@@ -231,6 +269,9 @@ void Checker::CheckItem(std::size_t number, std::string_view line, std::string_v
   }
   // The tray never reads a titem's list: it may hold anything, a placeholder before an icon.
   if (letter != 't') CheckExtensions(number, list);
+  if (letter != 't' && GetQuotedField(line, 1) != kAddCommand) {
+    CheckShellFormat(number, arguments, input, letter == 'c');
+  }
   CheckIcon(number, line);
 }
 

@@ -101,13 +101,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(ClassifyName(name, NoLeadBytes) != NameKind::Bare ||
             start.application == "C:\\Windows\\" + withExtension);
   }
-  // The first bytes choose the format, the rest is the name; hostile names from the corpus.
-  if (size > 0) {
-    // The path bare, quoted, inside an argument, beside a variable, twice.
-    const char* const formats[] = {"%s",        "/q %s -x",       "\"%s\"", "/o:%s.bak",
-                                   "\\\"%s %s", "a\\ \"b c\" %s", "%s %s",  "\"/in=%s\" %%T%%"};
-    const std::string format = formats[data[0] % std::size(formats)];
-    Require(zel::test::PathPropertyFailure(format, "C:\\D\\" + text.substr(1, 400), lead).empty());
+  // A value the prompt took for a DLL procedure line is one argument, commas and all.
+  if (!text.empty()) {
+    zel::menu::MenuTable dllTable;
+    dllTable.Append() = {"DllProc", "x.dll,P,%input(a)%,7"};
+    TrayPromptState dllState;
+    zel::test::FakeSystem dllSystem;
+    dllSystem.everyFileExists = true;
+    Launcher dllLauncher(dllSystem);
+    RunEntry(dllTable, dllState, prompt, dllLauncher);
+    AcceptPromptValue(dllTable, dllState, text, prompt, dllLauncher);
+    std::int32_t unused = 0;
+    Require(dllSystem.calls.size() == 1 && dllSystem.calls[0].arguments.size() == 2);
+    const DllArgument& value = dllSystem.calls[0].arguments[0];
+    Require(value.isText ? value.text == text : TryStrToInt(text, unused));
+    Require(dllSystem.calls[0].arguments[1].number == 7);
+  }
+  // The first bytes choose the format around a %s, quotes and another %s among what stands
+  // beside it; the rest is the name, hostile names from the corpus.
+  if (size > 2) {
+    const char* const pieces[] = {"", "\"", "\"\"", " ", "\\", "x", "%s", "\"a b\" "};
+    const auto piece = [&](std::size_t i) { return std::string(pieces[data[i] % std::size(pieces)]); };
+    const std::string format = piece(0) + "%s" + piece(1) + piece(2);
+    Require(zel::test::PathPropertyFailure(format, "C:\\D\\" + text.substr(3, 400), lead).empty());
   }
   return 0;
 }

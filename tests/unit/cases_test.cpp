@@ -201,10 +201,22 @@ const std::map<std::string, Function> kFunctions = {
        return json{copied, T(buffer.substr(0, 16))};
      }},
     {"ServerPath", [](In in) { return T(shellext::ServerPath(B(in[0]), B(in[1]))); }},
-    {"PortableFormat",  // around the path P.TXT
-     [](In in) { return T(tools::zelmenu::PortablePlanSystem().FormatArguments(B(in), "P.TXT")); }},
-    {"PortableFormatSize",
-     [](In in) { return tools::zelmenu::PortablePlanSystem().FormatArguments(B(in), "x").size(); }},
+    {"ArgumentFormat",  // around the path P.TXT
+     [](In in) { return T(menu::FormatWithText(B(in), "P.TXT").text); }},
+    {"ArgumentFormatSize",
+     [](In in) {
+       const menu::Formatted formatted = menu::FormatWithText(B(in), "x");
+       return json{formatted.text.size(), formatted.cut};
+     }},
+    {"RefusedConversion",  // a list of formats
+     [](In in) {
+       json found = json::array();
+       for (const json& format : in) {
+         const auto conversion = menu::FirstRefusedConversion(B(format));
+         found.push_back(conversion ? json(T(std::string(conversion->In(B(format))))) : json());
+       }
+       return found;
+     }},
     {"PortableExpand",  // with ZEL_PLAN_VAR set to "val" and ZEL_PLAN_UNSET unset
      [](In in) {
        ::setenv("ZEL_PLAN_VAR", "val", 1);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "launch/launcher.h"
+#include "menu/argument_format.h"
 
 namespace zel::test {
 
@@ -49,13 +50,7 @@ class FakeSystem final : public launch::LaunchSystem {
   }
   // "%s" becomes the path, "%%" one percent sign.
   std::string FormatArguments(const std::string& format, const std::string& path) override {
-    std::string result;
-    for (std::size_t i = 0; i < format.size(); ++i) {
-      const char next = i + 1 < format.size() && format[i] == '%' ? format[i + 1] : '\0';
-      result += next == 's' ? path : std::string(1, format[i]);
-      if (next == 's' || next == '%') ++i;
-    }
-    return result;
+    return menu::FormatWithText(format, path).text;
   }
   std::string ShortPath(const std::string& path) override {
     return shortNames.count(path) != 0 ? shortNames.at(path) : path;

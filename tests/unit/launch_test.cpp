@@ -27,7 +27,7 @@ struct Tray final : PromptView {
 using Step = std::function<void(Tray&)>;
 // The window procedure's part of choosing entry K: a fresh state, then the dispatch.
 Step Choose(std::size_t k) {
-  return [k](Tray& t) { RunEntry(t.table, t.state = {k, 1, ""}, t, t.launcher); };
+  return [k](Tray& t) { RunEntry(t.table, t.state = {k, 1, "", {}}, t, t.launcher); };
 }
 Step Ok(std::string value) {
   return [value](Tray& t) { AcceptPromptValue(t.table, t.state, value, t, t.launcher); };

@@ -9,6 +9,7 @@
 #include "launch/command_line.h"
 #include "launch/launcher.h"
 #include "launch/run_entry.h"
+#include "menu/argument_format.h"
 #include "menu/menu_build.h"
 #include "menu/menu_check.h"
 #include "menu/menu_tree.h"
@@ -318,6 +319,12 @@ class PlanRecorder final : public launch::PromptView, public launch::LaunchSyste
     steps.push_back({step, line});
   }
 
+  void NoteSkipped(const std::string& program) override {
+    steps.push_back({{{"action", "skip"}, {"program", JsonText(program, kind_)},
+                      {"reason", "not found"}},
+                     "skipped: not found: " + program});
+  }
+
   bool CallProcedure(const std::string& dll, const launch::DllCallPlan& plan) override {
     json arguments = json::array();
     std::string line = "call \"" + dll + "\" \"" + plan.procedure + "\" (";
@@ -483,55 +490,7 @@ std::string PortablePlanSystem::ExpandEnvironment(const std::string& text) {
 
 std::string PortablePlanSystem::FormatArguments(const std::string& format,
                                                 const std::string& path) {
-  constexpr std::size_t kLimit = 1023;
-  std::string result;
-  std::size_t pos = 0;
-  while (pos < format.size() && result.size() < kLimit) {
-    if (format[pos] != '%') {
-      result += format[pos++];
-      continue;
-    }
-    // %[-][#][0][width][.precision][h|l]type
-    std::size_t scan = pos + 1;
-    bool left = false;
-    while (scan < format.size() &&
-           (format[scan] == '-' || format[scan] == '#' || format[scan] == '0')) {
-      left = left || format[scan] == '-';
-      ++scan;
-    }
-    std::size_t width = 0;
-    while (scan < format.size() && format[scan] >= '0' && format[scan] <= '9') {
-      width = std::min<std::size_t>(width * 10 + static_cast<std::size_t>(format[scan++] - '0'),
-                                    kLimit);
-    }
-    std::size_t precision = std::string::npos;
-    if (scan < format.size() && format[scan] == '.') {
-      precision = 0;
-      ++scan;
-      while (scan < format.size() && format[scan] >= '0' && format[scan] <= '9') {
-        precision = std::min<std::size_t>(
-            precision * 10 + static_cast<std::size_t>(format[scan++] - '0'), kLimit);
-      }
-    }
-    if (scan < format.size() && (format[scan] == 'h' || format[scan] == 'l')) ++scan;
-    const char type = scan < format.size() ? format[scan] : '\0';
-    if (type == '%' && scan == pos + 1) {
-      result += '%';
-      pos = scan + 1;
-    } else if (type == 's' || type == 'S') {
-      const std::string text = path.substr(0, precision);
-      const std::string pad(width > text.size() ? width - text.size() : 0, ' ');
-      result += left ? text + pad : pad + text;
-      pos = scan + 1;
-    } else {
-      // Not imitated here: written as it stands.
-      const std::size_t end = std::min(scan + 1, format.size());
-      result += format.substr(pos, end - pos);
-      pos = end;
-    }
-  }
-  result.resize(std::min(result.size(), kLimit));
-  return result;
+  return menu::FormatWithText(format, path).text;
 }
 
 std::string JsonText(std::string_view text, menu::TextKind kind) {

@@ -11,9 +11,9 @@
 namespace zel::tools::zelmenu {
 
 // Portable stand-ins for `zelmenu plan` where the real system is not at hand: variables from
-// the process environment, no short names, "%s"-style conversions (with flags, width and
-// precision) and "%%" formatted, other conversions kept as written, and every name found:
-// paths ending in a slash are folders, any other path a file. The plan records the actions.
+// the process environment, no short names, the arguments formatted as wvsprintfA does, and
+// every name found: paths ending in a slash are folders, any other path a file. The plan
+// records the actions.
 class PortablePlanSystem final : public launch::LaunchSystem {
  public:
   std::string ExpandEnvironment(const std::string& text) override;
