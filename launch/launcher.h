@@ -31,8 +31,9 @@ class LaunchSystem {
   virtual std::string FormatArguments(const std::string& format, const std::string& path) = 0;
   // `text` as a program that reads its command line in the ANSI code page gets it
   // (GetCommandLineA converts with the code page's best-fit mapping), in the text's own code
-  // page, with only the characters that become an ASCII character replaced: U+FF02 becomes
-  // '"'. Characters that keep a form of their own or become the default character ("?") stay.
+  // page, with only the characters that become an ASCII character other than a letter or digit
+  // replaced: U+FF02 becomes '"'. Characters that keep a form of their own, become a letter or
+  // digit, or become the default character ("?") stay.
   // A text of an ANSI menu file comes back as it is: it is in that code page already.
   virtual std::string AnsiReading(const std::string& text) = 0;
   // The short form of an existing object's path; the path itself when it has none. On a

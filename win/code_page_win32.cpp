@@ -101,8 +101,10 @@ std::string AnsiReading(const std::string& text, menu::TextKind kind) {
     // command line gives for it.
     const int size = ::WideCharToMultiByte(CP_ACP, 0, wide.data() + pos, static_cast<int>(length),
                                            ansi, sizeof(ansi), nullptr, &usedDefault);
-    const bool becomesAscii = size == 1 && static_cast<unsigned char>(ansi[0]) < 0x80 &&
-                              !usedDefault && wide[pos] >= 0x80;
+    // Letters and digits are let be: "\u0142" read as "l" changes no argument.
+    const auto c = static_cast<unsigned char>(ansi[0]);
+    const bool becomesAscii = size == 1 && c < 0x80 && !usedDefault && wide[pos] >= 0x80 &&
+                              !::IsCharAlphaNumericA(static_cast<CHAR>(c));
     if (becomesAscii) {
       reading += static_cast<wchar_t>(ansi[0]);
     } else {

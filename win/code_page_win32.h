@@ -27,7 +27,8 @@ std::string Narrow(std::wstring_view text, menu::TextKind kind);
 std::string ToAnsiText(const std::string& text, menu::TextKind kind);
 // `text` (of `kind`) as a program reading its command line in ANSI gets it: the characters
 // that the code page's best-fit mapping (WideCharToMultiByte without WC_NO_BEST_FIT_CHARS, as
-// GetCommandLineA converts) turns into an ASCII character replaced by it, all others kept. An
+// GetCommandLineA converts) turns into an ASCII character other than a letter or digit replaced
+// by it, all others kept. An
 // ANSI text, and any text under a UTF-8 ANSI code page, comes back as it is.
 std::string AnsiReading(const std::string& text, menu::TextKind kind);
 

@@ -2,6 +2,7 @@
 // test sets them, and a log of what would be started, called and shown.
 #pragma once
 
+#include <cctype>
 #include <map>
 #include <set>
 #include <string>
@@ -40,7 +41,7 @@ class FakeSystem final : public launch::LaunchSystem {
 
   void SetTextKind(menu::TextKind textKind) override { kind = textKind; }
   // The best-fit mapping of code page 1252 for the fullwidth forms U+FF01..U+FF5E of a UTF-8
-  // text: the ASCII character they stand for.
+  // text: the ASCII character they stand for, unless a letter or digit.
   std::string AnsiReading(const std::string& text) override {
     if (kind != menu::TextKind::Utf8) return text;
     std::string reading;
@@ -49,7 +50,8 @@ class FakeSystem final : public launch::LaunchSystem {
       const unsigned point = i + 2 < text.size() && at(0) == 0xEF
                                  ? 0xF000 | (at(1) & 0x3F) << 6 | (at(2) & 0x3F)
                                  : 0;
-      if (point >= 0xFF01 && point <= 0xFF5E && (at(1) & 0xC0) == 0x80) {
+      if (point >= 0xFF01 && point <= 0xFF5E && (at(1) & 0xC0) == 0x80 &&
+          std::isalnum(static_cast<int>(point - 0xFEE0)) == 0) {
         reading += static_cast<char>(point - 0xFEE0);
         i += 2;
       } else {
