@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "launch/launcher.h"
+#include "win/code_page_win32.h"
 #include "win/paths_win32.h"
 
 namespace zel::launch {
@@ -47,6 +48,9 @@ class Win32LaunchSystem final : public LaunchSystem {
   }
   std::string FormatArguments(const std::string& format, const std::string& path) override {
     return launch::FormatArguments(format, path);
+  }
+  std::string AnsiReading(const std::string& text) override {
+    return win::AnsiReading(text, kind_);
   }
   std::string ShortPath(const std::string& path) override { return win::ShortPath(path, kind_); }
   // A UTF-8 text has no double-byte characters: no byte of a character is a backslash.

@@ -86,22 +86,67 @@ bool IsBatchFile(std::string_view program, LeadByteTest lead) {
   return IsBatchName(BaseName(program, lead));
 }
 
-}  // namespace
+// What the programs that read their arguments as commands act on, from their documentation.
+// cmd.exe: its operators, variables and escapes, inside quotes too (cmd /?). PowerShell joins
+// the arguments after -Command (the default of powershell.exe; pwsh's takes a script file)
+// into script text, with their quotes taken off (about_PowerShell_exe, about_Pwsh): a blank
+// splits, and ; & | < > ( ) { } $ @ ' ` # , are operators, expressions, strings or comments;
+// it reads the typographic quotes and dashes outside ASCII as ' " and -. The arguments of
+// -File are literal strings, but which switch an entry uses is not looked into. wt splits its
+// command line into subcommands at every ";", whatever quotes stand around it (Windows
+// Terminal's command-line arguments). wsl.exe hands its command line to the Linux default
+// shell unless -e is given, and bash runs the text after -c: blanks split, quotes, globs,
+// braces, "~", history and substitutions. mshta reads its argument as a URL, and a
+// vbscript:, javascript: or about: URL is script or HTML with %-escapes.
+constexpr Interpreter kCmd = {"cmd", "&|<>^()%!"};
+constexpr Interpreter kInterpreters[] = {
+    kCmd,
+    {"powershell", " ;&|<>(){}$@'`#,", true},
+    {"pwsh", " ;&|<>(){}$@'`#,", true},
+    {"wt", ";"},
+    {"bash", " ;&|<>()$`'*?[]{}~#!"},
+    {"wsl", " ;&|<>()$`'*?[]{}~#!"},
+    {"mshta", "%'<>&`"},
+};
 
-bool RunsThroughCmd(std::string_view program, LeadByteTest lead) {
-  const std::string_view name = BaseName(program, lead);
-  const auto is = [name](std::string_view whole) {
-    return name.size() == whole.size() && EndsWithIgnoringCase(name, whole);
-  };
-  return IsBatchName(name) || is("cmd") || is("cmd.exe");
+// The interpreter's characters for a message: "& | < > ^ ( ) % !".
+std::string ListOf(const Interpreter& interpreter) {
+  std::string list;
+  for (const char c : interpreter.actsOn) {
+    if (!list.empty()) list += ' ';
+    list += c == ' ' ? std::string("blank") : std::string(1, c);
+  }
+  return interpreter.nonAscii ? list + " and characters outside ASCII" : list;
 }
 
-bool CmdActsOn(std::string_view path, LeadByteTest lead) {
-  for (std::size_t pos = 0, length; pos < path.size(); pos += length) {
-    length = CharLength(path, pos, lead);
-    const char c = path[pos];
-    if (length == 1 && (std::string_view("&|<>^()%!\"").find(c) != std::string_view::npos ||
-                        static_cast<unsigned char>(c) < 0x20)) {
+}  // namespace
+
+const Interpreter* InterpreterOf(std::string_view program, LeadByteTest lead) {
+  const std::string_view name = BaseName(program, lead);
+  if (IsBatchName(name)) return &kCmd;
+  for (const Interpreter& interpreter : kInterpreters) {
+    const std::string_view whole = interpreter.name;
+    if ((name.size() == whole.size() || name.size() == whole.size() + 4) &&
+        menu::LowerAscii(name.substr(0, whole.size())) == whole &&
+        (name.size() == whole.size() || EndsWithIgnoringCase(name, ".exe"))) {
+      return &interpreter;
+    }
+  }
+  return nullptr;
+}
+
+bool RunsThroughCmd(std::string_view program, LeadByteTest lead) {
+  const Interpreter* interpreter = InterpreterOf(program, lead);
+  return interpreter != nullptr && interpreter->name == kCmd.name;
+}
+
+bool ActsOn(const Interpreter& interpreter, std::string_view text, LeadByteTest lead) {
+  for (std::size_t pos = 0, length; pos < text.size(); pos += length) {
+    length = CharLength(text, pos, lead);
+    const auto c = static_cast<unsigned char>(text[pos]);
+    if (c >= 0x80 ? interpreter.nonAscii
+                  : length == 1 && (c < 0x20 || c == 0x7F || c == '"' ||
+                                    interpreter.actsOn.find(char(c)) != std::string_view::npos)) {
       return true;
     }
   }
@@ -144,19 +189,43 @@ std::string Launcher::FileFor(const std::string& name, const char* defaultExtens
 }
 
 bool Launcher::PassesToCmd(const std::string& programs, const std::string& text) {
+  // CreateProcessW hands the text on whole; a program that reads it in ANSI gets the code
+  // page's best-fit reading, where a fullwidth quote is a quote.
+  if (const std::string reading = system_.AnsiReading(text); reading != text) {
+    system_.ShowError("Error: \"" + text + "\" would reach a program that reads its command line "
+                      "in the ANSI code page as \"" + reading + "\"; the entry was not run",
+                      "Error");
+    return false;
+  }
   const LeadByteTest lead = system_.LeadBytes();
-  if (!CmdActsOn(text, lead)) return true;
   for (std::size_t k = 0;; ++k) {
     const std::string program = GetListItem(programs, '|', k, lead);
     if (program.empty()) return true;
-    if (RunsThroughCmd(system_.ExpandEnvironment(program), lead)) {
-      system_.ShowError("Error: \"" + text +
-                            "\" holds a character that cmd.exe would act on "
-                            "(& | < > ^ ( ) % !); the entry was not run",
+    const Interpreter* interpreter = InterpreterOf(system_.ExpandEnvironment(program), lead);
+    if (interpreter != nullptr && ActsOn(*interpreter, text, lead)) {
+      system_.ShowError("Error: \"" + text + "\" holds a character that " +
+                            std::string(interpreter->name) + ".exe would act on (" +
+                            ListOf(*interpreter) + "); the entry was not run",
                         "Error");
       return false;
     }
   }
+}
+
+bool Launcher::PassesExpansion(const std::string& programs, const std::string& text) {
+  const LeadByteTest lead = system_.LeadBytes();
+  // Every "%" is taken as the start of a reference, whatever the expansion makes of it: a
+  // value is looked at once too often rather than once too few.
+  for (std::size_t open = FindChar(text, "%", lead); open != std::string::npos;) {
+    const std::size_t rest = open + 1;
+    const std::size_t close = FindChar(std::string_view(text).substr(rest), "%", lead);
+    if (close == std::string_view::npos) return true;
+    const std::string reference = text.substr(open, close + 2);
+    const std::string value = system_.ExpandEnvironment(reference);
+    if (value != reference && !PassesToCmd(programs, value)) return false;
+    open = rest + close;
+  }
+  return true;
 }
 
 void Launcher::StartPrograms(const std::string& programs, const std::string& arguments) {
@@ -186,6 +255,7 @@ void Launcher::StartPrograms(const std::string& programs, const std::string& arg
 }
 
 void Launcher::RunPrograms(const std::string& programs, const std::string& arguments) {
+  if (!PassesExpansion(programs, arguments)) return;
   StartPrograms(programs, system_.ExpandEnvironment(arguments));
 }
 
@@ -200,7 +270,8 @@ void Launcher::RunProgramsOn(const std::string& programs, const std::string& arg
         "Error");
     return;
   }
-  // cmd.exe reads "&", "%" and the like in a name as commands and variables, even in quotes.
+  // cmd.exe reads "&", "%" and the like in a name as commands and variables, even in quotes;
+  // other interpreters their own characters.
   if (PassesToCmd(programs, path)) StartPrograms(programs, *placed);
 }
 
@@ -287,6 +358,7 @@ void RunShellEntry(const menu::MenuData& entry, std::string& selectedPath,
     FillMarkers(plan, kPathMarker, [&selectedPath] { return selectedPath; });
     launcher.CallDllProcedure(std::move(plan));
   } else {
+    if (!launcher.PassesExpansion(chosen.Command + "|", *formatted)) return;
     const std::string expanded = system.ExpandEnvironment(*formatted);
     if (std::count(expanded.begin(), expanded.end(), kPathMarker) !=
         std::count(formatted->begin(), formatted->end(), kPathMarker)) {

@@ -29,6 +29,13 @@ class LaunchSystem {
   virtual std::string ExpandEnvironment(const std::string& text) = 0;
   // The shell extension's formatting of an entry's arguments around the selected path.
   virtual std::string FormatArguments(const std::string& format, const std::string& path) = 0;
+  // `text` as a program that reads its command line in the ANSI code page gets it
+  // (GetCommandLineA converts with the code page's best-fit mapping), in the text's own code
+  // page, with only the characters that become an ASCII character other than a letter or digit
+  // replaced: U+FF02 becomes '"'. Characters that keep a form of their own, become a letter or
+  // digit, or become the default character ("?") stay.
+  // A text of an ANSI menu file comes back as it is: it is in that code page already.
+  virtual std::string AnsiReading(const std::string& text) = 0;
   // The short form of an existing object's path; the path itself when it has none. On a
   // volume without short names (exFAT, ReFS, NTFS with their creation switched off) that is
   // every path: blanks, commas, "&" and "%" included, whatever the name's length.
@@ -72,10 +79,22 @@ std::vector<std::string> PathFolders(std::string_view pathValue, LeadByteTest le
 // cmd itself.
 bool RunsThroughCmd(std::string_view program, LeadByteTest lead);
 
-// True when `path` holds a character that cmd.exe acts on wherever it stands, quoted or not:
-// & | < > ^ ( ) % ! " and control characters. (Blanks and ",;=", at which cmd splits a
-// batch file's arguments, are kept inside quotes by PlacePath instead.)
-bool CmdActsOn(std::string_view path, LeadByteTest lead);
+// A program that reads text of its command line as commands of its own, and the characters of
+// a path or value it acts on there, quoted or not. A quote and control characters count for
+// every one of them.
+struct Interpreter {
+  std::string_view name;     // base name without ".exe", as messages name it
+  std::string_view actsOn;   // ASCII characters
+  bool nonAscii = false;     // every character outside ASCII counts too
+};
+
+// The interpreter that starting `program` runs over its arguments: cmd for a batch file
+// (RunsThroughCmd), or the one whose base name `program` has, with or without ".exe":
+// cmd, powershell, pwsh, wt, bash, wsl, mshta. Null for any other program.
+const Interpreter* InterpreterOf(std::string_view program, LeadByteTest lead);
+
+// True when `text` holds a character that `interpreter` acts on.
+bool ActsOn(const Interpreter& interpreter, std::string_view text, LeadByteTest lead);
 
 // Starts programs and calls DLL procedures. With a working folder (the shell extension's
 // selected object's folder), programs start there and names with a relative folder part are
@@ -87,11 +106,12 @@ class Launcher {
       : system_(system), folder_(std::move(workingFolder)) {}
 
   // Starts each program of the "|"-terminated list with the same arguments, in order, up to
-  // the first empty item; environment references are expanded in both.
+  // the first empty item; environment references are expanded in both. Nothing starts when a
+  // value the expansion brings in must not reach the programs (PassesExpansion).
   void RunPrograms(const std::string& programs, const std::string& arguments);
   // The same with `path` put into `arguments` (expanded, the path's place held by
   // kPathMarker) by PlacePath. Nothing starts, and the user is told, when the path cannot be
-  // kept whole or a program of the list runs through cmd and the path holds what cmd acts on.
+  // kept whole or must not reach the programs (PassesToCmd).
   void RunProgramsOn(const std::string& programs, const std::string& arguments,
                      const std::string& path);
   // Tells the user that the entry was not run, and why.
@@ -101,9 +121,14 @@ class Launcher {
   void CallDllProcedure(const std::string& procedureLine);
   // The same for a line read already.
   void CallDllProcedure(DllCallPlan plan);
-  // False, with the user told, when `text` holds what cmd.exe acts on (CmdActsOn) and a
-  // program of the list runs through cmd (RunsThroughCmd): the text must not reach it.
+  // False, with the user told, when `text` (a name someone else may have chosen) must not reach
+  // the programs of the list: a program reading its command line in ANSI would get other ASCII
+  // characters than the text holds (AnsiReading), or a program of the list is an interpreter
+  // (InterpreterOf) that acts on a character of it.
   bool PassesToCmd(const std::string& programs, const std::string& text);
+  // The same for every value that expanding the environment references of `text` brings in:
+  // a variable's value is no more the entry author's text than a selected path is.
+  bool PassesExpansion(const std::string& programs, const std::string& text);
   // The file a program or DLL name leads to when no working folder decides: a bare name's in
   // the search folders, an absolute name as written; empty otherwise. For icons, which are
   // never taken from the current or the selected object's folder.

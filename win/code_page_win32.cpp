@@ -72,7 +72,47 @@ std::string Narrow(std::wstring_view text, menu::TextKind kind) {
 }
 
 std::string ToAnsiText(const std::string& text, menu::TextKind kind) {
-  return kind == menu::TextKind::Ansi ? text : Narrow(Widen(text, kind), menu::TextKind::Ansi);
+  if (kind == menu::TextKind::Ansi) return text;
+  const std::wstring wide = Widen(text, kind);
+  if (wide.empty()) return {};
+  // The flag is refused for a UTF-8 ANSI code page, which holds every character anyway.
+  const DWORD flags = ::GetACP() == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  const int size = ::WideCharToMultiByte(CP_ACP, flags, wide.data(), static_cast<int>(wide.size()),
+                                         nullptr, 0, nullptr, nullptr);
+  std::string ansi(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+  ::WideCharToMultiByte(CP_ACP, flags, wide.data(), static_cast<int>(wide.size()), ansi.data(),
+                        size, nullptr, nullptr);
+  return ansi;
+}
+
+std::string AnsiReading(const std::string& text, menu::TextKind kind) {
+  if (kind == menu::TextKind::Ansi || ::GetACP() == CP_UTF8) return text;
+  const std::wstring wide = Widen(text, kind);
+  std::wstring reading;
+  for (std::size_t pos = 0; pos < wide.size();) {
+    // A surrogate pair is one character.
+    const std::size_t length =
+        IS_HIGH_SURROGATE(wide[pos]) && pos + 1 < wide.size() && IS_LOW_SURROGATE(wide[pos + 1])
+            ? 2
+            : 1;
+    char ansi[8] = {};
+    BOOL usedDefault = FALSE;
+    // One character at a time, with best fit (no flags): what a conversion of the whole
+    // command line gives for it.
+    const int size = ::WideCharToMultiByte(CP_ACP, 0, wide.data() + pos, static_cast<int>(length),
+                                           ansi, sizeof(ansi), nullptr, &usedDefault);
+    // Letters and digits are let be: "\u0142" read as "l" changes no argument.
+    const auto c = static_cast<unsigned char>(ansi[0]);
+    const bool becomesAscii = size == 1 && c < 0x80 && !usedDefault && wide[pos] >= 0x80 &&
+                              !::IsCharAlphaNumericA(static_cast<CHAR>(c));
+    if (becomesAscii) {
+      reading += static_cast<wchar_t>(ansi[0]);
+    } else {
+      reading.append(wide, pos, length);
+    }
+    pos += length;
+  }
+  return Narrow(reading, kind);
 }
 
 }  // namespace zel::win

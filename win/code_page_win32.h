@@ -22,7 +22,14 @@ std::optional<std::string> AnsiPathFor(const std::wstring& path);
 std::wstring Widen(std::string_view text, menu::TextKind kind = menu::TextKind::Ansi);
 std::string Narrow(std::wstring_view text, menu::TextKind kind);
 // A text of a file of `kind` in the ANSI code page: what DLL procedures, which take ANSI
-// text, are given.
+// text, are given. Characters the code page lacks become its default character ("?"), never a
+// best-fit look-alike: U+FF02 must not become a quote.
 std::string ToAnsiText(const std::string& text, menu::TextKind kind);
+// `text` (of `kind`) as a program reading its command line in ANSI gets it: the characters
+// that the code page's best-fit mapping (WideCharToMultiByte without WC_NO_BEST_FIT_CHARS, as
+// GetCommandLineA converts) turns into an ASCII character other than a letter or digit replaced
+// by it, all others kept. An
+// ANSI text, and any text under a UTF-8 ANSI code page, comes back as it is.
+std::string AnsiReading(const std::string& text, menu::TextKind kind);
 
 }  // namespace zel::win

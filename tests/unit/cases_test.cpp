@@ -138,6 +138,13 @@ const std::map<std::string, Function> kFunctions = {
     {"GetListItem",
      [](In in) { return T(launch::GetListItem(B(in[0]), B(in[1])[0], in[2], kCp)); }},
     {"RunsThroughCmd", [](In in) { return T(launch::RunsThroughCmd(B(in), kCp)); }},
+    {"InterpreterActsOn",  // [program, text] -> the interpreter that acts on the text, or null
+     [](In in) {
+       const launch::Interpreter* interpreter = launch::InterpreterOf(B(in[0]), kCp);
+       return interpreter && launch::ActsOn(*interpreter, B(in[1]), kCp)
+                  ? T(interpreter->name)
+                  : json();
+     }},
     {"TryStrToInt",  // the value, or null when refused and the value is left as it was
      [](In in) {
        std::int32_t value = 99;

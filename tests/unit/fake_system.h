@@ -2,6 +2,7 @@
 // test sets them, and a log of what would be started, called and shown.
 #pragma once
 
+#include <cctype>
 #include <map>
 #include <set>
 #include <string>
@@ -37,6 +38,29 @@ class FakeSystem final : public launch::LaunchSystem {
   std::vector<std::string> log;
   std::vector<Start> starts;
   std::vector<launch::DllCallPlan> calls;
+  menu::TextKind kind = menu::TextKind::Ansi;
+
+  void SetTextKind(menu::TextKind textKind) override { kind = textKind; }
+  // The best-fit mapping of code page 1252 for the fullwidth forms U+FF01..U+FF5E of a UTF-8
+  // text: the ASCII character they stand for, unless a letter or digit.
+  std::string AnsiReading(const std::string& text) override {
+    if (kind != menu::TextKind::Utf8) return text;
+    std::string reading;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      const auto at = [&](std::size_t k) { return static_cast<unsigned char>(text[i + k]); };
+      const unsigned point = i + 2 < text.size() && at(0) == 0xEF
+                                 ? 0xF000 | (at(1) & 0x3F) << 6 | (at(2) & 0x3F)
+                                 : 0;
+      if (point >= 0xFF01 && point <= 0xFF5E && (at(1) & 0xC0) == 0x80 &&
+          std::isalnum(static_cast<int>(point - 0xFEE0)) == 0) {
+        reading += static_cast<char>(point - 0xFEE0);
+        i += 2;
+      } else {
+        reading += text[i];
+      }
+    }
+    return reading;
+  }
 
   std::string ExpandEnvironment(const std::string& text) override {
     std::string result = text;

@@ -292,6 +292,7 @@ class PlanRecorder final : public launch::PromptView, public launch::LaunchSyste
   std::string FormatArguments(const std::string& format, const std::string& path) override {
     return system_.FormatArguments(format, path);
   }
+  std::string AnsiReading(const std::string& text) override { return system_.AnsiReading(text); }
   std::string ShortPath(const std::string& path) override { return system_.ShortPath(path); }
   launch::LeadByteTest LeadBytes() override { return system_.LeadBytes(); }
   Object Find(const std::string& path) override { return system_.Find(path); }

@@ -11,13 +11,15 @@
 namespace zel::tools::zelmenu {
 
 // Portable stand-ins for `zelmenu plan` where the real system is not at hand: variables from
-// the process environment, no short names, the arguments formatted as wvsprintfA does, and
-// every name found: paths ending in a slash are folders, any other path a file. The plan
-// records the actions.
+// the process environment, no short names, no best-fit reading, the arguments formatted as
+// wvsprintfA does, and every name found: paths ending in a slash are folders, any other path a
+// file. The plan records the actions.
 class PortablePlanSystem final : public launch::LaunchSystem {
  public:
   std::string ExpandEnvironment(const std::string& text) override;
   std::string FormatArguments(const std::string& format, const std::string& path) override;
+  // No code page to read with: every text reaches a program as it is.
+  std::string AnsiReading(const std::string& text) override { return text; }
   std::string ShortPath(const std::string& path) override { return path; }
   launch::LeadByteTest LeadBytes() override { return launch::NoLeadBytes; }
   Object Find(const std::string& path) override;
