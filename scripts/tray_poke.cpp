@@ -1,5 +1,6 @@
 // tray_poke: clicks the running tray program's icon from outside, for demos, screenshots and the
 // installer test. Each waits for the window it drives and for what it does to show.
+//   tray_poke running           returns once the program's window is there (fails after 15 s)
 //   tray_poke left | right      release a mouse button over the icon; returns once the menu shows
 //   tray_poke command N         the menu command N (1033 is the first entry), once handled
 //   tray_poke exit              choose "Exit"; returns once the program's window is gone
@@ -46,7 +47,8 @@ int main(int argc, char** argv) {
   }
   const char* what = argc > 1 ? argv[1] : "";
   bool done = true;
-  if (std::strcmp(what, "left") == 0 || std::strcmp(what, "right") == 0) {
+  if (std::strcmp(what, "running") == 0) {
+  } else if (std::strcmp(what, "left") == 0 || std::strcmp(what, "right") == 0) {
     ::PostMessageA(tray, zel::tray::WM_TRAYICON, 0, what[0] == 'l' ? WM_LBUTTONUP : WM_RBUTTONUP);
     done = zel::poke::WaitFor([] { return VisibleMenus() > 0; }, 5000);
   } else if (std::strcmp(what, "command") == 0 && argc > 2) {
@@ -57,7 +59,7 @@ int main(int argc, char** argv) {
     ::PostMessageA(tray, WM_COMMAND, zel::tray::IDM_EXIT, 0);
     done = zel::poke::WaitFor([&] { return !::IsWindow(tray); }, 5000);
   } else {
-    std::fprintf(stderr, "usage: tray_poke left|right|command N|key K|exit\n");
+    std::fprintf(stderr, "usage: tray_poke running|left|right|command N|key K|exit\n");
     return 2;
   }
   if (!done) std::fprintf(stderr, "tray_poke: %s: nothing showed\n", what);

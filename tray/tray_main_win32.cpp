@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "tray/leftovers.h"
 #include "tray/tray_ids.h"
 #include "tray/tray_state_win32.h"
 
@@ -136,6 +137,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   using namespace zel::tray;
   static_assert(sizeof(void*) != 4 || NOTIFYICONDATAA_V1_SIZE == 88, "icon record of 88 bytes");
   g_tray.instance = instance;
+  DeleteLeftovers();  // what an upgrade could not remove while it was in use
   g_tray.taskbarCreatedMessage = ::RegisterWindowMessageA("TaskbarCreated");
   RegisterMainClass();
   CreateMainWindow();  // stays hidden until the prompt is needed

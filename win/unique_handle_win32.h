@@ -50,6 +50,13 @@ struct FileTraits {
   static void Close(Type handle) { ::CloseHandle(handle); }
 };
 
+// A FindFirstFile search: invalid as a file handle is, closed by FindClose.
+struct FindTraits {
+  using Type = HANDLE;
+  static Type Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(Type handle) { ::FindClose(handle); }
+};
+
 using UniqueHmenu = UniqueHandle<NullInvalidTraits<HMENU, ::DestroyMenu>>;
 using UniqueHkey = UniqueHandle<NullInvalidTraits<HKEY, ::RegCloseKey>>;
 using UniqueHmodule = UniqueHandle<NullInvalidTraits<HMODULE, ::FreeLibrary>>;
@@ -57,6 +64,7 @@ using UniqueHandleObject = UniqueHandle<NullInvalidTraits<HANDLE, ::CloseHandle>
 using UniqueHlocal = UniqueHandle<NullInvalidTraits<HLOCAL, ::LocalFree>>;
 using UniqueHicon = UniqueHandle<NullInvalidTraits<HICON, ::DestroyIcon>>;
 using UniqueFile = UniqueHandle<FileTraits>;
+using UniqueFind = UniqueHandle<FindTraits>;
 // Deleted only once nothing uses it: a font after the windows it was set on (WM_SETFONT).
 using UniqueHfont = UniqueHandle<NullInvalidTraits<HFONT, ::DeleteObject>>;
 // A bitmap is deleted only once no menu shows it (hbmpItem is not the menu's) and no DC

@@ -1,6 +1,9 @@
 ; Zelvane's setup program: installs the 32-bit or the 64-bit set, whichever fits the Windows it
 ; runs on, for the current user only (no administrator rights), with a Start-menu entry and,
 ; optionally, start with Windows. The uninstaller never touches the user's menu file.
+; Files in use: both close the tray program first (and setup starts it again); a file something
+; else still uses (Explorer keeps the shell extension loaded) is renamed aside, which works on
+; its volume while the image is mapped, and goes once nothing uses it. No restart, no rights.
 ;
 ; makensis -DVERSION=<x.y.z> -DDIST=<dist folder> -DOUTFILE=<setup.exe> [-DX64] zelvane.nsi
 ; X64: the same setup as a 64-bit program (which always installs the 64-bit set), for testing on
@@ -16,7 +19,9 @@
 !include "StrFunc.nsh"
 !include "FileFunc.nsh"
 !include "Sections.nsh"
+!include "WinMessages.nsh"
 ${StrStr}
+${UnStrStr}
 
 ; The shell extension's registry content, read from the library's own source: one spelling of
 ; every key and value for both. C escapes its backslashes; the registry wants them single. The
@@ -33,12 +38,17 @@ ${StrStr}
 !insertmacro ReadRegistrationText THREADING_MODEL kThreadingModel
 !insertmacro ReadRegistrationText CLASSES kClassesKey
 !insertmacro ReadRegistrationText HANDLER kHandlerKey
+; What is set aside gets its name with a counter and this suffix; the tray program deletes the
+; same beside itself when it starts. Its main window's class, to close it.
+!searchparse /file "../../tray/leftovers.h" 'kLeftoverSuffix[] = L"' LEFTOVER '"'
+!searchparse /file "../../tray/tray_main_win32.cpp" 'kClassName[] = "' TRAY_CLASS '"'
 !define CLASS_KEY "${CLASSES}\CLSID\${CLSID}"
 !define HANDLER_KEY "${CLASSES}\${HANDLER}"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Zelvane"
 !define RUN_KEY "SOFTWARE\MICROSOFT\WINDOWS\CURRENTVERSION\RUN"
 ; Where Task Manager keeps a Run value switched off.
 !define APPROVED_KEY "Software\Microsoft\Windows\CurrentVersion\Explorer\StartupApproved\Run"
+!define RUNONCE_KEY "Software\Microsoft\Windows\CurrentVersion\RunOnce"
 
 Name "Zelvane ${VERSION}"
 OutFile "${OUTFILE}"
@@ -59,6 +69,84 @@ UninstPage uninstConfirm
 UninstPage instfiles
 
 
+Var TrayWasRunning
+
+; Closes the running tray program as its Exit does (its window's WM_CLOSE), waits up to 5 s for
+; the process to end and only then ends it: it holds no unsaved work. Sets $TrayWasRunning.
+!macro CloseTrayProgram UN
+Function ${UN}CloseTrayProgram
+  StrCpy $TrayWasRunning ""
+  ${For} $R1 1 3
+    FindWindow $R0 "${TRAY_CLASS}"
+    ${IfThen} $R0 == 0 ${|} ${Break} ${|}
+    StrCpy $TrayWasRunning 1
+    System::Call 'user32::GetWindowThreadProcessId(p $R0, *i 0 .R2)'
+    ; SYNCHRONIZE | PROCESS_TERMINATE
+    System::Call 'kernel32::OpenProcess(i 0x100001, i 0, i $R2) p .R3'
+    System::Call 'user32::PostMessageW(p $R0, i ${WM_CLOSE}, p 0, p 0)'
+    System::Call 'kernel32::WaitForSingleObject(p $R3, i 5000) i .R4'
+    ${If} $R4 != 0  ; not WAIT_OBJECT_0
+      System::Call 'kernel32::TerminateProcess(p $R3, i 1)'
+      System::Call 'kernel32::WaitForSingleObject(p $R3, i 5000)'
+    ${EndIf}
+    System::Call 'kernel32::CloseHandle(p $R3)'
+  ${Next}
+FunctionEnd
+!macroend
+!insertmacro CloseTrayProgram ""
+!insertmacro CloseTrayProgram "un."
+
+; Renames $R0\$R1, when it exists, to $R2\$R1.<n>${LEFTOVER} (same volume: it works while the
+; file is mapped). $R3: the new path, or "" when nothing was moved.
+!macro MoveAside UN
+Function ${UN}MoveAside
+  StrCpy $R3 ""
+  ${IfNot} ${FileExists} "$R0\$R1"
+    Return
+  ${EndIf}
+  StrCpy $R4 1
+  ${While} ${FileExists} "$R2\$R1.$R4${LEFTOVER}"
+    IntOp $R4 $R4 + 1
+  ${EndWhile}
+  ClearErrors
+  Rename "$R0\$R1" "$R2\$R1.$R4${LEFTOVER}"
+  ${IfNot} ${Errors}
+    StrCpy $R3 "$R2\$R1.$R4${LEFTOVER}"
+  ${EndIf}
+FunctionEnd
+!macroend
+!insertmacro MoveAside ""
+!insertmacro MoveAside "un."
+
+; One program file: the old one moves aside first, in case something uses it. A file that still
+; cannot be written (another program has it open without sharing) fails setup.
+!macro PutFile SET NAME
+  StrCpy $R0 "$INSTDIR"
+  StrCpy $R1 "${NAME}"
+  StrCpy $R2 "$INSTDIR"
+  Call MoveAside
+  ClearErrors
+  File "${DIST}\${SET}\${NAME}"
+  ${If} ${Errors}
+    StrCpy $R1 "${NAME}"
+    Call FailWrite
+  ${EndIf}
+!macroend
+
+Function FailWrite
+  MessageBox MB_ICONSTOP "Setup could not write $INSTDIR\$R1: another program is using it.$\r$\n\
+      Close that program and run setup again." /SD IDOK
+  SetErrorLevel 2
+  Abort "Could not write $INSTDIR\$R1"
+FunctionEnd
+
+!macro PutProgramFiles SET
+  !insertmacro PutFile ${SET} Zelvane.exe
+  !insertmacro PutFile ${SET} zelshell.dll
+  !insertmacro PutFile ${SET} zelmenu.exe
+  !insertmacro PutFile ${SET} Editor.exe
+!macroend
+
 Function un.onInit
   ${If} ${RunningX64}
     SetRegView 64
@@ -67,18 +155,17 @@ FunctionEnd
 
 Section "Zelvane" SecMain
   SectionIn RO
+  Call CloseTrayProgram
   SetOutPath "$INSTDIR"
+  ; Skipped with the error flag set, never with a question that silent mode answers "ignore".
+  SetOverwrite try
   ${If} ${RunningX64}
-    File "${DIST}\win64\Zelvane.exe"
-    File "${DIST}\win64\zelshell.dll"
-    File "${DIST}\win64\zelmenu.exe"
-    File "${DIST}\win64\Editor.exe"
+    !insertmacro PutProgramFiles win64
   ${Else}
-    File "${DIST}\win32\Zelvane.exe"
-    File "${DIST}\win32\zelshell.dll"
-    File "${DIST}\win32\zelmenu.exe"
-    File "${DIST}\win32\Editor.exe"
+    !insertmacro PutProgramFiles win32
   ${EndIf}
+  ; What was set aside and is no longer in use; the rest goes at the tray program's next start.
+  Delete "$INSTDIR\*${LEFTOVER}"
 
   ; A first menu for a new user; an existing menu file is never replaced.
   SetOutPath "$APPDATA\Zelvane"
@@ -110,6 +197,13 @@ Section "Zelvane" SecMain
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
 SectionEnd
 
+; Last: the tray program the upgrade closed runs again, the new one.
+Section "-Restart"
+  ${If} $TrayWasRunning != ""
+    Exec '"$INSTDIR\Zelvane.exe"'
+  ${EndIf}
+SectionEnd
+
 ; Off unless chosen: the same value the program's own "Start with Windows" writes, quoted, and
 ; as there, chosen again it also undoes a "Disabled" in Task Manager.
 Section /o "Start with Windows" SecAutostart
@@ -132,18 +226,49 @@ Function .onInit
   ${EndIf}
 FunctionEnd
 
+; Deletes $INSTDIR\$R1. One still in use moves to the user's temporary folder, and a per-user
+; RunOnce value deletes it at the next logon: unlike a delete at restart
+; (MOVEFILE_DELAY_UNTIL_REBOOT), that needs no administrator rights.
+Function un.RemoveFile
+  Delete "$INSTDIR\$R1"
+  StrCpy $R0 "$INSTDIR"
+  StrCpy $R2 "$TEMP"
+  Call un.MoveAside
+  ${UnStrStr} $R5 $R3 "%"  ; cmd would expand a %name% in the path
+  ${If} $R3 != ""
+  ${AndIf} $R5 == ""
+    WriteRegStr HKCU "${RUNONCE_KEY}" "Zelvane $R1.$R4${LEFTOVER}" '"$SYSDIR\cmd.exe" /d /c del /f /q "$R3"'
+  ${ElseIf} ${FileExists} "$INSTDIR\$R1"
+    Delete /REBOOTOK "$INSTDIR\$R1"  ; with administrator rights only
+    MessageBox MB_ICONEXCLAMATION "$INSTDIR\$R1 is in use and stays." /SD IDOK
+    SetErrorLevel 2
+  ${EndIf}
+FunctionEnd
+
+!macro RemoveFile NAME
+  StrCpy $R1 "${NAME}"
+  Call un.RemoveFile
+!macroend
+
 Section "Uninstall"
+  Call un.CloseTrayProgram
   DeleteRegKey HKCU "${HANDLER_KEY}"
   DeleteRegKey HKCU "${CLASS_KEY}"
   DeleteRegValue HKCU "${RUN_KEY}" "Zelvane"
   DeleteRegValue HKCU "${APPROVED_KEY}" "Zelvane"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
   Delete "$SMPROGRAMS\Zelvane.lnk"
-  ; Explorer may still hold the library: then it goes at the next restart.
-  Delete /REBOOTOK "$INSTDIR\zelshell.dll"
-  Delete "$INSTDIR\Zelvane.exe"
-  Delete "$INSTDIR\zelmenu.exe"
-  Delete "$INSTDIR\Editor.exe"
+  ; Explorer may still hold the library, and an upgrade may have set files aside.
+  !insertmacro RemoveFile zelshell.dll
+  !insertmacro RemoveFile Zelvane.exe
+  !insertmacro RemoveFile zelmenu.exe
+  !insertmacro RemoveFile Editor.exe
+  FindFirst $0 $1 "$INSTDIR\*${LEFTOVER}"
+  ${DoWhile} $1 != ""
+    !insertmacro RemoveFile $1
+    FindNext $0 $1
+  ${Loop}
+  FindClose $0
   Delete "$INSTDIR\uninstall.exe"
   RMDir /REBOOTOK "$INSTDIR"
   ; $APPDATA\Zelvane\Menu.txt is the user's own: it stays.

@@ -3,14 +3,16 @@
 # per-user registration and the shortcut, the tray program run from where it was installed, a
 # silent uninstall, and nothing left behind but the user's menu file. (Wine does not merge
 # HKCU\Software\Classes into HKEY_CLASSES_ROOT as Windows does, so the per-user keys are
-# checked where they are written.)
-#   tests/installer/installer_test.sh SETUP.exe 32|64 PREFIX TRAY_POKE.exe
+# checked where they are written.) Then files in use: an upgrade and the uninstall while
+# another program holds the shell extension loaded and the tray program runs.
+#   tests/installer/installer_test.sh SETUP.exe 32|64 PREFIX TRAY_POKE.exe HOLDER.exe
 # 32 or 64: the Windows the prefix imitates; the setup installs the set that fits it.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 setup=$(readlink -f "$1")
 arch=$2
 poke=$(readlink -f "$4")
+holder=$(readlink -f "$5")
 source scripts/wine-env
 rm -rf "$3"
 zel_wine_start "$3" "$arch" || exit 1
@@ -43,6 +45,7 @@ machine() { x86_64-w64-mingw32-objdump -f "$1" | grep -q "file format $2"; }
 
 menu_dir=$(unix "$(winvar APPDATA)\\Zelvane")
 install_dir=$(unix "$(winvar LOCALAPPDATA)\\Programs\\Zelvane")
+temp_dir=$(unix "$(winvar TEMP)")
 shortcut=$(unix "$(winvar APPDATA)\\Microsoft\\Windows\\Start Menu\\Programs\\Zelvane.lnk")
 # The user's own menu, there before the install: it must come through untouched.
 mkdir -p "$menu_dir"
@@ -85,6 +88,40 @@ tray=$!
 check "the installed tray program starts" wait_until 20 zel_wine "$poke" exit
 check "the installed tray program ends on Exit" wait_until 20 bash -c "! kill -0 $tray"
 
+# Files in use, as on a desktop. The installed program and library get a changed tail first,
+# so that the upgrade shows whether the new ones landed.
+declare -A holders
+hold() {  # hold load|open FILE: held in the background until `release load|open`
+  zel_wine "$holder" "$1" "$(zel_winepath -w "$2")" "$(zel_winepath -w "$WINEPREFIX.held.$1")" \
+    </dev/null >>"$log" 2>&1 &
+  holders[$1]=$!
+  wait_until 20 test -f "$WINEPREFIX.held.$1"
+}
+release() { rm -f "$WINEPREFIX.held.$1"; wait "${holders[$1]}"; }
+leftovers() { ls "$@" 2>/dev/null | grep -c 'zel-old$'; }
+hold open "$install_dir/zelmenu.exe"
+win "$setup" /S
+check "setup fails when it cannot replace a file" test $? -ne 0
+release open
+for file in Zelvane.exe zelshell.dll; do printf changed >>"$install_dir/$file"; done
+hold load "$install_dir/zelshell.dll"
+zel_wine "$install_dir/Zelvane.exe" </dev/null >>"$log" 2>&1 &
+tray=$!
+wait_until 20 zel_wine "$poke" running
+win "$setup" /S
+check "an upgrade over files in use succeeds" test $? -eq 0
+for file in Zelvane.exe zelshell.dll; do
+  check "the upgrade replaces $file in use" cmp "dist/win$arch/$file" "$install_dir/$file"
+done
+check "the upgrade closes the tray program" wait_until 20 bash -c "! kill -0 $tray"
+check "the upgrade starts the tray program again" zel_wine "$poke" running
+release load
+zel_wine "$poke" exit
+zel_wine "$install_dir/Zelvane.exe" </dev/null >>"$log" 2>&1 &
+wait_until 20 zel_wine "$poke" running
+check "the tray program's start removes what the upgrade set aside" test "$(leftovers "$install_dir")" = 0
+hold load "$install_dir/zelshell.dll"
+
 win "$install_dir/uninstall.exe" /S
 check "uninstall removes the program folder" wait_until 30 test ! -e "$install_dir"
 check "uninstall removes the shortcut" test ! -e "$shortcut"
@@ -92,6 +129,14 @@ check "uninstall removes the registration" reg_absent "HKCU\\Software\\Classes\\
 check "uninstall removes the handler key" reg_absent "HKCU\\Software\\Classes\\AllFilesystemObjects\\shellex\\ContextMenuHandlers\\ZVMenu"
 check "uninstall removes its Add/Remove Programs entry" reg_absent "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zelvane"
 check "uninstall keeps the user's menu file" grep -q Mine "$menu_dir/Menu.txt"
+check "uninstall closes the tray program and sets only the library aside" \
+  test "$(leftovers "$temp_dir")" = 1
+release load
+# The next logon runs what uninstall left in RunOnce; Wine's start-up runs only the machine's.
+zel_wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\RunOnce' </dev/null 2>>"$log" |
+  tr -d '\r' | sed -n 's/^.*REG_SZ *//p' >"$WINEPREFIX.runonce.bat"
+win cmd /c "$(zel_winepath -w "$WINEPREFIX.runonce.bat")"
+check "what uninstall set aside goes at the next logon" test "$(leftovers "$temp_dir")" = 0
 
 # Start with Windows, chosen on the command line: the program's own Run value.
 approved='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\StartupApproved\Run'
