@@ -15,10 +15,11 @@ import sys
 # variables the format eats or leaves, and what cmd and other interpreters act on.
 FORMAT_PIECES = [
     "%s", "%s", "%s", "%%", "%5s", "%-4s", "%.2s", "%.0s", "%ls", "%S", "%hs", "%hS", "%lS",
-    "%07s", "%#s", "%U", "%3U", "%-3U", "%3.1U", "%0-5s", "%ZA%", "%%ZA%%", "%%ZQ%%", "%u", "%d",
-    "%x", "%c", "%p", "%ws", "%I64d", "%Iz", "%lz", '"', '""', " ", " ", "\\", "x", "ab", ",", "&",
-    ";", "(", "$", "%",
+    "%07s", "%#s", "%U", "%3U", "%-3U", "%3.1U", "%0-5s", "%ZA%", "%%ZA%%", "%%ZQ%%", "%lz", '"',
+    '""', " ", " ", "\\", "x", "ab", ",", "&", ";", "(", "$", "%",
 ]
+# Conversions the shell refuses, rarer: one makes the whole entry a refusal.
+REFUSED_PIECES = ["%u", "%d", "%x", "%c", "%p", "%ws", "%I64d", "%Iz", "%windir%"]
 # Pieces of a selected object's name and of a prompt value.
 NAME_PIECES = ["a", "b", "X", " ", ",", ";", "=", "&", "(", ")", "%", "!", "^", "'", "[", "~", "$",
                "@", "+", "-", "_", ".", "%ZA%", "#"]
@@ -42,6 +43,8 @@ def field(text):
 
 def shell_entry(rng):
     arguments = pieces(rng, FORMAT_PIECES, 1, 8)
+    if rng.random() < 0.15:
+        arguments += rng.choice(REFUSED_PIECES)
     if rng.random() < 0.05:
         arguments = "y" * rng.choice([1000, 1019, 1030]) + arguments
     if rng.random() < 0.03:
@@ -73,7 +76,7 @@ def run(command, log):
 
 def main():
     native, windows, loader, work = sys.argv[1:5]
-    count = int(sys.argv[5]) if len(sys.argv) > 5 else 150
+    count = int(sys.argv[5]) if len(sys.argv) > 5 else 240
     seed = int(sys.argv[6]) if len(sys.argv) > 6 else 22
     rng = random.Random(seed)
     os.makedirs(work, exist_ok=True)
