@@ -46,7 +46,8 @@ Conversion::Type TypeOf(char letter, char prefix) {
 }  // namespace
 
 bool Conversion::Refused() const {
-  return type == Type::Number || type == Type::Character || prefix == 'w' || prefix == 'I';
+  return type == Type::Number || type == Type::Character || prefix == 'w' || prefix == 'I' ||
+         (type == Type::Unknown && (letter == '-' || letter == '#'));
 }
 
 Conversion ParseConversion(std::string_view format, std::size_t percent) {
@@ -72,8 +73,8 @@ Conversion ParseConversion(std::string_view format, std::size_t percent) {
     const std::string_view size = format.substr(pos + 1, 2);
     pos += size == "64" || size == "32" ? 3 : 1;
   }
-  conversion.type = pos < format.size() ? TypeOf(format[pos], conversion.prefix)
-                                        : Conversion::Type::Unknown;
+  conversion.letter = pos < format.size() ? format[pos] : '\0';
+  conversion.type = TypeOf(conversion.letter, conversion.prefix);
   // An unknown letter is not part of the sequence: it is written as text.
   conversion.end = conversion.type == Conversion::Type::Unknown ? pos : pos + 1;
   return conversion;

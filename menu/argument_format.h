@@ -32,10 +32,12 @@ struct Conversion {
   std::uint32_t width = 0;      // wraps as the system's unsigned count does
   std::uint32_t precision = 0;  // for a text: 0 means the whole text
   char prefix = 0;              // 'h', 'l', or the undocumented 'w' and 'I' (I32, I64)
+  char letter = 0;              // the type letter (or the unknown one); 0 at the end
 
   // Whether the shell menu refuses to format it: it takes a number or a character (the value
   // is the path's address, which no one can want printed), or its prefix is one the system's
-  // documentation does not list, so that Windows may read the format otherwise.
+  // documentation does not list, or its flags stand in another order than "-#0" (Wine reads
+  // "%0-5s" as text): Windows may read those otherwise.
   bool Refused() const;
   // The sequence as written.
   std::string_view In(std::string_view format) const {

@@ -15,11 +15,11 @@ import sys
 # variables the format eats or leaves, and what cmd and other interpreters act on.
 FORMAT_PIECES = [
     "%s", "%s", "%s", "%%", "%5s", "%-4s", "%.2s", "%.0s", "%ls", "%S", "%hs", "%hS", "%lS",
-    "%07s", "%#s", "%U", "%3U", "%-3U", "%3.1U", "%0-5s", "%ZA%", "%%ZA%%", "%%ZQ%%", "%lz", '"',
+    "%07s", "%#s", "%U", "%3U", "%-3U", "%3.1U", "%ZA%", "%%ZA%%", "%%ZQ%%", "%lz", '"',
     '""', " ", " ", "\\", "x", "ab", ",", "&", ";", "(", "$", "%",
 ]
 # Conversions the shell refuses, rarer: one makes the whole entry a refusal.
-REFUSED_PIECES = ["%u", "%d", "%x", "%c", "%p", "%ws", "%I64d", "%Iz", "%windir%"]
+REFUSED_PIECES = ["%0-5s", "%u", "%d", "%x", "%c", "%p", "%ws", "%I64d", "%Iz", "%windir%"]
 # Pieces of a selected object's name and of a prompt value.
 NAME_PIECES = ["a", "b", "X", " ", ",", ";", "=", "&", "(", ")", "%", "!", "^", "'", "[", "~", "$",
                "@", "+", "-", "_", ".", "%ZA%", "#"]
