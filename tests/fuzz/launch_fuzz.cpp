@@ -117,6 +117,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(value.isText ? value.text == text : TryStrToInt(text, unused));
     Require(dllSystem.calls[0].arguments[1].number == 7);
   }
+  // Whatever the name, what reaches an interpreter's command line holds nothing it acts on.
+  const struct {
+    const char* program;
+    const char* actsOn;
+  } interpreters[] = {{"C:\\bin\\powershell.exe", " ;&|<>(){}$@'`#,"},
+                      {"C:\\bin\\x.cmd", "&|<>^()%!"}};
+  for (const auto& [program, actsOn] : interpreters) {
+    zel::test::FakeSystem run;
+    run.folders = {"C:\\D\\"};
+    std::string name = "C:\\D\\" + text;
+    RunShellEntry({program, "%s"}, name, "C:\\App\\", run);
+    const std::size_t tail = std::string(program).size() + 3;  // quoted, then a blank
+    for (const auto& start : run.starts) {
+      Require(start.commandLine.find_first_of(actsOn, tail) == std::string::npos);
+    }
+  }
   // The first bytes choose the format around a %s, quotes and another %s among what stands
   // beside it; the rest is the name, hostile names from the corpus.
   if (size > 2) {
