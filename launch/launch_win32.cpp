@@ -19,8 +19,6 @@ constexpr std::size_t kFormatCapacity = 1024;
 
 }  // namespace
 
-bool AnsiLeadByte(unsigned char byte) { return ::IsDBCSLeadByteEx(CP_ACP, byte) != FALSE; }
-
 std::string ExpandEnvironment(const std::string& text, menu::TextKind kind) {
   const std::wstring wide = win::Widen(text, kind);
   // The source travels through a counted UNICODE_STRING whose length cannot exceed 32767

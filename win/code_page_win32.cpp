@@ -75,4 +75,6 @@ std::string ToAnsiText(const std::string& text, menu::TextKind kind) {
   return kind == menu::TextKind::Ansi ? text : Narrow(Widen(text, kind), menu::TextKind::Ansi);
 }
 
+bool AnsiLeadByte(unsigned char byte) { return ::IsDBCSLeadByteEx(CP_ACP, byte) != FALSE; }
+
 }  // namespace zel::win

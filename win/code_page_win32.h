@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "launch/command_line.h"
 #include "menu/text_kind.h"
 
 namespace zel::win {
@@ -24,5 +25,13 @@ std::string Narrow(std::wstring_view text, menu::TextKind kind);
 // A text of a file of `kind` in the ANSI code page: what DLL procedures, which take ANSI
 // text, are given.
 std::string ToAnsiText(const std::string& text, menu::TextKind kind);
+
+// Whether `byte` opens a double-byte character in the ANSI code page (IsDBCSLeadByteEx).
+bool AnsiLeadByte(unsigned char byte);
+// The lead-byte test of a text of `kind`. A UTF-8 text has no double-byte characters: no byte
+// of a character is a backslash.
+inline launch::LeadByteTest LeadBytesOf(menu::TextKind kind) {
+  return kind == menu::TextKind::Utf8 ? &launch::NoLeadBytes : &AnsiLeadByte;
+}
 
 }  // namespace zel::win
