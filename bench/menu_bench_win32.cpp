@@ -437,9 +437,10 @@ int IconBuilds(const BenchMenuFile& file, ShellHandler::GetClassObject getClassO
   std::vector<HBITMAP> bitmaps;
   for (const char* program : kIconPrograms) {
     files.push_back(launcher.FileFor(program, ".exe"));
+    // The cache keeps its share: eight files are far below its capacity.
     bitmaps.push_back(files.back().empty()
                           ? nullptr
-                          : floorCache.Bitmap(files.back(), 0, zel::menu::TextKind::Ansi));
+                          : floorCache.Bitmap(files.back(), 0, zel::menu::TextKind::Ansi).get());
   }
   const long shown = std::count_if(bitmaps.begin(), bitmaps.end(), [](HBITMAP b) { return b; });
   std::printf(

@@ -3,7 +3,6 @@
 #include <shellapi.h>
 
 #include <algorithm>
-#include <optional>
 
 #include "win/code_page_win32.h"
 #include "win/paths_win32.h"
@@ -30,7 +29,7 @@ constexpr DWORD kRecallOnDataAccess = 0x00400000;
 
 }  // namespace
 
-HBITMAP IconCache::Bitmap(const std::string& file, int index, menu::TextKind kind) {
+SharedBitmap IconCache::Bitmap(const std::string& file, int index, menu::TextKind kind) {
   // Nothing from a network or removable drive: a menu must never wait for a slow or gone one.
   if (!win::OnFixedDrive(file)) return nullptr;
   // By the wide name: a UTF-8 menu's paths may hold any character.
@@ -48,33 +47,57 @@ HBITMAP IconCache::Bitmap(const std::string& file, int index, menu::TextKind kin
       std::move(wide),
       std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32 | data.ftLastWriteTime.dwLowDateTime,
       index, ::GetSystemMetrics(SM_CXSMICON)};
-  // Under the lock: the answer the cache has for the key (the bitmap held, null when the file
-  // has no such icon or no other may be kept), or nothing when it is to be made.
-  const auto kept = [this, &key]() -> std::optional<HBITMAP> {
-    for (const Entry& entry : bitmaps_) {
-      if (entry.key == key) return entry.bitmap.get();
-    }
-    if (bitmaps_.size() >= kIconCacheCapacity) return nullptr;
-    return std::nullopt;
-  };
   {
     const ExclusiveLock lock(lock_);
-    if (const std::optional<HBITMAP> answer = kept()) return *answer;
+    if (const Entry* entry = Find(key)) return entry->bitmap;
   }
   // Extracted without the lock: no other thread's menu waits for this file.
   HICON small = nullptr;
   ::ExtractIconExW(key.file.c_str(), index, nullptr, &small, 1);
   const win::UniqueHicon icon(small);
-  win::UniqueHbitmap bitmap = icon ? MenuBitmapOf(icon.get(), key.size) : win::UniqueHbitmap();
+  win::UniqueHbitmap made = icon ? MenuBitmapOf(icon.get(), key.size) : win::UniqueHbitmap();
+  SharedBitmap bitmap;
+  // Released first: should reset throw, it deletes the bitmap itself.
+  if (made) bitmap.reset(made.release(), ::DeleteObject);
   const ExclusiveLock lock(lock_);
   // Another thread may have made it meanwhile: the first one kept stays, this one goes.
-  if (const std::optional<HBITMAP> answer = kept()) return *answer;
-  const HBITMAP result = bitmap.get();
-  bitmaps_.push_back({std::move(key), std::move(bitmap)});
-  return result;
+  if (const Entry* entry = Find(key)) return entry->bitmap;
+  Insert({std::move(key), bitmap});
+  return bitmap;
 }
 
-bool IconCache::Recent(const std::string& choice, HBITMAP& bitmap) {
+IconCache::Entry* IconCache::Find(const Key& key) {
+  for (Entry& entry : bitmaps_) {
+    if (entry.key == key) {
+      entry.used = ++useClock_;
+      return &entry;
+    }
+  }
+  return nullptr;
+}
+
+void IconCache::Insert(Entry entry) {
+  entry.used = ++useClock_;
+  // The icon a file had before it changed is never asked for again.
+  auto slot = std::find_if(bitmaps_.begin(), bitmaps_.end(), [&entry](const Entry& kept) {
+    return kept.key.file == entry.key.file && kept.key.index == entry.key.index;
+  });
+  if (slot == bitmaps_.end() && bitmaps_.size() < kIconCacheCapacity) {
+    bitmaps_.push_back(std::move(entry));
+    return;
+  }
+  if (slot == bitmaps_.end()) {
+    slot = std::min_element(bitmaps_.begin(), bitmaps_.end(),
+                            [](const Entry& a, const Entry& b) { return a.used < b.used; });
+  }
+  // The answers naming the bitmap go with it; menus that show it keep their shares.
+  if (const SharedBitmap gone = slot->bitmap) {
+    std::erase_if(answers_, [&gone](const Answer& answer) { return answer.bitmap == gone; });
+  }
+  *slot = std::move(entry);
+}
+
+bool IconCache::Recent(const std::string& choice, SharedBitmap& bitmap) {
   const ULONGLONG now = ::GetTickCount64();
   const ExclusiveLock lock(lock_);
   for (const Answer& answer : answers_) {
@@ -85,7 +108,7 @@ bool IconCache::Recent(const std::string& choice, HBITMAP& bitmap) {
   return false;
 }
 
-void IconCache::Remember(const std::string& choice, HBITMAP bitmap) {
+void IconCache::Remember(const std::string& choice, const SharedBitmap& bitmap) {
   const ULONGLONG now = ::GetTickCount64();
   const ExclusiveLock lock(lock_);
   for (Answer& answer : answers_) {
@@ -94,7 +117,14 @@ void IconCache::Remember(const std::string& choice, HBITMAP bitmap) {
       return;
     }
   }
-  if (answers_.size() < kIconCacheCapacity) answers_.push_back({choice, bitmap, now});
+  if (answers_.size() < kIconCacheCapacity) {
+    answers_.push_back({choice, bitmap, now});
+    return;
+  }
+  // Full: the oldest answer, which has stood longest, makes room.
+  *std::min_element(answers_.begin(), answers_.end(), [](const Answer& a, const Answer& b) {
+    return a.given < b.given;
+  }) = {choice, bitmap, now};
 }
 
 void IconCache::Clear() {
@@ -151,16 +181,24 @@ HBITMAP MenuIcons::Bitmap(const menu::MenuData& entry, std::string_view iconFiel
   key_.append(reinterpret_cast<const char*>(&choice.index), sizeof(choice.index));
   key_ += choice.name;
   for (const auto& [key, bitmap] : seen_) {
-    if (key == key_) return bitmap;
+    if (key == key_) return bitmap.get();
   }
-  HBITMAP bitmap = nullptr;
+  SharedBitmap bitmap;
   if (!cache_.Recent(key_, bitmap)) {
     const std::string file = FileOf(choice, kind);
     bitmap = file.empty() ? nullptr : cache_.Bitmap(file, choice.index, kind);
     cache_.Remember(key_, bitmap);
   }
   seen_.emplace_back(key_, bitmap);
-  return bitmap;
+  return bitmap.get();
+}
+
+ShownBitmaps MenuIcons::Shown() const {
+  ShownBitmaps shown;
+  for (const auto& [key, bitmap] : seen_) {
+    if (bitmap) shown.push_back(bitmap);
+  }
+  return shown;
 }
 
 std::string MenuIcons::FileOf(const launch::IconChoice& choice, menu::TextKind kind) {

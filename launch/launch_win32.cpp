@@ -19,8 +19,6 @@ constexpr DWORD kExpandCapacity = 32767;
 
 }  // namespace
 
-bool AnsiLeadByte(unsigned char byte) { return ::IsDBCSLeadByteEx(CP_ACP, byte) != FALSE; }
-
 std::string ExpandEnvironment(const std::string& text, menu::TextKind kind) {
   const std::wstring wide = win::Widen(text, kind);
   // The source travels through a counted UNICODE_STRING whose length cannot exceed 32767
@@ -59,10 +57,20 @@ void CallProcedure(FARPROC procedure, const std::vector<std::uintptr_t>& values)
 #elif defined(__i386__)
   const std::uint32_t* data = values.data();
   std::size_t count = values.size();
+  // The x87 environment (control word, status with the stack top, tags), saved before the call
+  // and loaded after it: a procedure that returns a float leaves it in st(0) for a caller that
+  // never pops it (eight such calls fill the stack, and every later load gives NaN), and one
+  // may change the precision or the rounding. The registers' contents need no saving: the
+  // stack is empty at a call (the i386 calling conventions), and the tags say so again after.
+  std::uint8_t fpuEnvironment[28];  // FNSTENV's 32-bit protected-mode layout
   // EDI (callee-saved, so a procedure keeps it) holds the stack pointer across the call. Below
   // the arguments lie 16 zero words: a procedure that takes more arguments than are passed
-  // reads zeros there. Whatever the procedure removes, ESP comes back from EDI.
+  // reads zeros there. Whatever the procedure removes, ESP comes back from EDI. The
+  // environment is addressed only while ESP is the compiler's own.
   __asm__ volatile(
+      "fnstenv %[fpu]\n\t"
+      // FNSTENV masks every x87 exception: the procedure gets the caller's control word.
+      "fldcw %[fpu]\n\t"
       "movl %%esp, %%edi\n\t"
       // Room for the arguments such that the call site is 16-byte aligned.
       "movl %%ecx, %%edx\n\t"
@@ -85,7 +93,8 @@ void CallProcedure(FARPROC procedure, const std::vector<std::uintptr_t>& values)
       "2:\n\t"
       "call *%%eax\n\t"
       "movl %%edi, %%esp\n\t"
-      : "+a"(procedure), "+c"(count), "+S"(data)
+      "fldenv %[fpu]\n\t"
+      : "+a"(procedure), "+c"(count), "+S"(data), [fpu] "+m"(fpuEnvironment)
       :
       : "edx", "edi", "memory", "cc");
 #else

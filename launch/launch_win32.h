@@ -14,8 +14,7 @@
 
 namespace zel::launch {
 
-// Whether `byte` opens a double-byte character in the ANSI code page (IsDBCSLeadByteEx).
-bool AnsiLeadByte(unsigned char byte);
+using win::AnsiLeadByte;
 
 // ExpandEnvironmentStringsA within 32767 characters; a text whose expansion would not fit, or
 // that is itself that long, is returned unexpanded. References to unset variables stay.
@@ -53,10 +52,7 @@ class Win32LaunchSystem final : public LaunchSystem {
     return win::AnsiReading(text, kind_);
   }
   std::string ShortPath(const std::string& path) override { return win::ShortPath(path, kind_); }
-  // A UTF-8 text has no double-byte characters: no byte of a character is a backslash.
-  LeadByteTest LeadBytes() override {
-    return kind_ == menu::TextKind::Utf8 ? &NoLeadBytes : &AnsiLeadByte;
-  }
+  LeadByteTest LeadBytes() override { return win::LeadBytesOf(kind_); }
   Object Find(const std::string& path) override;
   std::vector<std::string> SearchFolders() override;
   void ShowError(const std::string& text, const std::string& caption) override;

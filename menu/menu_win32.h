@@ -32,8 +32,9 @@ class Win32MenuFileAccess final : public MenuFileAccess {
 class ItemIcons {
  public:
   virtual ~ItemIcons() = default;
-  // The entry's icon as a 32-bit bitmap with premultiplied alpha, or null for none. It
-  // outlives every menu that shows it. `kind`: how the entry's text is written.
+  // The entry's icon as a 32-bit bitmap with premultiplied alpha, or null for none. It lives
+  // at least as long as this object; the menu's owner keeps it longer. `kind`: how the
+  // entry's text is written.
   virtual HBITMAP Bitmap(const MenuData& entry, std::string_view iconField, TextKind kind) = 0;
 };
 

@@ -79,7 +79,8 @@ HRESULT STDMETHODCALLTYPE TContextMenu::Initialize(PCIDLIST_ABSOLUTE, IDataObjec
   // An object with no ANSI name (neither its own nor a short one) can be named by the entries
   // of a UTF-8 menu file only: QueryContextMenu declines it for an ANSI one.
   const std::optional<std::string> path = win::AnsiPathFor(wide);
-  if (!ServesSelection(count, path ? path->size() : wide.size())) {
+  // In characters: the short form's, when that is the one served.
+  if (!ServesSelection(count, path ? win::Widen(*path).size() : wide.size())) {
     selectedPath_.clear();
     selectedUtf8_.clear();
     return E_FAIL;
@@ -106,6 +107,8 @@ HRESULT STDMETHODCALLTYPE TContextMenu::QueryContextMenu(HMENU hmenu, UINT index
   const std::optional<menu::BuildResult> built =
       menu::BuildSubmenu(hmenu, indexMenu, kSubmenuCaption, request, table_, &icons);
   if (!built) return E_FAIL;
+  // Held as long as this handler, which Explorer keeps while the menu is shown.
+  shownIcons_ = icons.Shown();
   if (table_.kind == menu::TextKind::Ansi && selectedPath_.empty() && !selectedUtf8_.empty()) {
     // No ANSI name for the object: taken out again, as a declined selection adds nothing.
     table_.EntryCount = 0;

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "icons/icon_cache_win32.h"
 #include "menu/menu_file.h"
 #include "shellext/com_server_win32.h"
 
@@ -53,6 +54,7 @@ class TContextMenu final : public TComObject,
   std::string selectedUtf8_;  // the same in UTF-8, for a UTF-8 menu file
   menu::MenuTable table_;     // the entries of the last QueryContextMenu
   unsigned addedCount_ = 0;   // the items the last QueryContextMenu appended
+  icons::ShownBitmaps shownIcons_;  // the last QueryContextMenu's item bitmaps
 };
 
 // The factory of TContextMenu: multiple instances, apartment threading, errors shown.

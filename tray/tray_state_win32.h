@@ -31,6 +31,7 @@ struct TrayState {
   NOTIFYICONDATAA trayIconData = {};
   int iconRetriesLeft = 0;                // adds of the icon still to try on kIconRetryTimer
   icons::IconCache icons;                 // the entries' icons, kept for the run: after the popup
+  icons::ShownBitmaps shownIcons;         // the current popup's icons: they live as long as it
   win::UniqueHmenu currentPopup;          // lives until the next click on the icon
   bool menuShown = false;                 // set at the first popup, never cleared
   bool menuOpen = false;                  // inside TrackPopupMenu: the hotkey leaves the menu alone

@@ -115,4 +115,6 @@ std::string AnsiReading(const std::string& text, menu::TextKind kind) {
   return Narrow(reading, kind);
 }
 
+bool AnsiLeadByte(unsigned char byte) { return ::IsDBCSLeadByteEx(CP_ACP, byte) != FALSE; }
+
 }  // namespace zel::win

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "launch/command_line.h"
 #include "menu/text_kind.h"
 
 namespace zel::win {
@@ -31,5 +32,13 @@ std::string ToAnsiText(const std::string& text, menu::TextKind kind);
 // by it, all others kept. An
 // ANSI text, and any text under a UTF-8 ANSI code page, comes back as it is.
 std::string AnsiReading(const std::string& text, menu::TextKind kind);
+
+// Whether `byte` opens a double-byte character in the ANSI code page (IsDBCSLeadByteEx).
+bool AnsiLeadByte(unsigned char byte);
+// The lead-byte test of a text of `kind`. A UTF-8 text has no double-byte characters: no byte
+// of a character is a backslash.
+inline launch::LeadByteTest LeadBytesOf(menu::TextKind kind) {
+  return kind == menu::TextKind::Utf8 ? &launch::NoLeadBytes : &AnsiLeadByte;
+}
 
 }  // namespace zel::win

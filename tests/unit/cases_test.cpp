@@ -105,12 +105,12 @@ json Lines(In in) {
   return first;
 }
 
-// The line "Add to..." makes, or why it makes none.
+// The line "Add to..." makes, or why it makes none; paths in code page 932.
 json EntryLine(In in) {
   const std::string kinds[] = {"Program", "Folder", "Document"};
   const auto kind = std::find(std::begin(kinds), std::end(kinds), in[0]) - std::begin(kinds);
   const editor::EntryLine entry = editor::BuildEntryLine(
-      {static_cast<editor::ObjectKind>(kind), Strings(in[1]), Strings(in[2])});
+      {static_cast<editor::ObjectKind>(kind), Strings(in[1]), Strings(in[2]), Cp932LeadByte});
   if (entry.line.empty() == entry.problem.empty()) return "not exactly one of line and problem";
   return T(entry.line + entry.problem);
 }
@@ -238,10 +238,10 @@ const std::map<std::string, Function> kFunctions = {
      }},
     {"ArgumentText", OfText(editor::ArgumentText)},
     {"PathFromArgument", OfText(editor::PathFromArgument)},
-    {"IsProgramPath", OfText(editor::IsProgramPath)},
-    {"LastPart", OfText(editor::LastPart)},
-    {"NameWithoutExtension", OfText(editor::NameWithoutExtension)},
-    {"ExtensionList", OfText(editor::ExtensionList)},
+    {"IsProgramPath", [](In in) { return T(editor::IsProgramPath(B(in), kCp)); }},
+    {"LastPart", [](In in) { return T(editor::LastPart(B(in), kCp)); }},
+    {"NameWithoutExtension", [](In in) { return T(editor::NameWithoutExtension(B(in), kCp)); }},
+    {"ExtensionList", [](In in) { return T(editor::ExtensionList(B(in), kCp)); }},
     {"SafeCaption", [](In in) { return T(editor::SafeCaption(B(in[0]), Strings(in[1]))); }},
     {"FieldText",  // the field, or null where none can hold the value
      [](In in) {

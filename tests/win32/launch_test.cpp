@@ -142,6 +142,12 @@ TEST(DllProcedures, ArgumentsArriveAsIntegersOrTextsWhateverTheArity) {
   CallProcedure(proc3, {9, reinterpret_cast<std::uintptr_t>(text.data()), 8});
   CallProcedure(proc3, {1});
   EXPECT_EQ(log.Take(), "Proc3 9 [t] z3 8; Proc3 1 (null) 0");
+
+  // The x87 unit comes back as it was: no value left on its eight-deep stack (every later load
+  // would give NaN), its precision unchanged. On x64 floats travel in SSE registers.
+  for (int i = 0; i < 10; ++i) CallProcedure(::GetProcAddress(module, "ProcFloat"), {});
+  volatile double big = 1 << 24;
+  EXPECT_EQ(big + 1, 16777217.0);
 }
 
 TEST(FormatArguments, TakesThePathAndNothingReadsPastIt) {

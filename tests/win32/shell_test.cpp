@@ -362,6 +362,11 @@ TEST_F(Zelshell, InitializeServesOneObjectAndDeclinesTheRest) {
     EXPECT_EQ(log_.Take(), Called(1, c.served));
   }
   EXPECT_EQ(Initialize(NewHandler().Get(), nullptr), E_INVALIDARG);
+  // 260 characters, 513 bytes in code page 932 (there it is an ANSI name): served.
+  std::string doubleByte = "C:\\";
+  for (int i = 0; i < 253; ++i) doubleByte += "表";
+  DropData longAnsi({doubleByte + ".txt"});
+  EXPECT_EQ(Initialize(NewHandler().Get(), &longAnsi), S_OK);
 
   // A UTF-8 menu file's captions are wide texts, and it names the object by its long path.
   const std::string recorder = Built("tests/win32/zel_recorder.exe");

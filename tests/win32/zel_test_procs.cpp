@@ -4,6 +4,7 @@
 // has no unregistration export.
 #include <windows.h>
 
+#include <cfloat>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -47,6 +48,15 @@ void __stdcall ProcFolder() {
 // them on the stack.
 void __cdecl ProcCdecl(int first, int second) {
   Record("ProcCdecl " + std::to_string(first) + " " + std::to_string(second));
+}
+
+// Returned in st(0) on 32-bit Windows, where a caller that takes nothing never pops it; and
+// with the x87 precision cut to 24 bits, as some libraries leave it.
+float __stdcall ProcFloat() {
+#if defined(__i386__)
+  _control87(_PC_24, _MCW_PC);
+#endif
+  return 1.5f;
 }
 
 // Which file of this DLL was loaded, in the caller's variable ZEL_PROC_SELF: copies of it under

@@ -19,7 +19,7 @@ bool Exists(const std::string& path) {
 }
 
 std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.find_last_of('\\');
+  const std::size_t slash = launch::FindChar(path, "\\", win::AnsiLeadByte, /*last=*/true);
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
@@ -172,7 +172,7 @@ std::string SaveMenuFile(const std::string& path, const std::string& bytes) {
   // The result is not examined: a file without them is still the user's text.
   ::SetFileAttributesA(temporary, attributes & ~(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_NORMAL));
   Win32Replacer replacer;
-  const std::string why = ReplaceKeepingBackup(replacer, path, temporary, backup);
+  const std::string why = ReplaceKeepingBackup(replacer, path, temporary, backup, win::AnsiLeadByte);
   // Nothing else refers to the temporary file; the editor still holds its text.
   if (!why.empty()) ::DeleteFileA(temporary);
   return why;

@@ -200,29 +200,32 @@ ObjectInfo InspectObject(const std::string& path, ObjectSystem& system) {
   return info;
 }
 
-bool IsProgramPath(std::string_view path) {
-  const std::string lowered = menu::LowerAscii(LastPart(path));
+bool IsProgramPath(std::string_view path, launch::LeadByteTest lead) {
+  const std::string lowered = menu::LowerAscii(LastPart(path, lead));
   for (const char* ext : {".exe", ".com", ".bat", ".cmd"}) {
     if (lowered.size() > 4 && lowered.compare(lowered.size() - 4, 4, ext) == 0) return true;
   }
   return false;
 }
 
-std::string LastPart(std::string_view path) {
-  while (path.size() > 1 && (path.back() == '\\' || path.back() == '/')) path.remove_suffix(1);
-  const std::size_t slash = path.find_last_of("\\/");
+std::string LastPart(std::string_view path, launch::LeadByteTest lead) {
+  const auto lastSlash = [lead](std::string_view text) {
+    return launch::FindChar(text, "\\/", lead, /*last=*/true);
+  };
+  while (path.size() > 1 && lastSlash(path) == path.size() - 1) path.remove_suffix(1);
+  const std::size_t slash = lastSlash(path);
   return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
-std::string NameWithoutExtension(std::string_view path) {
-  std::string name = LastPart(path);
+std::string NameWithoutExtension(std::string_view path, launch::LeadByteTest lead) {
+  std::string name = LastPart(path, lead);
   const std::size_t dot = name.rfind('.');
   if (dot != std::string::npos && dot > 0) name.erase(dot);
   return name;
 }
 
-std::string ExtensionList(std::string_view path) {
-  const std::string name = LastPart(path);
+std::string ExtensionList(std::string_view path, launch::LeadByteTest lead) {
+  const std::string name = LastPart(path, lead);
   const std::size_t dot = name.rfind('.');
   if (dot == std::string::npos || dot == 0 || name.size() - dot < 3) return {};
   const std::string exact = name.substr(name.size() - 3);
@@ -287,7 +290,7 @@ EntryLine BuildEntryLine(const AddRequest& request) {
     case ObjectKind::Program:
       if (!ChoosePath(request.paths, forbidden, "program", path, result.problem)) return result;
       command = path;
-      caption = SafeCaption(NameWithoutExtension(objectPath), forbidden);
+      caption = SafeCaption(NameWithoutExtension(objectPath, request.lead), forbidden);
       result.line = "item " + Quoted(caption) + "," + Quoted(command);
       break;
     case ObjectKind::Folder: {
@@ -296,7 +299,7 @@ EntryLine BuildEntryLine(const AddRequest& request) {
       // Explorer splits its command line at commas; quoting keeps the path whole.
       const bool quote = path.find_first_of(" ,") != std::string::npos;
       arguments = quote ? "\"" + path + "\"" : path;
-      caption = SafeCaption(LastPart(objectPath), forbidden);
+      caption = SafeCaption(LastPart(objectPath, request.lead), forbidden);
       result.line = "item " + Quoted(caption) + "," + Quoted(command) + "," + Quoted(arguments);
       break;
     }
@@ -310,14 +313,15 @@ EntryLine BuildEntryLine(const AddRequest& request) {
       // Byte by byte is enough for the ".bat" at the end: no ASCII letter or dot opens a
       // double-byte character.
       arguments = launch::RunsThroughCmd(path, launch::NoLeadBytes) ? "\"%s\"" : "%s";
-      list = ExtensionList(objectPath);
+      list = ExtensionList(objectPath, request.lead);
       const std::string why = FieldProblem(list, forbidden);
       if (!why.empty()) {
         result.problem = "The extension of \"" + objectPath +
                          "\" cannot be written into the menu file: " + why + ".";
         return result;
       }
-      caption = SafeCaption(NameWithoutExtension(request.programPaths.front()), forbidden);
+      caption =
+          SafeCaption(NameWithoutExtension(request.programPaths.front(), request.lead), forbidden);
       result.line = "citem " + Quoted(caption) + "," + Quoted(command) + "," + Quoted(arguments);
       if (!list.empty()) result.line += "," + Quoted(list);
       break;
@@ -356,7 +360,8 @@ std::string AppendLine(std::string_view text, std::string_view line, std::size_t
 }
 
 std::string ReplaceKeepingBackup(FileReplacer& files, const std::string& path,
-                                 const std::string& replacement, const std::string& backup) {
+                                 const std::string& replacement, const std::string& backup,
+                                 launch::LeadByteTest lead) {
   const FileReplacer::Result replaced = files.Replace(path, replacement, backup);
   if (replaced.outcome == FileReplacer::Outcome::Replaced) return {};
   const std::string failed = "The menu file " + path + " cannot be replaced: " + replaced.why;
@@ -364,7 +369,7 @@ std::string ReplaceKeepingBackup(FileReplacer& files, const std::string& path,
   const std::string stuck = files.Move(backup, path);
   if (stuck.empty()) return failed;
   return failed + "\n\nYour menu is now only in " + backup + ": it could not be moved back (" +
-         stuck + "). Rename it to " + LastPart(path) + " to have it again.";
+         stuck + "). Rename it to " + LastPart(path, lead) + " to have it again.";
 }
 
 }  // namespace zel::tools::editor

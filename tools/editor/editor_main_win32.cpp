@@ -260,12 +260,16 @@ void FindingChosen(bool focus) {
   if (line > 0) GoToLine(static_cast<std::size_t>(line) - 1, focus);
 }
 
+// The test of the open menu file's code page, which the paths the editor handles are in.
+launch::LeadByteTest Lead() { return win::LeadBytesOf(g_editor.kind); }
+
 // The program a document is to be opened with, from an open-file dialog; empty when the
 // user cancels.
 std::string PickProgram(const std::string& document) {
   for (;;) {
     wchar_t chosen[MAX_PATH] = {};
-    const std::wstring title = win::Widen("Open " + LastPart(document) + " with", g_editor.kind);
+    const std::wstring title =
+        win::Widen("Open " + LastPart(document, Lead()) + " with", g_editor.kind);
     OPENFILENAMEW dialog = {};
     dialog.lStructSize = sizeof(dialog);
     dialog.hwndOwner = g_editor.window;
@@ -276,11 +280,11 @@ std::string PickProgram(const std::string& document) {
     dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
     if (!::GetOpenFileNameW(&dialog)) return {};
     const std::string file = win::Narrow(chosen, g_editor.kind);
-    if (IsProgramPath(file)) return file;
+    if (IsProgramPath(file, Lead())) return file;
     Ask(file +
             " is not a program (.exe, .com, .bat or .cmd). Choose the program "
             "that is to open " +
-            LastPart(document) + ".",
+            LastPart(document, Lead()) + ".",
         MB_OK | MB_ICONWARNING);
   }
 }
@@ -299,9 +303,10 @@ void AddObject(const std::string& path) {
   }
   AddRequest request;
   request.paths = object.paths;
+  request.lead = Lead();
   if (object.folder) {
     request.kind = ObjectKind::Folder;
-  } else if (IsProgramPath(object.paths.front())) {
+  } else if (IsProgramPath(object.paths.front(), Lead())) {
     request.kind = ObjectKind::Program;
   } else {
     request.kind = ObjectKind::Document;
