@@ -131,6 +131,12 @@ bool Unplaceable(std::string_view path, LeadByteTest lead) {
 
 }  // namespace
 
+bool NeedsQuotes(std::string_view path, LeadByteTest lead) {
+  // Where programs split their command lines; cmd is also said to split at 0xFF, which U+00A0
+  // is in the OEM code page 437.
+  return FindChar(path, " \t,;=\xA0\xFF", lead) != std::string_view::npos;
+}
+
 std::optional<std::string> PlacePath(std::string_view arguments, std::string_view path,
                                      LeadByteTest lead, std::string* why) {
   const auto refuse = [why](const char* reason) {
@@ -138,9 +144,7 @@ std::optional<std::string> PlacePath(std::string_view arguments, std::string_vie
     return std::nullopt;
   };
   if (Unplaceable(path, lead)) return refuse("it holds a quote or a control character");
-  // Where programs split their command lines; cmd is also said to split at 0xFF, which U+00A0
-  // is in the OEM code page 437. A path holding any of them is put in quotes.
-  const bool splits = FindChar(path, " \t,;=\xA0\xFF", lead) != std::string_view::npos;
+  const bool splits = NeedsQuotes(path, lead);
   const std::size_t pathBackslashes = TrailingBackslashes(path, lead);
   std::string line;
   bool quoted = false;          // inside a quoted part, by the parsing rules

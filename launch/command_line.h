@@ -71,6 +71,8 @@ inline constexpr char kValueMarker = '\x02';
 // before a quote (`"out"%s`, `%s"x"`, `%s%s`), which some parsers read as a literal quote.
 std::optional<std::string> PlacePath(std::string_view arguments, std::string_view path,
                                      LeadByteTest lead, std::string* why = nullptr);
+// Whether PlacePath puts `path` in quotes where it stands outside them.
+bool NeedsQuotes(std::string_view path, LeadByteTest lead);
 
 // The keyword that opens a placeholder, matched without regard to case for A to Z.
 inline constexpr std::string_view kPlaceholderKeyword = "%input(";

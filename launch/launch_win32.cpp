@@ -188,9 +188,10 @@ bool Win32LaunchSystem::CallProcedure(const std::string& dll, const DllCallPlan&
 }
 
 std::string FormatArguments(const std::string& format, const std::string& selectedPath) {
-  // The path as 8-bit and as 16-bit text, each ending in zeros.
-  const std::string narrow = selectedPath;
-  const std::wstring wide = win::Widen(selectedPath, menu::TextKind::Ansi);
+  // The path as 8-bit and as 16-bit text, each ending in four zero bytes: whatever width a
+  // conversion reads it in, it meets a zero within them.
+  const std::string narrow = selectedPath + std::string(4, '\0');
+  const std::wstring wide = win::Widen(selectedPath, menu::TextKind::Ansi) + std::wstring(2, L'\0');
   const auto narrowValue = reinterpret_cast<DWORD_PTR>(narrow.c_str());
   // A value per conversion that takes one, the path in the width the conversion reads; then
   // more of them, one per character of the format: no conversion takes more than one value per

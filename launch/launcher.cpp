@@ -96,7 +96,7 @@ bool IsBatchFile(std::string_view program, LeadByteTest lead) {
 // command line into subcommands at every ";", whatever quotes stand around it (Windows
 // Terminal's command-line arguments). wsl.exe hands its command line to the Linux default
 // shell unless -e is given, and bash runs the text after -c: blanks split, quotes, globs,
-// braces, "~", history and substitutions. mshta reads its argument as a URL, and a
+// braces, history and substitutions ("~" only at the start of a word, where no path has it). mshta reads its argument as a URL, and a
 // vbscript:, javascript: or about: URL is script or HTML with %-escapes.
 constexpr Interpreter kCmd = {"cmd", "&|<>^()%!"};
 constexpr Interpreter kInterpreters[] = {
@@ -104,8 +104,8 @@ constexpr Interpreter kInterpreters[] = {
     {"powershell", " ;&|<>(){}$@'`#,", true},
     {"pwsh", " ;&|<>(){}$@'`#,", true},
     {"wt", ";"},
-    {"bash", " ;&|<>()$`'*?[]{}~#!"},
-    {"wsl", " ;&|<>()$`'*?[]{}~#!"},
+    {"bash", " ;&|<>()$`'*?[]{}#!"},
+    {"wsl", " ;&|<>()$`'*?[]{}#!"},
     {"mshta", "%'<>&`"},
 };
 
@@ -188,7 +188,53 @@ std::string Launcher::FileFor(const std::string& name, const char* defaultExtens
   return Resolve(name, defaultExtension).path;
 }
 
-bool Launcher::PassesToCmd(const std::string& programs, const std::string& text) {
+namespace {
+
+// `programs` ("|"-terminated) with the words of `arguments` that name an interpreter; with
+// every interpreter when one of them is wt, which runs a command line of any of them.
+std::string WithNamedInterpreters(const std::string& programs, std::string_view arguments,
+                                  LeadByteTest lead) {
+  std::string list = programs;
+  for (std::size_t pos = 0; pos < arguments.size();) {
+    const std::size_t end = std::min(FindChar(arguments.substr(pos), " \t\"&|<>();,=\x01\x02", lead),
+                                     arguments.size() - pos);
+    const std::string_view word = arguments.substr(pos, end);
+    if (!word.empty() && InterpreterOf(word, lead) != nullptr) list.append(word) += '|';
+    pos += end + 1;
+  }
+  bool runsAny = false;
+  for (std::size_t k = 0;; ++k) {
+    const std::string program = GetListItem(list, '|', k, lead);
+    if (program.empty()) break;
+    const Interpreter* interpreter = InterpreterOf(program, lead);
+    runsAny = runsAny || (interpreter != nullptr && interpreter->name == "wt");
+  }
+  if (runsAny) {
+    for (const Interpreter& interpreter : kInterpreters) list.append(interpreter.name) += '|';
+  }
+  return list;
+}
+
+// Whether cmd, given `arguments`, takes the first and last quote off the command: /c, /k or /r
+// followed by a quote (cmd /?).
+bool StripsQuotes(std::string_view arguments) {
+  for (std::size_t slash = arguments.find('/'); slash != std::string_view::npos;
+       slash = arguments.find('/', slash + 1)) {
+    const char letter = slash + 1 < arguments.size() ? char(arguments[slash + 1] | 0x20) : '\0';
+    if ((slash > 0 && arguments[slash - 1] != ' ' && arguments[slash - 1] != '\t') ||
+        (letter != 'c' && letter != 'k' && letter != 'r')) {
+      continue;
+    }
+    const std::size_t next = arguments.find_first_not_of(" \t", slash + 2);
+    return next != std::string_view::npos && arguments[next] == '"';
+  }
+  return false;
+}
+
+}  // namespace
+
+bool Launcher::PassesToCmd(const std::string& listed, const std::string& text,
+                           std::string_view arguments, std::string_view placed) {
   // CreateProcessW hands the text on whole; a program that reads it in ANSI gets the code
   // page's best-fit reading, where a fullwidth quote is a quote.
   if (const std::string reading = system_.AnsiReading(text); reading != text) {
@@ -198,10 +244,20 @@ bool Launcher::PassesToCmd(const std::string& programs, const std::string& text)
     return false;
   }
   const LeadByteTest lead = system_.LeadBytes();
+  const std::string programs = WithNamedInterpreters(listed, arguments, lead);
   for (std::size_t k = 0;; ++k) {
     const std::string program = GetListItem(programs, '|', k, lead);
     if (program.empty()) return true;
-    const Interpreter* interpreter = InterpreterOf(system_.ExpandEnvironment(program), lead);
+    const std::string name = system_.ExpandEnvironment(program);
+    const Interpreter* interpreter = InterpreterOf(name, lead);
+    if (interpreter != nullptr && interpreter->name == "cmd" && !IsBatchFile(name, lead) &&
+        StripsQuotes(placed.empty() ? arguments : placed) && NeedsQuotes(text, lead)) {
+      system_.ShowError("Error: \"" + text + "\" would lose its quotes: cmd takes the first and "
+                        "last quote off a command that starts with one after /c or /k (write "
+                        "/c start \"\" %s, or put the command first); the entry was not run",
+                        "Error");
+      return false;
+    }
     if (interpreter != nullptr && ActsOn(*interpreter, text, lead)) {
       system_.ShowError("Error: \"" + text + "\" holds a character that " +
                             std::string(interpreter->name) + ".exe would act on (" +
@@ -222,7 +278,7 @@ bool Launcher::PassesExpansion(const std::string& programs, const std::string& t
     if (close == std::string_view::npos) return true;
     const std::string reference = text.substr(open, close + 2);
     const std::string value = system_.ExpandEnvironment(reference);
-    if (value != reference && !PassesToCmd(programs, value)) return false;
+    if (value != reference && !PassesToCmd(programs, value, text)) return false;
     open = rest + close;
   }
   return true;
@@ -272,7 +328,7 @@ void Launcher::RunProgramsOn(const std::string& programs, const std::string& arg
   }
   // cmd.exe reads "&", "%" and the like in a name as commands and variables, even in quotes;
   // other interpreters their own characters.
-  if (PassesToCmd(programs, path)) StartPrograms(programs, *placed);
+  if (PassesToCmd(programs, path, arguments, *placed)) StartPrograms(programs, *placed);
 }
 
 void Launcher::Refuse(const std::string& why) {

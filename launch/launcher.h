@@ -124,10 +124,16 @@ class Launcher {
   // False, with the user told, when `text` (a name someone else may have chosen) must not reach
   // the programs of the list: a program reading its command line in ANSI would get other ASCII
   // characters than the text holds (AnsiReading), or a program of the list is an interpreter
-  // (InterpreterOf) that acts on a character of it.
-  bool PassesToCmd(const std::string& programs, const std::string& text);
-  // The same for every value that expanding the environment references of `text` brings in:
-  // a variable's value is no more the entry author's text than a selected path is.
+  // (InterpreterOf) that acts on a character of it. With the entry's `arguments` (where the
+  // text goes): interpreters they name count as programs of the list (`cmd /c powershell ...`;
+  // `wt` runs any of them), and cmd's /c, /k or /r before a quote, which takes the first and
+  // last quote of the line off, must not meet a text that needs its quotes.
+  // `placed`: the arguments as they reach the program, when quotes were put in.
+  bool PassesToCmd(const std::string& programs, const std::string& text,
+                   std::string_view arguments = {}, std::string_view placed = {});
+  // The same for every value that expanding the environment references of `text` (the
+  // arguments) brings in: a variable's value is no more the entry author's text than a
+  // selected path is.
   bool PassesExpansion(const std::string& programs, const std::string& text);
   // The file a program or DLL name leads to when no working folder decides: a bare name's in
   // the search folders, an absolute name as written; empty otherwise. For icons, which are

@@ -36,13 +36,18 @@ void RunEntry(menu::MenuTable& table, TrayPromptState& state, PromptView& prompt
   if (command == kDllProcCommand) {
     // Split before the values are in: a comma in a value cannot make more arguments.
     DllCallPlan plan = PlanDllCall(arguments + ",");
-    std::size_t next = 0;
     const std::vector<std::string> values = state.DllValues;
-    if (static_cast<std::size_t>(std::count(arguments.begin(), arguments.end(), kValueMarker)) !=
-        values.size()) {
-      return;  // values of an entry the menu was rebuilt under
-    }
-    FillMarkers(plan, kValueMarker, [&] { return values[next++]; });
+    const auto markers = [](std::string_view text) {
+      return static_cast<std::size_t>(std::count(text.begin(), text.end(), kValueMarker));
+    };
+    if (markers(arguments) != values.size()) return;  // values of an entry rebuilt under it
+    // The values of the items the line's empty item left out are not passed.
+    std::size_t passed = 0;
+    for (const DllArgument& argument : plan.arguments) passed += markers(argument.text);
+    const std::size_t named = markers(plan.dll) + markers(plan.procedure);
+    const std::size_t skipped = values.size() - named - passed;
+    std::size_t next = 0;
+    FillMarkers(plan, kValueMarker, [&] { return values[next < named ? next++ : skipped + next++]; });
     launcher.CallDllProcedure(std::move(plan));
   } else {
     launcher.RunPrograms(command + "|", arguments);
@@ -62,7 +67,7 @@ void AcceptPromptValue(menu::MenuTable& table, TrayPromptState& state, const std
   if (!placeholder || placeholder->argument != state.PlaceholderArgument) return;
 
   // A value may be a file name someone else chose, picked with the prompt's "..." button.
-  if (entry->Command != kDllProcCommand && !launcher.PassesToCmd(entry->Command + "|", value))
+  if (entry->Command != kDllProcCommand && !launcher.PassesToCmd(entry->Command + "|", value, entry->Arguments))
     return;
   if (entry->Command == kDllProcCommand) {
     state.DllValues.push_back(value);

@@ -178,11 +178,16 @@ void Checker::CheckShellFormat(std::size_t number, const std::string& arguments,
     const Conversion conversion = ParseConversion(arguments, pos);
     const std::size_t close = arguments.find('%', pos + 1);
     const std::string name = arguments.substr(pos + 1, close - pos - 1);
-    if (conversion.type == Conversion::Type::Unknown && close != std::string::npos &&
-        !name.empty() && name.find_first_of(" \t\"'") == std::string::npos) {
+    const bool text = conversion.type == Conversion::Type::Text ||
+                      conversion.type == Conversion::Type::WideText;
+    // %SystemRoot% is %S, the selected path, then "ystemRoot%".
+    if ((text || conversion.type == Conversion::Type::Unknown) && close != std::string::npos &&
+        close > conversion.end && !name.empty() &&
+        name.find_first_of(" \t\"'") == std::string::npos) {
       const std::string twice = "%%" + name + "%%";
-      Warn(number, "the shell menu's format takes the percent signs of %" + name +
-                       "% before variables are expanded: " +
+      Warn(number, "the shell menu's format takes the percent signs of %" + name + "%" +
+                       (text ? " (and puts the selected path in for its first letters)" : "") +
+                       " before variables are expanded: " +
                        (shellOnly ? "write " + twice + " for it"
                                   : "make the entry a citem with " + twice + " and a titem with %" +
                                         name + "%"));

@@ -111,7 +111,11 @@ Function ${UN}MoveAside
   ClearErrors
   Rename "$R0\$R1" "$R2\$R1.$R4${LEFTOVER}"
   ${IfNot} ${Errors}
+  ${AndIfNot} ${FileExists} "$R0\$R1"
     StrCpy $R3 "$R2\$R1.$R4${LEFTOVER}"
+  ${ElseIf} ${FileExists} "$R0\$R1"
+    ; Copied, not moved (another volume): the file is still in use where it was.
+    Delete "$R2\$R1.$R4${LEFTOVER}"
   ${EndIf}
 FunctionEnd
 !macroend
@@ -128,6 +132,10 @@ FunctionEnd
   ClearErrors
   File "${DIST}\${SET}\${NAME}"
   ${If} ${Errors}
+    ; The old file goes back where it was: a failed setup leaves the installed one working.
+    ${If} $R3 != ""
+      Rename "$R3" "$INSTDIR\${NAME}"
+    ${EndIf}
     StrCpy $R1 "${NAME}"
     Call FailWrite
   ${EndIf}
@@ -199,10 +207,21 @@ SectionEnd
 
 ; Last: the tray program the upgrade closed runs again, the new one.
 Section "-Restart"
+  Call RestartTrayProgram
+SectionEnd
+
+; The tray program setup closed starts again, in its own folder; also after a failed setup.
+Function RestartTrayProgram
   ${If} $TrayWasRunning != ""
+  ${AndIf} ${FileExists} "$INSTDIR\Zelvane.exe"
+    SetOutPath "$INSTDIR"
     Exec '"$INSTDIR\Zelvane.exe"'
   ${EndIf}
-SectionEnd
+FunctionEnd
+
+Function .onInstFailed
+  Call RestartTrayProgram
+FunctionEnd
 
 ; Off unless chosen: the same value the program's own "Start with Windows" writes, quoted, and
 ; as there, chosen again it also undoes a "Disabled" in Task Manager.
@@ -230,14 +249,19 @@ FunctionEnd
 ; RunOnce value deletes it at the next logon: unlike a delete at restart
 ; (MOVEFILE_DELAY_UNTIL_REBOOT), that needs no administrator rights.
 Function un.RemoveFile
-  Delete "$INSTDIR\$R1"
+  ; A program that has just ended may keep its file a moment longer: a few tries first.
+  ${For} $R6 1 5
+    Delete "$INSTDIR\$R1"
+    ${IfNotThen} ${FileExists} "$INSTDIR\$R1" ${|} ${Break} ${|}
+    Sleep 200
+  ${Next}
   StrCpy $R0 "$INSTDIR"
   StrCpy $R2 "$TEMP"
   Call un.MoveAside
   ${UnStrStr} $R5 $R3 "%"  ; cmd would expand a %name% in the path
   ${If} $R3 != ""
   ${AndIf} $R5 == ""
-    WriteRegStr HKCU "${RUNONCE_KEY}" "Zelvane $R1.$R4${LEFTOVER}" '"$SYSDIR\cmd.exe" /d /c del /f /q "$R3"'
+    WriteRegStr HKCU "${RUNONCE_KEY}" "Zelvane $R1.$R4${LEFTOVER}" '"$SYSDIR\cmd.exe" /d /v:off /c del /f /q "$R3"'
   ${ElseIf} ${FileExists} "$INSTDIR\$R1"
     Delete /REBOOTOK "$INSTDIR\$R1"  ; with administrator rights only
     MessageBox MB_ICONEXCLAMATION "$INSTDIR\$R1 is in use and stays." /SD IDOK

@@ -76,6 +76,14 @@ def run(command, log):
 
 def main():
     native, windows, loader, work = sys.argv[1:5]
+    # scripts/build makes the native tool; an older one would compare an old model.
+    sources = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+    newest = max(os.path.getmtime(os.path.join(root, name))
+                 for folder in ("menu", "launch", "tools/zelmenu")
+                 for root, _, names in os.walk(os.path.join(sources, folder)) for name in names)
+    if not os.path.exists(native) or os.path.getmtime(native) < newest:
+        print("plan_diff: %s is missing or older than the sources: run scripts/build" % native)
+        return 1
     count = int(sys.argv[5]) if len(sys.argv) > 5 else 240
     seed = int(sys.argv[6]) if len(sys.argv) > 6 else 22
     rng = random.Random(seed)
