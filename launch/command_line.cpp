@@ -131,6 +131,11 @@ bool Unplaceable(std::string_view path, LeadByteTest lead) {
 
 }  // namespace
 
+// Why a path that needs quotes cannot stand where the format puts it.
+constexpr char kQuotesBeside[] =
+    "the quotes it needs would stand right beside a quote or another %s, which programs read in "
+    "different ways";
+
 bool NeedsQuotes(std::string_view path, LeadByteTest lead) {
   // Where programs split their command lines; cmd is also said to split at 0xFF, which U+00A0
   // is in the OEM code page 437.
@@ -159,7 +164,7 @@ std::optional<std::string> PlacePath(std::string_view arguments, std::string_vie
       // quoted part to others (and, to some, ends the quoted part it is in).
       if (ambiguous) return refuse("quotes in a row stand before %s, which programs read in different ways");
       const bool addQuotes = splits && !quoted;
-      if (addQuotes && closed) return refuse("a quote stands right before %s");
+      if (addQuotes && closed) return refuse(kQuotesBeside);
       // Backslashes before an opening quote are doubled to stay what they were.
       if (addQuotes) line.append(backslashes, '\\') += '"';
       line += path;
@@ -167,7 +172,7 @@ std::optional<std::string> PlacePath(std::string_view arguments, std::string_vie
       // author's backslashes (whose count they would otherwise change).
       const std::size_t next = arguments.find_first_not_of('\\', pos + 1);
       const bool quoteNext = next != std::string_view::npos && arguments[next] == '"';
-      if (addQuotes && next == pos + 1 && quoteNext) return refuse("a quote stands right after %s");
+      if (addQuotes && next == pos + 1 && quoteNext) return refuse(kQuotesBeside);
       const bool doubled = addQuotes || quoteNext;
       if (doubled) line.append(pathBackslashes, '\\');
       if (addQuotes) line += '"';
