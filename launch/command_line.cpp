@@ -143,7 +143,8 @@ bool NeedsQuotes(std::string_view path, LeadByteTest lead) {
 }
 
 std::optional<std::string> PlacePath(std::string_view arguments, std::string_view path,
-                                     LeadByteTest lead, std::string* why) {
+                                     LeadByteTest lead, std::string* why,
+                                     std::vector<std::size_t>* at) {
   const auto refuse = [why](const char* reason) {
     if (why != nullptr) *why = reason;
     return std::nullopt;
@@ -167,6 +168,7 @@ std::optional<std::string> PlacePath(std::string_view arguments, std::string_vie
       if (addQuotes && closed) return refuse(kQuotesBeside);
       // Backslashes before an opening quote are doubled to stay what they were.
       if (addQuotes) line.append(backslashes, '\\') += '"';
+      if (at != nullptr) at->push_back(line.size());
       line += path;
       // So are the path's last backslashes when a quote follows them, after any of the
       // author's backslashes (whose count they would otherwise change).

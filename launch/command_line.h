@@ -69,8 +69,10 @@ inline constexpr char kValueMarker = '\x02';
 // ends inside a double-byte character; a quote follows a closing quote before the marker (the
 // parsers part there); or quotes the path needs would stand right after a closing quote or right
 // before a quote (`"out"%s`, `%s"x"`, `%s%s`), which some parsers read as a literal quote.
+// `at`: where each placed path starts in the line.
 std::optional<std::string> PlacePath(std::string_view arguments, std::string_view path,
-                                     LeadByteTest lead, std::string* why = nullptr);
+                                     LeadByteTest lead, std::string* why = nullptr,
+                                     std::vector<std::size_t>* at = nullptr);
 // Whether PlacePath puts `path` in quotes where it stands outside them.
 bool NeedsQuotes(std::string_view path, LeadByteTest lead);
 

@@ -106,6 +106,7 @@ constexpr Interpreter kInterpreters[] = {
     {"wt", ";"},
     {"bash", " ;&|<>()$`'*?[]{}#!"},
     {"wsl", " ;&|<>()$`'*?[]{}#!"},
+    {"sh", " ;&|<>()$`'*?[]{}#!"},
     {"mshta", "%'<>&`"},
 };
 
@@ -190,23 +191,46 @@ std::string Launcher::FileFor(const std::string& name, const char* defaultExtens
 
 namespace {
 
-// `programs` ("|"-terminated) with the words of `arguments` that name an interpreter; with
-// every interpreter when one of them is wt, which runs a command line of any of them.
-std::string WithNamedInterpreters(const std::string& programs, std::string_view arguments,
-                                  LeadByteTest lead) {
-  std::string list = programs;
+// Whether cmd takes the quotes around the text at `at` of `line` off: after a /c, /k or /r
+// (anywhere: "/d/c", and a cmd that the command starts again) and blanks or ",;=", a quote makes
+// cmd drop it and the line's last quote (cmd /?), and an even number of quotes from there to
+// the text leaves it outside quotes.
+bool LosesQuotes(std::string_view line, std::size_t at) {
+  for (std::size_t slash = line.find('/'); slash != std::string_view::npos;
+       slash = line.find('/', slash + 1)) {
+    const char letter = slash + 1 < line.size() ? char(line[slash + 1] | 0x20) : '\0';
+    if (letter != 'c' && letter != 'k' && letter != 'r') continue;
+    const std::size_t first = line.find_first_not_of(" \t,;=", slash + 2);
+    const std::size_t last = line.rfind('"');
+    if (first == std::string_view::npos || line[first] != '"' || at < first || at > last) continue;
+    if (std::count(line.begin() + first + 1, line.begin() + at, '"') % 2 == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string Launcher::WithNamedInterpreters(const std::string& programs,
+                                            std::string_view arguments) {
+  const LeadByteTest lead = system_.LeadBytes();
+  std::string list;
+  for (std::size_t k = 0;; ++k) {
+    const std::string program = GetListItem(programs, '|', k, lead);
+    if (program.empty()) break;
+    list += program + '|';
+  }
   for (std::size_t pos = 0; pos < arguments.size();) {
     const std::size_t end = std::min(FindChar(arguments.substr(pos), " \t\"&|<>();,=\x01\x02", lead),
                                      arguments.size() - pos);
-    const std::string_view word = arguments.substr(pos, end);
-    if (!word.empty() && InterpreterOf(word, lead) != nullptr) list.append(word) += '|';
+    const std::string word = system_.ExpandEnvironment(std::string(arguments.substr(pos, end)));
+    if (!word.empty() && InterpreterOf(word, lead) != nullptr) list += word + '|';
     pos += end + 1;
   }
   bool runsAny = false;
   for (std::size_t k = 0;; ++k) {
     const std::string program = GetListItem(list, '|', k, lead);
     if (program.empty()) break;
-    const Interpreter* interpreter = InterpreterOf(program, lead);
+    const Interpreter* interpreter = InterpreterOf(system_.ExpandEnvironment(program), lead);
     runsAny = runsAny || (interpreter != nullptr && interpreter->name == "wt");
   }
   if (runsAny) {
@@ -215,26 +239,9 @@ std::string WithNamedInterpreters(const std::string& programs, std::string_view 
   return list;
 }
 
-// Whether cmd, given `arguments`, takes the first and last quote off the command: /c, /k or /r
-// followed by a quote (cmd /?).
-bool StripsQuotes(std::string_view arguments) {
-  for (std::size_t slash = arguments.find('/'); slash != std::string_view::npos;
-       slash = arguments.find('/', slash + 1)) {
-    const char letter = slash + 1 < arguments.size() ? char(arguments[slash + 1] | 0x20) : '\0';
-    if ((slash > 0 && arguments[slash - 1] != ' ' && arguments[slash - 1] != '\t') ||
-        (letter != 'c' && letter != 'k' && letter != 'r')) {
-      continue;
-    }
-    const std::size_t next = arguments.find_first_not_of(" \t", slash + 2);
-    return next != std::string_view::npos && arguments[next] == '"';
-  }
-  return false;
-}
-
-}  // namespace
-
 bool Launcher::PassesToCmd(const std::string& listed, const std::string& text,
-                           std::string_view arguments, std::string_view placed) {
+                           std::string_view arguments, std::string_view line,
+                           const std::vector<std::size_t>& at) {
   // CreateProcessW hands the text on whole; a program that reads it in ANSI gets the code
   // page's best-fit reading, where a fullwidth quote is a quote.
   if (const std::string reading = system_.AnsiReading(text); reading != text) {
@@ -244,14 +251,17 @@ bool Launcher::PassesToCmd(const std::string& listed, const std::string& text,
     return false;
   }
   const LeadByteTest lead = system_.LeadBytes();
-  const std::string programs = WithNamedInterpreters(listed, arguments, lead);
+  const std::string programs = WithNamedInterpreters(listed, arguments);
+  const bool losesQuotes = NeedsQuotes(text, lead) &&
+                           std::any_of(at.begin(), at.end(),
+                                       [line](std::size_t pos) { return LosesQuotes(line, pos); });
   for (std::size_t k = 0;; ++k) {
     const std::string program = GetListItem(programs, '|', k, lead);
     if (program.empty()) return true;
     const std::string name = system_.ExpandEnvironment(program);
     const Interpreter* interpreter = InterpreterOf(name, lead);
     if (interpreter != nullptr && interpreter->name == "cmd" && !IsBatchFile(name, lead) &&
-        StripsQuotes(placed.empty() ? arguments : placed) && NeedsQuotes(text, lead)) {
+        losesQuotes) {
       system_.ShowError("Error: \"" + text + "\" would lose its quotes: cmd takes the first and "
                         "last quote off a command that starts with one after /c or /k (write "
                         "/c start \"\" %s, or put the command first); the entry was not run",
@@ -319,7 +329,8 @@ void Launcher::RunProgramsOn(const std::string& programs, const std::string& arg
                              const std::string& path) {
   const LeadByteTest lead = system_.LeadBytes();
   std::string why;
-  const std::optional<std::string> placed = PlacePath(arguments, path, lead, &why);
+  std::vector<std::size_t> at;
+  const std::optional<std::string> placed = PlacePath(arguments, path, lead, &why, &at);
   if (!placed) {
     system_.ShowError(
         "Error: \"" + path + "\" cannot be passed to the program as one argument: " + why,
@@ -328,7 +339,7 @@ void Launcher::RunProgramsOn(const std::string& programs, const std::string& arg
   }
   // cmd.exe reads "&", "%" and the like in a name as commands and variables, even in quotes;
   // other interpreters their own characters.
-  if (PassesToCmd(programs, path, arguments, *placed)) StartPrograms(programs, *placed);
+  if (PassesToCmd(programs, path, arguments, *placed, at)) StartPrograms(programs, *placed);
 }
 
 void Launcher::Refuse(const std::string& why) {

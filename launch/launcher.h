@@ -128,9 +128,11 @@ class Launcher {
   // text goes): interpreters they name count as programs of the list (`cmd /c powershell ...`;
   // `wt` runs any of them), and cmd's /c, /k or /r before a quote, which takes the first and
   // last quote of the line off, must not meet a text that needs its quotes.
-  // `placed`: the arguments as they reach the program, when quotes were put in.
+  // `line`, `at`: the command line's arguments and where the text stands in them, for cmd's
+  // quote stripping; a text with no place given (a variable's value) is not looked at for it.
   bool PassesToCmd(const std::string& programs, const std::string& text,
-                   std::string_view arguments = {}, std::string_view placed = {});
+                   std::string_view arguments = {}, std::string_view line = {},
+                   const std::vector<std::size_t>& at = {});
   // The same for every value that expanding the environment references of `text` (the
   // arguments) brings in: a variable's value is no more the entry author's text than a
   // selected path is.
@@ -148,6 +150,10 @@ class Launcher {
     std::string path;
   };
   Resolved Resolve(const std::string& name, const char* defaultExtension);
+  // `programs` ("|"-terminated, up to its first empty item) with the words of `arguments` that
+  // name an interpreter, variables expanded; with every interpreter when one of them is wt,
+  // which runs a command line of any of them.
+  std::string WithNamedInterpreters(const std::string& programs, std::string_view arguments);
   // Starts each program of the list with `arguments` as they are.
   void StartPrograms(const std::string& programs, const std::string& arguments);
 

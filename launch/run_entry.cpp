@@ -67,7 +67,8 @@ void AcceptPromptValue(menu::MenuTable& table, TrayPromptState& state, const std
   if (!placeholder || placeholder->argument != state.PlaceholderArgument) return;
 
   // A value may be a file name someone else chose, picked with the prompt's "..." button.
-  if (entry->Command != kDllProcCommand && !launcher.PassesToCmd(entry->Command + "|", value, entry->Arguments))
+  if (entry->Command != kDllProcCommand && !launcher.PassesToCmd(entry->Command + "|", value, entry->Arguments,
+                                                     entry->Arguments, {placeholder->start}))
     return;
   if (entry->Command == kDllProcCommand) {
     state.DllValues.push_back(value);

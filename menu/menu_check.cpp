@@ -181,9 +181,11 @@ void Checker::CheckShellFormat(std::size_t number, const std::string& arguments,
     const bool text = conversion.type == Conversion::Type::Text ||
                       conversion.type == Conversion::Type::WideText;
     // %SystemRoot% is %S, the selected path, then "ystemRoot%".
+    const bool variable = name.size() >= 2 &&
+                          name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                                 "0123456789_()") == std::string::npos;
     if ((text || conversion.type == Conversion::Type::Unknown) && close != std::string::npos &&
-        close > conversion.end && !name.empty() &&
-        name.find_first_of(" \t\"'") == std::string::npos) {
+        variable) {
       const std::string twice = "%%" + name + "%%";
       Warn(number, "the shell menu's format takes the percent signs of %" + name + "%" +
                        (text ? " (and puts the selected path in for its first letters)" : "") +
