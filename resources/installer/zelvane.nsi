@@ -122,22 +122,33 @@ FunctionEnd
 !insertmacro MoveAside ""
 !insertmacro MoveAside "un."
 
-; One program file: the old one moves aside first, in case something uses it. A file that still
-; cannot be written (another program has it open without sharing) fails setup.
-!macro PutFile SET NAME
+Var Aside1  ; where each old program file was set aside, or ""
+Var Aside2
+Var Aside3
+Var Aside4
+Var WriteFailed  ; the first program file setup could not write, or ""
+
+!macro SetAside NAME VAR
   StrCpy $R0 "$INSTDIR"
   StrCpy $R1 "${NAME}"
   StrCpy $R2 "$INSTDIR"
   Call MoveAside
-  ClearErrors
-  File "${DIST}\${SET}\${NAME}"
-  ${If} ${Errors}
-    ; The old file goes back where it was: a failed setup leaves the installed one working.
-    ${If} $R3 != ""
-      Rename "$R3" "$INSTDIR\${NAME}"
-    ${EndIf}
-    StrCpy $R1 "${NAME}"
-    Call FailWrite
+  StrCpy ${VAR} $R3
+!macroend
+
+; A file that cannot be written (another program has it open without sharing) fails setup.
+!macro WriteFile SET NAME
+  ${If} $WriteFailed == ""
+    ClearErrors
+    File "${DIST}\${SET}\${NAME}"
+    ${IfThen} ${Errors} ${|} StrCpy $WriteFailed "${NAME}" ${|}
+  ${EndIf}
+!macroend
+
+!macro PutBack NAME VAR
+  ${If} ${VAR} != ""
+    Delete "$INSTDIR\${NAME}"
+    Rename "${VAR}" "$INSTDIR\${NAME}"
   ${EndIf}
 !macroend
 
@@ -148,11 +159,26 @@ Function FailWrite
   Abort "Could not write $INSTDIR\$R1"
 FunctionEnd
 
+; The old files move aside first, in case something uses them, then the new ones are written;
+; when one cannot be, every old one goes back: a failed setup leaves the installed set as it was.
 !macro PutProgramFiles SET
-  !insertmacro PutFile ${SET} Zelvane.exe
-  !insertmacro PutFile ${SET} zelshell.dll
-  !insertmacro PutFile ${SET} zelmenu.exe
-  !insertmacro PutFile ${SET} Editor.exe
+  StrCpy $WriteFailed ""
+  !insertmacro SetAside Zelvane.exe $Aside1
+  !insertmacro SetAside zelshell.dll $Aside2
+  !insertmacro SetAside zelmenu.exe $Aside3
+  !insertmacro SetAside Editor.exe $Aside4
+  !insertmacro WriteFile ${SET} Zelvane.exe
+  !insertmacro WriteFile ${SET} zelshell.dll
+  !insertmacro WriteFile ${SET} zelmenu.exe
+  !insertmacro WriteFile ${SET} Editor.exe
+  ${If} $WriteFailed != ""
+    !insertmacro PutBack Zelvane.exe $Aside1
+    !insertmacro PutBack zelshell.dll $Aside2
+    !insertmacro PutBack zelmenu.exe $Aside3
+    !insertmacro PutBack Editor.exe $Aside4
+    StrCpy $R1 $WriteFailed
+    Call FailWrite
+  ${EndIf}
 !macroend
 
 Function un.onInit

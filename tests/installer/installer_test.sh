@@ -99,11 +99,13 @@ hold() {  # hold load|open FILE: held in the background until `release load|open
 }
 release() { rm -f "$WINEPREFIX.held.$1"; wait "${holders[$1]}"; }
 leftovers() { ls "$@" 2>/dev/null | grep -c 'zel-old$'; }
+for file in Zelvane.exe zelshell.dll; do printf changed >>"$install_dir/$file"; done
 hold open "$install_dir/zelmenu.exe"
 win "$setup" /S
 check "setup fails when it cannot replace a file" test $? -ne 0
+check "and leaves the installed files as they were" \
+  test "$(tail -c 7 "$install_dir/Zelvane.exe")$(tail -c 7 "$install_dir/zelshell.dll")" = changedchanged
 release open
-for file in Zelvane.exe zelshell.dll; do printf changed >>"$install_dir/$file"; done
 hold load "$install_dir/zelshell.dll"
 zel_wine "$install_dir/Zelvane.exe" </dev/null >>"$log" 2>&1 &
 tray=$!
