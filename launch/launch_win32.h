@@ -26,8 +26,9 @@ std::string ExpandEnvironment(const std::string& text, menu::TextKind kind = men
 void CallProcedure(FARPROC procedure, const std::vector<std::uintptr_t>& values);
 
 // wvsprintfA of `format` into 1024 characters (at most 1023 kept) with the selected path as the
-// value of every conversion that takes one: "/in %s /out %s.bak" gets the path twice, "%%"
-// stays one percent sign, and no conversion can read a value that was not supplied.
+// value of every conversion that takes one, in the width it reads (menu::ParseConversion): "/in
+// %s /out %S.bak" gets the path twice, "%%" stays one percent sign, and no conversion can read
+// a value that was not supplied.
 std::string FormatArguments(const std::string& format, const std::string& selectedPath);
 
 // The real system: processes started with CreateProcessW, DLLs loaded by the resolved name,
