@@ -65,8 +65,8 @@ class IconCache {
   };
   struct Entry {
     Key key;
-    SharedBitmap bitmap;    // null: the file holds no such icon
-    std::uint64_t used{};   // the lookup that last gave it (useClock_)
+    SharedBitmap bitmap;   // null: the file holds no such icon
+    std::uint64_t used{};  // the lookup that last gave it (useClock_)
   };
 
   struct Answer {

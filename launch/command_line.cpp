@@ -163,7 +163,8 @@ std::optional<std::string> PlacePath(std::string_view arguments, std::string_vie
     if (length == 1 && c == kPathMarker) {
       // After a closing quote, a quote is a literal one to some parsers and opens a new
       // quoted part to others (and, to some, ends the quoted part it is in).
-      if (ambiguous) return refuse("quotes in a row stand before %s, which programs read in different ways");
+      if (ambiguous)
+        return refuse("quotes in a row stand before %s, which programs read in different ways");
       const bool addQuotes = splits && !quoted;
       if (addQuotes && closed) return refuse(kQuotesBeside);
       // Backslashes before an opening quote are doubled to stay what they were.

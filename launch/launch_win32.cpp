@@ -197,8 +197,7 @@ std::string FormatArguments(const std::string& format, const std::string& select
   // more of them, one per character of the format: no conversion takes more than one value per
   // character it is written with, so wvsprintfA can never read past the list.
   std::vector<DWORD_PTR> values;
-  for (std::size_t pos = format.find('%'); pos != std::string::npos;
-       pos = format.find('%', pos)) {
+  for (std::size_t pos = format.find('%'); pos != std::string::npos; pos = format.find('%', pos)) {
     const menu::Conversion conversion = menu::ParseConversion(format, pos);
     pos = conversion.end;
     if (conversion.type == menu::Conversion::Type::WideText) {

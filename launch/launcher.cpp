@@ -95,9 +95,10 @@ bool IsBatchFile(std::string_view program, LeadByteTest lead) {
 // -File are literal strings, but which switch an entry uses is not looked into. wt splits its
 // command line into subcommands at every ";", whatever quotes stand around it (Windows
 // Terminal's command-line arguments). wsl.exe hands its command line to the Linux default
-// shell unless -e is given, and bash runs the text after -c: blanks split, quotes, globs,
-// braces, history and substitutions ("~" only at the start of a word, where no path has it). mshta reads its argument as a URL, and a
-// vbscript:, javascript: or about: URL is script or HTML with %-escapes.
+// shell unless -e is given, and bash (and sh) run the text after -c: blanks split, quotes,
+// globs, braces, history and substitutions ("~" only at the start of a word, where no path has
+// it). mshta reads its argument as a URL, and a vbscript:, javascript: or about: URL is script or
+// HTML with %-escapes.
 constexpr Interpreter kCmd = {"cmd", "&|<>^()%!"};
 constexpr Interpreter kInterpreters[] = {
     kCmd,
@@ -220,8 +221,8 @@ std::string Launcher::WithNamedInterpreters(const std::string& programs,
     list += program + '|';
   }
   for (std::size_t pos = 0; pos < arguments.size();) {
-    const std::size_t end = std::min(FindChar(arguments.substr(pos), " \t\"&|<>();,=\x01\x02", lead),
-                                     arguments.size() - pos);
+    const std::size_t end = std::min(
+        FindChar(arguments.substr(pos), " \t\"&|<>();,=\x01\x02", lead), arguments.size() - pos);
     const std::string word = system_.ExpandEnvironment(std::string(arguments.substr(pos, end)));
     if (!word.empty() && InterpreterOf(word, lead) != nullptr) list += word + '|';
     pos += end + 1;
@@ -245,26 +246,29 @@ bool Launcher::PassesToCmd(const std::string& listed, const std::string& text,
   // CreateProcessW hands the text on whole; a program that reads it in ANSI gets the code
   // page's best-fit reading, where a fullwidth quote is a quote.
   if (const std::string reading = system_.AnsiReading(text); reading != text) {
-    system_.ShowError("Error: \"" + text + "\" would reach a program that reads its command line "
-                      "in the ANSI code page as \"" + reading + "\"; the entry was not run",
+    system_.ShowError("Error: \"" + text +
+                          "\" would reach a program that reads its command line "
+                          "in the ANSI code page as \"" +
+                          reading + "\"; the entry was not run",
                       "Error");
     return false;
   }
   const LeadByteTest lead = system_.LeadBytes();
   const std::string programs = WithNamedInterpreters(listed, arguments);
-  const bool losesQuotes = NeedsQuotes(text, lead) &&
-                           std::any_of(at.begin(), at.end(),
-                                       [line](std::size_t pos) { return LosesQuotes(line, pos); });
+  const bool losesQuotes =
+      NeedsQuotes(text, lead) &&
+      std::any_of(at.begin(), at.end(), [line](std::size_t pos) { return LosesQuotes(line, pos); });
   for (std::size_t k = 0;; ++k) {
     const std::string program = GetListItem(programs, '|', k, lead);
     if (program.empty()) return true;
     const std::string name = system_.ExpandEnvironment(program);
     const Interpreter* interpreter = InterpreterOf(name, lead);
-    if (interpreter != nullptr && interpreter->name == "cmd" && !IsBatchFile(name, lead) &&
+    if (interpreter != nullptr && interpreter->name == kCmd.name && !IsBatchFile(name, lead) &&
         losesQuotes) {
-      system_.ShowError("Error: \"" + text + "\" would lose its quotes: cmd takes the first and "
-                        "last quote off a command that starts with one after /c or /k (write "
-                        "/c start \"\" %s, or put the command first); the entry was not run",
+      system_.ShowError("Error: \"" + text +
+                            "\" would lose its quotes: cmd takes the first and "
+                            "last quote off a command that starts with one after /c or /k (write "
+                            "/c start \"\" %s, or put the command first); the entry was not run",
                         "Error");
       return false;
     }
@@ -333,8 +337,7 @@ void Launcher::RunProgramsOn(const std::string& programs, const std::string& arg
   const std::optional<std::string> placed = PlacePath(arguments, path, lead, &why, &at);
   if (!placed) {
     system_.ShowError(
-        "Error: \"" + path + "\" cannot be passed to the program as one argument: " + why,
-        "Error");
+        "Error: \"" + path + "\" cannot be passed to the program as one argument: " + why, "Error");
     return;
   }
   // cmd.exe reads "&", "%" and the like in a name as commands and variables, even in quotes;
@@ -368,8 +371,8 @@ namespace {
 
 // The shell menu's formatting of an entry's arguments, with kPathMarker for the path; nothing,
 // with the user told, when the format holds what the shell refuses or does not fit.
-std::optional<std::string> FormatShellArguments(const std::string& arguments,
-                                                LaunchSystem& system, Launcher& launcher) {
+std::optional<std::string> FormatShellArguments(const std::string& arguments, LaunchSystem& system,
+                                                Launcher& launcher) {
   const auto refuse = [&launcher](const std::string& why) {
     launcher.Refuse(why);
     return std::nullopt;
@@ -416,7 +419,8 @@ void RunShellEntry(const menu::MenuData& entry, std::string& selectedPath,
     launcher.RunProgramsOn(moduleFolder + kEditorProgram + "|", marker, selectedPath);
     return;
   }
-  const std::optional<std::string> formatted = FormatShellArguments(chosen.Arguments, system, launcher);
+  const std::optional<std::string> formatted =
+      FormatShellArguments(chosen.Arguments, system, launcher);
   if (!formatted) {
     return;
   } else if (chosen.Command == kDllProcCommand) {

@@ -83,14 +83,14 @@ bool RunsThroughCmd(std::string_view program, LeadByteTest lead);
 // a path or value it acts on there, quoted or not. A quote and control characters count for
 // every one of them.
 struct Interpreter {
-  std::string_view name;     // base name without ".exe", as messages name it
-  std::string_view actsOn;   // ASCII characters
-  bool nonAscii = false;     // every character outside ASCII counts too
+  std::string_view name;    // base name without ".exe", as messages name it
+  std::string_view actsOn;  // ASCII characters
+  bool nonAscii = false;    // every character outside ASCII counts too
 };
 
 // The interpreter that starting `program` runs over its arguments: cmd for a batch file
 // (RunsThroughCmd), or the one whose base name `program` has, with or without ".exe":
-// cmd, powershell, pwsh, wt, bash, wsl, mshta. Null for any other program.
+// cmd, powershell, pwsh, wt, bash, wsl, sh, mshta. Null for any other program.
 const Interpreter* InterpreterOf(std::string_view program, LeadByteTest lead);
 
 // True when `text` holds a character that `interpreter` acts on.

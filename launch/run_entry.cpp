@@ -47,7 +47,8 @@ void RunEntry(menu::MenuTable& table, TrayPromptState& state, PromptView& prompt
     const std::size_t named = markers(plan.dll) + markers(plan.procedure);
     const std::size_t skipped = values.size() - named - passed;
     std::size_t next = 0;
-    FillMarkers(plan, kValueMarker, [&] { return values[next < named ? next++ : skipped + next++]; });
+    FillMarkers(plan, kValueMarker,
+                [&] { return values[next < named ? next++ : skipped + next++]; });
     launcher.CallDllProcedure(std::move(plan));
   } else {
     launcher.RunPrograms(command + "|", arguments);
@@ -67,8 +68,9 @@ void AcceptPromptValue(menu::MenuTable& table, TrayPromptState& state, const std
   if (!placeholder || placeholder->argument != state.PlaceholderArgument) return;
 
   // A value may be a file name someone else chose, picked with the prompt's "..." button.
-  if (entry->Command != kDllProcCommand && !launcher.PassesToCmd(entry->Command + "|", value, entry->Arguments,
-                                                     entry->Arguments, {placeholder->start}))
+  if (entry->Command != kDllProcCommand &&
+      !launcher.PassesToCmd(entry->Command + "|", value, entry->Arguments, entry->Arguments,
+                            {placeholder->start}))
     return;
   if (entry->Command == kDllProcCommand) {
     state.DllValues.push_back(value);

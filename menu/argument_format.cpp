@@ -16,7 +16,8 @@ bool At(std::string_view text, std::size_t pos, char c) {
 // Digits from `pos` on, as an unsigned 32-bit count that wraps.
 std::uint32_t ReadCount(std::string_view text, std::size_t& pos) {
   std::uint32_t count = 0;
-  for (; IsDigit(text, pos); ++pos) count = count * 10 + static_cast<std::uint32_t>(text[pos] - '0');
+  for (; IsDigit(text, pos); ++pos)
+    count = count * 10 + static_cast<std::uint32_t>(text[pos] - '0');
   return count;
 }
 
@@ -111,14 +112,14 @@ Formatted FormatWithText(std::string_view format, std::string_view text) {
       --room;
       continue;
     }
-    const bool isText = conversion.type == Conversion::Type::Text ||
-                        conversion.type == Conversion::Type::WideText;
+    const bool isText =
+        conversion.type == Conversion::Type::Text || conversion.type == Conversion::Type::WideText;
     const std::size_t width = std::min<std::size_t>(conversion.width, room - 1);
     std::size_t shown = conversion.precision;
     if (isText) {
-      shown = std::min(conversion.precision == 0 ? text.size()
-                                                 : std::min<std::size_t>(text.size(),
-                                                                         conversion.precision),
+      shown = std::min(conversion.precision == 0
+                           ? text.size()
+                           : std::min<std::size_t>(text.size(), conversion.precision),
                        room - 1);
     }
     const std::size_t padding = width > shown ? width - shown : 0;

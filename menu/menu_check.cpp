@@ -165,12 +165,13 @@ void Checker::CheckShellFormat(std::size_t number, const std::string& arguments,
     const std::string sequence(refused->In(arguments));
     findings_.push_back(
         {number, Finding::Severity::Error,
-         refused->start == placeholder ? "the shell menu asks for no values and refuses to run the entry: \"" +
-                           sequence + "\" of %input( is a conversion of its format (make the "
-                           "entry a titem)"
-                     : "the shell menu refuses to run the entry: \"" + sequence +
-                           "\" is a conversion of its format that does not stand for the "
-                           "selected path (write %% for a percent sign)"});
+         refused->start == placeholder
+             ? "the shell menu asks for no values and refuses to run the entry: \"" + sequence +
+                   "\" of %input( is a conversion of its format (make the "
+                   "entry a titem)"
+             : "the shell menu refuses to run the entry: \"" + sequence +
+                   "\" is a conversion of its format that does not stand for the "
+                   "selected path (write %% for a percent sign)"});
     return;
   }
   // A reference to a variable loses its percent signs to the format before it is expanded.
@@ -178,12 +179,13 @@ void Checker::CheckShellFormat(std::size_t number, const std::string& arguments,
     const Conversion conversion = ParseConversion(arguments, pos);
     const std::size_t close = arguments.find('%', pos + 1);
     const std::string name = arguments.substr(pos + 1, close - pos - 1);
-    const bool text = conversion.type == Conversion::Type::Text ||
-                      conversion.type == Conversion::Type::WideText;
+    const bool text =
+        conversion.type == Conversion::Type::Text || conversion.type == Conversion::Type::WideText;
     // %SystemRoot% is %S, the selected path, then "ystemRoot%".
-    const bool variable = name.size() >= 2 &&
-                          name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
-                                                 "0123456789_()") == std::string::npos;
+    const bool variable =
+        name.size() >= 2 && name.find_first_not_of(
+                                "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                "0123456789_()") == std::string::npos;
     if ((text || conversion.type == Conversion::Type::Unknown) && close != std::string::npos &&
         variable) {
       const std::string twice = "%%" + name + "%%";

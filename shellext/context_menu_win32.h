@@ -49,11 +49,11 @@ class TContextMenu final : public TComObject,
   ~TContextMenu() override = default;
 
   HMODULE module_;
-  std::string selectedPath_;  // the one selected object; its short form after an entry ran
-                              // (empty: no ANSI name, served by UTF-8 menu files only)
-  std::string selectedUtf8_;  // the same in UTF-8, for a UTF-8 menu file
-  menu::MenuTable table_;     // the entries of the last QueryContextMenu
-  unsigned addedCount_ = 0;   // the items the last QueryContextMenu appended
+  std::string selectedPath_;        // the one selected object; its short form after an entry ran
+                                    // (empty: no ANSI name, served by UTF-8 menu files only)
+  std::string selectedUtf8_;        // the same in UTF-8, for a UTF-8 menu file
+  menu::MenuTable table_;           // the entries of the last QueryContextMenu
+  unsigned addedCount_ = 0;         // the items the last QueryContextMenu appended
   icons::ShownBitmaps shownIcons_;  // the last QueryContextMenu's item bitmaps
 };
 

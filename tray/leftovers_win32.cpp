@@ -14,7 +14,8 @@ namespace {
 std::wstring ProgramFolder() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
-    const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    const DWORD length =
+        ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
     if (length == 0) return {};
     // A full buffer means the name was cut (GetModuleFileName documentation).
     if (length < path.size()) {
@@ -40,8 +41,7 @@ void DeleteLeftovers() {
   const std::wstring folder = ProgramFolder();
   if (folder.empty()) return;
   WIN32_FIND_DATAW found = {};
-  const win::UniqueFind search(
-      ::FindFirstFileW((folder + L"*" + kLeftoverSuffix).c_str(), &found));
+  const win::UniqueFind search(::FindFirstFileW((folder + L"*" + kLeftoverSuffix).c_str(), &found));
   if (!search) return;  // none
   do {
     // The pattern also matches 8.3 names: only a long name with the suffix counts. A folder or a

@@ -169,7 +169,8 @@ void BuildEntryMenu() {
   icons::MenuIcons icons(g_tray.icons, menu::Host::Tray, nullptr);
   UseHotkey(
       menu::BuildMenu(g_tray.currentPopup.get(), menu::BuildRequest{}, g_tray.entries, &icons));
-  // Taken after the build: the old popup's icons, still held, cannot lend their handles to new ones.
+  // Taken after the build: the old popup's icons, still held, cannot lend their handles to new
+  // ones.
   g_tray.shownIcons = icons.Shown();
 }
 

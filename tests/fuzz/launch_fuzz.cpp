@@ -137,7 +137,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // beside it; the rest is the name, hostile names from the corpus.
   if (size > 2) {
     const char* const pieces[] = {"", "\"", "\"\"", " ", "\\", "x", "%s", "\"a b\" "};
-    const auto piece = [&](std::size_t i) { return std::string(pieces[data[i] % std::size(pieces)]); };
+    const auto piece = [&](std::size_t i) {
+      return std::string(pieces[data[i] % std::size(pieces)]);
+    };
     const std::string format = piece(0) + "%s" + piece(1) + piece(2);
     Require(zel::test::PathPropertyFailure(format, "C:\\D\\" + text.substr(3, 400), lead).empty());
   }

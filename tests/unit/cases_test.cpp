@@ -141,9 +141,8 @@ const std::map<std::string, Function> kFunctions = {
     {"InterpreterActsOn",  // [program, text] -> the interpreter that acts on the text, or null
      [](In in) {
        const launch::Interpreter* interpreter = launch::InterpreterOf(B(in[0]), kCp);
-       return interpreter && launch::ActsOn(*interpreter, B(in[1]), kCp)
-                  ? T(interpreter->name)
-                  : json();
+       return interpreter && launch::ActsOn(*interpreter, B(in[1]), kCp) ? T(interpreter->name)
+                                                                         : json();
      }},
     {"TryStrToInt",  // the value, or null when refused and the value is left as it was
      [](In in) {

@@ -48,9 +48,8 @@ class FakeSystem final : public launch::LaunchSystem {
     std::string reading;
     for (std::size_t i = 0; i < text.size(); ++i) {
       const auto at = [&](std::size_t k) { return static_cast<unsigned char>(text[i + k]); };
-      const unsigned point = i + 2 < text.size() && at(0) == 0xEF
-                                 ? 0xF000 | (at(1) & 0x3F) << 6 | (at(2) & 0x3F)
-                                 : 0;
+      const unsigned point =
+          i + 2 < text.size() && at(0) == 0xEF ? 0xF000 | (at(1) & 0x3F) << 6 | (at(2) & 0x3F) : 0;
       if (point >= 0xFF01 && point <= 0xFF5E && (at(1) & 0xC0) == 0x80 &&
           std::isalnum(static_cast<int>(point - 0xFEE0)) == 0) {
         reading += static_cast<char>(point - 0xFEE0);

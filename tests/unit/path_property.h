@@ -100,7 +100,7 @@ inline std::string PathPropertyFailure(const std::string& format, const std::str
                              format.find("s\"") != std::string::npos ||
                              format.find("s%") != std::string::npos;
     return refusable || plainRun.starts.empty() || (splits && besideQuote) ? ""
-                                                                         : "refused: " + format;
+                                                                           : "refused: " + format;
   }
   if (plainRun.starts.empty()) return "placed where a plain name is refused: " + format;
   for (const QuoteRule rule : kQuoteRules) {

@@ -28,7 +28,9 @@ TEST(ModuleFolder, NamesAFolderOutsideTheCodePageByItsShortForm) {
 // A program reading its command line in ANSI gets it through the code page's best fit, where a
 // fullwidth quote and backslash are ASCII ones; a DLL procedure's text gets "?" instead.
 TEST(CodePage, BestFitLookAlikesOfAsciiAreSeenAndNeverHandedOn) {
-  const std::string name = "x\xEF\xBC\x82 -o C:\xEF\xBC\xBC" "evil \xE2\x98\x83.txt";
+  const std::string name =
+      "x\xEF\xBC\x82 -o C:\xEF\xBC\xBC"
+      "evil \xE2\x98\x83.txt";
   EXPECT_EQ(AnsiReading(name, menu::TextKind::Utf8), "x\" -o C:\\evil \xE2\x98\x83.txt")
       << "the snowman has no form: it stays";
   EXPECT_EQ(AnsiReading("\xEF\xBD\x81\xC5\x82", menu::TextKind::Utf8), "\xEF\xBD\x81\xC5\x82")

@@ -172,7 +172,8 @@ std::string SaveMenuFile(const std::string& path, const std::string& bytes) {
   // The result is not examined: a file without them is still the user's text.
   ::SetFileAttributesA(temporary, attributes & ~(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_NORMAL));
   Win32Replacer replacer;
-  const std::string why = ReplaceKeepingBackup(replacer, path, temporary, backup, win::AnsiLeadByte);
+  const std::string why =
+      ReplaceKeepingBackup(replacer, path, temporary, backup, win::AnsiLeadByte);
   // Nothing else refers to the temporary file; the editor still holds its text.
   if (!why.empty()) ::DeleteFileA(temporary);
   return why;

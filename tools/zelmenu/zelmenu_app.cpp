@@ -321,9 +321,9 @@ class PlanRecorder final : public launch::PromptView, public launch::LaunchSyste
   }
 
   void NoteSkipped(const std::string& program) override {
-    steps.push_back({{{"action", "skip"}, {"program", JsonText(program, kind_)},
-                      {"reason", "not found"}},
-                     "skipped: not found: " + program});
+    steps.push_back(
+        {{{"action", "skip"}, {"program", JsonText(program, kind_)}, {"reason", "not found"}},
+         "skipped: not found: " + program});
   }
 
   bool CallProcedure(const std::string& dll, const launch::DllCallPlan& plan) override {
