@@ -1,14 +1,16 @@
-// Under Wine, beside zelshell.dll and the tray program, on a desktop:
-// - the shell's QueryContextMenu and the tray's left-click menu for 100, 1,000 and 10,000
-//   entries, against their floor: what every build must call anyway (the folder, the existence
-//   test, reading the file) and bare menu calls that insert exactly the items it produced;
-// - the same two with entries' icons, 100 and 1,000 entries: warm, against a floor that
-//   inserts the same items with the same ready-made bitmaps, and cold (the first menu), against
-//   that floor plus one plain extraction per distinct file;
+// Under Wine, beside zelshell.dll and the tray program, on a desktop, with menu files shaped like
+// a real user's large one (MakeMenu):
+// - the shell's QueryContextMenu (every submenu shown, or most skipped by their extension lists)
+//   and the tray's left-click menu for 100, 1,000 and 10,000 entries against their floor: what
+//   every build must call anyway (the folder, the existence test, reading the file) and bare
+//   menu calls that insert exactly the items it produced. Icons off; icons on with the cache
+//   warm, menus more than a second apart as a user's are, against the same items with the same
+//   ready-made bitmaps; and the first menu after a load, against that floor plus one plain
+//   extraction per distinct file it shows;
 // - the handles that 10,000 COM create/initialise/query/release cycles leave behind;
-// - the tray program's private memory and handles after start and after 1,000 menu openings,
-//   against a bare program with a hidden window and a tray icon.
-// Times are the fastest of several iterations: single runs on a shared machine move by 10%.
+// - the tray program's private memory, handles and GDI objects after start and after 1,000
+//   openings of a 10,000-entry menu, against a bare program with a hidden window and a tray icon.
+// Times are medians of calls of the floor and the build made in turn.
 #include <windows.h>
 #include <objbase.h>
 #include <psapi.h>
@@ -20,6 +22,7 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -57,8 +60,8 @@ bool WaitFor(const std::function<bool()>& done, int milliseconds = 10000) {
   return true;
 }
 
-struct Pair {
-  double floor = 1e300, work = 1e300;
+struct Times {
+  double floor = 0, work = 0;
 };
 
 double Microseconds(const std::function<void()>& work) {
@@ -68,36 +71,153 @@ double Microseconds(const std::function<void()>& work) {
   return std::chrono::duration<double, std::micro>(took).count();
 }
 
-// The fastest of `runs` calls of `floor` and of `work`, in microseconds, called in turn so that
-// whatever the system does in between weighs on both alike; one call of each warms up.
-Pair Fastest(const std::function<void()>& floor, const std::function<void()>& work, int runs) {
-  floor();
-  work();
-  Pair best;
-  for (int i = 0; i < runs; ++i) {
-    best.floor = std::min(best.floor, Microseconds(floor));
-    best.work = std::min(best.work, Microseconds(work));
-  }
-  return best;
+double Median(std::vector<double> values) {
+  std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+  return values[values.size() / 2];
 }
 
-// ---- the menu file
+// A menu user opens menus seconds apart: a build that comes more than this after the one
+// before finds every answer it may keep for a while as old as that.
+constexpr DWORD kUserGap = 1100;
 
-// Entries in submenus of 20, with separators and a shell-only submenu, as a real file has them.
-// An entry matches notes.txt when its list names txt: all do, or one in a hundred.
-std::string MakeMenu(int entries, bool allMatch) {
+// Medians of calls of `floor` and of `work` made in turn, each first in every other pair, after
+// one of each to warm up: at least 15 of each, and a second of building unless `gap` is set,
+// which spaces the pairs by that many milliseconds as a user's menus are.
+Times Medians(const std::function<void()>& floor, const std::function<void()>& work,
+              DWORD gap = 0) {
+  constexpr int kCalls = 15, kMostCalls = 2000;
+  constexpr double kTimedMicroseconds = 1e6;
+  floor();
+  work();
+  std::vector<double> floors, works;
+  double worked = 0;
+  while (static_cast<int>(works.size()) < kCalls ||
+         (gap == 0 && worked < kTimedMicroseconds && works.size() < kMostCalls)) {
+    if (gap != 0) ::Sleep(gap);
+    // In turns first: the call after a pause finds the processor's caches cold.
+    if (works.size() % 2 == 0) floors.push_back(Microseconds(floor));
+    works.push_back(Microseconds(work));
+    if (works.size() % 2 == 0) floors.push_back(Microseconds(floor));
+    worked += works.back();
+  }
+  return {Median(floors), Median(works)};
+}
+
+// ---- the menu file, shaped like a real user's large one
+
+constexpr char kBenchFolder[] = "C:\\ZelBench";
+constexpr char kSuiteFolder[] = "%ProgramFiles%\\ZelBench Suite";
+constexpr int kSharedInFolders = 100, kSharedInProgramFiles = 29, kShared = 130;
+
+struct Program {
+  std::string name;  // as the entry writes it
+  bool exists;
+};
+
+// What entry k starts. Every fourth entry names a program of its own; the others one of 130
+// shared programs: full paths in 100 folders, 29 in %ProgramFiles% and one bare name that the
+// system folder holds. Most of the files are not there, as in a menu copied from another
+// machine: one own program in ten, one shared folder in five, one %ProgramFiles% program in six.
+Program ProgramOf(int k) {
+  if (k % 4 == 0) {
+    const std::string n = std::to_string(k);
+    return {std::string(kBenchFolder) + "\\Own " + n + "\\tool" + n + ".exe", k / 4 % 10 == 0};
+  }
+  const int s = static_cast<int>((static_cast<unsigned>(k) * 2654435761u >> 8) % kShared);
+  const std::string n = std::to_string(s);
+  if (s < kSharedInFolders) {
+    return {std::string(kBenchFolder) + "\\Maker " + n + "\\app" + n + ".exe", s % 5 == 0};
+  }
+  if (s < kSharedInFolders + kSharedInProgramFiles) {
+    return {std::string(kSuiteFolder) + "\\suite" + n + ".exe", s % 6 == 0};
+  }
+  return {"notepad.exe", true};
+}
+
+enum class Shown { All, Few };
+
+// Submenus of 20 entries, each with a comment and a separator, in sections of 20 submenus when
+// there are more than 400 entries. With Few, 19 submenus in 20 are the shell's for pictures
+// only, which notes.txt skips.
+std::string MakeMenu(int entries, Shown shown, bool iconsOff) {
   std::string text = "// made by the benchmark\r\n";
-  for (int written = 0; written < entries;) {
-    text += "sub 'Group " + std::to_string(written) + "'\r\n";
-    for (int i = 0; i < 20 && written < entries; ++i, ++written) {
-      text += "item 'Tool " + std::to_string(written) +
-              "','C:\\Program Files\\Tools\\tool.exe','/in %s /quiet','" +
-              (allMatch || written % 100 == 0 ? "txt,log" : "doc") + "'\r\n";
+  if (iconsOff) text += "icons off\r\n";
+  const int groups = (entries + 19) / 20;
+  const bool sections = entries > 400;
+  for (int g = 0; g < groups; ++g) {
+    const std::string group = std::to_string(g);
+    if (sections && g % 20 == 0) text += "sub 'Section " + std::to_string(g / 20) + "'\r\n";
+    const bool skipped = shown == Shown::Few && g % 20 != 0;
+    text += skipped ? "csub 'Group " + group + "','jpg,png'\r\n" : "sub 'Group " + group + "'\r\n";
+    text += "// the tools of group " + group + "\r\n";
+    for (int k = g * 20; k < std::min(entries, g * 20 + 20); ++k) {
+      text += "item 'Tool " + std::to_string(k) + "','" + ProgramOf(k).name +
+              "','/in %s /quiet','txt,log'\r\n";
     }
-    text += "csub 'Pictures','jpg,png'\r\nitem 'View','viewer.exe','%s'\r\ncend\r\nsep\r\nend\r\n";
+    text += skipped ? "csep\r\ncend\r\n" : "sep\r\nend\r\n";
+    if (sections && (g % 20 == 19 || g == groups - 1)) text += "end\r\n";
   }
   return text;
 }
+
+std::string Expanded(const std::string& name) {
+  char expanded[MAX_PATH] = {};
+  ::ExpandEnvironmentStringsA(name.c_str(), expanded, MAX_PATH);
+  return expanded;
+}
+
+// The file an entry's program names, found as a program is: "" when it is not there.
+std::string FileOf(const std::string& program) {
+  std::string path = Expanded(program);
+  if (path.find('\\') == std::string::npos) {
+    char found[MAX_PATH] = {};
+    if (::SearchPathA(nullptr, path.c_str(), nullptr, MAX_PATH, found, nullptr) == 0) return {};
+    path = found;
+  }
+  return ::GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES ? std::string() : path;
+}
+
+// The menu's programs that are there: copies of a small system program with an icon, made for
+// the benchmark and removed after it.
+class BenchPrograms {
+ public:
+  explicit BenchPrograms(int entries) {
+    char system[MAX_PATH] = {};
+    ::GetSystemDirectoryA(system, MAX_PATH);
+    std::string source;
+    for (const char* candidate : {"winver.exe", "control.exe", "notepad.exe"}) {
+      source = std::string(system) + "\\" + candidate;
+      HICON small = nullptr;
+      ::ExtractIconExA(source.c_str(), 0, nullptr, &small, 1);
+      const zel::win::UniqueHicon icon(small);
+      if (icon) break;
+    }
+    for (int k = 0; k < entries; ++k) {
+      const Program program = ProgramOf(k);
+      const std::string path = Expanded(program.name);
+      if (!program.exists || path.find('\\') == std::string::npos ||
+          std::find(made_.begin(), made_.end(), path) != made_.end()) {
+        continue;
+      }
+      ::SHCreateDirectoryExA(nullptr, path.substr(0, path.find_last_of('\\')).c_str(), nullptr);
+      if (::CopyFileA(source.c_str(), path.c_str(), FALSE)) made_.push_back(path);
+    }
+  }
+  ~BenchPrograms() {
+    for (const std::string& path : made_) {
+      ::DeleteFileA(path.c_str());
+      ::RemoveDirectoryA(path.substr(0, path.find_last_of('\\')).c_str());
+    }
+    ::RemoveDirectoryA(kBenchFolder);
+  }
+  BenchPrograms(const BenchPrograms&) = delete;
+  BenchPrograms& operator=(const BenchPrograms&) = delete;
+
+  std::size_t size() const { return made_.size(); }
+
+ private:
+  std::vector<std::string> made_;
+};
 
 // The user's menu file, put aside while the benchmark writes its own.
 class BenchMenuFile {
@@ -170,6 +290,78 @@ void Floor(Host host, const std::function<void(HMENU)>& fill) {
   fill(submenu);
   ::InsertMenuA(popup.get(), 0, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(submenu),
                 "Zelvane");
+}
+
+// The floor with icons: as Floor, each entry inserted with its ready-made bitmap in one call.
+void InsertWithBitmaps(HMENU menu, const std::vector<MenuNode>& items,
+                       const std::function<HBITMAP(unsigned)>& bitmapOf) {
+  for (const MenuNode& node : items) {
+    if (node.kind == MenuNode::Kind::Separator) {
+      ::AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+    } else if (node.kind == MenuNode::Kind::Item) {
+      MENUITEMINFOA item{};
+      item.cbSize = sizeof item;
+      item.fMask = MIIM_ID | MIIM_STRING | MIIM_BITMAP;
+      item.wID = node.id;
+      item.dwTypeData = const_cast<char*>(node.caption.c_str());
+      item.hbmpItem = bitmapOf(node.id);
+      ::InsertMenuItemA(menu, static_cast<UINT>(-1), TRUE, &item);
+    } else {
+      const HMENU submenu = ::CreatePopupMenu();
+      InsertWithBitmaps(submenu, node.children, bitmapOf);
+      ::AppendMenuA(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(submenu), node.caption.c_str());
+    }
+  }
+}
+
+// The floor's icons: each program's bitmap made once, null for a missing file.
+class FloorIcons {
+ public:
+  explicit FloorIcons(int entries) {
+    for (int k = 0; k < entries; ++k) {
+      const std::string name = ProgramOf(k).name;
+      if (programs_.count(name) != 0) continue;
+      Made& made = programs_[name];
+      made.file = FileOf(name);
+      HICON small = nullptr;
+      if (!made.file.empty()) ::ExtractIconExA(made.file.c_str(), 0, nullptr, &small, 1);
+      const zel::win::UniqueHicon icon(small);
+      if (icon) made.bitmap = zel::icons::MenuBitmapOf(icon.get(), ::GetSystemMetrics(SM_CXSMICON));
+    }
+  }
+  HBITMAP For(const std::string& program) const { return programs_.at(program).bitmap.get(); }
+  // The distinct files with an icon that the entries of `table` start.
+  std::vector<std::string> FilesOf(const zel::menu::MenuTable& table) const {
+    std::vector<std::string> files;
+    for (std::size_t i = 0; i < table.EntryCount; ++i) {
+      const Made& made = programs_.at(table.MenuEntries[i].Command);
+      if (made.bitmap && std::find(files.begin(), files.end(), made.file) == files.end()) {
+        files.push_back(made.file);
+      }
+    }
+    return files;
+  }
+  std::size_t WithIcon() const {
+    return static_cast<std::size_t>(
+        std::count_if(programs_.begin(), programs_.end(),
+                      [](const auto& made) { return static_cast<bool>(made.second.bitmap); }));
+  }
+
+ private:
+  struct Made {
+    std::string file;
+    zel::win::UniqueHbitmap bitmap;
+  };
+  std::map<std::string, Made> programs_;
+};
+
+// One plain extraction per distinct file: what the first menu cannot do without.
+void ExtractEach(const std::vector<std::string>& files) {
+  for (const std::string& file : files) {
+    HICON small = nullptr;
+    ::ExtractIconExA(file.c_str(), 0, nullptr, &small, 1);
+    zel::win::UniqueHicon owned(small);
+  }
 }
 
 // ---- the shell extension under COM
@@ -255,7 +447,6 @@ class ShellHandler {
   ComOwner<IShellExtInit> init_;
   ComOwner<IContextMenu> menu_;
 };
-
 // ---- handles and memory, which Wine counts its own way
 
 // Kernel handles of a process, as the system's process list gives them.
@@ -303,211 +494,149 @@ double PrivateKiB(HANDLE process) {
 
 // ---- the benchmarks
 
-// One row of the table: a form, a size, how many entries match, and its best times so far.
+using CanUnload = HRESULT(STDAPICALLTYPE*)();
+
 struct MenuCase {
   Host host;
+  Shown shown;
   int entries;
-  bool allMatch;
-  Pair best;
 };
 
 std::vector<MenuCase> MenuCases() {
   std::vector<MenuCase> cases;
-  for (const Host host : {Host::Shell, Host::Tray}) {
-    for (const bool allMatch : {true, false}) {
-      if (host == Host::Tray && !allMatch) continue;  // the tray shows every entry
-      for (const int entries : {100, 1000, 10000}) cases.push_back({host, entries, allMatch, {}});
-    }
+  for (const int entries : {100, 1000, 10000}) {
+    cases.push_back({Host::Shell, Shown::All, entries});
+    cases.push_back({Host::Shell, Shown::Few, entries});
+    cases.push_back({Host::Tray, Shown::All, entries});  // the tray reads no extension list
   }
   return cases;
 }
 
-bool TimeMenuCase(MenuCase& row, const BenchMenuFile& file,
-                  ShellHandler::GetClassObject getClassObject) {
-  file.Write(MakeMenu(row.entries, row.allMatch));
-  BuildRequest request{row.host, file.path(), kFirstId, kLastId, kSelected, kSelected};
+// What the menu file makes, recorded once outside the timing: the items and the entries.
+struct Recorded {
+  std::vector<MenuNode> items;
+  zel::menu::MenuTable table;
+  unsigned base = 0;  // the entries' identifiers count from one past it
+};
+
+Recorded Record(Host host, const BenchMenuFile& file) {
+  Recorded recorded;
+  BuildRequest request{host, file.path(), kFirstId, kLastId, kSelected, kSelected};
   zel::menu::Win32MenuFileAccess files;
   zel::menu::MenuTreeSink tree;
-  zel::menu::MenuTable table;
-  zel::menu::BuildMenu(request, files, tree, tree.Root(), table);
-  const std::vector<MenuNode> items = tree.Tree();
-  const int runs = row.entries >= 10000 ? 15 : row.entries >= 1000 ? 25 : 100;
-  const ShellHandler handler(getClassObject);
-  if (!handler.ok()) return false;
-  const Pair times = Fastest([&] { Floor(row.host, [&](HMENU menu) { AppendBare(menu, items); }); },
-                             [&] {
-                               UniqueHmenu popup(::CreatePopupMenu());
-                               if (row.host == Host::Shell) {
-                                 handler.Query(popup.get());
-                               } else {
-                                 zel::menu::BuildMenu(popup.get(), BuildRequest{}, table);
-                               }
-                             },
-                             runs);
-  row.best.floor = std::min(row.best.floor, times.floor);
-  row.best.work = std::min(row.best.work, times.work);
+  zel::menu::BuildMenu(request, files, tree, tree.Root(), recorded.table);
+  recorded.items = tree.Tree();
+  recorded.base = host == Host::Tray ? zel::menu::kTrayIdBase : kFirstId;
+  return recorded;
+}
+
+// The builds and floors of one case, as the programs make them: the shell's through a handler
+// made for each menu, the tray's with the tray's cache of icons.
+class CaseRunner {
+ public:
+  CaseRunner(const MenuCase& row, ShellHandler::GetClassObject getClassObject, CanUnload canUnload,
+             const FloorIcons& floorIcons)
+      : row_(row),
+        getClassObject_(getClassObject),
+        canUnload_(canUnload),
+        floorIcons_(floorIcons),
+        trayCache_(std::make_unique<zel::icons::IconCache>()) {}
+
+  void Build() {
+    UniqueHmenu popup(::CreatePopupMenu());
+    if (row_.host == Host::Shell) {
+      const ShellHandler handler(getClassObject_);
+      handler.Query(popup.get());
+      return;
+    }
+    zel::icons::MenuIcons icons(*trayCache_, Host::Tray, nullptr);
+    zel::menu::BuildMenu(popup.get(), BuildRequest{}, trayTable_, &icons);
+  }
+  void Floor(const Recorded& recorded, bool icons) {
+    std::unique_ptr<ShellHandler> handler;
+    if (row_.host == Host::Shell) handler = std::make_unique<ShellHandler>(getClassObject_);
+    ::Floor(row_.host, [&](HMENU menu) {
+      if (!icons) return AppendBare(menu, recorded.items);
+      InsertWithBitmaps(menu, recorded.items, [&](unsigned id) {
+        const std::size_t index = zel::menu::EntryIndex(recorded.base, id);
+        return floorIcons_.For(recorded.table.MenuEntries[index].Command);
+      });
+    });
+  }
+  // Empties the icons' cache, as a new load has it: the module's when no handler is alive and
+  // COM would unload it, the tray's anew.
+  bool Forget() {
+    if (row_.host == Host::Shell) return WaitFor([&] { return canUnload_() == S_OK; });
+    trayCache_ = std::make_unique<zel::icons::IconCache>();
+    return true;
+  }
+
+ private:
+  MenuCase row_;
+  ShellHandler::GetClassObject getClassObject_;
+  CanUnload canUnload_;
+  const FloorIcons& floorIcons_;
+  std::unique_ptr<zel::icons::IconCache> trayCache_;
+  zel::menu::MenuTable trayTable_;
+};
+
+struct Measured {
+  MenuCase row;
+  const char* icons;
+  Times times;
+};
+
+// One case: icons off, icons on with the cache warm, and the first menu after a load.
+bool TimeCase(const MenuCase& row, const BenchMenuFile& file, CaseRunner& runner,
+              const FloorIcons& floorIcons, std::vector<Measured>& measured) {
+  file.Write(MakeMenu(row.entries, row.shown, true));
+  const Recorded recorded = Record(row.host, file);
+  measured.push_back(
+      {row, "off", Medians([&] { runner.Floor(recorded, false); }, [&] { runner.Build(); })});
+  file.Write(MakeMenu(row.entries, row.shown, false));
+  measured.push_back(
+      {row, "warm",
+       Medians([&] { runner.Floor(recorded, true); }, [&] { runner.Build(); }, kUserGap)});
+  const std::vector<std::string> files = floorIcons.FilesOf(recorded.table);
+  std::vector<double> floors, builds;
+  for (int i = 0; i < 7; ++i) {
+    floors.push_back(Microseconds([&] {
+      runner.Floor(recorded, true);
+      ExtractEach(files);
+    }));
+    if (!runner.Forget()) return false;
+    builds.push_back(Microseconds([&] { runner.Build(); }));
+  }
+  measured.push_back({row, "first", {Median(floors), Median(builds)}});
   return true;
 }
 
-// Wine's menus are fast or several times slower for a while, as its heap happens to lie, and
-// alike for the floor and the build only most of the time: every case is timed in a few rounds,
-// in between the others, and its fastest round counts.
-int MenuBuilds(const BenchMenuFile& file, ShellHandler::GetClassObject getClassObject) {
-  constexpr int kRounds = 3;
-  std::vector<MenuCase> cases = MenuCases();
-  for (int round = 0; round < kRounds; ++round) {
-    for (MenuCase& row : cases) {
-      if (!TimeMenuCase(row, file, getClassObject)) return 1;
-    }
+int MenuBuilds(const BenchMenuFile& file, ShellHandler::GetClassObject getClassObject,
+               CanUnload canUnload, const FloorIcons& floorIcons) {
+  std::vector<Measured> measured;
+  for (const MenuCase& row : MenuCases()) {
+    CaseRunner runner(row, getClassObject, canUnload, floorIcons);
+    if (!TimeCase(row, file, runner, floorIcons, measured)) return 1;
   }
-  std::printf("== menu builds against their floor (fastest of %d rounds, microseconds)\n", kRounds);
-  std::printf("%-6s %8s %10s %10s %10s %7s %14s\n", "form", "entries", "matching", "floor", "build",
-              "ratio", "build/entry");
-  for (const MenuCase& row : cases) {
-    std::printf("%-6s %8d %10s %10.0f %10.0f %6.2fx %14.2f\n",
-                row.host == Host::Shell ? "shell" : "tray", row.entries,
-                row.allMatch ? "all" : "1 in 100", row.best.floor, row.best.work,
-                row.best.work / row.best.floor, row.best.work / row.entries);
-  }
-  return 0;
-}
-
-// ---- icons
-
-// Programs every Windows has, in its system folders: bare names, found as they would run.
-constexpr const char* kIconPrograms[] = {"notepad.exe", "regedit.exe", "cmd.exe",    "explorer.exe",
-                                         "control.exe", "taskmgr.exe", "winver.exe", "write.exe"};
-constexpr int kIconFiles = static_cast<int>(std::size(kIconPrograms));
-
-// Entries in submenus of 20 with a separator each; entry k starts kIconPrograms[k % 8].
-std::string MakeIconMenu(int entries) {
-  std::string text;
-  for (int written = 0; written < entries;) {
-    text += "sub 'Group " + std::to_string(written) + "'\r\n";
-    for (int i = 0; i < 20 && written < entries; ++i, ++written) {
-      text += "item 'Tool " + std::to_string(written) + "','" +
-              kIconPrograms[written % kIconFiles] + "','/in %s'\r\n";
-    }
-    text += "sep\r\nend\r\n";
-  }
-  return text;
-}
-
-// The floor with icons: as Floor, each entry inserted with its ready-made bitmap in one call.
-void InsertWithBitmaps(HMENU menu, const std::vector<MenuNode>& items, unsigned firstId,
-                       const std::vector<HBITMAP>& bitmaps) {
-  for (const MenuNode& node : items) {
-    if (node.kind == MenuNode::Kind::Separator) {
-      ::AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
-    } else if (node.kind == MenuNode::Kind::Item) {
-      MENUITEMINFOA item{};
-      item.cbSize = sizeof item;
-      item.fMask = MIIM_ID | MIIM_STRING | MIIM_BITMAP;
-      item.wID = node.id;
-      item.dwTypeData = const_cast<char*>(node.caption.c_str());
-      item.hbmpItem = bitmaps[(node.id - firstId) % bitmaps.size()];
-      ::InsertMenuItemA(menu, static_cast<UINT>(-1), TRUE, &item);
-    } else {
-      const HMENU submenu = ::CreatePopupMenu();
-      InsertWithBitmaps(submenu, node.children, firstId, bitmaps);
-      ::AppendMenuA(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(submenu), node.caption.c_str());
-    }
-  }
-}
-
-// One plain extraction per distinct file: what the cold first menu cannot do without.
-void ExtractEach(const std::vector<std::string>& files) {
-  for (const std::string& file : files) {
-    HICON small = nullptr;
-    ::ExtractIconExA(file.c_str(), 0, nullptr, &small, 1);
-    zel::win::UniqueHicon owned(small);
-  }
-}
-
-int IconBuilds(const BenchMenuFile& file, ShellHandler::GetClassObject getClassObject,
-               HMODULE shell) {
-  using CanUnload = HRESULT(STDAPICALLTYPE*)();
-  const auto canUnload = reinterpret_cast<CanUnload>(
-      reinterpret_cast<void*>(::GetProcAddress(shell, "DllCanUnloadNow")));
-  // The floor's bitmaps, and the files they come from, found as an entry's program is.
-  zel::icons::IconCache floorCache;
-  zel::launch::Win32LaunchSystem system;
-  zel::launch::Launcher launcher(system);
-  std::vector<std::string> files;
-  std::vector<HBITMAP> bitmaps;
-  for (const char* program : kIconPrograms) {
-    files.push_back(launcher.FileFor(program, ".exe"));
-    // The cache keeps its share: eight files are far below its capacity.
-    bitmaps.push_back(files.back().empty()
-                          ? nullptr
-                          : floorCache.Bitmap(files.back(), 0, zel::menu::TextKind::Ansi).get());
-  }
-  const long shown = std::count_if(bitmaps.begin(), bitmaps.end(), [](HBITMAP b) { return b; });
   std::printf(
-      "\n== menu builds with icons (%d distinct programs, %ld with an icon; fastest "
-      "of the runs, microseconds)\n",
-      kIconFiles, shown);
-  std::printf("%-6s %8s %6s %10s %10s %7s\n", "form", "entries", "cache", "floor", "build",
-              "ratio");
-  zel::icons::IconCache trayCache;
-  for (const Host host : {Host::Shell, Host::Tray}) {
-    for (const int entries : {100, 1000}) {
-      file.Write(MakeIconMenu(entries));
-      BuildRequest request{host, file.path(), kFirstId, kLastId, kSelected, kSelected};
-      zel::menu::Win32MenuFileAccess access;
-      zel::menu::MenuTreeSink tree;
-      zel::menu::MenuTable table;
-      zel::menu::BuildMenu(request, access, tree, tree.Root(), table);
-      const std::vector<MenuNode> items = tree.Tree();
-      const unsigned firstId = host == Host::Tray ? zel::menu::kTrayIdBase + 1 : kFirstId + 1;
-      const auto floor = [&] {
-        Floor(host, [&](HMENU menu) { InsertWithBitmaps(menu, items, firstId, bitmaps); });
-      };
-      const auto build = [&] {
-        UniqueHmenu popup(::CreatePopupMenu());
-        if (host == Host::Shell) {
-          const ShellHandler handler(getClassObject);
-          handler.Query(popup.get());
-        } else {
-          zel::icons::MenuIcons icons(trayCache, Host::Tray, nullptr);
-          zel::menu::BuildMenu(popup.get(), BuildRequest{}, table, &icons);
-        }
-      };
-      const auto empty = [&] {
-        // No handler is alive: the module's cache empties as COM would have it unload.
-        if (host == Host::Shell) canUnload();
-        trayCache.Clear();
-      };
-      const int runs = entries >= 1000 ? 25 : 100;
-      // Warm: a handler is made in each run on both sides, as the shell makes one per menu.
-      const Pair warm = Fastest(
-          [&] {
-            const ShellHandler handler(getClassObject);
-            floor();
-          },
-          build, runs);
-      Pair cold;
-      for (int i = 0; i < 7; ++i) {
-        cold.floor = std::min(cold.floor, Microseconds([&] {
-                                const ShellHandler handler(getClassObject);
-                                floor();
-                                ExtractEach(files);
-                              }));
-        empty();
-        cold.work = std::min(cold.work, Microseconds(build));
-      }
-      for (const auto& [name, pair] : {std::pair{"warm", warm}, std::pair{"cold", cold}}) {
-        std::printf("%-6s %8d %6s %10.0f %10.0f %6.2fx\n", host == Host::Shell ? "shell" : "tray",
-                    entries, name, pair.floor, pair.work, pair.work / pair.floor);
-      }
-    }
+      "== menu builds against their floor (medians, microseconds); icons: off (an 'icons off'"
+      " line), warm (menus %lu ms apart), first (after a load)\n",
+      static_cast<unsigned long>(kUserGap));
+  std::printf("%-6s %6s %8s %6s %10s %10s %7s\n", "form", "shown", "entries", "icons", "floor",
+              "build", "ratio");
+  for (const Measured& m : measured) {
+    std::printf("%-6s %6s %8d %6s %10.0f %10.0f %6.2fx\n",
+                m.row.host == Host::Shell ? "shell" : "tray",
+                m.row.shown == Shown::All ? "all" : "few", m.row.entries, m.icons, m.times.floor,
+                m.times.work, m.times.work / m.times.floor);
   }
+  std::fflush(stdout);
   return 0;
 }
 
 int ComCycles(const BenchMenuFile& file, ShellHandler::GetClassObject getClassObject) {
   constexpr int kCycles = 10000;
-  file.Write(MakeIconMenu(20));
+  file.Write(MakeMenu(20, Shown::All, false));
   const auto counts = [] {
     return std::vector<long>{static_cast<long>(KernelHandles(::GetCurrentProcessId())),
                              CountGdiObjects(), UserObjects()};
@@ -625,7 +754,7 @@ bool OpenAndCloseMenu(HWND tray) {
 
 int TrayProgram(const BenchMenuFile& file) {
   constexpr int kOpenings = 1000;
-  file.Write(MakeIconMenu(100));
+  file.Write(MakeMenu(10000, Shown::All, false));
   const std::string folder = ExeFolder();
   const Started bare(folder + "zel_bare_tray.exe", "ZelvaneBareTray");
   const Started barePrompt(folder + "zel_bare_prompt_tray.exe", "ZelvaneBareTray");
@@ -661,7 +790,7 @@ int TrayProgram(const BenchMenuFile& file) {
   ::UnhookWindowsHookEx(hook);
 
   std::printf(
-      "\n== the tray program with a 100-entry file with icons, %d menu openings in %.1f s\n",
+      "\n== the tray program with a 10,000-entry file with icons, %d menu openings in %.1f s\n",
       kOpenings, seconds);
   std::printf("private memory, KiB: %.0f after start, %.0f after %d openings, %.0f after %d\n",
               before[0], halfwayKiB, kOpenings / 2, after[0], kOpenings);
@@ -685,15 +814,22 @@ int main() {
   zel::win::UniqueHmodule module(::LoadLibraryA(dll.c_str()));
   const auto getClassObject = reinterpret_cast<ShellHandler::GetClassObject>(
       reinterpret_cast<void*>(::GetProcAddress(module.get(), "DllGetClassObject")));
-  if (getClassObject == nullptr) {
+  const auto canUnload = reinterpret_cast<CanUnload>(
+      reinterpret_cast<void*>(::GetProcAddress(module.get(), "DllCanUnloadNow")));
+  if (getClassObject == nullptr || canUnload == nullptr) {
     std::printf("cannot load %s\n", dll.c_str());
     return 1;
   }
+  constexpr int kMostEntries = 10000;
   int status = 0;
   {
     const BenchMenuFile file;
-    status = MenuBuilds(file, getClassObject);
-    if (status == 0) status = IconBuilds(file, getClassObject, module.get());
+    const BenchPrograms programs(kMostEntries);
+    const FloorIcons floorIcons(kMostEntries);
+    std::printf("%d entries name %d distinct programs; %zu of them are there, %zu with an icon\n\n",
+                kMostEntries, kMostEntries / 4 + kShared, programs.size() + 1,
+                floorIcons.WithIcon());
+    status = MenuBuilds(file, getClassObject, canUnload, floorIcons);
     if (status == 0) status = ComCycles(file, getClassObject);
     if (status == 0) status = TrayProgram(file);
   }

@@ -3,6 +3,8 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <atomic>
+#include <utility>
 
 #include "win/code_page_win32.h"
 #include "win/paths_win32.h"
@@ -27,13 +29,61 @@ constexpr std::uint32_t kAlpha = 0xFF000000;
 constexpr DWORD kRecallOnOpen = 0x00040000;
 constexpr DWORD kRecallOnDataAccess = 0x00400000;
 
+// The cache's bitmaps alive in the process, against kMostBitmaps.
+std::atomic<long> g_bitmaps{0};
+
+void DeleteCounted(HBITMAP bitmap) {
+  ::DeleteObject(bitmap);
+  --g_bitmaps;
+}
+
+// The path, then the index and the size: no path holds a NUL.
+std::wstring MadeKey(const IconFile& state, int index) {
+  std::wstring key = state.file;
+  key.push_back(L'\0');
+  const int numbers[] = {index, state.size};
+  key.append(reinterpret_cast<const wchar_t*>(numbers), sizeof(numbers) / (sizeof(wchar_t)));
+  return key;
+}
+
 }  // namespace
 
-SharedBitmap IconCache::Bitmap(const std::string& file, int index, menu::TextKind kind) {
+// The answers a worker looks at, as they were when the build ended.
+struct IconCache::Check {
+  struct Item {
+    std::string key;
+    StoredChoice choice;
+    IconFile state;
+  };
+  std::vector<Item> items;
+};
+
+std::string IconFinder::FileOf(const StoredChoice& choice) {
+  system_.SetTextKind(choice.text);
+  switch (choice.kind) {
+    case launch::IconChoice::Kind::Program:
+      return launcher_.FileFor(system_.ExpandEnvironment(choice.name), ".exe");
+    case launch::IconChoice::Kind::Dll:
+      return launcher_.FileFor(choice.name, ".dll");
+    case launch::IconChoice::Kind::File:
+      return launcher_.FileFor(system_.ExpandEnvironment(choice.name), "");
+    case launch::IconChoice::Kind::Editor: {
+      // In the menu file's kind: the folder's name may hold any character.
+      const std::string folder = win::ModuleFolder(choice.module, choice.text);
+      return folder.empty() ? std::string() : folder + launch::kEditorProgram;
+    }
+    case launch::IconChoice::Kind::None:
+      break;
+  }
+  return {};
+}
+
+IconFile IconFinder::Find(const StoredChoice& choice, int size) {
+  const std::string file = FileOf(choice);
   // Nothing from a network or removable drive: a menu must never wait for a slow or gone one.
-  if (!win::OnFixedDrive(file)) return nullptr;
+  if (file.empty() || !fixedDrives_.Hold(file)) return {};
   // By the wide name: a UTF-8 menu's paths may hold any character.
-  std::wstring wide = win::Widen(file, kind);
+  std::wstring wide = win::Widen(file, choice.text);
   WIN32_FILE_ATTRIBUTE_DATA data{};
   // Nor a file that is not on the disk (offline, or in the cloud only): reading it for its icon
   // would fetch it.
@@ -41,101 +91,221 @@ SharedBitmap IconCache::Bitmap(const std::string& file, int index, menu::TextKin
       FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_OFFLINE | kRecallOnOpen | kRecallOnDataAccess;
   if (!::GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data) ||
       (data.dwFileAttributes & kNotHere) != 0) {
-    return nullptr;
+    return {};
   }
-  Key key{
+  return {
       std::move(wide),
       std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32 | data.ftLastWriteTime.dwLowDateTime,
-      index, ::GetSystemMetrics(SM_CXSMICON)};
+      size};
+}
+
+IconCache::IconCache() = default;
+
+IconCache::~IconCache() {
   {
     const ExclusiveLock lock(lock_);
-    if (const Entry* entry = Find(key)) return entry->bitmap;
+    stopping_ = true;
+    if (wake_) ::SetEvent(wake_.get());
   }
-  // Extracted without the lock: no other thread's menu waits for this file.
-  HICON small = nullptr;
-  ::ExtractIconExW(key.file.c_str(), index, nullptr, &small, 1);
-  const win::UniqueHicon icon(small);
-  win::UniqueHbitmap made = icon ? MenuBitmapOf(icon.get(), key.size) : win::UniqueHbitmap();
-  SharedBitmap bitmap;
-  // Released first: should reset throw, it deletes the bitmap itself.
-  if (made) bitmap.reset(made.release(), ::DeleteObject);
+  if (worker_) ::WaitForSingleObject(worker_.get(), INFINITE);
+}
+
+std::uint64_t IconCache::BeginBuild() {
   const ExclusiveLock lock(lock_);
-  // Another thread may have made it meanwhile: the first one kept stays, this one goes.
-  if (const Entry* entry = Find(key)) return entry->bitmap;
-  Insert({std::move(key), bitmap});
+  return ++builds_;
+}
+
+bool IconCache::Recall(const std::string& key, int size, std::uint64_t build, SharedBitmap& bitmap,
+                       bool& first) {
+  const ExclusiveLock lock(lock_);
+  const auto found = answers_.find(key);
+  // An answer made at another size is made again.
+  if (found == answers_.end() ||
+      (!found->second.state.file.empty() && found->second.state.size != size)) {
+    return false;
+  }
+  Kept& kept = found->second;
+  first = kept.usedIn != build;
+  kept.usedIn = build;
+  bitmap = kept.bitmap;
+  return true;
+}
+
+SharedBitmap IconCache::Learn(const std::string& key, StoredChoice choice, IconFile state,
+                              std::uint64_t build) {
+  bool capped = false;
+  SharedBitmap bitmap = BitmapFor(state, choice.index, capped);
+  if (capped) state = {};  // as if not there: a check tries again
+  const ULONGLONG now = ::GetTickCount64();
+  const ExclusiveLock lock(lock_);
+  answers_[key] = {std::move(choice), std::move(state), bitmap, build, now};
   return bitmap;
 }
 
-IconCache::Entry* IconCache::Find(const Key& key) {
-  for (Entry& entry : bitmaps_) {
-    if (entry.key == key) {
-      entry.used = ++useClock_;
-      return &entry;
+SharedBitmap IconCache::BitmapFor(const IconFile& state, int index, bool& capped) {
+  capped = false;
+  if (state.file.empty()) return nullptr;
+  const std::wstring key = MadeKey(state, index);
+  {
+    const ExclusiveLock lock(lock_);
+    const auto found = made_.find(key);
+    if (found != made_.end() && found->second.written == state.written) {
+      if (SharedBitmap bitmap = found->second.bitmap.lock()) return bitmap;
     }
   }
-  return nullptr;
-}
-
-void IconCache::Insert(Entry entry) {
-  entry.used = ++useClock_;
-  // The icon a file had before it changed is never asked for again.
-  auto slot = std::find_if(bitmaps_.begin(), bitmaps_.end(), [&entry](const Entry& kept) {
-    return kept.key.file == entry.key.file && kept.key.index == entry.key.index;
-  });
-  if (slot == bitmaps_.end() && bitmaps_.size() < kIconCacheCapacity) {
-    bitmaps_.push_back(std::move(entry));
-    return;
+  if (g_bitmaps.load() >= kMostBitmaps) {
+    capped = true;
+    return nullptr;
   }
-  if (slot == bitmaps_.end()) {
-    slot = std::min_element(bitmaps_.begin(), bitmaps_.end(),
-                            [](const Entry& a, const Entry& b) { return a.used < b.used; });
-  }
-  // The answers naming the bitmap go with it; menus that show it keep their shares.
-  if (const SharedBitmap gone = slot->bitmap) {
-    std::erase_if(answers_, [&gone](const Answer& answer) { return answer.bitmap == gone; });
-  }
-  *slot = std::move(entry);
-}
-
-bool IconCache::Recent(const std::string& choice, SharedBitmap& bitmap) {
-  const ULONGLONG now = ::GetTickCount64();
+  // Extracted without the lock: no other thread's menu waits for this file.
+  HICON small = nullptr;
+  ::ExtractIconExW(state.file.c_str(), index, nullptr, &small, 1);
+  const win::UniqueHicon icon(small);
+  win::UniqueHbitmap made = icon ? MenuBitmapOf(icon.get(), state.size) : win::UniqueHbitmap();
+  if (!made) return nullptr;
+  SharedBitmap bitmap;
+  ++g_bitmaps;
+  // Released first: should reset throw, it deletes the bitmap itself.
+  bitmap.reset(made.release(), DeleteCounted);
   const ExclusiveLock lock(lock_);
-  for (const Answer& answer : answers_) {
-    if (answer.choice != choice) continue;
-    bitmap = answer.bitmap;
-    return now - answer.given < kIconRecheckMilliseconds;
+  Made& slot = made_[key];
+  // Another thread may have made it meanwhile: the first one kept stays, this one goes.
+  if (slot.written == state.written) {
+    if (SharedBitmap other = slot.bitmap.lock()) return other;
   }
-  return false;
+  slot = {state.written, bitmap};
+  return bitmap;
 }
 
-void IconCache::Remember(const std::string& choice, const SharedBitmap& bitmap) {
+void IconCache::Trim(std::uint64_t build) {
+  if (answers_.size() > kAnswersKept) {
+    std::erase_if(answers_, [build](const auto& answer) {
+      return answer.second.usedIn + kBuildsKept <= build;
+    });
+  }
+  if (made_.size() > kAnswersKept) {
+    std::erase_if(made_, [](const auto& made) { return made.second.bitmap.expired(); });
+  }
+}
+
+void IconCache::EndBuild(std::uint64_t build) noexcept try {
   const ULONGLONG now = ::GetTickCount64();
+  auto check = std::make_unique<Check>();
   const ExclusiveLock lock(lock_);
-  for (Answer& answer : answers_) {
-    if (answer.choice == choice) {
-      answer = {choice, bitmap, now};
+  Trim(build);
+  if (checking_ || stopping_ || now - checkEnded_ < kRecheckMilliseconds) return;
+  for (const auto& [key, kept] : answers_) {
+    if (kept.usedIn == build && now - kept.lookedAt >= kRecheckMilliseconds) {
+      check->items.push_back({key, kept.choice, kept.state});
+    }
+  }
+  if (!check->items.empty()) Hand(std::move(check));
+} catch (...) {
+  // No check this time: a later build asks again.
+}
+
+void IconCache::Hand(std::unique_ptr<Check> check) {
+  if (!wake_) wake_.reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+  if (!wake_) return;
+  if (!workerAlive_) {
+    // The worker holds the module it runs in: a shell extension may be unloaded once
+    // DllCanUnloadNow finds no worker, before the worker's last instruction.
+    HMODULE module = nullptr;
+    ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                         reinterpret_cast<LPCWSTR>(&IconCache::Work), &module);
+    const HANDLE thread = ::CreateThread(nullptr, 0, &IconCache::Work, this, 0, nullptr);
+    if (thread == nullptr) {
+      if (module != nullptr) ::FreeLibrary(module);
       return;
     }
+    worker_.reset(thread);  // an earlier worker has ended, or ends without the cache
+    workerModule_ = module;
+    workerAlive_ = true;
   }
-  if (answers_.size() < kIconCacheCapacity) {
-    answers_.push_back({choice, bitmap, now});
-    return;
-  }
-  // Full: the oldest answer, which has stood longest, makes room.
-  *std::min_element(answers_.begin(), answers_.end(), [](const Answer& a, const Answer& b) {
-    return a.given < b.given;
-  }) = {choice, bitmap, now};
+  pending_ = std::move(check);
+  checking_ = true;
+  retire_ = false;
+  ::SetEvent(wake_.get());
 }
 
-void IconCache::Clear() {
+DWORD WINAPI IconCache::Work(void* cache) {
+  const HMODULE module = static_cast<IconCache*>(cache)->Serve();
+  if (module != nullptr) ::FreeLibraryAndExitThread(module, 0);
+  return 0;
+}
+
+HMODULE IconCache::Serve() {
+  // Below the user's work, for the processor and the disk alike.
+  ::SetThreadPriority(::GetCurrentThread(), THREAD_MODE_BACKGROUND_BEGIN);
+  for (;;) {
+    const DWORD woke = ::WaitForSingleObject(wake_.get(), kWorkerIdleMilliseconds);
+    std::unique_ptr<Check> check;
+    {
+      const ExclusiveLock lock(lock_);
+      if (stopping_ || (pending_ == nullptr && (retire_ || woke != WAIT_OBJECT_0))) {
+        // Nothing of the cache is touched after this.
+        workerAlive_ = false;
+        retire_ = false;
+        return std::exchange(workerModule_, nullptr);
+      }
+      check = std::move(pending_);
+    }
+    if (check == nullptr) continue;
+    ::Sleep(kCheckDelayMilliseconds);
+    try {
+      Look(*check);
+    } catch (...) {
+      // What was taken in stays; the rest waits for the next check.
+    }
+    check.reset();
+    const ExclusiveLock lock(lock_);
+    checking_ = false;
+    checkEnded_ = ::GetTickCount64();
+  }
+}
+
+void IconCache::Look(Check& check) {
+  const int size = ::GetSystemMetrics(SM_CXSMICON);
+  IconFinder finder;
+  for (Check::Item& item : check.items) {
+    IconFile now = finder.Find(item.choice, size);
+    const bool same = now == item.state;
+    bool capped = false;
+    SharedBitmap bitmap = same ? nullptr : BitmapFor(now, item.choice.index, capped);
+    if (capped) now = {};
+    const ULONGLONG looked = ::GetTickCount64();
+    const ExclusiveLock lock(lock_);
+    const auto found = answers_.find(item.key);
+    // A build that found it anew since knows better.
+    if (found == answers_.end() || !(found->second.state == item.state)) continue;
+    found->second.lookedAt = looked;
+    if (same) continue;
+    found->second.state = std::move(now);
+    found->second.bitmap = std::move(bitmap);
+  }
+}
+
+bool IconCache::Clear() {
   const ExclusiveLock lock(lock_);
-  answers_.clear();  // they name the bitmaps
-  bitmaps_.clear();
+  if (workerAlive_) {
+    // Idle, it ends now; busy, when its check is done and no other waits.
+    retire_ = true;
+    ::SetEvent(wake_.get());
+    return false;
+  }
+  answers_.clear();
+  made_.clear();
+  return true;
 }
 
 std::size_t IconCache::Size() {
   const ExclusiveLock lock(lock_);
-  return bitmaps_.size();
+  return answers_.size();
+}
+
+bool IconCache::Checking() {
+  const ExclusiveLock lock(lock_);
+  return checking_;
 }
 
 win::UniqueHbitmap MenuBitmapOf(HICON icon, int size) {
@@ -171,54 +341,32 @@ win::UniqueHbitmap MenuBitmapOf(HICON icon, int size) {
   return bitmap;
 }
 
+MenuIcons::MenuIcons(IconCache& cache, menu::Host host, HMODULE module)
+    : cache_(cache),
+      host_(host),
+      module_(module),
+      build_(cache.BeginBuild()),
+      size_(::GetSystemMetrics(SM_CXSMICON)) {}
+
+MenuIcons::~MenuIcons() { cache_.EndBuild(build_); }
+
 HBITMAP MenuIcons::Bitmap(const menu::MenuData& entry, std::string_view iconField,
                           menu::TextKind kind) {
-  system_.SetTextKind(kind);
   const launch::IconChoice choice =
-      launch::ChooseIcon(host_, entry, iconField, system_.LeadBytes());
+      launch::ChooseIcon(host_, entry, iconField, win::LeadBytesOf(kind));
   if (choice.kind == launch::IconChoice::Kind::None) return nullptr;
   key_.assign({static_cast<char>(choice.kind), static_cast<char>(kind)});
   key_.append(reinterpret_cast<const char*>(&choice.index), sizeof(choice.index));
   key_ += choice.name;
-  for (const auto& [key, bitmap] : seen_) {
-    if (key == key_) return bitmap.get();
-  }
   SharedBitmap bitmap;
-  if (!cache_.Recent(key_, bitmap)) {
-    const std::string file = FileOf(choice, kind);
-    bitmap = file.empty() ? nullptr : cache_.Bitmap(file, choice.index, kind);
-    cache_.Remember(key_, bitmap);
+  bool first = true;
+  if (!cache_.Recall(key_, size_, build_, bitmap, first)) {
+    StoredChoice stored{choice.kind, kind, choice.index, std::string(choice.name), module_};
+    IconFile state = finder_.Find(stored, size_);
+    bitmap = cache_.Learn(key_, std::move(stored), std::move(state), build_);
   }
-  seen_.emplace_back(key_, bitmap);
+  if (bitmap && first) shown_.push_back(bitmap);
   return bitmap.get();
-}
-
-ShownBitmaps MenuIcons::Shown() const {
-  ShownBitmaps shown;
-  for (const auto& [key, bitmap] : seen_) {
-    if (bitmap) shown.push_back(bitmap);
-  }
-  return shown;
-}
-
-std::string MenuIcons::FileOf(const launch::IconChoice& choice, menu::TextKind kind) {
-  const std::string name(choice.name);
-  switch (choice.kind) {
-    case launch::IconChoice::Kind::Program:
-      return launcher_.FileFor(system_.ExpandEnvironment(name), ".exe");
-    case launch::IconChoice::Kind::Dll:
-      return launcher_.FileFor(name, ".dll");
-    case launch::IconChoice::Kind::File:
-      return launcher_.FileFor(system_.ExpandEnvironment(name), "");
-    case launch::IconChoice::Kind::Editor: {
-      // In the menu file's kind: the folder's name may hold any character.
-      const std::string folder = win::ModuleFolder(module_, kind);
-      return folder.empty() ? std::string() : folder + launch::kEditorProgram;
-    }
-    case launch::IconChoice::Kind::None:
-      break;
-  }
-  return {};
 }
 
 }  // namespace zel::icons

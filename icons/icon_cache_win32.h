@@ -1,4 +1,5 @@
-// Entries' icons as menu bitmaps: extracted once per file version and kept by one owner.
+// Entries' icons as menu bitmaps: each entry's file found and extracted once, remembered, and
+// looked at again on a worker thread, never while a menu is built.
 #pragma once
 
 #include <windows.h>
@@ -9,7 +10,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
-#include <utility>
+#include <unordered_map>
 #include <vector>
 
 #include "launch/icon_choice.h"
@@ -19,13 +20,21 @@
 
 namespace zel::icons {
 
-// Bitmaps a cache holds at most: Explorer's GDI handles are shared with every extension in it.
-// Beyond them the one used longest ago goes.
-inline constexpr std::size_t kIconCacheCapacity = 256;
-// How long an entry's answer stands before its file is looked for and dated again. Looking
-// costs a few file-system calls a file, more than inserting a hundred items: a menu opened
-// again soon is built without any.
-inline constexpr ULONGLONG kIconRecheckMilliseconds = 1000;
+// How old the answers a menu used may be before a worker looks at their files again, after the
+// menu is built: a menu opened more than this after one that found a file changed, gone or new
+// shows it so.
+inline constexpr ULONGLONG kRecheckMilliseconds = 1000;
+// How long after a build the worker starts looking: the menu is shown first.
+inline constexpr DWORD kCheckDelayMilliseconds = 300;
+// How long the worker waits for the next check before it ends.
+inline constexpr DWORD kWorkerIdleMilliseconds = 60000;
+// Answers kept beyond those of the last kBuildsKept builds: a file of more distinct entries lets
+// go of the ones no recent menu used. The current menu's answers always stay.
+inline constexpr std::size_t kAnswersKept = 4096;
+inline constexpr std::uint64_t kBuildsKept = 8;
+// Bitmaps alive in the process at most: GDI objects are a per-process quota (10,000 by default)
+// that Explorer shares with every extension in it. Entries beyond it show no icon.
+inline constexpr long kMostBitmaps = 2000;
 
 // A bitmap shared by the cache and the menus that show it (a menu item's hbmpItem is not the
 // menu's): deleted when the last of them lets go, so neither an eviction nor a Clear can take
@@ -34,89 +43,141 @@ using SharedBitmap = std::shared_ptr<std::remove_pointer_t<HBITMAP>>;
 // The bitmaps of one menu, held by the menu's owner for as long as the menu lives.
 using ShownBitmaps = std::vector<SharedBitmap>;
 
+// An entry's icon choice, kept so that a worker can find its file again.
+struct StoredChoice {
+  launch::IconChoice::Kind kind = launch::IconChoice::Kind::None;
+  menu::TextKind text = menu::TextKind::Ansi;  // how the name is written
+  int index = 0;
+  std::string name;
+  HMODULE module = nullptr;  // the editor's: beside it
+};
+
+// Where a choice's icon is on the disk, as last looked at.
+struct IconFile {
+  std::wstring file;  // empty: nothing to show (no such file, or not on a fixed drive)
+  std::uint64_t written = 0;
+  int size = 0;  // the small-icon size it was extracted at
+  bool operator==(const IconFile&) const = default;
+};
+
 // Small icons as menu bitmaps: one cache per process (the tray program) or per loaded module
-// (the shell extension). It keeps the newest version of each file's icon, kIconCacheCapacity
-// at most. Safe to share between threads.
+// (the shell extension). A build asks for each entry's answer; answers it does not have are
+// found and extracted there and then, once per distinct choice. Afterwards the cache's worker
+// thread looks at the files of the answers a build used (kRecheckMilliseconds) and takes in
+// what changed, so later builds make no file-system call. Safe to share between threads.
 class IconCache {
  public:
-  IconCache() = default;
+  IconCache();
+  // Ends the worker, waiting for a running check.
+  ~IconCache();
   IconCache(const IconCache&) = delete;
   IconCache& operator=(const IconCache&) = delete;
 
-  // Icon `index` of `file` (ExtractIconEx's index: negative for a resource identifier) at the
-  // small-icon size, keyed by the path, its last write time and that size; null when the
-  // file or the icon is not there. `kind`: how the path is written.
-  SharedBitmap Bitmap(const std::string& file, int index, menu::TextKind kind);
-  // The answer remembered for an entry's choice (MenuIcons's key), when it was given less
-  // than kIconRecheckMilliseconds ago: the bitmap, or null for none. False otherwise.
-  bool Recent(const std::string& choice, SharedBitmap& bitmap);
-  void Remember(const std::string& choice, const SharedBitmap& bitmap);
-  // Lets go of every bitmap; the ones menus hold stay until they let go too.
-  void Clear();
+  // A build's number, for the calls below.
+  std::uint64_t BeginBuild();
+  // The answer remembered for `key` (one per distinct choice) at `size`: true, with the bitmap
+  // or null and whether `build` had not asked for it before; false when there is none.
+  bool Recall(const std::string& key, int size, std::uint64_t build, SharedBitmap& bitmap,
+              bool& first);
+  // Takes in the answer for `key`: `choice`'s file as found now, extracted once for every
+  // choice that names it.
+  SharedBitmap Learn(const std::string& key, StoredChoice choice, IconFile state,
+                     std::uint64_t build);
+  // The build is shown: answers no recent build used may go, and a worker looks at the files of
+  // the ones this build used when they are old enough and no check runs.
+  void EndBuild(std::uint64_t build) noexcept;
+  // Lets go of every answer and bitmap, unless the worker lives (false then: an idle one is
+  // asked to end, and a later call succeeds). The bitmaps menus hold stay until they let go.
+  bool Clear();
   std::size_t Size();
+  // True while a check waits for the worker or runs.
+  bool Checking();
 
  private:
-  struct Key {
-    std::wstring file;
-    std::uint64_t written = 0;
-    int index = 0;
-    int size = 0;
-    bool operator==(const Key&) const = default;
-  };
-  struct Entry {
-    Key key;
-    SharedBitmap bitmap;   // null: the file holds no such icon
-    std::uint64_t used{};  // the lookup that last gave it (useClock_)
-  };
-
-  struct Answer {
-    std::string choice;
+  struct Kept {
+    StoredChoice choice;
+    IconFile state;
     SharedBitmap bitmap;
-    ULONGLONG given;
+    std::uint64_t usedIn = 0;  // the last build that asked for it
+    ULONGLONG lookedAt = 0;    // when its file was last looked at
+  };
+  struct Check;
+  // A file's bitmap, by path, index and size, while anything holds it: one extraction serves
+  // every choice that names the file.
+  struct Made {
+    std::uint64_t written = 0;
+    std::weak_ptr<std::remove_pointer_t<HBITMAP>> bitmap;
   };
 
-  // Under the lock: the entry for `key` (its use recorded), or null.
-  Entry* Find(const Key& key);
-  // Under the lock: takes in `entry`, in place of an older version of its file's icon or, when
-  // full, of the entry used longest ago (and the answers that name its bitmap).
-  void Insert(Entry entry);
+  // The bitmap for `state`, taken from another answer's or extracted, without the lock.
+  // `capped`: none was made because kMostBitmaps are alive.
+  SharedBitmap BitmapFor(const IconFile& state, int index, bool& capped);
+  void Trim(std::uint64_t build);
+  // Under the lock: hands `check` to the worker, started when none lives.
+  void Hand(std::unique_ptr<Check> check);
+  static DWORD WINAPI Work(void* cache);
+  // The worker's loop; the module it holds when it ends.
+  HMODULE Serve();
+  void Look(Check& check);
 
   SRWLOCK lock_ = SRWLOCK_INIT;
-  std::uint64_t useClock_ = 0;
-  std::vector<Answer> answers_;
-  // Searched in order: a few hundred at most, looked up once per distinct file and menu. A
-  // vector costs zelshell.dll far fewer bytes than a tree.
-  std::vector<Entry> bitmaps_;
+  std::uint64_t builds_ = 0;
+  std::unordered_map<std::string, Kept> answers_;
+  std::unordered_map<std::wstring, Made> made_;  // key: the path, then the index and size
+  // The worker: its thread, the event that wakes it, the module it holds, and its state.
+  win::UniqueHandleObject worker_;
+  win::UniqueHandleObject wake_;
+  HMODULE workerModule_ = nullptr;
+  bool workerAlive_ = false;
+  bool retire_ = false;  // asked to end when idle
+  bool stopping_ = false;
+  std::unique_ptr<Check> pending_;
+  bool checking_ = false;  // a check is pending or runs
+  ULONGLONG checkEnded_ = 0;
+};
+
+// Finds entries' icon files as the launcher finds programs (bare names in the search folders
+// only) and dates them; nothing on a network or removable drive, and nothing that is not on
+// the disk. One serves a build or a check: what it learns of drives serves every entry of it.
+class IconFinder {
+ public:
+  IconFile Find(const StoredChoice& choice, int size);
+
+ private:
+  std::string FileOf(const StoredChoice& choice);
+
+  launch::Win32LaunchSystem system_{menu::TextKind::Ansi, false, /*localOnly=*/true};
+  launch::Launcher launcher_{system_};
+  win::FixedDrives fixedDrives_;
 };
 
 // An icon drawn at `size` pixels square into a 32-bit top-down DIB section with
 // premultiplied alpha, as menus take it; an icon without alpha gets it from its mask.
 win::UniqueHbitmap MenuBitmapOf(HICON icon, int size);
 
-// The icons of one menu build: each entry's file found as the launcher finds it (bare names in
-// the search folders only), once per distinct name in the build. Its bitmaps live as long as
-// it does; the menu's owner keeps their Shown() shares as long as the menu.
+// The icons of one menu build, through the cache. Its bitmaps live as long as it does; the
+// menu's owner keeps their Shown() shares as long as the menu.
 class MenuIcons final : public menu::ItemIcons {
  public:
   // `module`: the module beside which the menu editor lies (null: the program itself).
-  MenuIcons(IconCache& cache, menu::Host host, HMODULE module)
-      : cache_(cache), host_(host), module_(module) {}
+  MenuIcons(IconCache& cache, menu::Host host, HMODULE module);
+  ~MenuIcons() override;
+  MenuIcons(const MenuIcons&) = delete;
+  MenuIcons& operator=(const MenuIcons&) = delete;
 
   HBITMAP Bitmap(const menu::MenuData& entry, std::string_view iconField,
                  menu::TextKind kind) override;
   // The bitmaps handed out, for the owner of the menu built with them.
-  ShownBitmaps Shown() const;
+  ShownBitmaps Shown() const { return shown_; }
 
  private:
-  std::string FileOf(const launch::IconChoice& choice, menu::TextKind kind);
-
   IconCache& cache_;
   menu::Host host_;
   HMODULE module_;
-  launch::Win32LaunchSystem system_{menu::TextKind::Ansi, false, true};
-  launch::Launcher launcher_{system_};
-  // This build's answers, by choice (kind, index, name), in order.
-  std::vector<std::pair<std::string, SharedBitmap>> seen_;
+  std::uint64_t build_;
+  int size_;  // the small-icon size, read once per build
+  ShownBitmaps shown_;
+  IconFinder finder_;  // for the choices no earlier build asked for
   std::string key_;
 };
 

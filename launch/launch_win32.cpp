@@ -103,7 +103,7 @@ void CallProcedure(FARPROC procedure, const std::vector<std::uintptr_t>& values)
 }
 
 LaunchSystem::Object Win32LaunchSystem::Find(const std::string& path) {
-  if (localOnly_ && !win::OnFixedDrive(path)) return Object::None;
+  if (localOnly_ && !fixedDrives_.Hold(path)) return Object::None;
   const DWORD attributes = ::GetFileAttributesW(win::Widen(path, kind_).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return Object::None;
   return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? Object::Folder : Object::File;

@@ -68,6 +68,7 @@ class Win32LaunchSystem final : public LaunchSystem {
   menu::TextKind kind_;
   bool quiet_;
   bool localOnly_;
+  win::FixedDrives fixedDrives_;  // localOnly: asked once per letter
   bool complained_ = false;
 };
 

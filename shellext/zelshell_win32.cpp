@@ -63,11 +63,10 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) noexcept {
 STDAPI DllCanUnloadNow() noexcept {
   if (!g_server.CanUnloadNow()) return S_FALSE;
   // No handler is alive, so no menu of ours shows a bitmap: the module may go, and the
-  // cache's bitmaps go now (the next menu, should it stay, extracts them again). A handler
-  // made on another thread since the check holds shares of the bitmaps its menu took, which
-  // this leaves to it.
-  zel::shellext::ModuleIcons().Clear();
-  return S_OK;
+  // cache's bitmaps go now (the next menu, should it stay, extracts them again), unless a
+  // worker still looks at files for it. A handler made on another thread since the check holds
+  // shares of the bitmaps its menu took, which this leaves to it.
+  return zel::shellext::ModuleIcons().Clear() ? S_OK : S_FALSE;
 }
 
 STDAPI DllRegisterServer() noexcept { return zel::shellext::ApplyAllRegistrations(true); }

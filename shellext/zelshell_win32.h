@@ -10,7 +10,7 @@ namespace zel::shellext {
 // The zelshell module's own handle, recorded by DllMain.
 HMODULE ModuleHandle();
 // The entries' icons, kept for the module: emptied when DllCanUnloadNow finds no handler
-// alive, never in DllMain.
+// alive and no check of their files running, never in DllMain.
 icons::IconCache& ModuleIcons();
 
 }  // namespace zel::shellext

@@ -20,10 +20,16 @@ std::string ModuleFolder(HMODULE module, menu::TextKind kind) {
   return path.substr(0, path.find_last_of('\\') + 1);  // npos + 1: no backslash, no folder
 }
 
-bool OnFixedDrive(const std::string& path) {
+bool FixedDrives::Hold(const std::string& path) {
   if (path.size() < 3 || path[1] != ':' || (path[2] != '\\' && path[2] != '/')) return false;
-  const char root[] = {path[0], ':', '\\', '\0'};
-  return ::GetDriveTypeA(root) == DRIVE_FIXED;
+  const char letter = static_cast<char>(path[0] | 0x20);
+  if (letter < 'a' || letter > 'z') return false;
+  signed char& known = known_[letter - 'a'];
+  if (known == 0) {
+    const char root[] = {letter, ':', '\\', '\0'};
+    known = ::GetDriveTypeA(root) == DRIVE_FIXED ? 1 : -1;
+  }
+  return known > 0;
 }
 
 std::string ShortPath(const std::string& path, menu::TextKind kind) {

@@ -46,9 +46,17 @@ std::string GetModulePath(HMODULE module = nullptr);
 // file's entries.
 std::string ModuleFolder(HMODULE module = nullptr, menu::TextKind kind = menu::TextKind::Ansi);
 
-// True for a "X:\..." path on a fixed drive; false for network (UNC too), removable and optical
-// ones. GetDriveType reads the volume's kind without touching its files.
-bool OnFixedDrive(const std::string& path);
+// Whether a "X:\..." path is on a fixed drive; false for network (UNC too), removable and
+// optical ones. GetDriveType reads the volume's kind without touching its files, but costs more
+// than finding a file: it is asked once per letter, for as long as the object lives (a build of
+// a menu, a check of its files).
+class FixedDrives {
+ public:
+  bool Hold(const std::string& path);
+
+ private:
+  signed char known_[26] = {};  // per letter: 0 not asked yet, 1 fixed, -1 not
+};
 
 // The short (8.3) form of `path`, a text of a menu file of `kind`; `path` itself when it has
 // none, for instance because nothing exists there.

@@ -1,5 +1,6 @@
-// The entries' icon cache under Wine: bounded, newest icons let in, and never a bitmap freed
-// that a menu still shows, whatever the cache lets go of.
+// The entries' icon cache under Wine: answers remembered, files looked at again on a worker and
+// changes taken in by the next menu, answers bounded, and never a bitmap freed that a menu still
+// shows, whatever the cache lets go of.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -19,38 +20,78 @@ bool Alive(HBITMAP bitmap) {
   return ::GetObjectA(bitmap, sizeof(info), &info) == int{sizeof(info)};
 }
 
-TEST(IconCache, LetsNewIconsInAndNeverFreesOneAMenuShows) {
-  const test::ScratchFolder folder;
-  const std::string tool = folder.Copy(
-      win::PathCall([](char* b, DWORD n) { return ::GetSystemDirectoryA(b, n); }) + "\\notepad.exe",
-      "tool.exe");
-  IconCache cache;
-  const win::UniqueFile file(
-      ::CreateFileA(tool.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-  for (DWORD day = 1; day <= 3; ++day) {
-    const FILETIME written = {0, 0x01D00000 + day};
-    ASSERT_TRUE(::SetFileTime(file.get(), nullptr, nullptr, &written));
-    EXPECT_TRUE(cache.Bitmap(tool, 0, kAnsi));
-  }
-  EXPECT_EQ(cache.Size(), 1u) << "a changed file's icon in place of its older one";
+std::string SystemProgram(const char* name) {
+  return win::PathCall([](char* b, DWORD n) { return ::GetSystemDirectoryA(b, n); }) + "\\" + name;
+}
 
+// One menu's icons for the programs `programs` name, in order.
+std::vector<HBITMAP> MenuOf(IconCache& cache, const std::vector<std::string>& programs) {
+  MenuIcons icons(cache, menu::Host::Tray, nullptr);
+  std::vector<HBITMAP> bitmaps;
+  for (const std::string& program : programs)
+    bitmaps.push_back(icons.Bitmap({program, ""}, "", kAnsi));
+  return bitmaps;
+}
+
+void AwaitCheck(IconCache& cache) {
+  for (int waited = 0; cache.Checking() && waited < 10000; waited += 10) ::Sleep(10);
+  EXPECT_FALSE(cache.Checking());
+}
+
+// The menu after the one that finds its answers old enough, once the worker is done.
+std::vector<HBITMAP> MenuAfterCheck(IconCache& cache, const std::vector<std::string>& programs) {
+  ::Sleep(kRecheckMilliseconds + 100);
+  MenuOf(cache, programs);
+  AwaitCheck(cache);
+  return MenuOf(cache, programs);
+}
+
+TEST(IconCache, RemembersEachAnswerAndTakesInWhatAWorkerFoundChanged) {
+  const test::ScratchFolder folder;
+  const std::string tool = folder.Copy(SystemProgram("notepad.exe"), "tool.exe");
+  const std::string later = folder.path() + "\\later.exe";
+  const std::vector<std::string> programs = {tool, later, tool};
+  IconCache cache;
+  const std::vector<HBITMAP> first = MenuOf(cache, programs);
+  ASSERT_TRUE(first[0] && !first[1]);
+  EXPECT_EQ(first[2], first[0]) << "one answer for every entry that names the file";
+  EXPECT_EQ(cache.Size(), 2u);
+
+  ASSERT_TRUE(::MoveFileA(tool.c_str(), later.c_str()));
+  EXPECT_EQ(MenuOf(cache, programs), first) << "within the second, from memory alone";
+  const std::vector<HBITMAP> moved = MenuAfterCheck(cache, programs);
+  EXPECT_TRUE(!moved[0] && moved[1]) << "a file gone and one come, seen after a check";
+
+  const win::UniqueFile file(
+      ::CreateFileA(later.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  const FILETIME written = {0x12345678, 0x01D00000};
+  ASSERT_TRUE(::SetFileTime(file.get(), nullptr, nullptr, &written));
+  const std::vector<HBITMAP> changed = MenuAfterCheck(cache, programs);
+  EXPECT_TRUE(changed[1] && changed[1] != moved[1]) << "a new bitmap for the changed file";
+}
+
+TEST(IconCache, KeepsTheCurrentMenusAnswersAndNeverFreesABitmapAMenuShows) {
+  IconCache cache;
   MenuIcons shownMenu(cache, menu::Host::Tray, nullptr);
   const HBITMAP shown = shownMenu.Bitmap({"notepad.exe", ""}, "", kAnsi);
   ASSERT_NE(shown, nullptr);
+  const ShownBitmaps held = shownMenu.Shown();
   {
-    // More icons than the cache keeps: indexes shell32.dll does not have.
-    MenuIcons later(cache, menu::Host::Tray, nullptr);
-    for (std::size_t i = 0; i < kIconCacheCapacity + 10; ++i) {
-      later.Bitmap({"notepad.exe", ""}, "shell32.dll," + std::to_string(100000 + i), kAnsi);
+    // More answers than the cache keeps: indexes shell32.dll does not have.
+    MenuIcons large(cache, menu::Host::Tray, nullptr);
+    for (std::size_t i = 0; i < kAnswersKept + 10; ++i) {
+      large.Bitmap({"notepad.exe", ""}, "shell32.dll," + std::to_string(100000 + i), kAnsi);
     }
   }
-  EXPECT_EQ(cache.Size(), kIconCacheCapacity);
+  EXPECT_EQ(cache.Size(), kAnswersKept + 11) << "the menu just built keeps all of its answers";
+  for (std::uint64_t i = 0; i < kBuildsKept; ++i) MenuOf(cache, {"notepad.exe"});
+  EXPECT_EQ(cache.Size(), 1u) << "no recent menu used the others";
   EXPECT_TRUE(Alive(shown)) << "let go of by the cache, still held for its menu";
-  MenuIcons next(cache, menu::Host::Tray, nullptr);
-  EXPECT_NE(next.Bitmap({"notepad.exe", ""}, "shell32.dll,3", kAnsi), nullptr) << "a new icon";
 
   // As DllCanUnloadNow clears it after its check, while a menu made since then shows one.
-  cache.Clear();
+  AwaitCheck(cache);
+  ASSERT_TRUE(cache.Clear());
+  EXPECT_EQ(cache.Size(), 0u);
   EXPECT_TRUE(Alive(shown));
 }
 

@@ -146,7 +146,13 @@ class Zelshell : public ::testing::Test {
     ::SetEnvironmentVariableA("ZEL_RECORD_DIR", folder_.path().c_str());
   }
   void TearDown() override {
+    // Once the icons' worker, asked to end by the first call, has ended.
     ::CoFreeUnusedLibraries();
+    for (int waited = 0; ::GetModuleHandleA("zelshell.dll") != nullptr && waited < 5000;
+         waited += 20) {
+      ::Sleep(20);
+      ::CoFreeUnusedLibraries();
+    }
     EXPECT_EQ(::GetModuleHandleA("zelshell.dll"), nullptr) << "unloaded once unused";
     RemoveRegistration();
     ::CoUninitialize();
@@ -544,8 +550,13 @@ TEST_F(Zelshell, EntriesShowTheIconsOfWhatTheyStart) {
       ::CreateFileA(tool.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   const FILETIME later = {0x12345678, 0x01D00000};
   ASSERT_TRUE(::SetFileTime(file.get(), nullptr, nullptr, &later));
-  ::Sleep(icons::kIconRecheckMilliseconds + 100);  // a file is dated again after that
-  const std::vector<HBITMAP> changed = shellBitmaps();
+  // Seen by a worker after a menu opened later than that, and shown by a menu after it.
+  ::Sleep(icons::kRecheckMilliseconds + 100);
+  std::vector<HBITMAP> changed = shellBitmaps();
+  for (int waited = 0; changed[4] == shell[4] && waited < 10000; waited += 50) {
+    ::Sleep(50);
+    changed = shellBitmaps();
+  }
   EXPECT_EQ(changed[0], shell[0]);
   EXPECT_TRUE(changed[4] && changed[4] != shell[4]) << "a new bitmap for the changed file";
 
