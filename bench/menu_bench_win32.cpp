@@ -808,7 +808,9 @@ int TrayProgram(const BenchMenuFile& file) {
 
 }  // namespace
 
-int main() {
+// "menus": the menu builds only.
+int main(int argc, char** argv) {
+  const bool menusOnly = argc > 1 && std::string(argv[1]) == "menus";
   if (FAILED(::CoInitialize(nullptr))) return 1;
   const std::string dll = ExeFolder() + "..\\shellext\\zelshell.dll";
   zel::win::UniqueHmodule module(::LoadLibraryA(dll.c_str()));
@@ -830,8 +832,8 @@ int main() {
                 kMostEntries, kMostEntries / 4 + kShared, programs.size() + 1,
                 floorIcons.WithIcon());
     status = MenuBuilds(file, getClassObject, canUnload, floorIcons);
-    if (status == 0) status = ComCycles(file, getClassObject);
-    if (status == 0) status = TrayProgram(file);
+    if (status == 0 && !menusOnly) status = ComCycles(file, getClassObject);
+    if (status == 0 && !menusOnly) status = TrayProgram(file);
   }
   std::fflush(stdout);
   ::CoUninitialize();

@@ -115,8 +115,8 @@ std::uint64_t IconCache::BeginBuild() {
   return ++builds_;
 }
 
-bool IconCache::Recall(const std::string& key, int size, std::uint64_t build, SharedBitmap& bitmap,
-                       bool& first) {
+bool IconCache::Recall(const std::string& key, int size, std::uint64_t build, ShownBitmaps& shown,
+                       HBITMAP& bitmap) {
   const ExclusiveLock lock(lock_);
   const auto found = answers_.find(key);
   // An answer made at another size is made again.
@@ -125,9 +125,9 @@ bool IconCache::Recall(const std::string& key, int size, std::uint64_t build, Sh
     return false;
   }
   Kept& kept = found->second;
-  first = kept.usedIn != build;
+  if (kept.bitmap && kept.usedIn != build) shown.push_back(kept.bitmap);
   kept.usedIn = build;
-  bitmap = kept.bitmap;
+  bitmap = kept.bitmap.get();
   return true;
 }
 
@@ -358,15 +358,13 @@ HBITMAP MenuIcons::Bitmap(const menu::MenuData& entry, std::string_view iconFiel
   key_.assign({static_cast<char>(choice.kind), static_cast<char>(kind)});
   key_.append(reinterpret_cast<const char*>(&choice.index), sizeof(choice.index));
   key_ += choice.name;
-  SharedBitmap bitmap;
-  bool first = true;
-  if (!cache_.Recall(key_, size_, build_, bitmap, first)) {
-    StoredChoice stored{choice.kind, kind, choice.index, std::string(choice.name), module_};
-    IconFile state = finder_.Find(stored, size_);
-    bitmap = cache_.Learn(key_, std::move(stored), std::move(state), build_);
-  }
-  if (bitmap && first) shown_.push_back(bitmap);
-  return bitmap.get();
+  HBITMAP bitmap = nullptr;
+  if (cache_.Recall(key_, size_, build_, shown_, bitmap)) return bitmap;
+  StoredChoice stored{choice.kind, kind, choice.index, std::string(choice.name), module_};
+  IconFile state = finder_.Find(stored, size_);
+  SharedBitmap learnt = cache_.Learn(key_, std::move(stored), std::move(state), build_);
+  if (learnt) shown_.push_back(learnt);
+  return learnt.get();
 }
 
 }  // namespace zel::icons

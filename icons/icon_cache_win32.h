@@ -75,10 +75,10 @@ class IconCache {
 
   // A build's number, for the calls below.
   std::uint64_t BeginBuild();
-  // The answer remembered for `key` (one per distinct choice) at `size`: true, with the bitmap
-  // or null and whether `build` had not asked for it before; false when there is none.
-  bool Recall(const std::string& key, int size, std::uint64_t build, SharedBitmap& bitmap,
-              bool& first);
+  // The answer remembered for `key` (one per distinct choice) at `size`: true, with its
+  // bitmap (null: none), added to `shown` the first time `build` asks; false when there is none.
+  bool Recall(const std::string& key, int size, std::uint64_t build, ShownBitmaps& shown,
+              HBITMAP& bitmap);
   // Takes in the answer for `key`: `choice`'s file as found now, extracted once for every
   // choice that names it.
   SharedBitmap Learn(const std::string& key, StoredChoice choice, IconFile state,

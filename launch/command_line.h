@@ -28,8 +28,10 @@ using LeadByteTest = bool (*)(unsigned char byte);
 inline bool NoLeadBytes(unsigned char) { return false; }
 
 // The length in bytes of the character at `pos` (1, or 2 for a lead byte with a byte after it).
+// No code page has an ASCII lead byte: only the others are asked about.
 inline std::size_t CharLength(std::string_view text, std::size_t pos, LeadByteTest lead) {
-  return lead(static_cast<unsigned char>(text[pos])) && pos + 1 < text.size() ? 2 : 1;
+  const auto byte = static_cast<unsigned char>(text[pos]);
+  return byte >= 0x80 && lead(byte) && pos + 1 < text.size() ? 2 : 1;
 }
 
 // The position of the first (or, with `last`, the last) single-byte character of `text` that is

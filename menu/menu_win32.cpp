@@ -60,7 +60,8 @@ MenuSink::Handle HmenuSink::CreateSubmenu() { return FromHmenu(::CreatePopupMenu
 
 void HmenuSink::AppendItem(Handle menu, unsigned id, const std::string& caption) {
   // Failures are not reported: the item is simply missing from the menu.
-  ::AppendMenuW(ToHmenu(menu), MF_STRING, id, win::Widen(caption, kind_).c_str());
+  win::Widen(caption, kind_, text_);
+  ::AppendMenuW(ToHmenu(menu), MF_STRING, id, text_.c_str());
 }
 
 void HmenuSink::AppendEntry(Handle menu, unsigned id, const std::string& caption,
@@ -69,12 +70,12 @@ void HmenuSink::AppendEntry(Handle menu, unsigned id, const std::string& caption
   if (bitmap == nullptr) return AppendItem(menu, id, caption);
   // One call, as AppendMenuA: by position past the end appends. The menu does not own the
   // bitmap (MENUITEMINFO.hbmpItem); its owner keeps it as long as menus may show it.
-  std::wstring text = win::Widen(caption, kind_);
+  win::Widen(caption, kind_, text_);
   MENUITEMINFOW item{};
   item.cbSize = sizeof(item);
   item.fMask = MIIM_ID | MIIM_STRING | MIIM_BITMAP;
   item.wID = id;
-  item.dwTypeData = text.data();
+  item.dwTypeData = text_.data();
   item.hbmpItem = bitmap;
   if (::InsertMenuItemW(ToHmenu(menu), static_cast<UINT>(-1), TRUE, &item)) {
     withIcons_.emplace_back(ToHmenu(menu), id);
@@ -92,8 +93,9 @@ void HmenuSink::IconsOff() {
 
 void HmenuSink::AppendSubmenu(Handle menu, Handle submenu, const std::string& caption) {
   win::UniqueHmenu owned(ToHmenu(submenu));
+  win::Widen(caption, kind_, text_);
   if (::AppendMenuW(ToHmenu(menu), MF_POPUP, reinterpret_cast<UINT_PTR>(owned.get()),
-                    win::Widen(caption, kind_).c_str())) {
+                    text_.c_str())) {
     owned.release();  // the parent menu owns it now
   } else if (owned) {
     orphans_.push_back(std::move(owned));

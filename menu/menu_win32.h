@@ -67,6 +67,7 @@ class HmenuSink final : public MenuSink {
   ItemIcons* icons_;
   std::vector<std::pair<HMENU, unsigned>> withIcons_;  // the items given a bitmap
   TextKind kind_ = TextKind::Ansi;                     // the captions' code page
+  std::wstring text_;                                  // the caption being appended, wide
 };
 
 // Builds the user's menu (or the file `request.path` names, when set) into `root`.

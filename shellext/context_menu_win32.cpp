@@ -37,7 +37,9 @@ class MediumOwner {
 // ---- TContextMenu
 
 TContextMenu::TContextMenu(TComServer& server, IUnknown* outer, HMODULE module)
-    : TComObject(server, outer), module_(module) {}
+    : TComObject(server, outer), module_(module), table_(TakeSpareTable()) {}
+
+TContextMenu::~TContextMenu() { LeaveSpareTable(std::move(table_)); }
 
 IUnknown* TContextMenu::FindInterface(REFIID riid) {
   if (IsEqualIID(riid, IID_IContextMenu)) return static_cast<IContextMenu*>(this);

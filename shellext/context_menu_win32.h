@@ -46,7 +46,7 @@ class TContextMenu final : public TComObject,
   IUnknown* FindInterface(REFIID riid) override;
 
  private:
-  ~TContextMenu() override = default;
+  ~TContextMenu() override;
 
   HMODULE module_;
   std::string selectedPath_;        // the one selected object; its short form after an entry ran

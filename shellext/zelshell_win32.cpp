@@ -1,6 +1,8 @@
 // zelshell.dll's entry points: DllMain and the four exports of an in-process server.
 #include <windows.h>
 
+#include <utility>
+
 #include "shellext/com_server_win32.h"
 #include "shellext/context_menu_win32.h"
 #include "shellext/zelshell_win32.h"
@@ -18,6 +20,8 @@ TComServer g_server;
 TContextMenuFactory g_contextMenuFactory(g_server);
 // Never destroyed, so nothing of it runs in DllMain; DllCanUnloadNow empties it.
 icons::IconCache& g_icons = *new icons::IconCache;
+SRWLOCK g_spareLock = SRWLOCK_INIT;
+menu::MenuTable& g_spareTable = *new menu::MenuTable;
 
 // The module's factories. Fixed at build time and never changed, so searching and walking
 // it needs no lock.
@@ -38,6 +42,24 @@ HRESULT ApplyAllRegistrations(bool registering) noexcept {
 HMODULE ModuleHandle() { return g_module; }
 
 icons::IconCache& ModuleIcons() { return g_icons; }
+
+menu::MenuTable TakeSpareTable() {
+  menu::MenuTable table;
+  ::AcquireSRWLockExclusive(&g_spareLock);
+  std::swap(table, g_spareTable);
+  ::ReleaseSRWLockExclusive(&g_spareLock);
+  table.EntryCount = 0;
+  table.ClearEntries();
+  return table;
+}
+
+void LeaveSpareTable(menu::MenuTable&& table) noexcept {
+  ::AcquireSRWLockExclusive(&g_spareLock);
+  if (table.MenuEntries.capacity() > g_spareTable.MenuEntries.capacity()) {
+    std::swap(table, g_spareTable);
+  }
+  ::ReleaseSRWLockExclusive(&g_spareLock);
+}
 
 }  // namespace zel::shellext
 

@@ -67,6 +67,16 @@ std::wstring Widen(std::string_view text, menu::TextKind kind) {
   return ToWide(CodePageOf(kind), text);
 }
 
+void Widen(std::string_view text, menu::TextKind kind, std::wstring& wide) {
+  // No byte becomes more than one UTF-16 unit, in any code page.
+  wide.resize(text.size());
+  const int size = text.empty() ? 0
+                                : ::MultiByteToWideChar(CodePageOf(kind), 0, text.data(),
+                                                        static_cast<int>(text.size()), wide.data(),
+                                                        static_cast<int>(wide.size()));
+  wide.resize(static_cast<std::size_t>(size > 0 ? size : 0));
+}
+
 std::string Narrow(std::wstring_view text, menu::TextKind kind) {
   return FromWide(CodePageOf(kind), text);
 }

@@ -21,6 +21,9 @@ std::optional<std::string> AnsiPathFor(const std::wstring& path);
 // hold. Characters the ANSI code page lacks become its default character, as in the "A"
 // functions.
 std::wstring Widen(std::string_view text, menu::TextKind kind = menu::TextKind::Ansi);
+// The same into `wide`, whose storage serves again (one conversion, no allocation once large
+// enough): for texts converted one after another, such as a menu's captions.
+void Widen(std::string_view text, menu::TextKind kind, std::wstring& wide);
 std::string Narrow(std::wstring_view text, menu::TextKind kind);
 // A text of a file of `kind` in the ANSI code page: what DLL procedures, which take ANSI
 // text, are given. Characters the code page lacks become its default character ("?"), never a
