@@ -46,6 +46,33 @@ std::wstring MadeKey(const IconFile& state, int index) {
   return key;
 }
 
+// As the file system compares names: upper-cased by the invariant rules.
+std::wstring Upper(const std::wstring& text) {
+  std::wstring upper(text.size(), L'\0');
+  if (!text.empty() &&
+      ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, text.data(),
+                      static_cast<int>(text.size()), upper.data(), static_cast<int>(upper.size()),
+                      nullptr, nullptr, 0) != static_cast<int>(text.size())) {
+    return {};  // never matches a folder's key
+  }
+  return upper;
+}
+
+bool ReadFolder(const std::wstring& folder, std::vector<std::wstring>& names) {
+  WIN32_FIND_DATAW found{};
+  // Without short names, which cost the reading more than they serve: FolderNames never
+  // excludes a part that may be one.
+  const win::UniqueFind find(::FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &found,
+                                                FindExSearchNameMatch, nullptr,
+                                                FIND_FIRST_EX_LARGE_FETCH));
+  if (!find) return false;
+  do {
+    names.push_back(Upper(found.cFileName));
+  } while (::FindNextFileW(find.get(), &found));
+  // A reading cut short would hide names: it counts as none.
+  return ::GetLastError() == ERROR_NO_MORE_FILES;
+}
+
 }  // namespace
 
 // The answers a worker looks at, as they were when the build ended.
@@ -78,21 +105,31 @@ std::string IconFinder::FileOf(const StoredChoice& choice) {
   return {};
 }
 
+IconFinder::IconFinder(bool learnFolders) {
+  if (learnFolders) folders_.emplace(ReadFolder);
+}
+
 IconFile IconFinder::Find(const StoredChoice& choice, int size) {
   const std::string file = FileOf(choice);
   // Nothing from a network or removable drive: a menu must never wait for a slow or gone one.
-  if (file.empty() || !fixedDrives_.Hold(file)) return {};
+  if (file.empty() || !system_.OnFixedDrive(file)) return {};
   // By the wide name: a UTF-8 menu's paths may hold any character.
   std::wstring wide = win::Widen(file, choice.text);
+  const std::wstring upper = folders_ ? Upper(wide) : std::wstring();
+  if (folders_ && folders_->Excludes(upper)) return {};
   WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) {
+    const DWORD error = ::GetLastError();
+    if (folders_ && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)) {
+      folders_->Missed(wide, upper, error == ERROR_PATH_NOT_FOUND);
+    }
+    return {};
+  }
   // Nor a file that is not on the disk (offline, or in the cloud only): reading it for its icon
   // would fetch it.
   constexpr DWORD kNotHere =
       FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_OFFLINE | kRecallOnOpen | kRecallOnDataAccess;
-  if (!::GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data) ||
-      (data.dwFileAttributes & kNotHere) != 0) {
-    return {};
-  }
+  if ((data.dwFileAttributes & kNotHere) != 0) return {};
   return {
       std::move(wide),
       std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32 | data.ftLastWriteTime.dwLowDateTime,
@@ -266,7 +303,7 @@ HMODULE IconCache::Serve() {
 
 void IconCache::Look(Check& check) {
   const int size = ::GetSystemMetrics(SM_CXSMICON);
-  IconFinder finder;
+  IconFinder finder(false);
   for (Check::Item& item : check.items) {
     IconFile now = finder.Find(item.choice, size);
     const bool same = now == item.state;

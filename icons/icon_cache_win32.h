@@ -7,12 +7,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <type_traits>
 #include <unordered_map>
 #include <vector>
 
+#include "icons/folder_names.h"
 #include "launch/icon_choice.h"
 #include "launch/launch_win32.h"
 #include "menu/menu_win32.h"
@@ -141,6 +143,10 @@ class IconCache {
 // the disk. One serves a build or a check: what it learns of drives serves every entry of it.
 class IconFinder {
  public:
+  // `learnFolders`: files not found teach it folders' names (FolderNames), which a build's
+  // finder uses; a check's asks the file system about each file, so a name read differently
+  // from it shows its icon again at the next menu.
+  explicit IconFinder(bool learnFolders);
   IconFile Find(const StoredChoice& choice, int size);
 
  private:
@@ -148,7 +154,7 @@ class IconFinder {
 
   launch::Win32LaunchSystem system_{menu::TextKind::Ansi, false, /*localOnly=*/true};
   launch::Launcher launcher_{system_};
-  win::FixedDrives fixedDrives_;
+  std::optional<FolderNames> folders_;
 };
 
 // An icon drawn at `size` pixels square into a 32-bit top-down DIB section with
@@ -177,7 +183,7 @@ class MenuIcons final : public menu::ItemIcons {
   std::uint64_t build_;
   int size_;  // the small-icon size, read once per build
   ShownBitmaps shown_;
-  IconFinder finder_;  // for the choices no earlier build asked for
+  IconFinder finder_{true};  // for the choices no earlier build asked for
   std::string key_;
 };
 

@@ -54,6 +54,8 @@ class Win32LaunchSystem final : public LaunchSystem {
   }
   std::string ShortPath(const std::string& path) override { return win::ShortPath(path, kind_); }
   LeadByteTest LeadBytes() override { return win::LeadBytesOf(kind_); }
+  // FixedDrives::Hold, each drive asked once for as long as this object lives.
+  bool OnFixedDrive(const std::string& path) { return fixedDrives_.Hold(path); }
   Object Find(const std::string& path) override;
   std::vector<std::string> SearchFolders() override;
   void ShowError(const std::string& text, const std::string& caption) override;
@@ -68,7 +70,7 @@ class Win32LaunchSystem final : public LaunchSystem {
   menu::TextKind kind_;
   bool quiet_;
   bool localOnly_;
-  win::FixedDrives fixedDrives_;  // localOnly: asked once per letter
+  win::FixedDrives fixedDrives_;
   bool complained_ = false;
 };
 
