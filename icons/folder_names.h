@@ -6,7 +6,6 @@
 #pragma once
 
 #include <cstddef>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,8 +16,8 @@ class FolderNames {
  public:
   // Reads the names a folder ("C:\A\B", as written) holds, upper-cased; false when it cannot be
   // read (gone, or not to be listed).
-  using Reader = std::function<bool(const std::wstring& folder, std::vector<std::wstring>& names)>;
-  explicit FolderNames(Reader read) : read_(std::move(read)) {}
+  using Reader = bool (*)(const std::wstring& folder, std::vector<std::wstring>& names);
+  explicit FolderNames(Reader read) : read_(read) {}
 
   // True when `path` (upper-cased) runs through a folder read that lacks its next part (a part
   // that may be a short name, with a "~", excepted).

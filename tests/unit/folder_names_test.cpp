@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cwctype>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -21,17 +20,18 @@ TEST(FolderNames, AnswersOnlyForPlainPaths) {
   }
 }
 
-// A file system of upper-cased folders: C:\TOOLS holds A and B; C:\LOCKED cannot be read.
+// A file system whose folder C:\Tools holds A and B; C:\Locked cannot be read.
+std::vector<std::wstring> g_reads;
+bool ReadFolder(const std::wstring& folder, std::vector<std::wstring>& names) {
+  g_reads.push_back(folder);
+  if (folder != L"C:\\Tools") return false;
+  names = {L"B", L"A"};
+  return true;
+}
+
 TEST(FolderNames, ReadsAFolderMissedTwiceAndExcludesWhatItLacks) {
-  const std::map<std::wstring, std::vector<std::wstring>> disk = {{L"C:\\Tools", {L"A", L"B"}}};
-  std::vector<std::wstring> reads;
-  FolderNames names([&](const std::wstring& folder, std::vector<std::wstring>& found) {
-    reads.push_back(folder);
-    const auto it = disk.find(folder);
-    if (it == disk.end()) return false;
-    found = it->second;
-    return true;
-  });
+  std::vector<std::wstring>& reads = g_reads;
+  FolderNames names(ReadFolder);
   const auto missed = [&](const std::wstring& path, bool folderMissing) {
     std::wstring upper = path;
     for (wchar_t& c : upper) c = static_cast<wchar_t>(std::towupper(c));
