@@ -33,6 +33,14 @@ bool FolderNames::Plain(std::wstring_view path) {
   return true;
 }
 
+std::uint64_t FolderNames::Key(std::wstring_view upperName) {
+  std::uint64_t key = 14695981039346656037ull;
+  for (const wchar_t c : upperName) {
+    key = (key ^ static_cast<std::uint64_t>(c)) * 1099511628211ull;
+  }
+  return key;
+}
+
 bool FolderNames::Excludes(std::wstring_view path) const {
   if (!Plain(path)) return false;
   for (const Folder& folder : folders_) {
@@ -42,10 +50,10 @@ bool FolderNames::Excludes(std::wstring_view path) const {
       continue;
     }
     const std::wstring_view rest = path.substr(length + 1);
-    const std::wstring part(rest.substr(0, rest.find(L'\\')));
+    const std::wstring_view part = rest.substr(0, rest.find(L'\\'));
     // A part with a tilde may be a short name, which the names read leave out.
-    if (part.find(L'~') == std::wstring::npos &&
-        !std::binary_search(folder.names.begin(), folder.names.end(), part)) {
+    if (part.find(L'~') == std::wstring_view::npos &&
+        !std::binary_search(folder.names.begin(), folder.names.end(), Key(part))) {
       return true;
     }
   }

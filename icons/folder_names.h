@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,9 +15,9 @@ namespace zel::icons {
 
 class FolderNames {
  public:
-  // Reads the names a folder ("C:\A\B", as written) holds, upper-cased; false when it cannot be
-  // read (gone, or not to be listed).
-  using Reader = bool (*)(const std::wstring& folder, std::vector<std::wstring>& names);
+  // Reads the names a folder ("C:\A\B", as written) holds, as keys (Key of each upper-cased
+  // name); false when it cannot be read (gone, or not to be listed).
+  using Reader = bool (*)(const std::wstring& folder, std::vector<std::uint64_t>& keys);
   explicit FolderNames(Reader read) : read_(read) {}
 
   // True when `path` (upper-cased) runs through a folder read that lacks its next part (a part
@@ -29,6 +30,8 @@ class FolderNames {
   // Only a path the file system reads as written is answered for: "X:\" and parts with no
   // wildcard, stream, "." or "..", trailing dot or blank, nor empty part.
   static bool Plain(std::wstring_view path);
+  // A name's key (FNV-1a). Two names with one key only make a lookup happen.
+  static std::uint64_t Key(std::wstring_view upperName);
 
  private:
   struct Folder {
@@ -36,7 +39,7 @@ class FolderNames {
     std::wstring key;   // upper-cased
     std::size_t misses = 0;
     bool read = false;
-    std::vector<std::wstring> names;  // sorted
+    std::vector<std::uint64_t> names;  // sorted keys
   };
   Folder& At(std::wstring_view path, std::wstring_view key);
 

@@ -58,7 +58,7 @@ std::wstring Upper(const std::wstring& text) {
   return upper;
 }
 
-bool ReadFolder(const std::wstring& folder, std::vector<std::wstring>& names) {
+bool ReadFolder(const std::wstring& folder, std::vector<std::uint64_t>& keys) {
   WIN32_FIND_DATAW found{};
   // Without short names, which cost the reading more than they serve: FolderNames never
   // excludes a part that may be one.
@@ -67,7 +67,7 @@ bool ReadFolder(const std::wstring& folder, std::vector<std::wstring>& names) {
                                                 FIND_FIRST_EX_LARGE_FETCH));
   if (!find) return false;
   do {
-    names.push_back(Upper(found.cFileName));
+    keys.push_back(FolderNames::Key(Upper(found.cFileName)));
   } while (::FindNextFileW(find.get(), &found));
   // A reading cut short would hide names: it counts as none.
   return ::GetLastError() == ERROR_NO_MORE_FILES;

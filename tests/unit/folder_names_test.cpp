@@ -22,10 +22,10 @@ TEST(FolderNames, AnswersOnlyForPlainPaths) {
 
 // A file system whose folder C:\Tools holds A and B; C:\Locked cannot be read.
 std::vector<std::wstring> g_reads;
-bool ReadFolder(const std::wstring& folder, std::vector<std::wstring>& names) {
+bool ReadFolder(const std::wstring& folder, std::vector<std::uint64_t>& keys) {
   g_reads.push_back(folder);
   if (folder != L"C:\\Tools") return false;
-  names = {L"B", L"A"};
+  keys = {FolderNames::Key(L"B"), FolderNames::Key(L"A")};
   return true;
 }
 
