@@ -28,6 +28,11 @@ constexpr std::uint32_t kAlpha = 0xFF000000;
 // FILE_ATTRIBUTE_RECALL_ON_OPEN and FILE_ATTRIBUTE_RECALL_ON_DATA_ACCESS, which the headers lack.
 constexpr DWORD kRecallOnOpen = 0x00040000;
 constexpr DWORD kRecallOnDataAccess = 0x00400000;
+// What is not on the disk (offline, or in the cloud only): reading it would fetch it.
+constexpr DWORD kNotOnDisk = FILE_ATTRIBUTE_OFFLINE | kRecallOnOpen | kRecallOnDataAccess;
+// A folder read for its names holds at most this many: a larger one costs more to read than the
+// lookups it would spare.
+constexpr std::size_t kMostNamesRead = 1024;
 
 // The cache's bitmaps alive in the process, against kMostBitmaps.
 std::atomic<long> g_bitmaps{0};
@@ -59,6 +64,12 @@ std::wstring Upper(const std::wstring& text) {
 }
 
 bool ReadFolder(const std::wstring& folder, std::vector<std::uint64_t>& keys) {
+  // Never one in the cloud only, whose reading would fetch it, nor a link that may lead there.
+  const DWORD attributes = ::GetFileAttributesW(folder.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & (kNotOnDisk | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+    return false;
+  }
   WIN32_FIND_DATAW found{};
   // Without short names, which cost the reading more than they serve: FolderNames never
   // excludes a part that may be one.
@@ -67,10 +78,20 @@ bool ReadFolder(const std::wstring& folder, std::vector<std::uint64_t>& keys) {
                                                 FIND_FIRST_EX_LARGE_FETCH));
   if (!find) return false;
   do {
+    if (keys.size() == kMostNamesRead) return false;
     keys.push_back(FolderNames::Key(Upper(found.cFileName)));
   } while (::FindNextFileW(find.get(), &found));
   // A reading cut short would hide names: it counts as none.
   return ::GetLastError() == ERROR_NO_MORE_FILES;
+}
+
+// A symbolic link or junction: its target may be anywhere. Other reparse points (a synced file
+// that is on the disk, an app alias) stay where they are.
+bool IsLink(const std::wstring& file) {
+  WIN32_FIND_DATAW found{};
+  const win::UniqueFind find(::FindFirstFileW(file.c_str(), &found));
+  return !find || found.dwReserved0 == IO_REPARSE_TAG_SYMLINK ||
+         found.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT;
 }
 
 }  // namespace
@@ -81,6 +102,8 @@ struct IconCache::Check {
     std::string key;
     StoredChoice choice;
     IconFile state;
+    int size;
+    bool extractAgain;
   };
   std::vector<Item> items;
 };
@@ -125,11 +148,12 @@ IconFile IconFinder::Find(const StoredChoice& choice, int size) {
     }
     return {};
   }
-  // Nor a file that is not on the disk (offline, or in the cloud only): reading it for its icon
-  // would fetch it.
-  constexpr DWORD kNotHere =
-      FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_OFFLINE | kRecallOnOpen | kRecallOnDataAccess;
-  if ((data.dwFileAttributes & kNotHere) != 0) return {};
+  // Nor a file that is not on the disk, nor one reached through a link, which may lead to a
+  // network share.
+  if ((data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | kNotOnDisk)) != 0 ||
+      ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && IsLink(wide))) {
+    return {};
+  }
   return {
       std::move(wide),
       std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32 | data.ftLastWriteTime.dwLowDateTime,
@@ -152,30 +176,32 @@ std::uint64_t IconCache::BeginBuild() {
   return ++builds_;
 }
 
-bool IconCache::Recall(const std::string& key, int size, std::uint64_t build, ShownBitmaps& shown,
+bool IconCache::Recall(const std::string& key, std::uint64_t build, ShownBitmaps& shown,
                        HBITMAP& bitmap) {
   const ExclusiveLock lock(lock_);
   const auto found = answers_.find(key);
-  // An answer made at another size is made again.
-  if (found == answers_.end() ||
-      (!found->second.state.file.empty() && found->second.state.size != size)) {
-    return false;
-  }
+  if (found == answers_.end()) return false;
   Kept& kept = found->second;
-  if (kept.bitmap && kept.usedIn != build) shown.push_back(kept.bitmap);
+  if (kept.bitmap && (kept.usedIn != build || kept.handed != kept.bitmap.get())) {
+    shown.push_back(kept.bitmap);
+    kept.handed = kept.bitmap.get();
+  }
   kept.usedIn = build;
   bitmap = kept.bitmap.get();
   return true;
 }
 
-SharedBitmap IconCache::Learn(const std::string& key, StoredChoice choice, IconFile state,
+SharedBitmap IconCache::Learn(const std::string& key, StoredChoice choice, IconFile state, int size,
                               std::uint64_t build) {
   bool capped = false;
   SharedBitmap bitmap = BitmapFor(state, choice.index, capped);
+  const bool found = !state.file.empty() && !capped;
   if (capped) state = {};  // as if not there: a check tries again
-  const ULONGLONG now = ::GetTickCount64();
+  // Found nothing: the next check asks the file system, whatever this build read of folders.
+  const ULONGLONG looked = found ? ::GetTickCount64() : 0;
   const ExclusiveLock lock(lock_);
-  answers_[key] = {std::move(choice), std::move(state), bitmap, build, now};
+  answers_[key] = {std::move(choice), std::move(state), bitmap,          size, build,
+                   bitmap.get(),      looked,           found && !bitmap};
   return bitmap;
 }
 
@@ -190,7 +216,8 @@ SharedBitmap IconCache::BitmapFor(const IconFile& state, int index, bool& capped
       if (SharedBitmap bitmap = found->second.bitmap.lock()) return bitmap;
     }
   }
-  if (g_bitmaps.load() >= kMostBitmaps) {
+  if (g_bitmaps.load() >= kMostBitmaps ||
+      ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS) > kBusyProcessGdiObjects) {
     capped = true;
     return nullptr;
   }
@@ -233,7 +260,7 @@ void IconCache::EndBuild(std::uint64_t build) noexcept try {
   if (checking_ || stopping_ || now - checkEnded_ < kRecheckMilliseconds) return;
   for (const auto& [key, kept] : answers_) {
     if (kept.usedIn == build && now - kept.lookedAt >= kRecheckMilliseconds) {
-      check->items.push_back({key, kept.choice, kept.state});
+      check->items.push_back({key, kept.choice, kept.state, kept.size, kept.extractAgain});
     }
   }
   if (!check->items.empty()) Hand(std::move(check));
@@ -248,11 +275,13 @@ void IconCache::Hand(std::unique_ptr<Check> check) {
     // The worker holds the module it runs in: a shell extension may be unloaded once
     // DllCanUnloadNow finds no worker, before the worker's last instruction.
     HMODULE module = nullptr;
-    ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                         reinterpret_cast<LPCWSTR>(&IconCache::Work), &module);
+    if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                              reinterpret_cast<LPCWSTR>(&IconCache::Work), &module)) {
+      return;
+    }
     const HANDLE thread = ::CreateThread(nullptr, 0, &IconCache::Work, this, 0, nullptr);
     if (thread == nullptr) {
-      if (module != nullptr) ::FreeLibrary(module);
+      ::FreeLibrary(module);
       return;
     }
     worker_.reset(thread);  // an earlier worker has ended, or ends without the cache
@@ -272,8 +301,9 @@ DWORD WINAPI IconCache::Work(void* cache) {
 }
 
 HMODULE IconCache::Serve() {
-  // Below the user's work, for the processor and the disk alike.
-  ::SetThreadPriority(::GetCurrentThread(), THREAD_MODE_BACKGROUND_BEGIN);
+  // Below the user's work; not in background mode, whose starved thread could hold the lock
+  // that a menu waits for.
+  ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
   for (;;) {
     const DWORD woke = ::WaitForSingleObject(wake_.get(), kWorkerIdleMilliseconds);
     std::unique_ptr<Check> check;
@@ -302,23 +332,29 @@ HMODULE IconCache::Serve() {
 }
 
 void IconCache::Look(Check& check) {
-  const int size = ::GetSystemMetrics(SM_CXSMICON);
   IconFinder finder(false);
   for (Check::Item& item : check.items) {
-    IconFile now = finder.Find(item.choice, size);
+    // At the size its menus asked for, whatever this thread's DPI awareness says.
+    IconFile now = finder.Find(item.choice, item.size);
     const bool same = now == item.state;
+    // A file that gave no icon is tried once more: it may have been caught while written.
+    const bool extract = !same || item.extractAgain;
     bool capped = false;
-    SharedBitmap bitmap = same ? nullptr : BitmapFor(now, item.choice.index, capped);
+    SharedBitmap bitmap = extract ? BitmapFor(now, item.choice.index, capped) : nullptr;
+    const bool again = !same && !now.file.empty() && !bitmap && !capped;
     if (capped) now = {};
     const ULONGLONG looked = ::GetTickCount64();
     const ExclusiveLock lock(lock_);
+    if (stopping_) return;
     const auto found = answers_.find(item.key);
     // A build that found it anew since knows better.
     if (found == answers_.end() || !(found->second.state == item.state)) continue;
-    found->second.lookedAt = looked;
-    if (same) continue;
-    found->second.state = std::move(now);
-    found->second.bitmap = std::move(bitmap);
+    Kept& kept = found->second;
+    kept.lookedAt = looked;
+    kept.extractAgain = again;
+    if (same && !bitmap) continue;
+    kept.state = std::move(now);
+    kept.bitmap = std::move(bitmap);
   }
 }
 
@@ -330,8 +366,11 @@ bool IconCache::Clear() {
     ::SetEvent(wake_.get());
     return false;
   }
-  answers_.clear();
-  made_.clear();
+  // Storage, the ended worker's handle and its event go too: a module unloaded keeps nothing.
+  decltype(answers_)().swap(answers_);
+  decltype(made_)().swap(made_);
+  worker_.reset();
+  wake_.reset();
   return true;
 }
 
@@ -394,12 +433,13 @@ HBITMAP MenuIcons::Bitmap(const menu::MenuData& entry, std::string_view iconFiel
   if (choice.kind == launch::IconChoice::Kind::None) return nullptr;
   key_.assign({static_cast<char>(choice.kind), static_cast<char>(kind)});
   key_.append(reinterpret_cast<const char*>(&choice.index), sizeof(choice.index));
+  key_.append(reinterpret_cast<const char*>(&size_), sizeof(size_));
   key_ += choice.name;
   HBITMAP bitmap = nullptr;
-  if (cache_.Recall(key_, size_, build_, shown_, bitmap)) return bitmap;
+  if (cache_.Recall(key_, build_, shown_, bitmap)) return bitmap;
   StoredChoice stored{choice.kind, kind, choice.index, std::string(choice.name), module_};
   IconFile state = finder_.Find(stored, size_);
-  SharedBitmap learnt = cache_.Learn(key_, std::move(stored), std::move(state), build_);
+  SharedBitmap learnt = cache_.Learn(key_, std::move(stored), std::move(state), size_, build_);
   if (learnt) shown_.push_back(learnt);
   return learnt.get();
 }

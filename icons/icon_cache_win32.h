@@ -35,8 +35,10 @@ inline constexpr DWORD kWorkerIdleMilliseconds = 60000;
 inline constexpr std::size_t kAnswersKept = 4096;
 inline constexpr std::uint64_t kBuildsKept = 8;
 // Bitmaps alive in the process at most: GDI objects are a per-process quota (10,000 by default)
-// that Explorer shares with every extension in it. Entries beyond it show no icon.
-inline constexpr long kMostBitmaps = 2000;
+// that Explorer shares with every extension in it. Entries beyond it show no icon, and so do
+// new ones while the process holds more than kBusyProcessGdiObjects of any kind.
+inline constexpr long kMostBitmaps = 1000;
+inline constexpr DWORD kBusyProcessGdiObjects = 7500;
 
 // A bitmap shared by the cache and the menus that show it (a menu item's hbmpItem is not the
 // menu's): deleted when the last of them lets go, so neither an eviction nor a Clear can take
@@ -77,13 +79,13 @@ class IconCache {
 
   // A build's number, for the calls below.
   std::uint64_t BeginBuild();
-  // The answer remembered for `key` (one per distinct choice) at `size`: true, with its
-  // bitmap (null: none), added to `shown` the first time `build` asks; false when there is none.
-  bool Recall(const std::string& key, int size, std::uint64_t build, ShownBitmaps& shown,
-              HBITMAP& bitmap);
-  // Takes in the answer for `key`: `choice`'s file as found now, extracted once for every
-  // choice that names it.
-  SharedBitmap Learn(const std::string& key, StoredChoice choice, IconFile state,
+  // The answer remembered for `key` (one per distinct choice and icon size): true, with its
+  // bitmap (null: none), added to `shown` the first time `build` asks (and again should a check
+  // have replaced it since); false when there is none.
+  bool Recall(const std::string& key, std::uint64_t build, ShownBitmaps& shown, HBITMAP& bitmap);
+  // Takes in the answer for `key`: `choice`'s file as found now, extracted at `size` once for
+  // every choice that names it.
+  SharedBitmap Learn(const std::string& key, StoredChoice choice, IconFile state, int size,
                      std::uint64_t build);
   // The build is shown: answers no recent build used may go, and a worker looks at the files of
   // the ones this build used when they are old enough and no check runs.
@@ -100,8 +102,11 @@ class IconCache {
     StoredChoice choice;
     IconFile state;
     SharedBitmap bitmap;
-    std::uint64_t usedIn = 0;  // the last build that asked for it
-    ULONGLONG lookedAt = 0;    // when its file was last looked at
+    int size = 0;               // the small-icon size asked for
+    std::uint64_t usedIn = 0;   // the last build that asked for it
+    HBITMAP handed = nullptr;   // the bitmap that build holds
+    ULONGLONG lookedAt = 0;     // when its file was last looked at; 0: found nothing
+    bool extractAgain = false;  // the file was there but gave no icon, once
   };
   struct Check;
   // A file's bitmap, by path, index and size, while anything holds it: one extraction serves
@@ -145,7 +150,7 @@ class IconFinder {
  public:
   // `learnFolders`: files not found teach it folders' names (FolderNames), which a build's
   // finder uses; a check's asks the file system about each file, so a name read differently
-  // from it shows its icon again at the next menu.
+  // from it shows its icon from a later menu on.
   explicit IconFinder(bool learnFolders);
   IconFile Find(const StoredChoice& choice, int size);
 

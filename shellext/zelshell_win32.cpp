@@ -53,6 +53,14 @@ menu::MenuTable TakeSpareTable() {
   return table;
 }
 
+// The module may go: what it keeps for later menus goes now.
+void DropSpareTable() noexcept {
+  menu::MenuTable table;
+  ::AcquireSRWLockExclusive(&g_spareLock);
+  std::swap(table, g_spareTable);
+  ::ReleaseSRWLockExclusive(&g_spareLock);
+}
+
 void LeaveSpareTable(menu::MenuTable&& table) noexcept {
   ::AcquireSRWLockExclusive(&g_spareLock);
   if (table.MenuEntries.capacity() > g_spareTable.MenuEntries.capacity()) {
@@ -88,7 +96,9 @@ STDAPI DllCanUnloadNow() noexcept {
   // cache's bitmaps go now (the next menu, should it stay, extracts them again), unless a
   // worker still looks at files for it. A handler made on another thread since the check holds
   // shares of the bitmaps its menu took, which this leaves to it.
-  return zel::shellext::ModuleIcons().Clear() ? S_OK : S_FALSE;
+  if (!zel::shellext::ModuleIcons().Clear()) return S_FALSE;
+  zel::shellext::DropSpareTable();
+  return S_OK;
 }
 
 STDAPI DllRegisterServer() noexcept { return zel::shellext::ApplyAllRegistrations(true); }
