@@ -60,7 +60,35 @@ BlockMarks EightMarks(std::uint64_t before, std::uint64_t word, std::uint64_t af
           Gather(marks)};
 }
 
+// The high bit of byte i of `word` when it and byte i of `next`, the byte after it, are one of
+// the pairs HasSkipPairs looks for.
+constexpr std::uint64_t EightPairs(std::uint64_t word, std::uint64_t next) {
+  const std::uint64_t lowered = word | Broadcast(kCaseBit);
+  const std::uint64_t loweredNext = next | Broadcast(kCaseBit);
+  return (Equal(word, '/') & Equal(next, '/')) | (Equal(lowered, 'u') & Equal(loweredNext, 'b')) |
+         (Equal(lowered, 'n') & Equal(loweredNext, 'd')) |
+         (Equal(lowered, 't') & Equal(loweredNext, 'k')) |
+         (Equal(lowered, 'f') & Equal(loweredNext, 'f'));
+}
+
 }  // namespace
+
+bool PortableHasSkipPairs(std::string_view line) {
+  constexpr std::size_t kWord = 8;
+  const char* bytes = line.data();
+  const std::size_t size = line.size();
+  if (size <= kWord) {
+    // Copied before zeros: no pair holds a zero.
+    char padded[2 * kWord] = {};
+    std::memcpy(padded, bytes, size);
+    return EightPairs(Load(padded), Load(padded + 1)) != 0;
+  }
+  for (std::size_t at = 0; at + kWord < size; at += kWord) {
+    if (EightPairs(Load(bytes + at), Load(bytes + at + 1)) != 0) return true;
+  }
+  // The last word ends with the line and overlaps the one before.
+  return EightPairs(Load(bytes + size - kWord - 1), Load(bytes + size - kWord)) != 0;
+}
 
 BlockMarks PortableMarksOf(const char* bytes, unsigned edges) {
   const std::uint64_t low = Load(bytes), high = Load(bytes + 8);
@@ -106,6 +134,37 @@ ZEL_SSE2 BlockMarks VectorMarksOf(const char* bytes, unsigned edges) {
   return {Bits16(quotes), Bits16(_mm_andnot_si128(quoteBeside, quotes)), Bits16(marks)};
 }
 
+ZEL_SSE2 __m128i Pair16(__m128i lowered, char first, __m128i loweredNext, char second) {
+  return _mm_and_si128(Equal16(lowered, first), Equal16(loweredNext, second));
+}
+
+// As EightPairs, sixteen bytes at a time.
+ZEL_SSE2 bool SixteenPairs(const char* bytes) {
+  const __m128i word = Load16(bytes), next = Load16(bytes + 1);
+  const __m128i lowered = _mm_or_si128(word, _mm_set1_epi8(kCaseBit));
+  const __m128i loweredNext = _mm_or_si128(next, _mm_set1_epi8(kCaseBit));
+  __m128i pairs = _mm_and_si128(Equal16(word, '/'), Equal16(next, '/'));
+  pairs = _mm_or_si128(pairs, Pair16(lowered, 'u', loweredNext, 'b'));
+  pairs = _mm_or_si128(pairs, Pair16(lowered, 'n', loweredNext, 'd'));
+  pairs = _mm_or_si128(pairs, Pair16(lowered, 't', loweredNext, 'k'));
+  pairs = _mm_or_si128(pairs, Pair16(lowered, 'f', loweredNext, 'f'));
+  return Bits16(pairs) != 0;
+}
+
+ZEL_SSE2 bool VectorHasSkipPairs(std::string_view line) {
+  const char* bytes = line.data();
+  const std::size_t size = line.size();
+  if (size <= kScanBlock) {
+    char padded[2 * kScanBlock] = {};
+    std::memcpy(padded, bytes, size);
+    return SixteenPairs(padded);
+  }
+  for (std::size_t at = 0; at + kScanBlock < size; at += kScanBlock) {
+    if (SixteenPairs(bytes + at)) return true;
+  }
+  return SixteenPairs(bytes + size - kScanBlock - 1);
+}
+
 ZEL_SSE2 std::size_t VectorFindLineEnd(const char* bytes, std::size_t size) {
   std::size_t at = 0;
   for (; at + kScanBlock <= size; at += kScanBlock) {
@@ -128,6 +187,7 @@ std::size_t PortableFindLineEnd(const char* bytes, std::size_t size) {
 
 #if defined(__SSE2__)
 BlockMarks MarksOf(const char* bytes, unsigned edges) { return VectorMarksOf(bytes, edges); }
+bool HasSkipPairs(std::string_view line) { return VectorHasSkipPairs(line); }
 std::size_t FindLineEnd(const char* bytes, std::size_t size) {
   return VectorFindLineEnd(bytes, size);
 }
@@ -143,11 +203,15 @@ const bool kHasSse2 = HasSse2();
 BlockMarks MarksOf(const char* bytes, unsigned edges) {
   return kHasSse2 ? VectorMarksOf(bytes, edges) : PortableMarksOf(bytes, edges);
 }
+bool HasSkipPairs(std::string_view line) {
+  return kHasSse2 ? VectorHasSkipPairs(line) : PortableHasSkipPairs(line);
+}
 std::size_t FindLineEnd(const char* bytes, std::size_t size) {
   return kHasSse2 ? VectorFindLineEnd(bytes, size) : PortableFindLineEnd(bytes, size);
 }
 #else
 BlockMarks MarksOf(const char* bytes, unsigned edges) { return PortableMarksOf(bytes, edges); }
+bool HasSkipPairs(std::string_view line) { return PortableHasSkipPairs(line); }
 std::size_t FindLineEnd(const char* bytes, std::size_t size) {
   return PortableFindLineEnd(bytes, size);
 }

@@ -43,6 +43,13 @@ BlockMarks PortableMarksOf(const char* bytes, unsigned edges);
 std::size_t FindLineEnd(const char* bytes, std::size_t size);
 std::size_t PortableFindLineEnd(const char* bytes, std::size_t size);
 
+// True when some two bytes in a row of the line are "//", "ub", "nd", "tk" or "ff" (letters in
+// either case): the comment mark, the ends of "sub" and "end", and a pair of both the hotkey
+// and the icons-off line. A line without any is none of those, so a skipped submenu need not
+// scan it. Vector instructions where the target has them, as MarksOf.
+bool HasSkipPairs(std::string_view line);
+bool PortableHasSkipPairs(std::string_view line);
+
 // One pass over a line finds everything a build asks of it: the comment mark "//", each
 // keyword (ASCII letters of either case) with the host letters before it, and the field
 // quotes (quotes with no quote beside them). The line must outlive the scan.

@@ -14,6 +14,7 @@
 #include "menu/line_scan.h"
 #include "menu/menu_build.h"
 #include "menu/menu_check.h"
+#include "menu/menu_icons.h"
 #include "menu/menu_tree.h"
 
 namespace {
@@ -115,6 +116,21 @@ void ScanBuildsAgree(std::string_view line) {
     const std::size_t end = FindLineEnd(line.data() + from, line.size() - from);
     Require(end == PortableFindLineEnd(line.data() + from, line.size() - from));
     Require(from + end == std::min(line.find_first_of("\r\x1a", from), line.size()));
+  }
+  // The skip pairs, in every length of the line: both builds find what a plain search finds,
+  // and a line with none is nothing a skipped submenu must look at.
+  for (std::size_t size = 0; size <= line.size(); ++size) {
+    const std::string_view part = line.substr(0, size);
+    const std::string lowered = LowerAscii(part);
+    bool found = false;
+    for (const char* pair : {"//", "ub", "nd", "tk", "ff"}) found |= lowered.find(pair) != std::string::npos;
+    Require(HasSkipPairs(part) == found && PortableHasSkipPairs(part) == found);
+    // The shell form's test with both letters swapped in finds a keyword wherever it stands.
+    const LineScan scan(part);
+    for (const Keyword keyword : {Keyword::Sub, Keyword::End}) {
+      Require(found || !(scan.Names(keyword, Host::Shell) || scan.Names(keyword, Host::Shell, true)));
+    }
+    Require(found || !(IsIconsOffLine(part) || IsHotkeyLine(part, scan)));
   }
   // Every block of the line, read with and without its neighbours, both ways.
   const std::string padded = '\0' + std::string(line) + std::string(kScanBlock + 1, '\0');

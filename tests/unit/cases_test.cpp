@@ -123,6 +123,12 @@ const char* const kIconKinds[] = {"None", "Program", "Dll", "File", "Editor"};
 
 const std::map<std::string, Function> kFunctions = {
     {"Lines", Lines},
+    {"SkipPairs",  // both builds, or "builds differ"
+     [](In in) {
+       const std::string line = B(in);
+       const bool found = menu::HasSkipPairs(line);
+       return menu::PortableHasSkipPairs(line) == found ? T(found) : json("builds differ");
+     }},
     {"QuotedFields",  // fields 0 to 3
      [](In in) {
        std::vector<std::string> fields(4);
