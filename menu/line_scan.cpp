@@ -71,7 +71,32 @@ constexpr std::uint64_t EightPairs(std::uint64_t word, std::uint64_t next) {
          (Equal(lowered, 'f') & Equal(loweredNext, 'f'));
 }
 
+// Counts the CRs of the block at `at` that come before its first stop (a skip pair or a
+// Ctrl-Z); true when it has a stop.
+bool CountQuiet(QuietLines& quiet, std::size_t at, std::uint32_t crs, std::uint32_t stops) {
+  if (stops != 0) crs &= (stops & (0u - stops)) - 1;
+  if (crs != 0) {
+    quiet.lines += static_cast<std::size_t>(std::popcount(crs));
+    quiet.size = at + 32 - static_cast<std::size_t>(std::countl_zero(crs));
+  }
+  return stops != 0;
+}
+
 }  // namespace
+
+QuietLines PortableFindQuietLines(const char* bytes, std::size_t size) {
+  // In blocks of sixteen, as the vector build, so that both stop at the same place.
+  const auto crs = [bytes](std::size_t at) { return Gather(Equal(Load(bytes + at), '\r')); };
+  const auto stops = [bytes](std::size_t at) {
+    const std::uint64_t word = Load(bytes + at);
+    return Gather(EightPairs(word, Load(bytes + at + 1)) | Equal(word, '\x1a'));
+  };
+  QuietLines quiet;
+  for (std::size_t at = 0; at + kScanBlock < size; at += kScanBlock) {
+    if (CountQuiet(quiet, at, crs(at) | crs(at + 8) << 8, stops(at) | stops(at + 8) << 8)) break;
+  }
+  return quiet;
+}
 
 bool PortableHasSkipPairs(std::string_view line) {
   constexpr std::size_t kWord = 8;
@@ -139,16 +164,29 @@ ZEL_SSE2 __m128i Pair16(__m128i lowered, char first, __m128i loweredNext, char s
 }
 
 // As EightPairs, sixteen bytes at a time.
-ZEL_SSE2 bool SixteenPairs(const char* bytes) {
-  const __m128i word = Load16(bytes), next = Load16(bytes + 1);
+ZEL_SSE2 __m128i SixteenPairs(__m128i word, __m128i next) {
   const __m128i lowered = _mm_or_si128(word, _mm_set1_epi8(kCaseBit));
   const __m128i loweredNext = _mm_or_si128(next, _mm_set1_epi8(kCaseBit));
   __m128i pairs = _mm_and_si128(Equal16(word, '/'), Equal16(next, '/'));
   pairs = _mm_or_si128(pairs, Pair16(lowered, 'u', loweredNext, 'b'));
   pairs = _mm_or_si128(pairs, Pair16(lowered, 'n', loweredNext, 'd'));
   pairs = _mm_or_si128(pairs, Pair16(lowered, 't', loweredNext, 'k'));
-  pairs = _mm_or_si128(pairs, Pair16(lowered, 'f', loweredNext, 'f'));
-  return Bits16(pairs) != 0;
+  return _mm_or_si128(pairs, Pair16(lowered, 'f', loweredNext, 'f'));
+}
+
+ZEL_SSE2 bool HasPairs16(const char* bytes) {
+  return Bits16(SixteenPairs(Load16(bytes), Load16(bytes + 1))) != 0;
+}
+
+ZEL_SSE2 QuietLines VectorFindQuietLines(const char* bytes, std::size_t size) {
+  QuietLines quiet;
+  for (std::size_t at = 0; at + kScanBlock < size; at += kScanBlock) {
+    const __m128i word = Load16(bytes + at);
+    const __m128i stops =
+        _mm_or_si128(SixteenPairs(word, Load16(bytes + at + 1)), Equal16(word, '\x1a'));
+    if (CountQuiet(quiet, at, Bits16(Equal16(word, '\r')), Bits16(stops))) break;
+  }
+  return quiet;
 }
 
 ZEL_SSE2 bool VectorHasSkipPairs(std::string_view line) {
@@ -157,12 +195,12 @@ ZEL_SSE2 bool VectorHasSkipPairs(std::string_view line) {
   if (size <= kScanBlock) {
     char padded[2 * kScanBlock] = {};
     std::memcpy(padded, bytes, size);
-    return SixteenPairs(padded);
+    return HasPairs16(padded);
   }
   for (std::size_t at = 0; at + kScanBlock < size; at += kScanBlock) {
-    if (SixteenPairs(bytes + at)) return true;
+    if (HasPairs16(bytes + at)) return true;
   }
-  return SixteenPairs(bytes + size - kScanBlock - 1);
+  return HasPairs16(bytes + size - kScanBlock - 1);
 }
 
 ZEL_SSE2 std::size_t VectorFindLineEnd(const char* bytes, std::size_t size) {
@@ -188,6 +226,9 @@ std::size_t PortableFindLineEnd(const char* bytes, std::size_t size) {
 #if defined(__SSE2__)
 BlockMarks MarksOf(const char* bytes, unsigned edges) { return VectorMarksOf(bytes, edges); }
 bool HasSkipPairs(std::string_view line) { return VectorHasSkipPairs(line); }
+QuietLines FindQuietLines(const char* bytes, std::size_t size) {
+  return VectorFindQuietLines(bytes, size);
+}
 std::size_t FindLineEnd(const char* bytes, std::size_t size) {
   return VectorFindLineEnd(bytes, size);
 }
@@ -206,12 +247,18 @@ BlockMarks MarksOf(const char* bytes, unsigned edges) {
 bool HasSkipPairs(std::string_view line) {
   return kHasSse2 ? VectorHasSkipPairs(line) : PortableHasSkipPairs(line);
 }
+QuietLines FindQuietLines(const char* bytes, std::size_t size) {
+  return kHasSse2 ? VectorFindQuietLines(bytes, size) : PortableFindQuietLines(bytes, size);
+}
 std::size_t FindLineEnd(const char* bytes, std::size_t size) {
   return kHasSse2 ? VectorFindLineEnd(bytes, size) : PortableFindLineEnd(bytes, size);
 }
 #else
 BlockMarks MarksOf(const char* bytes, unsigned edges) { return PortableMarksOf(bytes, edges); }
 bool HasSkipPairs(std::string_view line) { return PortableHasSkipPairs(line); }
+QuietLines FindQuietLines(const char* bytes, std::size_t size) {
+  return PortableFindQuietLines(bytes, size);
+}
 std::size_t FindLineEnd(const char* bytes, std::size_t size) {
   return PortableFindLineEnd(bytes, size);
 }

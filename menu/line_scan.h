@@ -50,6 +50,16 @@ std::size_t PortableFindLineEnd(const char* bytes, std::size_t size);
 bool HasSkipPairs(std::string_view line);
 bool PortableHasSkipPairs(std::string_view line);
 
+// The lines at the start of `bytes` that hold no skip pair and no Ctrl-Z, each ended by a CR
+// with a byte after it (the LF that may follow a CR is the reader's): how many, and the bytes
+// they take up to the last one's CR. Vector instructions where the target has them, as MarksOf.
+struct QuietLines {
+  std::size_t lines = 0;
+  std::size_t size = 0;
+};
+QuietLines FindQuietLines(const char* bytes, std::size_t size);
+QuietLines PortableFindQuietLines(const char* bytes, std::size_t size);
+
 // One pass over a line finds everything a build asks of it: the comment mark "//", each
 // keyword (ASCII letters of either case) with the host letters before it, and the field
 // quotes (quotes with no quote beside them). The line must outlive the scan.

@@ -68,6 +68,17 @@ Built BuildAndVerify(std::string_view bytes, const BuildRequest& request) {
   Require(table.EntryCount <= table.MenuEntries.size());
   if (request.host == Host::Shell) Require(result.addedCount == count);
   built.tree = sink.Tree();
+  // Fed line by line, no quiet lines passed over, the file builds the same.
+  MemorySource source(bytes);
+  LineReader reader(source);
+  MenuTreeSink lineSink;
+  MenuTable lineTable;
+  MenuBuilder builder(request, lineSink, lineSink.Root(), lineTable);
+  builder.SetTextKind(reader.Kind());
+  do {
+    builder.Feed(reader.ReadLine());
+  } while (!reader.AtEnd());
+  Require(lineSink.Tree() == built.tree && builder.HotkeyLine() == result.hotkeyLine);
   return built;
 }
 
@@ -132,6 +143,15 @@ void ScanBuildsAgree(std::string_view line) {
     }
     Require(found || !(IsIconsOffLine(part) || IsHotkeyLine(part, scan)));
   }
+  // The quiet lines at its start: both builds agree, and what they pass is whole lines that
+  // hold no pair and no Ctrl-Z.
+  const QuietLines quiet = FindQuietLines(line.data(), line.size());
+  const QuietLines portable = PortableFindQuietLines(line.data(), line.size());
+  const std::string_view passed = line.substr(0, quiet.size);
+  Require(quiet.lines == portable.lines && quiet.size == portable.size);
+  Require(quiet.size == 0 || (quiet.size < line.size() && passed.back() == '\r'));
+  Require(std::count(passed.begin(), passed.end(), '\r') == static_cast<long>(quiet.lines));
+  Require(!HasSkipPairs(passed) && passed.find('\x1a') == std::string_view::npos);
   // Every block of the line, read with and without its neighbours, both ways.
   const std::string padded = '\0' + std::string(line) + std::string(kScanBlock + 1, '\0');
   for (std::size_t at = 1; at + kScanBlock < padded.size(); ++at) {
