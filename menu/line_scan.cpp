@@ -65,7 +65,7 @@ BlockMarks EightMarks(std::uint64_t before, std::uint64_t word, std::uint64_t af
 constexpr std::uint64_t EightPairs(std::uint64_t word, std::uint64_t next) {
   const std::uint64_t lowered = word | Broadcast(kCaseBit);
   const std::uint64_t loweredNext = next | Broadcast(kCaseBit);
-  return (Equal(word, '/') & Equal(next, '/')) | (Equal(lowered, 'u') & Equal(loweredNext, 'b')) |
+  return (Equal(lowered, 'u') & Equal(loweredNext, 'b')) |
          (Equal(lowered, 'n') & Equal(loweredNext, 'd')) |
          (Equal(lowered, 't') & Equal(loweredNext, 'k')) |
          (Equal(lowered, 'f') & Equal(loweredNext, 'f'));
@@ -166,8 +166,7 @@ ZEL_SSE2 __m128i Pair16(__m128i lowered, char first, __m128i loweredNext, char s
 ZEL_SSE2 __attribute__((always_inline)) inline __m128i SixteenPairs(__m128i word, __m128i next) {
   const __m128i lowered = _mm_or_si128(word, _mm_set1_epi8(kCaseBit));
   const __m128i loweredNext = _mm_or_si128(next, _mm_set1_epi8(kCaseBit));
-  __m128i pairs = _mm_and_si128(Equal16(word, '/'), Equal16(next, '/'));
-  pairs = _mm_or_si128(pairs, Pair16(lowered, 'u', loweredNext, 'b'));
+  __m128i pairs = Pair16(lowered, 'u', loweredNext, 'b');
   pairs = _mm_or_si128(pairs, Pair16(lowered, 'n', loweredNext, 'd'));
   pairs = _mm_or_si128(pairs, Pair16(lowered, 't', loweredNext, 'k'));
   return _mm_or_si128(pairs, Pair16(lowered, 'f', loweredNext, 'f'));

@@ -43,10 +43,10 @@ BlockMarks PortableMarksOf(const char* bytes, unsigned edges);
 std::size_t FindLineEnd(const char* bytes, std::size_t size);
 std::size_t PortableFindLineEnd(const char* bytes, std::size_t size);
 
-// True when some two bytes in a row of the line are "//", "ub", "nd", "tk" or "ff" (letters in
-// either case): the comment mark, the ends of "sub" and "end", and a pair of both the hotkey
-// and the icons-off line. A line without any is none of those, so a skipped submenu need not
-// scan it. Vector instructions where the target has them, as MarksOf.
+// True when some two bytes in a row of the line are "ub", "nd", "tk" or "ff" (letters in either
+// case): the ends of "sub" and "end", and a pair of the hotkey line and of the icons-off line.
+// A line without any changes nothing inside a skipped submenu (a comment there changes nothing
+// either), so it need not be scanned. Vector instructions where the target has them, as MarksOf.
 bool HasSkipPairs(std::string_view line);
 bool PortableHasSkipPairs(std::string_view line);
 

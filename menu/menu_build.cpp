@@ -76,6 +76,7 @@ LineAction MenuBuilder::CloseSubmenu() {
 LineAction MenuBuilder::Feed(std::string_view line) {
   ++lines_;
   // Most lines of a skipped submenu change nothing; the pairs tell them apart without a scan.
+  // Comments among them are Skipped too: while skipping, no caller tells the two apart.
   if (skipping_ && !HasSkipPairs(line)) return LineAction::Skipped;
   const LineScan scan(line);
   if (scan.Comment()) return LineAction::Comment;
