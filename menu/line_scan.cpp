@@ -61,7 +61,7 @@ BlockMarks EightMarks(std::uint64_t before, std::uint64_t word, std::uint64_t af
 }
 
 // The high bit of byte i of `word` when it and byte i of `next`, the byte after it, are one of
-// the pairs HasSkipPairs looks for.
+// the skip pairs (FindQuietLines).
 constexpr std::uint64_t EightPairs(std::uint64_t word, std::uint64_t next) {
   const std::uint64_t lowered = word | Broadcast(kCaseBit);
   const std::uint64_t loweredNext = next | Broadcast(kCaseBit);
@@ -94,23 +94,6 @@ QuietLines PortableFindQuietLines(const char* bytes, std::size_t size) {
     if (CountQuiet(quiet, at, crs(at) | crs(at + 8) << 8, stops(at) | stops(at + 8) << 8)) break;
   }
   return quiet;
-}
-
-bool PortableHasSkipPairs(std::string_view line) {
-  constexpr std::size_t kWord = 8;
-  const char* bytes = line.data();
-  const std::size_t size = line.size();
-  if (size <= kWord) {
-    // Copied before zeros: no pair holds a zero.
-    char padded[2 * kWord] = {};
-    std::memcpy(padded, bytes, size);
-    return EightPairs(Load(padded), Load(padded + 1)) != 0;
-  }
-  for (std::size_t at = 0; at + kWord < size; at += kWord) {
-    if (EightPairs(Load(bytes + at), Load(bytes + at + 1)) != 0) return true;
-  }
-  // The last word ends with the line and overlaps the one before.
-  return EightPairs(Load(bytes + size - kWord - 1), Load(bytes + size - kWord)) != 0;
 }
 
 BlockMarks PortableMarksOf(const char* bytes, unsigned edges) {
@@ -161,19 +144,14 @@ ZEL_SSE2 __m128i Pair16(__m128i lowered, char first, __m128i loweredNext, char s
   return _mm_and_si128(Equal16(lowered, first), Equal16(loweredNext, second));
 }
 
-// As EightPairs, sixteen bytes at a time. Inlined into the loops even where they are built for
-// size: a call per block would cost as much as the block.
-ZEL_SSE2 __attribute__((always_inline)) inline __m128i SixteenPairs(__m128i word, __m128i next) {
+// As EightPairs, sixteen bytes at a time.
+ZEL_SSE2 __m128i SixteenPairs(__m128i word, __m128i next) {
   const __m128i lowered = _mm_or_si128(word, _mm_set1_epi8(kCaseBit));
   const __m128i loweredNext = _mm_or_si128(next, _mm_set1_epi8(kCaseBit));
   __m128i pairs = Pair16(lowered, 'u', loweredNext, 'b');
   pairs = _mm_or_si128(pairs, Pair16(lowered, 'n', loweredNext, 'd'));
   pairs = _mm_or_si128(pairs, Pair16(lowered, 't', loweredNext, 'k'));
   return _mm_or_si128(pairs, Pair16(lowered, 'f', loweredNext, 'f'));
-}
-
-ZEL_SSE2 bool HasPairs16(const char* bytes) {
-  return Bits16(SixteenPairs(Load16(bytes), Load16(bytes + 1))) != 0;
 }
 
 ZEL_SSE2 QuietLines VectorFindQuietLines(const char* bytes, std::size_t size) {
@@ -185,20 +163,6 @@ ZEL_SSE2 QuietLines VectorFindQuietLines(const char* bytes, std::size_t size) {
     if (CountQuiet(quiet, at, Bits16(Equal16(word, '\r')), Bits16(stops))) break;
   }
   return quiet;
-}
-
-ZEL_SSE2 bool VectorHasSkipPairs(std::string_view line) {
-  const char* bytes = line.data();
-  const std::size_t size = line.size();
-  if (size <= kScanBlock) {
-    char padded[2 * kScanBlock] = {};
-    std::memcpy(padded, bytes, size);
-    return HasPairs16(padded);
-  }
-  for (std::size_t at = 0; at + kScanBlock < size; at += kScanBlock) {
-    if (HasPairs16(bytes + at)) return true;
-  }
-  return HasPairs16(bytes + size - kScanBlock - 1);
 }
 
 ZEL_SSE2 std::size_t VectorFindLineEnd(const char* bytes, std::size_t size) {
@@ -223,7 +187,6 @@ std::size_t PortableFindLineEnd(const char* bytes, std::size_t size) {
 
 #if defined(__SSE2__)
 BlockMarks MarksOf(const char* bytes, unsigned edges) { return VectorMarksOf(bytes, edges); }
-bool HasSkipPairs(std::string_view line) { return VectorHasSkipPairs(line); }
 QuietLines FindQuietLines(const char* bytes, std::size_t size) {
   return VectorFindQuietLines(bytes, size);
 }
@@ -242,9 +205,6 @@ const bool kHasSse2 = HasSse2();
 BlockMarks MarksOf(const char* bytes, unsigned edges) {
   return kHasSse2 ? VectorMarksOf(bytes, edges) : PortableMarksOf(bytes, edges);
 }
-bool HasSkipPairs(std::string_view line) {
-  return kHasSse2 ? VectorHasSkipPairs(line) : PortableHasSkipPairs(line);
-}
 QuietLines FindQuietLines(const char* bytes, std::size_t size) {
   return kHasSse2 ? VectorFindQuietLines(bytes, size) : PortableFindQuietLines(bytes, size);
 }
@@ -253,7 +213,6 @@ std::size_t FindLineEnd(const char* bytes, std::size_t size) {
 }
 #else
 BlockMarks MarksOf(const char* bytes, unsigned edges) { return PortableMarksOf(bytes, edges); }
-bool HasSkipPairs(std::string_view line) { return PortableHasSkipPairs(line); }
 QuietLines FindQuietLines(const char* bytes, std::size_t size) {
   return PortableFindQuietLines(bytes, size);
 }

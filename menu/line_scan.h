@@ -43,16 +43,13 @@ BlockMarks PortableMarksOf(const char* bytes, unsigned edges);
 std::size_t FindLineEnd(const char* bytes, std::size_t size);
 std::size_t PortableFindLineEnd(const char* bytes, std::size_t size);
 
-// True when some two bytes in a row of the line are "ub", "nd", "tk" or "ff" (letters in either
-// case): the ends of "sub" and "end", and a pair of the hotkey line and of the icons-off line.
-// A line without any changes nothing inside a skipped submenu (a comment there changes nothing
-// either), so it need not be scanned. Vector instructions where the target has them, as MarksOf.
-bool HasSkipPairs(std::string_view line);
-bool PortableHasSkipPairs(std::string_view line);
-
 // The lines at the start of `bytes` that hold no skip pair and no Ctrl-Z, each ended by a CR
 // with a byte after it (the LF that may follow a CR is the reader's): how many, and the bytes
-// they take up to the last one's CR. Vector instructions where the target has them, as MarksOf.
+// they take up to the last one's CR. The skip pairs are "ub", "nd", "tk" and "ff", letters in
+// either case: the ends of "sub" and "end", and a pair of the hotkey line and of the icons-off
+// line. A line without any changes nothing inside a skipped submenu (a comment there changes
+// nothing either), so it need not be read. Vector instructions where the target has them, as
+// MarksOf.
 struct QuietLines {
   std::size_t lines = 0;
   std::size_t size = 0;

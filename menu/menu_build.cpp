@@ -74,11 +74,8 @@ LineAction MenuBuilder::CloseSubmenu() {
 }
 
 LineAction MenuBuilder::Feed(std::string_view line) {
-  ++lines_;
-  // Most lines of a skipped submenu change nothing; the pairs tell them apart without a scan.
-  // Comments among them are Skipped too: while skipping, no caller tells the two apart.
-  if (skipping_ && !HasSkipPairs(line)) return LineAction::Skipped;
   const LineScan scan(line);
+  ++lines_;
   if (scan.Comment()) return LineAction::Comment;
   const LineAction action = skipping_ ? FeedSkipping(scan) : FeedLine(line, scan);
   // The icons line and the hotkey line do nothing else (they hold no keyword), and count
