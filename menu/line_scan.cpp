@@ -60,15 +60,15 @@ BlockMarks EightMarks(std::uint64_t before, std::uint64_t word, std::uint64_t af
           Gather(marks)};
 }
 
-// The high bit of byte i of `word` when it and byte i of `next`, the byte after it, are one of
-// the skip pairs (FindQuietLines).
-constexpr std::uint64_t EightPairs(std::uint64_t word, std::uint64_t next) {
-  const std::uint64_t lowered = word | Broadcast(kCaseBit);
-  const std::uint64_t loweredNext = next | Broadcast(kCaseBit);
-  return (Equal(lowered, 'u') & Equal(loweredNext, 'b')) |
-         (Equal(lowered, 'n') & Equal(loweredNext, 'd')) |
-         (Equal(lowered, 't') & Equal(loweredNext, 'k')) |
-         (Equal(lowered, 'f') & Equal(loweredNext, 'f'));
+// True when the two bytes are one of the skip pairs (FindQuietLines).
+bool IsSkipPair(char first, char second) {
+  switch (first | kCaseBit) {
+    case 'u': return IsLetter(second, 'b');
+    case 'n': return IsLetter(second, 'd');
+    case 't': return IsLetter(second, 'k');
+    case 'f': return IsLetter(second, 'f');
+  }
+  return false;
 }
 
 // Counts the CRs of the block at `at` that come before its first stop (a skip pair or a
@@ -83,15 +83,17 @@ bool CountQuiet(QuietLines& quiet, std::size_t at, std::uint32_t crs, std::uint3
 }  // namespace
 
 QuietLines PortableFindQuietLines(const char* bytes, std::size_t size) {
-  // In blocks of sixteen, as the vector build, so that both stop at the same place.
-  const auto crs = [bytes](std::size_t at) { return Gather(Equal(Load(bytes + at), '\r')); };
-  const auto stops = [bytes](std::size_t at) {
-    const std::uint64_t word = Load(bytes + at);
-    return Gather(EightPairs(word, Load(bytes + at + 1)) | Equal(word, '\x1a'));
-  };
+  // Byte by byte, in blocks of sixteen as the vector build, so that both stop at the same
+  // place. Only processors without SSE2 take it: small beats fast here.
   QuietLines quiet;
   for (std::size_t at = 0; at + kScanBlock < size; at += kScanBlock) {
-    if (CountQuiet(quiet, at, crs(at) | crs(at + 8) << 8, stops(at) | stops(at + 8) << 8)) break;
+    std::uint32_t crs = 0, stops = 0;
+    for (std::size_t i = 0; i < kScanBlock; ++i) {
+      const char* byte = bytes + at + i;
+      crs |= std::uint32_t{*byte == '\r'} << i;
+      stops |= std::uint32_t{*byte == '\x1a' || IsSkipPair(byte[0], byte[1])} << i;
+    }
+    if (CountQuiet(quiet, at, crs, stops)) break;
   }
   return quiet;
 }
@@ -144,7 +146,7 @@ ZEL_SSE2 __m128i Pair16(__m128i lowered, char first, __m128i loweredNext, char s
   return _mm_and_si128(Equal16(lowered, first), Equal16(loweredNext, second));
 }
 
-// As EightPairs, sixteen bytes at a time.
+// The bytes that start a skip pair (IsSkipPair), sixteen at a time.
 ZEL_SSE2 __m128i SixteenPairs(__m128i word, __m128i next) {
   const __m128i lowered = _mm_or_si128(word, _mm_set1_epi8(kCaseBit));
   const __m128i loweredNext = _mm_or_si128(next, _mm_set1_epi8(kCaseBit));
