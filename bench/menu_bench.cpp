@@ -33,6 +33,26 @@ std::string MakeMenu(int lines) {
   return text;
 }
 
+// The shell's usual case: sections of 20 submenus of 20 entries, of which only the first
+// submenu of each section is for the selected file; the others are skipped line by line.
+std::string MakeSkippingMenu(int entries) {
+  std::string text = "// made by the benchmark\r\nicons off\r\n";
+  for (int g = 0; g * 20 < entries; ++g) {
+    const std::string group = std::to_string(g);
+    const bool skipped = g % 20 != 0;
+    if (g % 20 == 0) text += "sub 'Section " + std::to_string(g / 20) + "'\r\n";
+    text += skipped ? "csub 'Group " + group + "','jpg,png'\r\n" : "sub 'Group " + group + "'\r\n";
+    text += "// the tools of group " + group + "\r\n";
+    for (int k = g * 20; k < g * 20 + 20; ++k) {
+      text += "item 'Tool " + std::to_string(k) + "','C:\\ZelBench\\Maker " +
+              std::to_string(k % 100) + "\\app.exe','/in %s /quiet','txt,log'\r\n";
+    }
+    text += skipped ? "csep\r\ncend\r\n" : "sep\r\nend\r\n";
+    if (g % 20 == 19) text += "end\r\n";
+  }
+  return text;
+}
+
 const std::string& Menu(int lines) {
   static std::map<int, std::string> menus;
   std::string& menu = menus[lines];
@@ -79,8 +99,9 @@ void LineSplit(benchmark::State& state) {
   }
 }
 
-void Build(benchmark::State& state, Host host) {
-  MemoryFile files(Menu(static_cast<int>(state.range(0))));
+void Build(benchmark::State& state, Host host, bool skipping = false) {
+  const int size = static_cast<int>(state.range(0));
+  MemoryFile files(skipping ? MakeSkippingMenu(size) : Menu(size));
   BuildRequest request;
   request.host = host;
   request.path = "Menu.txt";
@@ -95,10 +116,12 @@ void Build(benchmark::State& state, Host host) {
 
 void TrayBuild(benchmark::State& state) { Build(state, Host::Tray); }
 void ShellBuild(benchmark::State& state) { Build(state, Host::Shell); }
+void ShellBuildSkipping(benchmark::State& state) { Build(state, Host::Shell, true); }
 
 BENCHMARK(LineSplit)->Arg(100)->Arg(1000)->Arg(10000);
 BENCHMARK(TrayBuild)->Arg(100)->Arg(1000)->Arg(10000);
 BENCHMARK(ShellBuild)->Arg(100)->Arg(1000)->Arg(10000);
+BENCHMARK(ShellBuildSkipping)->Arg(10000);
 
 // Keeps each run's time per iteration so the ratios can be printed at the end.
 class RatioReporter : public benchmark::ConsoleReporter {

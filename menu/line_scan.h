@@ -43,6 +43,20 @@ BlockMarks PortableMarksOf(const char* bytes, unsigned edges);
 std::size_t FindLineEnd(const char* bytes, std::size_t size);
 std::size_t PortableFindLineEnd(const char* bytes, std::size_t size);
 
+// The lines at the start of `bytes` that hold no skip pair and no Ctrl-Z, each ended by a CR
+// with a byte after it (the LF that may follow a CR is the reader's): how many, and the bytes
+// they take up to the last one's CR. The skip pairs are "ub", "nd", "tk" and "ff", letters in
+// either case: the ends of "sub" and "end", and a pair of the hotkey line and of the icons-off
+// line. A line without any changes nothing inside a skipped submenu (a comment there changes
+// nothing either), so it need not be read. Vector instructions where the target has them, as
+// MarksOf.
+struct QuietLines {
+  std::size_t lines = 0;
+  std::size_t size = 0;
+};
+QuietLines FindQuietLines(const char* bytes, std::size_t size);
+QuietLines PortableFindQuietLines(const char* bytes, std::size_t size);
+
 // One pass over a line finds everything a build asks of it: the comment mark "//", each
 // keyword (ASCII letters of either case) with the host letters before it, and the field
 // quotes (quotes with no quote beside them). The line must outlive the scan.

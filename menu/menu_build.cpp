@@ -162,6 +162,8 @@ void FeedLines(MenuBuilder& builder, ByteSource& source) {
   builder.SetTextKind(reader.Kind());
   do {
     builder.Feed(reader.ReadLine());
+    // A skipped submenu's lines that change nothing are passed over a buffer at a time.
+    if (builder.Skipping()) builder.PassQuietLines(reader.SkipQuietLines());
   } while (!reader.AtEnd());
 }
 

@@ -108,6 +108,8 @@ class MenuBuilder {
   MenuBuilder(const BuildRequest& request, MenuSink& sink, MenuSink::Handle root, MenuTable& table);
 
   LineAction Feed(std::string_view line);
+  // Counts lines passed over while skipping that hold no skip pair: they do nothing else.
+  void PassQuietLines(std::size_t count) { lines_ += count; }
   // The code page of the lines that follow (the file's), passed on to the table and the sink.
   void SetTextKind(TextKind kind);
 

@@ -85,6 +85,14 @@ std::string_view LineReader::ReadRawLine() {
   return spill_;
 }
 
+std::size_t LineReader::SkipQuietLines() {
+  if (pos_ >= size_) return 0;
+  const QuietLines quiet = FindQuietLines(buffer_.get() + pos_, size_ - pos_);
+  pos_ += quiet.size;  // a byte follows the last CR
+  if (quiet.lines != 0 && buffer_[pos_] == kLf) ++pos_;
+  return quiet.lines;
+}
+
 bool LineReader::AtEnd() { return !Fill() || buffer_[pos_] == kCtrlZ; }
 
 bool LineReader::HasBytesAfterCtrlZ() {

@@ -69,6 +69,9 @@ class LineReader {
   // that lies whole in the reader's buffer is not copied.
   std::string_view ReadLine();
   void ReadLine(std::string& line) { line.assign(ReadLine()); }
+  // Passes over the lines from here on that hold no skip pair (FindQuietLines) and stand whole
+  // in the buffer, unread and unrepaired (repairs never make a pair); how many.
+  std::size_t SkipQuietLines();
   // True when the next byte is a Ctrl-Z or there is none. Tested after each line, so an
   // empty file still gives one (empty) line.
   bool AtEnd();

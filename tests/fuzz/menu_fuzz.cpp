@@ -14,6 +14,7 @@
 #include "menu/line_scan.h"
 #include "menu/menu_build.h"
 #include "menu/menu_check.h"
+#include "menu/menu_icons.h"
 #include "menu/menu_tree.h"
 
 namespace {
@@ -67,6 +68,17 @@ Built BuildAndVerify(std::string_view bytes, const BuildRequest& request) {
   Require(table.EntryCount <= table.MenuEntries.size());
   if (request.host == Host::Shell) Require(result.addedCount == count);
   built.tree = sink.Tree();
+  // Fed line by line, no quiet lines passed over, the file builds the same.
+  MemorySource source(bytes);
+  LineReader reader(source);
+  MenuTreeSink lineSink;
+  MenuTable lineTable;
+  MenuBuilder builder(request, lineSink, lineSink.Root(), lineTable);
+  builder.SetTextKind(reader.Kind());
+  do {
+    builder.Feed(reader.ReadLine());
+  } while (!reader.AtEnd());
+  Require(lineSink.Tree() == built.tree && builder.HotkeyLine() == result.hotkeyLine);
   return built;
 }
 
@@ -108,6 +120,14 @@ void Utf8AgreesWithAnsi(std::string_view bytes, const BuildRequest& request) {
   Require(AsciiOf(repaired) == AsciiOf(bytes));
 }
 
+bool HoldsSkipPair(std::string_view text) {
+  const std::string lowered = LowerAscii(text);
+  for (const char* pair : {"ub", "nd", "tk", "ff"}) {
+    if (lowered.find(pair) != std::string::npos) return true;
+  }
+  return false;
+}
+
 // The scanner's two builds agree: the vector one and the portable one.
 void ScanBuildsAgree(std::string_view line) {
   Require(LineScan(line).Comment() == (line.find("//") != std::string_view::npos));
@@ -115,6 +135,26 @@ void ScanBuildsAgree(std::string_view line) {
     const std::size_t end = FindLineEnd(line.data() + from, line.size() - from);
     Require(end == PortableFindLineEnd(line.data() + from, line.size() - from));
     Require(from + end == std::min(line.find_first_of("\r\x1a", from), line.size()));
+  }
+  // The quiet lines at the start of every length of the line: both builds agree, and what they
+  // pass is whole lines without a skip pair or a Ctrl-Z; a line without a pair is nothing a
+  // skipped submenu looks at.
+  for (std::size_t size = 0; size <= line.size(); ++size) {
+    const std::string_view part = line.substr(0, size);
+    const QuietLines quiet = FindQuietLines(part.data(), size);
+    const QuietLines portable = PortableFindQuietLines(part.data(), size);
+    const std::string_view passed = part.substr(0, quiet.size);
+    Require(quiet.lines == portable.lines && quiet.size == portable.size);
+    Require(quiet.size == 0 || (quiet.size < size && passed.back() == '\r'));
+    Require(std::count(passed.begin(), passed.end(), '\r') == static_cast<long>(quiet.lines));
+    Require(!HoldsSkipPair(passed) && passed.find('\x1a') == std::string_view::npos);
+    if (HoldsSkipPair(part)) continue;
+    // The shell form's test with both letters swapped in finds a keyword wherever it stands.
+    const LineScan scan(part);
+    for (const Keyword keyword : {Keyword::Sub, Keyword::End}) {
+      Require(!scan.Names(keyword, Host::Shell) && !scan.Names(keyword, Host::Shell, true));
+    }
+    Require(!IsIconsOffLine(part) && !IsHotkeyLine(part, scan));
   }
   // Every block of the line, read with and without its neighbours, both ways.
   const std::string padded = '\0' + std::string(line) + std::string(kScanBlock + 1, '\0');

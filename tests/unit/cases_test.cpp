@@ -123,6 +123,14 @@ const char* const kIconKinds[] = {"None", "Program", "Dll", "File", "Editor"};
 
 const std::map<std::string, Function> kFunctions = {
     {"Lines", Lines},
+    {"QuietLines",  // [lines, bytes] from both builds, or "builds differ"
+     [](In in) {
+       const std::string text = B(in);
+       const menu::QuietLines quiet = menu::FindQuietLines(text.data(), text.size());
+       const menu::QuietLines portable = menu::PortableFindQuietLines(text.data(), text.size());
+       if (quiet.lines != portable.lines || quiet.size != portable.size) return json("builds differ");
+       return json{quiet.lines, quiet.size};
+     }},
     {"QuotedFields",  // fields 0 to 3
      [](In in) {
        std::vector<std::string> fields(4);
