@@ -81,17 +81,19 @@ double Median(std::vector<double> values) {
 constexpr DWORD kUserGap = 1100;
 
 // Medians of calls of `floor` and of `work` made in turn, each first in every other pair, after
-// one of each to warm up: at least 15 of each, and a second of building unless `gap` is set,
-// which spaces the pairs by that many milliseconds as a user's menus are.
+// one of each to warm up: at least 15 of each and a second of building, or, when `gap` spaces
+// the pairs by that many milliseconds as a user's menus are, 25 of each.
 Times Medians(const std::function<void()>& floor, const std::function<void()>& work,
               DWORD gap = 0) {
-  constexpr int kCalls = 15, kMostCalls = 2000;
+  // Spaced calls are few and each finds the caches cold: more of them steady the median.
+  const int calls = gap != 0 ? 25 : 15;
+  constexpr std::size_t kMostCalls = 2000;
   constexpr double kTimedMicroseconds = 1e6;
   floor();
   work();
   std::vector<double> floors, works;
   double worked = 0;
-  while (static_cast<int>(works.size()) < kCalls ||
+  while (static_cast<int>(works.size()) < calls ||
          (gap == 0 && worked < kTimedMicroseconds && works.size() < kMostCalls)) {
     if (gap != 0) ::Sleep(gap);
     // In turns first: the call after a pause finds the processor's caches cold.
@@ -516,7 +518,8 @@ std::vector<MenuCase> MenuCases() {
 struct Recorded {
   std::vector<MenuNode> items;
   zel::menu::MenuTable table;
-  unsigned base = 0;  // the entries' identifiers count from one past it
+  unsigned base = 0;             // the entries' identifiers count from one past it
+  std::vector<HBITMAP> bitmaps;  // by entry index: its program's ready-made bitmap
 };
 
 Recorded Record(Host host, const BenchMenuFile& file) {
@@ -534,12 +537,10 @@ Recorded Record(Host host, const BenchMenuFile& file) {
 // made for each menu, the tray's with the tray's cache of icons.
 class CaseRunner {
  public:
-  CaseRunner(const MenuCase& row, ShellHandler::GetClassObject getClassObject, CanUnload canUnload,
-             const FloorIcons& floorIcons)
+  CaseRunner(const MenuCase& row, ShellHandler::GetClassObject getClassObject, CanUnload canUnload)
       : row_(row),
         getClassObject_(getClassObject),
         canUnload_(canUnload),
-        floorIcons_(floorIcons),
         trayCache_(std::make_unique<zel::icons::IconCache>()) {}
 
   void Build() {
@@ -558,8 +559,7 @@ class CaseRunner {
     ::Floor(row_.host, [&](HMENU menu) {
       if (!icons) return AppendBare(menu, recorded.items);
       InsertWithBitmaps(menu, recorded.items, [&](unsigned id) {
-        const std::size_t index = zel::menu::EntryIndex(recorded.base, id);
-        return floorIcons_.For(recorded.table.MenuEntries[index].Command);
+        return recorded.bitmaps[zel::menu::EntryIndex(recorded.base, id)];
       });
     });
   }
@@ -575,7 +575,6 @@ class CaseRunner {
   MenuCase row_;
   ShellHandler::GetClassObject getClassObject_;
   CanUnload canUnload_;
-  const FloorIcons& floorIcons_;
   std::unique_ptr<zel::icons::IconCache> trayCache_;
   zel::menu::MenuTable trayTable_;
 };
@@ -590,7 +589,10 @@ struct Measured {
 bool TimeCase(const MenuCase& row, const BenchMenuFile& file, CaseRunner& runner,
               const FloorIcons& floorIcons, std::vector<Measured>& measured) {
   file.Write(MakeMenu(row.entries, row.shown, true));
-  const Recorded recorded = Record(row.host, file);
+  Recorded recorded = Record(row.host, file);
+  for (std::size_t i = 0; i < recorded.table.EntryCount; ++i) {
+    recorded.bitmaps.push_back(floorIcons.For(recorded.table.MenuEntries[i].Command));
+  }
   measured.push_back(
       {row, "off", Medians([&] { runner.Floor(recorded, false); }, [&] { runner.Build(); })});
   file.Write(MakeMenu(row.entries, row.shown, false));
@@ -615,7 +617,7 @@ int MenuBuilds(const BenchMenuFile& file, ShellHandler::GetClassObject getClassO
                CanUnload canUnload, const FloorIcons& floorIcons) {
   std::vector<Measured> measured;
   for (const MenuCase& row : MenuCases()) {
-    CaseRunner runner(row, getClassObject, canUnload, floorIcons);
+    CaseRunner runner(row, getClassObject, canUnload);
     if (!TimeCase(row, file, runner, floorIcons, measured)) return 1;
   }
   std::printf(

@@ -253,22 +253,17 @@ void IconCache::Trim(std::uint64_t build) {
 }
 
 void IconCache::EndBuild(std::uint64_t build) noexcept try {
-  const ULONGLONG now = ::GetTickCount64();
-  auto check = std::make_unique<Check>();
   const ExclusiveLock lock(lock_);
   Trim(build);
-  if (checking_ || stopping_ || now - checkEnded_ < kRecheckMilliseconds) return;
-  for (const auto& [key, kept] : answers_) {
-    if (kept.usedIn == build && now - kept.lookedAt >= kRecheckMilliseconds) {
-      check->items.push_back({key, kept.choice, kept.state, kept.size, kept.extractAgain});
-    }
+  // The worker gathers what to look at: the menu's thread only tells it which build.
+  if (!checking_ && !stopping_ && ::GetTickCount64() - checkEnded_ >= kRecheckMilliseconds) {
+    Hand(build);
   }
-  if (!check->items.empty()) Hand(std::move(check));
 } catch (...) {
   // No check this time: a later build asks again.
 }
 
-void IconCache::Hand(std::unique_ptr<Check> check) {
+void IconCache::Hand(std::uint64_t build) {
   if (!wake_) wake_.reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
   if (!wake_) return;
   if (!workerAlive_) {
@@ -288,10 +283,22 @@ void IconCache::Hand(std::unique_ptr<Check> check) {
     workerModule_ = module;
     workerAlive_ = true;
   }
-  pending_ = std::move(check);
+  pending_ = build;
   checking_ = true;
   retire_ = false;
   ::SetEvent(wake_.get());
+}
+
+IconCache::Check IconCache::Collect(std::uint64_t build) {
+  Check check;
+  const ULONGLONG now = ::GetTickCount64();
+  for (const auto& [key, kept] : answers_) {
+    // Used by that build or one since: menus may have been built while the worker waited.
+    if (kept.usedIn >= build && now - kept.lookedAt >= kRecheckMilliseconds) {
+      check.items.push_back({key, kept.choice, kept.state, kept.size, kept.extractAgain});
+    }
+  }
+  return check;
 }
 
 DWORD WINAPI IconCache::Work(void* cache) {
@@ -306,25 +313,29 @@ HMODULE IconCache::Serve() {
   ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
   for (;;) {
     const DWORD woke = ::WaitForSingleObject(wake_.get(), kWorkerIdleMilliseconds);
-    std::unique_ptr<Check> check;
+    std::uint64_t build = 0;
     {
       const ExclusiveLock lock(lock_);
-      if (stopping_ || (pending_ == nullptr && (retire_ || woke != WAIT_OBJECT_0))) {
+      if (stopping_ || (pending_ == 0 && (retire_ || woke != WAIT_OBJECT_0))) {
         // Nothing of the cache is touched after this.
         workerAlive_ = false;
         retire_ = false;
         return std::exchange(workerModule_, nullptr);
       }
-      check = std::move(pending_);
+      build = std::exchange(pending_, 0);
     }
-    if (check == nullptr) continue;
+    if (build == 0) continue;
     ::Sleep(kCheckDelayMilliseconds);
     try {
-      Look(*check);
+      Check check;
+      {
+        const ExclusiveLock lock(lock_);
+        check = Collect(build);
+      }
+      Look(check);
     } catch (...) {
       // What was taken in stays; the rest waits for the next check.
     }
-    check.reset();
     const ExclusiveLock lock(lock_);
     checking_ = false;
     checkEnded_ = ::GetTickCount64();
@@ -428,20 +439,31 @@ MenuIcons::~MenuIcons() { cache_.EndBuild(build_); }
 
 HBITMAP MenuIcons::Bitmap(const menu::MenuData& entry, std::string_view iconField,
                           menu::TextKind kind) {
+  // Keyed by what the choice is made of, so that a remembered answer needs no choosing.
+  key_.assign({static_cast<char>(host_), static_cast<char>(kind)});
+  AppendKeyPart(reinterpret_cast<const char*>(&size_), sizeof(size_));
+  AppendKeyPart(iconField.data(), iconField.size());
+  AppendKeyPart(entry.Command.data(), entry.Command.size());
+  if (entry.Command == launch::kDllProcCommand) {
+    AppendKeyPart(entry.Arguments.data(), entry.Arguments.size());
+  }
+  HBITMAP bitmap = nullptr;
+  if (cache_.Recall(key_, build_, shown_, bitmap)) return bitmap;
   const launch::IconChoice choice =
       launch::ChooseIcon(host_, entry, iconField, win::LeadBytesOf(kind));
   if (choice.kind == launch::IconChoice::Kind::None) return nullptr;
-  key_.assign({static_cast<char>(choice.kind), static_cast<char>(kind)});
-  key_.append(reinterpret_cast<const char*>(&choice.index), sizeof(choice.index));
-  key_.append(reinterpret_cast<const char*>(&size_), sizeof(size_));
-  key_ += choice.name;
-  HBITMAP bitmap = nullptr;
-  if (cache_.Recall(key_, build_, shown_, bitmap)) return bitmap;
   StoredChoice stored{choice.kind, kind, choice.index, std::string(choice.name), module_};
   IconFile state = finder_.Find(stored, size_);
   SharedBitmap learnt = cache_.Learn(key_, std::move(stored), std::move(state), size_, build_);
   if (learnt) shown_.push_back(learnt);
   return learnt.get();
+}
+
+void MenuIcons::AppendKeyPart(const char* bytes, std::size_t size) {
+  // Each part after its length: no two entries' parts run together into one key.
+  const auto length = static_cast<std::uint32_t>(size);
+  key_.append(reinterpret_cast<const char*>(&length), sizeof(length));
+  key_.append(bytes, size);
 }
 
 }  // namespace zel::icons

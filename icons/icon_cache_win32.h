@@ -79,9 +79,9 @@ class IconCache {
 
   // A build's number, for the calls below.
   std::uint64_t BeginBuild();
-  // The answer remembered for `key` (one per distinct choice and icon size): true, with its
-  // bitmap (null: none), added to `shown` the first time `build` asks (and again should a check
-  // have replaced it since); false when there is none.
+  // The answer remembered for `key` (what an entry's choice is made of, and the icon size): true,
+  // with its bitmap (null: none), added to `shown` the first time `build` asks (and again should a
+  // check have replaced it since); false when there is none.
   bool Recall(const std::string& key, std::uint64_t build, ShownBitmaps& shown, HBITMAP& bitmap);
   // Takes in the answer for `key`: `choice`'s file as found now, extracted at `size` once for
   // every choice that names it.
@@ -120,8 +120,11 @@ class IconCache {
   // `capped`: none was made because kMostBitmaps are alive.
   SharedBitmap BitmapFor(const IconFile& state, int index, bool& capped);
   void Trim(std::uint64_t build);
-  // Under the lock: hands `check` to the worker, started when none lives.
-  void Hand(std::unique_ptr<Check> check);
+  // Under the lock: hands the answers `build` used to the worker, started when none lives.
+  void Hand(std::uint64_t build);
+  // Under the lock: what the worker looks at for `build`: the answers it or a later build used
+  // that are old enough.
+  Check Collect(std::uint64_t build);
   static DWORD WINAPI Work(void* cache);
   // The worker's loop; the module it holds when it ends.
   HMODULE Serve();
@@ -138,8 +141,8 @@ class IconCache {
   bool workerAlive_ = false;
   bool retire_ = false;  // asked to end when idle
   bool stopping_ = false;
-  std::unique_ptr<Check> pending_;
-  bool checking_ = false;  // a check is pending or runs
+  std::uint64_t pending_ = 0;  // the build whose answers the worker looks at next; 0: none
+  bool checking_ = false;      // a check is pending or runs
   ULONGLONG checkEnded_ = 0;
 };
 
@@ -188,6 +191,8 @@ class MenuIcons final : public menu::ItemIcons {
   std::uint64_t build_;
   int size_;  // the small-icon size, read once per build
   ShownBitmaps shown_;
+  void AppendKeyPart(const char* bytes, std::size_t size);
+
   IconFinder finder_{true};  // for the choices no earlier build asked for
   std::string key_;
 };

@@ -84,12 +84,23 @@ std::string BuildCommandLine(std::string_view program, std::string_view argument
 
 std::size_t FindChar(std::string_view text, std::string_view set, LeadByteTest lead, bool last) {
   std::size_t found = std::string_view::npos;
-  for (std::size_t pos = 0, length; pos < text.size(); pos += length) {
-    length = CharLength(text, pos, lead);
-    if (length == 1 && set.find(text[pos]) != std::string_view::npos) {
-      found = pos;
-      if (!last) break;
+  for (std::size_t pos = 0; pos < text.size();) {
+    // A run of ASCII bytes is a run of single-byte characters: searched as bytes, at once.
+    std::size_t end = pos;
+    while (end < text.size() && static_cast<unsigned char>(text[end]) < 0x80) ++end;
+    const std::string_view run = text.substr(pos, end - pos);
+    if (const std::size_t hit = last ? run.find_last_of(set) : run.find_first_of(set);
+        hit != std::string_view::npos) {
+      found = pos + hit;
+      if (!last) return found;
     }
+    if (end == text.size()) break;
+    const std::size_t length = CharLength(text, end, lead);
+    if (length == 1 && set.find(text[end]) != std::string_view::npos) {
+      found = end;
+      if (!last) return found;
+    }
+    pos = end + length;
   }
   return found;
 }
