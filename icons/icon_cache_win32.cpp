@@ -176,8 +176,8 @@ std::uint64_t IconCache::BeginBuild() {
   return ++builds_;
 }
 
-bool IconCache::Recall(const std::string& key, std::uint64_t build, ShownBitmaps& shown,
-                       HBITMAP& bitmap) {
+bool IconCache::Recall(const std::string& key, std::uint64_t build, ULONGLONG now,
+                       ShownBitmaps& shown, HBITMAP& bitmap, bool& due) {
   const ExclusiveLock lock(lock_);
   const auto found = answers_.find(key);
   if (found == answers_.end()) return false;
@@ -188,17 +188,20 @@ bool IconCache::Recall(const std::string& key, std::uint64_t build, ShownBitmaps
   }
   kept.usedIn = build;
   bitmap = kept.bitmap.get();
+  // Not one this build has just looked at, after `now`.
+  due = due || (now >= kept.lookedAt && now - kept.lookedAt >= kRecheckMilliseconds);
   return true;
 }
 
 SharedBitmap IconCache::Learn(const std::string& key, StoredChoice choice, IconFile state, int size,
-                              std::uint64_t build) {
+                              std::uint64_t build, bool& due) {
   bool capped = false;
   SharedBitmap bitmap = BitmapFor(state, choice.index, capped);
   const bool found = !state.file.empty() && !capped;
   if (capped) state = {};  // as if not there: a check tries again
   // Found nothing: the next check asks the file system, whatever this build read of folders.
   const ULONGLONG looked = found ? ::GetTickCount64() : 0;
+  due = due || !found;
   const ExclusiveLock lock(lock_);
   answers_[key] = {std::move(choice), std::move(state), bitmap,          size, build,
                    bitmap.get(),      looked,           found && !bitmap};
@@ -252,11 +255,11 @@ void IconCache::Trim(std::uint64_t build) {
   }
 }
 
-void IconCache::EndBuild(std::uint64_t build) noexcept try {
+void IconCache::EndBuild(std::uint64_t build, bool due) noexcept try {
   const ExclusiveLock lock(lock_);
   Trim(build);
   // The worker gathers what to look at: the menu's thread only tells it which build.
-  if (!checking_ && !stopping_ && ::GetTickCount64() - checkEnded_ >= kRecheckMilliseconds) {
+  if (due && !checking_ && !stopping_ && ::GetTickCount64() - checkEnded_ >= kRecheckMilliseconds) {
     Hand(build);
   }
 } catch (...) {
@@ -291,6 +294,7 @@ void IconCache::Hand(std::uint64_t build) {
 
 IconCache::Check IconCache::Collect(std::uint64_t build) {
   Check check;
+  if (stopping_) return check;
   const ULONGLONG now = ::GetTickCount64();
   for (const auto& [key, kept] : answers_) {
     // Used by that build or one since: menus may have been built while the worker waited.
@@ -329,9 +333,12 @@ HMODULE IconCache::Serve() {
     try {
       Check check;
       {
+        // At the menus' priority while it holds their lock.
+        ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_NORMAL);
         const ExclusiveLock lock(lock_);
         check = Collect(build);
       }
+      ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
       Look(check);
     } catch (...) {
       // What was taken in stays; the rest waits for the next check.
@@ -433,37 +440,43 @@ MenuIcons::MenuIcons(IconCache& cache, menu::Host host, HMODULE module)
       host_(host),
       module_(module),
       build_(cache.BeginBuild()),
+      start_(::GetTickCount64()),
       size_(::GetSystemMetrics(SM_CXSMICON)) {}
 
-MenuIcons::~MenuIcons() { cache_.EndBuild(build_); }
+MenuIcons::~MenuIcons() { cache_.EndBuild(build_, due_); }
 
 HBITMAP MenuIcons::Bitmap(const menu::MenuData& entry, std::string_view iconField,
                           menu::TextKind kind) {
   // Keyed by what the choice is made of, so that a remembered answer needs no choosing.
   key_.assign({static_cast<char>(host_), static_cast<char>(kind)});
-  AppendKeyPart(reinterpret_cast<const char*>(&size_), sizeof(size_));
-  AppendKeyPart(iconField.data(), iconField.size());
-  AppendKeyPart(entry.Command.data(), entry.Command.size());
-  if (entry.Command == launch::kDllProcCommand) {
-    AppendKeyPart(entry.Arguments.data(), entry.Arguments.size());
+  AppendKeyPart(std::string_view(reinterpret_cast<const char*>(&size_), sizeof(size_)));
+  AppendKeyPart(iconField);
+  // The first items, as ChooseIcon takes them: entries that differ only after them share one.
+  const launch::LeadByteTest lead = win::LeadBytesOf(kind);
+  const std::string_view command = entry.Command;
+  AppendKeyPart(command.substr(0, launch::FindChar(command, "|", lead)));
+  if (command == launch::kDllProcCommand) {
+    const std::string_view arguments = entry.Arguments;
+    AppendKeyPart(arguments.substr(0, launch::FindChar(arguments, ",", lead)));
   }
   HBITMAP bitmap = nullptr;
-  if (cache_.Recall(key_, build_, shown_, bitmap)) return bitmap;
+  if (cache_.Recall(key_, build_, start_, shown_, bitmap, due_)) return bitmap;
   const launch::IconChoice choice =
       launch::ChooseIcon(host_, entry, iconField, win::LeadBytesOf(kind));
   if (choice.kind == launch::IconChoice::Kind::None) return nullptr;
   StoredChoice stored{choice.kind, kind, choice.index, std::string(choice.name), module_};
   IconFile state = finder_.Find(stored, size_);
-  SharedBitmap learnt = cache_.Learn(key_, std::move(stored), std::move(state), size_, build_);
+  SharedBitmap learnt =
+      cache_.Learn(key_, std::move(stored), std::move(state), size_, build_, due_);
   if (learnt) shown_.push_back(learnt);
   return learnt.get();
 }
 
-void MenuIcons::AppendKeyPart(const char* bytes, std::size_t size) {
+void MenuIcons::AppendKeyPart(std::string_view part) {
   // Each part after its length: no two entries' parts run together into one key.
-  const auto length = static_cast<std::uint32_t>(size);
+  const std::size_t length = part.size();
   key_.append(reinterpret_cast<const char*>(&length), sizeof(length));
-  key_.append(bytes, size);
+  key_.append(part);
 }
 
 }  // namespace zel::icons

@@ -81,15 +81,20 @@ class IconCache {
   std::uint64_t BeginBuild();
   // The answer remembered for `key` (what an entry's choice is made of, and the icon size): true,
   // with its bitmap (null: none), added to `shown` the first time `build` asks (and again should a
-  // check have replaced it since); false when there is none.
-  bool Recall(const std::string& key, std::uint64_t build, ShownBitmaps& shown, HBITMAP& bitmap);
+  // The answer remembered for `key` (what an entry's icon choice is made of, and the icon
+  // size): true, with its bitmap (null: none), added to `shown` the first time `build` asks
+  // (and again should a check have replaced it since), and `due` set when its file was looked
+  // at kRecheckMilliseconds or more before `now`; false when there is none.
+  bool Recall(const std::string& key, std::uint64_t build, ULONGLONG now, ShownBitmaps& shown,
+              HBITMAP& bitmap, bool& due);
   // Takes in the answer for `key`: `choice`'s file as found now, extracted at `size` once for
   // every choice that names it.
   SharedBitmap Learn(const std::string& key, StoredChoice choice, IconFile state, int size,
-                     std::uint64_t build);
+                     std::uint64_t build, bool& due);
   // The build is shown: answers no recent build used may go, and a worker looks at the files of
   // the ones this build used when they are old enough and no check runs.
-  void EndBuild(std::uint64_t build) noexcept;
+  // `due`: some answer it used is due a look (Recall, Learn); otherwise no worker is bothered.
+  void EndBuild(std::uint64_t build, bool due) noexcept;
   // Lets go of every answer and bitmap, unless the worker lives (false then: an idle one is
   // asked to end, and a later call succeeds). The bitmaps menus hold stay until they let go.
   bool Clear();
@@ -189,9 +194,11 @@ class MenuIcons final : public menu::ItemIcons {
   menu::Host host_;
   HMODULE module_;
   std::uint64_t build_;
-  int size_;  // the small-icon size, read once per build
+  ULONGLONG start_;   // when the build began
+  bool due_ = false;  // an answer it used is due a look
+  int size_;          // the small-icon size, read once per build
   ShownBitmaps shown_;
-  void AppendKeyPart(const char* bytes, std::size_t size);
+  void AppendKeyPart(std::string_view part);
 
   IconFinder finder_{true};  // for the choices no earlier build asked for
   std::string key_;

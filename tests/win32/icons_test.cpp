@@ -85,6 +85,7 @@ TEST(IconCache, KeepsTheCurrentMenusAnswersAndNeverFreesABitmapAMenuShows) {
     }
   }
   EXPECT_EQ(cache.Size(), kAnswersKept + 11) << "the menu just built keeps all of its answers";
+  EXPECT_FALSE(cache.Checking()) << "every file just looked at: no worker is woken";
   for (std::uint64_t i = 0; i < kBuildsKept; ++i) MenuOf(cache, {"notepad.exe"});
   EXPECT_EQ(cache.Size(), 1u) << "no recent menu used the others";
   EXPECT_TRUE(Alive(shown)) << "let go of by the cache, still held for its menu";
