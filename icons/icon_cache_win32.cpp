@@ -451,14 +451,10 @@ HBITMAP MenuIcons::Bitmap(const menu::MenuData& entry, std::string_view iconFiel
   key_.assign({static_cast<char>(host_), static_cast<char>(kind)});
   AppendKeyPart(std::string_view(reinterpret_cast<const char*>(&size_), sizeof(size_)));
   AppendKeyPart(iconField);
-  // The first items, as ChooseIcon takes them: entries that differ only after them share one.
-  const launch::LeadByteTest lead = win::LeadBytesOf(kind);
-  const std::string_view command = entry.Command;
-  AppendKeyPart(command.substr(0, launch::FindChar(command, "|", lead)));
-  if (command == launch::kDllProcCommand) {
-    const std::string_view arguments = entry.Arguments;
-    AppendKeyPart(arguments.substr(0, launch::FindChar(arguments, ",", lead)));
-  }
+  // Whole, not cut to the first items ChooseIcon takes: searching for their ends would cost
+  // every warm menu more than entries that differ only after them cost the first one.
+  AppendKeyPart(entry.Command);
+  if (entry.Command == launch::kDllProcCommand) AppendKeyPart(entry.Arguments);
   HBITMAP bitmap = nullptr;
   if (cache_.Recall(key_, build_, start_, shown_, bitmap, due_)) return bitmap;
   const launch::IconChoice choice =
