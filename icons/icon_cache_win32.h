@@ -79,8 +79,6 @@ class IconCache {
 
   // A build's number, for the calls below.
   std::uint64_t BeginBuild();
-  // The answer remembered for `key` (what an entry's choice is made of, and the icon size): true,
-  // with its bitmap (null: none), added to `shown` the first time `build` asks (and again should a
   // The answer remembered for `key` (what an entry's icon choice is made of, and the icon
   // size): true, with its bitmap (null: none), added to `shown` the first time `build` asks
   // (and again should a check have replaced it since), and `due` set when its file was looked
@@ -91,9 +89,9 @@ class IconCache {
   // every choice that names it.
   SharedBitmap Learn(const std::string& key, StoredChoice choice, IconFile state, int size,
                      std::uint64_t build, bool& due);
-  // The build is shown: answers no recent build used may go, and a worker looks at the files of
-  // the ones this build used when they are old enough and no check runs.
-  // `due`: some answer it used is due a look (Recall, Learn); otherwise no worker is bothered.
+  // The build is shown: answers no recent build used may go, and the worker looks at the files
+  // of the ones it used that are old enough, when `due` says there are some (Recall, Learn) and
+  // no check runs.
   void EndBuild(std::uint64_t build, bool due) noexcept;
   // Lets go of every answer and bitmap, unless the worker lives (false then: an idle one is
   // asked to end, and a later call succeeds). The bitmaps menus hold stay until they let go.
