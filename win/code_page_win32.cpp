@@ -40,15 +40,6 @@ std::optional<std::string> AnsiPathFor(const std::wstring& path) {
 
 namespace {
 
-std::wstring ToWide(UINT codePage, std::string_view text) {
-  if (text.empty()) return {};
-  const int size =
-      ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
-  ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
-  return wide;
-}
-
 std::string FromWide(UINT codePage, std::wstring_view text) {
   if (text.empty()) return {};
   const int size = ::WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()),
@@ -64,7 +55,9 @@ UINT CodePageOf(menu::TextKind kind) { return kind == menu::TextKind::Utf8 ? CP_
 }  // namespace
 
 std::wstring Widen(std::string_view text, menu::TextKind kind) {
-  return ToWide(CodePageOf(kind), text);
+  std::wstring wide;
+  Widen(text, kind, wide);
+  return wide;
 }
 
 void Widen(std::string_view text, menu::TextKind kind, std::wstring& wide) {
