@@ -445,8 +445,7 @@ MenuIcons::MenuIcons(IconCache& cache, menu::Host host, HMODULE module)
 
 MenuIcons::~MenuIcons() { cache_.EndBuild(build_, due_); }
 
-HBITMAP MenuIcons::Bitmap(const menu::MenuData& entry, std::string_view iconField,
-                          menu::TextKind kind) {
+HBITMAP MenuIcons::Bitmap(const menu::MenuData& entry, std::string_view iconField, TextKind kind) {
   // Keyed by what the choice is made of, so that a remembered answer needs no choosing.
   key_.assign({static_cast<char>(host_), static_cast<char>(kind)});
   AppendKeyPart(std::string_view(reinterpret_cast<const char*>(&size_), sizeof(size_)));

@@ -50,7 +50,7 @@ using ShownBitmaps = std::vector<SharedBitmap>;
 // An entry's icon choice, kept so that a worker can find its file again.
 struct StoredChoice {
   launch::IconChoice::Kind kind = launch::IconChoice::Kind::None;
-  menu::TextKind text = menu::TextKind::Ansi;  // how the name is written
+  TextKind text = TextKind::Ansi;  // how the name is written
   int index = 0;
   std::string name;
   HMODULE module = nullptr;  // the editor's: beside it
@@ -163,7 +163,7 @@ class IconFinder {
  private:
   std::string FileOf(const StoredChoice& choice);
 
-  launch::Win32LaunchSystem system_{menu::TextKind::Ansi, false, /*localOnly=*/true};
+  launch::Win32LaunchSystem system_{TextKind::Ansi, false, /*localOnly=*/true};
   launch::Launcher launcher_{system_};
   std::optional<FolderNames> folders_;
 };
@@ -182,8 +182,7 @@ class MenuIcons final : public menu::ItemIcons {
   MenuIcons(const MenuIcons&) = delete;
   MenuIcons& operator=(const MenuIcons&) = delete;
 
-  HBITMAP Bitmap(const menu::MenuData& entry, std::string_view iconField,
-                 menu::TextKind kind) override;
+  HBITMAP Bitmap(const menu::MenuData& entry, std::string_view iconField, TextKind kind) override;
   // The bitmaps handed out, for the owner of the menu built with them.
   ShownBitmaps Shown() const { return shown_; }
 

@@ -82,29 +82,6 @@ std::string BuildCommandLine(std::string_view program, std::string_view argument
   return line;
 }
 
-std::size_t FindChar(std::string_view text, std::string_view set, LeadByteTest lead, bool last) {
-  std::size_t found = std::string_view::npos;
-  for (std::size_t pos = 0; pos < text.size();) {
-    // A run of ASCII bytes is a run of single-byte characters: searched as bytes, at once.
-    std::size_t end = pos;
-    while (end < text.size() && static_cast<unsigned char>(text[end]) < 0x80) ++end;
-    const std::string_view run = text.substr(pos, end - pos);
-    if (const std::size_t hit = last ? run.find_last_of(set) : run.find_first_of(set);
-        hit != std::string_view::npos) {
-      found = pos + hit;
-      if (!last) return found;
-    }
-    if (end == text.size()) break;
-    const std::size_t length = CharLength(text, end, lead);
-    if (length == 1 && set.find(text[end]) != std::string_view::npos) {
-      found = end;
-      if (!last) return found;
-    }
-    pos = end + length;
-  }
-  return found;
-}
-
 std::string ExtractFolder(std::string_view path, LeadByteTest lead) {
   if (path.size() < 2) return {};
   // Without the final byte: a final "\" is not looked at, and a final double-byte character
@@ -208,16 +185,12 @@ std::optional<std::string> PlacePath(std::string_view arguments, std::string_vie
 
 namespace {
 
-char LowerAsciiChar(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 std::size_t FindKeyword(std::string_view text) {
   const std::size_t size = kPlaceholderKeyword.size();
   for (std::size_t pos = 0; pos + size <= text.size(); ++pos) {
     bool match = true;
     for (std::size_t i = 0; i < size && match; ++i) {
-      match = LowerAsciiChar(text[pos + i]) == kPlaceholderKeyword[i];
+      match = LowerAscii(text[pos + i]) == kPlaceholderKeyword[i];
     }
     if (match) return pos;
   }

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "text/characters.h"
+
 namespace zel::launch {
 
 // The number of "," characters in `text`.
@@ -19,25 +21,6 @@ std::size_t CountCommas(std::string_view text);
 // 32-bit range, or "$", "x", "X", "0x", "0X" and hexadecimal digits fitting 32 bits (taken as
 // a bit pattern). `value` is set only on success.
 bool TryStrToInt(std::string_view text, std::int32_t& value);
-
-// Whether a byte of 8-bit text opens a double-byte character in the code page the text is in
-// (IsDBCSLeadByteEx on Windows). In code page 932 the second byte of such a character may be
-// 0x5C, "\\": paths are scanned by character, never by byte.
-using LeadByteTest = bool (*)(unsigned char byte);
-// Single-byte code pages: every byte is a character.
-inline bool NoLeadBytes(unsigned char) { return false; }
-
-// The length in bytes of the character at `pos` (1, or 2 for a lead byte with a byte after it).
-// No code page has an ASCII lead byte: only the others are asked about.
-inline std::size_t CharLength(std::string_view text, std::size_t pos, LeadByteTest lead) {
-  const auto byte = static_cast<unsigned char>(text[pos]);
-  return byte >= 0x80 && lead(byte) && pos + 1 < text.size() ? 2 : 1;
-}
-
-// The position of the first (or, with `last`, the last) single-byte character of `text` that is
-// one of `set`, scanning by character; npos when there is none.
-std::size_t FindChar(std::string_view text, std::string_view set, LeadByteTest lead,
-                     bool last = false);
 
 // Item k (from 0) of a list in which every item is followed by `delimiter`; the empty text
 // when the list has no item k. A text after the last delimiter is not an item. Scanned by

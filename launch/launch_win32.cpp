@@ -19,7 +19,7 @@ constexpr DWORD kExpandCapacity = 32767;
 
 }  // namespace
 
-std::string ExpandEnvironment(const std::string& text, menu::TextKind kind) {
+std::string ExpandEnvironment(const std::string& text, TextKind kind) {
   const std::wstring wide = win::Widen(text, kind);
   // The source travels through a counted UNICODE_STRING whose length cannot exceed 32767
   // characters either: a longer source comes back garbled rather than refused (seen under
@@ -191,7 +191,7 @@ std::string FormatArguments(const std::string& format, const std::string& select
   // The path as 8-bit and as 16-bit text, each ending in four zero bytes: whatever width a
   // conversion reads it in, it meets a zero within them.
   const std::string narrow = selectedPath + std::string(4, '\0');
-  const std::wstring wide = win::Widen(selectedPath, menu::TextKind::Ansi) + std::wstring(2, L'\0');
+  const std::wstring wide = win::Widen(selectedPath, TextKind::Ansi) + std::wstring(2, L'\0');
   const auto narrowValue = reinterpret_cast<DWORD_PTR>(narrow.c_str());
   // A value per conversion that takes one, the path in the width the conversion reads; then
   // more of them, one per character of the format: no conversion takes more than one value per

@@ -18,7 +18,7 @@ using win::AnsiLeadByte;
 
 // ExpandEnvironmentStringsA within 32767 characters; a text whose expansion would not fit, or
 // that is itself that long, is returned unexpanded. References to unset variables stay.
-std::string ExpandEnvironment(const std::string& text, menu::TextKind kind = menu::TextKind::Ansi);
+std::string ExpandEnvironment(const std::string& text, TextKind kind = TextKind::Ansi);
 
 // Calls `procedure` the stdcall way with `values` (the first nearest the return address).
 // The stack pointer is saved before and restored after the call, so a procedure that removes
@@ -39,10 +39,10 @@ class Win32LaunchSystem final : public LaunchSystem {
   // quiet: errors are only counted, never shown (a caller that asked for no UI).
   // localOnly: files on network, removable and optical drives count as absent, so that looking
   // for them (an entry's icon, while a menu is built) never waits for a slow or gone drive.
-  explicit Win32LaunchSystem(menu::TextKind kind = menu::TextKind::Ansi, bool quiet = false,
+  explicit Win32LaunchSystem(TextKind kind = TextKind::Ansi, bool quiet = false,
                              bool localOnly = false)
       : kind_(kind), quiet_(quiet), localOnly_(localOnly) {}
-  void SetTextKind(menu::TextKind kind) override { kind_ = kind; }
+  void SetTextKind(TextKind kind) override { kind_ = kind; }
   std::string ExpandEnvironment(const std::string& text) override {
     return launch::ExpandEnvironment(text, kind_);
   }
@@ -67,7 +67,7 @@ class Win32LaunchSystem final : public LaunchSystem {
   bool complained() const { return complained_; }
 
  private:
-  menu::TextKind kind_;
+  TextKind kind_;
   bool quiet_;
   bool localOnly_;
   win::FixedDrives fixedDrives_;

@@ -22,7 +22,7 @@ bool HasExtension(std::string_view name, LeadByteTest lead) {
 // `suffix` in lower case.
 bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
   return text.size() >= suffix.size() &&
-         menu::LowerAscii(text.substr(text.size() - suffix.size())) == suffix;
+         LowerAscii(text.substr(text.size() - suffix.size())) == suffix;
 }
 
 // The text with every "/" turned into "\", by character.
@@ -129,7 +129,7 @@ const Interpreter* InterpreterOf(std::string_view program, LeadByteTest lead) {
   for (const Interpreter& interpreter : kInterpreters) {
     const std::string_view whole = interpreter.name;
     if ((name.size() == whole.size() || name.size() == whole.size() + 4) &&
-        menu::LowerAscii(name.substr(0, whole.size())) == whole &&
+        LowerAscii(name.substr(0, whole.size())) == whole &&
         (name.size() == whole.size() || EndsWithIgnoringCase(name, ".exe"))) {
       return &interpreter;
     }

@@ -24,7 +24,7 @@ class LaunchSystem {
 
   virtual ~LaunchSystem() = default;
   // The code page of the texts that follow: that of the menu file the entry came from.
-  virtual void SetTextKind(menu::TextKind) {}
+  virtual void SetTextKind(TextKind) {}
   // Environment references expanded (ExpandEnvironmentStringsA within 32767 characters).
   virtual std::string ExpandEnvironment(const std::string& text) = 0;
   // The shell extension's formatting of an entry's arguments around the selected path.

@@ -11,8 +11,6 @@ namespace {
 constexpr char kLf = '\n';
 constexpr char kCtrlZ = '\x1a';
 
-char LowerByte(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 0x20) : c; }
-
 }  // namespace
 
 std::size_t MemorySource::Read(char* buffer, std::size_t capacity) {
@@ -41,8 +39,8 @@ TextKind LineReader::Kind() {
     if (more == 0) break;
     size_ += more;
   }
-  if (size_ >= kUtf8Mark.size() && std::string_view(buffer_.get(), kUtf8Mark.size()) == kUtf8Mark) {
-    kind_ = TextKind::Utf8;
+  kind_ = KindOfBytes(std::string_view(buffer_.get(), size_));
+  if (kind_ == TextKind::Utf8) {
     pos_ = kUtf8Mark.size();
   }
   return kind_;
@@ -99,12 +97,6 @@ bool LineReader::HasBytesAfterCtrlZ() {
   if (!Fill() || buffer_[pos_] != kCtrlZ) return false;
   ++pos_;
   return Fill();
-}
-
-std::string LowerAscii(std::string_view text) {
-  std::string lowered(text);
-  for (char& c : lowered) c = LowerByte(c);
-  return lowered;
 }
 
 void MenuTable::ClearEntries() {

@@ -9,7 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "menu/text_kind.h"
+#include "text/characters.h"
+#include "text/text_kind.h"
 
 namespace zel::menu {
 
@@ -99,9 +100,6 @@ class LineReader {
   std::size_t size_ = 0;
   bool exhausted_ = false;
 };
-
-// ASCII A-Z lowered; every other byte as it is, whatever the code page.
-std::string LowerAscii(std::string_view text);
 
 // One command entry of the menu file.
 struct MenuData {

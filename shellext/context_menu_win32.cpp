@@ -88,7 +88,7 @@ HRESULT STDMETHODCALLTYPE TContextMenu::Initialize(PCIDLIST_ABSOLUTE, IDataObjec
     return E_FAIL;
   }
   selectedPath_ = path.value_or(std::string());
-  selectedUtf8_ = win::Narrow(wide, menu::TextKind::Utf8);
+  selectedUtf8_ = win::Narrow(wide, TextKind::Utf8);
   return S_OK;
 } catch (...) {
   return CaughtHresult();
@@ -111,7 +111,7 @@ HRESULT STDMETHODCALLTYPE TContextMenu::QueryContextMenu(HMENU hmenu, UINT index
   if (!built) return E_FAIL;
   // Held as long as this handler, which Explorer keeps while the menu is shown.
   shownIcons_ = icons.Shown();
-  if (table_.kind == menu::TextKind::Ansi && selectedPath_.empty() && !selectedUtf8_.empty()) {
+  if (table_.kind == TextKind::Ansi && selectedPath_.empty() && !selectedUtf8_.empty()) {
     // No ANSI name for the object: taken out again, as a declined selection adds nothing.
     table_.EntryCount = 0;
     ::DeleteMenu(hmenu, indexMenu, MF_BYPOSITION);
@@ -130,11 +130,11 @@ HRESULT STDMETHODCALLTYPE TContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* lpici
   if (IsVerbString(verb)) return E_FAIL;
   const menu::MenuData* entry = EntryForOffset(table_, verb);
   if (entry == nullptr) return E_INVALIDARG;
-  const menu::TextKind kind = table_.kind;
+  const TextKind kind = table_.kind;
   // A caller that asks for no UI (CMIC_MASK_FLAG_NO_UI) gets the run's complaints as the result.
   const bool quiet = (lpici->fMask & CMIC_MASK_FLAG_NO_UI) != 0;
   launch::Win32LaunchSystem system(kind, quiet);
-  launch::RunShellEntry(*entry, kind == menu::TextKind::Utf8 ? selectedUtf8_ : selectedPath_,
+  launch::RunShellEntry(*entry, kind == TextKind::Utf8 ? selectedUtf8_ : selectedPath_,
                         win::ModuleFolder(module_, kind), system);
   // With UI, what went wrong was said, and the entry counts as run.
   return quiet && system.complained() ? E_FAIL : S_OK;

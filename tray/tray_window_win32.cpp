@@ -44,7 +44,7 @@ void ShowTrayMenu(bool fromKeyboard = false) {
 // The file the user picks in the "Add File" dialog, starting in `initialFolder`; empty when the
 // dialog is cancelled, or when the file's name has no form in the ANSI code page of an ANSI
 // menu file (said in a message: the entry could not name it). Texts in `kind`.
-std::string BrowseForFile(HWND owner, const std::string& initialFolder, menu::TextKind kind) {
+std::string BrowseForFile(HWND owner, const std::string& initialFolder, TextKind kind) {
   wchar_t file[MAX_PATH + 1] = {};
   const std::wstring folder = win::Widen(initialFolder, kind);
   OPENFILENAMEW dialog = {};
@@ -60,7 +60,7 @@ std::string BrowseForFile(HWND owner, const std::string& initialFolder, menu::Te
   // (GetOpenFileName documentation).
   dialog.Flags = OFN_NOCHANGEDIR;
   if (!::GetOpenFileNameW(&dialog)) return {};  // cancelled, or the dialog failed
-  if (kind == menu::TextKind::Utf8) return win::Narrow(file, menu::TextKind::Utf8);
+  if (kind == TextKind::Utf8) return win::Narrow(file, TextKind::Utf8);
   const std::optional<std::string> path = win::AnsiPathFor(file);
   if (!path) {
     ::MessageBoxA(owner,
@@ -74,11 +74,11 @@ std::string BrowseForFile(HWND owner, const std::string& initialFolder, menu::Te
 }
 
 // The edit field's text in `kind`, cut to kPromptValueLimit characters.
-std::string ReadEditField(menu::TextKind kind) {
-  if (kind == menu::TextKind::Utf8) {
+std::string ReadEditField(TextKind kind) {
+  if (kind == TextKind::Utf8) {
     wchar_t wide[launch::kPromptValueLimit + 1] = {};
     ::GetWindowTextW(g_tray.edit, wide, ARRAYSIZE(wide));
-    return win::Narrow(wide, menu::TextKind::Utf8);
+    return win::Narrow(wide, TextKind::Utf8);
   }
   char text[launch::kPromptValueLimit + 1] = {};
   ::GetWindowTextA(g_tray.edit, text, sizeof(text));
@@ -86,7 +86,7 @@ std::string ReadEditField(menu::TextKind kind) {
 }
 
 void OnOk() {
-  const menu::TextKind kind = g_tray.entries.kind;
+  const TextKind kind = g_tray.entries.kind;
   const std::string value = ReadEditField(kind);
   if (value.empty()) {
     ::MessageBoxA(g_tray.mainWindow, "No parameters entered", "Error", MB_ICONHAND);
@@ -106,7 +106,7 @@ void OnCancel() {
 }
 
 void OnBrowse() {
-  const menu::TextKind kind = g_tray.entries.kind;
+  const TextKind kind = g_tray.entries.kind;
   const std::string folder = launch::ExpandEnvironment(g_tray.prompt.PlaceholderArgument, kind);
   const std::string chosen = BrowseForFile(g_tray.mainWindow, folder, kind);
   if (!chosen.empty()) ::SetWindowTextW(g_tray.edit, win::Widen(chosen, kind).c_str());

@@ -50,17 +50,17 @@ std::string FromWide(UINT codePage, std::wstring_view text) {
   return narrow;
 }
 
-UINT CodePageOf(menu::TextKind kind) { return kind == menu::TextKind::Utf8 ? CP_UTF8 : CP_ACP; }
+UINT CodePageOf(TextKind kind) { return kind == TextKind::Utf8 ? CP_UTF8 : CP_ACP; }
 
 }  // namespace
 
-std::wstring Widen(std::string_view text, menu::TextKind kind) {
+std::wstring Widen(std::string_view text, TextKind kind) {
   std::wstring wide;
   Widen(text, kind, wide);
   return wide;
 }
 
-void Widen(std::string_view text, menu::TextKind kind, std::wstring& wide) {
+void Widen(std::string_view text, TextKind kind, std::wstring& wide) {
   // No byte becomes more than one UTF-16 unit, in any code page.
   wide.resize(text.size());
   const int size = text.empty() ? 0
@@ -70,12 +70,12 @@ void Widen(std::string_view text, menu::TextKind kind, std::wstring& wide) {
   wide.resize(static_cast<std::size_t>(size > 0 ? size : 0));
 }
 
-std::string Narrow(std::wstring_view text, menu::TextKind kind) {
+std::string Narrow(std::wstring_view text, TextKind kind) {
   return FromWide(CodePageOf(kind), text);
 }
 
-std::string ToAnsiText(const std::string& text, menu::TextKind kind) {
-  if (kind == menu::TextKind::Ansi) return text;
+std::string ToAnsiText(const std::string& text, TextKind kind) {
+  if (kind == TextKind::Ansi) return text;
   const std::wstring wide = Widen(text, kind);
   if (wide.empty()) return {};
   // The flag is refused for a UTF-8 ANSI code page, which holds every character anyway.
@@ -88,8 +88,8 @@ std::string ToAnsiText(const std::string& text, menu::TextKind kind) {
   return ansi;
 }
 
-std::string AnsiReading(const std::string& text, menu::TextKind kind) {
-  if (kind == menu::TextKind::Ansi || ::GetACP() == CP_UTF8) return text;
+std::string AnsiReading(const std::string& text, TextKind kind) {
+  if (kind == TextKind::Ansi || ::GetACP() == CP_UTF8) return text;
   const std::wstring wide = Widen(text, kind);
   std::wstring reading;
   for (std::size_t pos = 0; pos < wide.size();) {

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "launch/command_line.h"
-#include "menu/text_kind.h"
+#include "text/characters.h"
+#include "text/text_kind.h"
 
 namespace zel::win {
 
@@ -20,28 +20,28 @@ std::optional<std::string> AnsiPathFor(const std::wstring& path);
 // UTF-8 menu file and for texts that portable code cuts at ASCII characters, whatever else they
 // hold. Characters the ANSI code page lacks become its default character, as in the "A"
 // functions.
-std::wstring Widen(std::string_view text, menu::TextKind kind = menu::TextKind::Ansi);
+std::wstring Widen(std::string_view text, TextKind kind = TextKind::Ansi);
 // The same into `wide`, whose storage serves again (one conversion, no allocation once large
 // enough): for texts converted one after another, such as a menu's captions.
-void Widen(std::string_view text, menu::TextKind kind, std::wstring& wide);
-std::string Narrow(std::wstring_view text, menu::TextKind kind);
+void Widen(std::string_view text, TextKind kind, std::wstring& wide);
+std::string Narrow(std::wstring_view text, TextKind kind);
 // A text of a file of `kind` in the ANSI code page: what DLL procedures, which take ANSI
 // text, are given. Characters the code page lacks become its default character ("?"), never a
 // best-fit look-alike: U+FF02 must not become a quote.
-std::string ToAnsiText(const std::string& text, menu::TextKind kind);
+std::string ToAnsiText(const std::string& text, TextKind kind);
 // `text` (of `kind`) as a program reading its command line in ANSI gets it: the characters
 // that the code page's best-fit mapping (WideCharToMultiByte without WC_NO_BEST_FIT_CHARS, as
 // GetCommandLineA converts) turns into an ASCII character other than a letter or digit replaced
 // by it, all others kept. An
 // ANSI text, and any text under a UTF-8 ANSI code page, comes back as it is.
-std::string AnsiReading(const std::string& text, menu::TextKind kind);
+std::string AnsiReading(const std::string& text, TextKind kind);
 
 // Whether `byte` opens a double-byte character in the ANSI code page (IsDBCSLeadByteEx).
 bool AnsiLeadByte(unsigned char byte);
 // The lead-byte test of a text of `kind`. A UTF-8 text has no double-byte characters: no byte
 // of a character is a backslash.
-inline launch::LeadByteTest LeadBytesOf(menu::TextKind kind) {
-  return kind == menu::TextKind::Utf8 ? &launch::NoLeadBytes : &AnsiLeadByte;
+inline LeadByteTest LeadBytesOf(TextKind kind) {
+  return kind == TextKind::Utf8 ? &NoLeadBytes : &AnsiLeadByte;
 }
 
 }  // namespace zel::win

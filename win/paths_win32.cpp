@@ -13,10 +13,9 @@ std::string GetModulePath(HMODULE module) {
   return AnsiPathFor(GetModulePathW(module)).value_or(std::string());
 }
 
-std::string ModuleFolder(HMODULE module, menu::TextKind kind) {
-  const std::string path = kind == menu::TextKind::Utf8
-                               ? Narrow(GetModulePathW(module), menu::TextKind::Utf8)
-                               : GetModulePath(module);
+std::string ModuleFolder(HMODULE module, TextKind kind) {
+  const std::string path = kind == TextKind::Utf8 ? Narrow(GetModulePathW(module), TextKind::Utf8)
+                                                  : GetModulePath(module);
   return path.substr(0, path.find_last_of('\\') + 1);  // npos + 1: no backslash, no folder
 }
 
@@ -32,7 +31,7 @@ bool FixedDrives::Hold(const std::string& path) {
   return known > 0;
 }
 
-std::string ShortPath(const std::string& path, menu::TextKind kind) {
+std::string ShortPath(const std::string& path, TextKind kind) {
   const std::wstring wide = Widen(path, kind);
   const std::wstring shortForm = PathCall<wchar_t>(
       [&](wchar_t* buffer, DWORD size) { return ::GetShortPathNameW(wide.c_str(), buffer, size); });

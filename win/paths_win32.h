@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <string>
 
-#include "menu/text_kind.h"
+#include "text/text_kind.h"
 
 namespace zel::win {
 
@@ -44,7 +44,7 @@ std::string GetModulePath(HMODULE module = nullptr);
 // The folder of that path with its backslash: where the files shipped beside the module
 // (Editor.exe, zelshell.dll) are. Empty under the same conditions. In UTF-8 for a UTF-8 menu
 // file's entries.
-std::string ModuleFolder(HMODULE module = nullptr, menu::TextKind kind = menu::TextKind::Ansi);
+std::string ModuleFolder(HMODULE module = nullptr, TextKind kind = TextKind::Ansi);
 
 // Whether a "X:\..." path is on a fixed drive; false for network (UNC too), removable and
 // optical ones. GetDriveType reads the volume's kind without touching its files, but costs more
@@ -60,6 +60,6 @@ class FixedDrives {
 
 // The short (8.3) form of `path`, a text of a menu file of `kind`; `path` itself when it has
 // none, for instance because nothing exists there.
-std::string ShortPath(const std::string& path, menu::TextKind kind = menu::TextKind::Ansi);
+std::string ShortPath(const std::string& path, TextKind kind = TextKind::Ansi);
 
 }  // namespace zel::win

@@ -16,6 +16,7 @@
 
 namespace {
 
+using namespace zel;
 using namespace zel::launch;
 
 void Require(bool condition) {

@@ -19,6 +19,7 @@
 
 namespace {
 
+using namespace zel;
 using namespace zel::menu;
 
 class OneFile final : public MenuFileAccess {

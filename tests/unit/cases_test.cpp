@@ -117,7 +117,7 @@ json EntryLine(In in) {
 
 const char* const kNameKinds[] = {"Bare", "Relative", "Rooted", "Absolute", "DriveRelative"};
 // Paths are read in code page 932, which leaves ASCII as it is: "\u0083\\" is ソ.
-const launch::LeadByteTest kCp = Cp932LeadByte;
+const LeadByteTest kCp = Cp932LeadByte;
 const char* const kIconFieldKinds[] = {"Default", "None", "File", "Malformed"};
 const char* const kIconKinds[] = {"None", "Program", "Dll", "File", "Editor"};
 
@@ -128,7 +128,8 @@ const std::map<std::string, Function> kFunctions = {
        const std::string text = B(in);
        const menu::QuietLines quiet = menu::FindQuietLines(text.data(), text.size());
        const menu::QuietLines portable = menu::PortableFindQuietLines(text.data(), text.size());
-       if (quiet.lines != portable.lines || quiet.size != portable.size) return json("builds differ");
+       if (quiet.lines != portable.lines || quiet.size != portable.size)
+         return json("builds differ");
        return json{quiet.lines, quiet.size};
      }},
     {"QuotedFields",  // fields 0 to 3

@@ -133,8 +133,7 @@ TEST(ReplaceKeepingBackup, PutsTheOldFileBackOrSaysWhereTheMenuIs) {
     FakeReplacer files;
     files.outcome = c.outcome;
     files.moveFails = c.moveFails;
-    const std::string said =
-        ReplaceKeepingBackup(files, "M.txt", "tmp", "M.txt.bak", launch::NoLeadBytes);
+    const std::string said = ReplaceKeepingBackup(files, "M.txt", "tmp", "M.txt.bak", NoLeadBytes);
     const auto at = [&](const char* name) {
       return files.files.count(name) ? files.files[name] : "-";
     };

@@ -31,20 +31,20 @@ class FakeSystem final : public launch::LaunchSystem {
   std::set<std::string> folders;
   // A path without an entry has no short name, as on a volume without them.
   std::map<std::string, std::string> shortNames;
-  launch::LeadByteTest leadBytes = launch::NoLeadBytes;
+  LeadByteTest leadBytes = NoLeadBytes;
   std::map<std::string, std::string> variables;
   // One line per action: "start <command line>[ @<program file>][ in <folder>]",
   // "call <dll> <procedure> <argument count>", "error <text>"; starts also in `starts`.
   std::vector<std::string> log;
   std::vector<Start> starts;
   std::vector<launch::DllCallPlan> calls;
-  menu::TextKind kind = menu::TextKind::Ansi;
+  TextKind kind = TextKind::Ansi;
 
-  void SetTextKind(menu::TextKind textKind) override { kind = textKind; }
+  void SetTextKind(TextKind textKind) override { kind = textKind; }
   // The best-fit mapping of code page 1252 for the fullwidth forms U+FF01..U+FF5E of a UTF-8
   // text: the ASCII character they stand for, unless a letter or digit.
   std::string AnsiReading(const std::string& text) override {
-    if (kind != menu::TextKind::Utf8) return text;
+    if (kind != TextKind::Utf8) return text;
     std::string reading;
     for (std::size_t i = 0; i < text.size(); ++i) {
       const auto at = [&](std::size_t k) { return static_cast<unsigned char>(text[i + k]); };
@@ -78,7 +78,7 @@ class FakeSystem final : public launch::LaunchSystem {
   std::string ShortPath(const std::string& path) override {
     return shortNames.count(path) != 0 ? shortNames.at(path) : path;
   }
-  launch::LeadByteTest LeadBytes() override { return leadBytes; }
+  LeadByteTest LeadBytes() override { return leadBytes; }
   Object Find(const std::string& path) override {
     if (folders.count(path) != 0) return Object::Folder;
     return everyFileExists || files.count(path) != 0 ? Object::File : Object::None;

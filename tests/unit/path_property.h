@@ -25,7 +25,7 @@ inline constexpr QuoteRule kQuoteRules[] = {QuoteRule::Documented, QuoteRule::Li
 // (space, tab) end an argument outside quotes, 2n backslashes and a quote give n backslashes
 // and open or close quotes, 2n+1 backslashes and a quote give n backslashes and a literal
 // quote, and other backslashes stand for themselves; "" inside quotes as `rule` says.
-inline std::vector<std::string> SplitCommandLine(std::string_view line, launch::LeadByteTest lead,
+inline std::vector<std::string> SplitCommandLine(std::string_view line, LeadByteTest lead,
                                                  QuoteRule rule = QuoteRule::Documented) {
   std::vector<std::string> args;
   const std::size_t nameEnd = line.find('"', 1);
@@ -34,7 +34,7 @@ inline std::vector<std::string> SplitCommandLine(std::string_view line, launch::
   bool inArgument = false, quoted = false;
   std::size_t backslashes = 0;
   for (std::size_t pos = nameEnd + 1, length; pos < line.size(); pos += length) {
-    length = launch::CharLength(line, pos, lead);
+    length = CharLength(line, pos, lead);
     const char c = length == 1 ? line[pos] : 'x';
     inArgument = inArgument || quoted || (c != ' ' && c != '\t');
     if (c == '\\') {
@@ -70,7 +70,7 @@ inline std::vector<std::string> SplitCommandLine(std::string_view line, launch::
 // Empty when `path` (a selected file in C:\D\) keeps the property under `format` for the
 // program E:\w.exe and for a DLL procedure; else what went wrong.
 inline std::string PathPropertyFailure(const std::string& format, const std::string& path,
-                                       launch::LeadByteTest lead) {
+                                       LeadByteTest lead) {
   const auto run = [&](const std::string& command, const std::string& arguments,
                        const std::string& selected) {
     FakeSystem system;
@@ -86,7 +86,7 @@ inline std::string PathPropertyFailure(const std::string& format, const std::str
   // A quote or control byte, or a final byte that opens a character.
   bool refusable = false;
   for (std::size_t pos = 0, length; pos < path.size(); pos += length) {
-    length = launch::CharLength(path, pos, lead);
+    length = CharLength(path, pos, lead);
     refusable = refusable || path[pos] == '"' || (unsigned char)path[pos] < 0x20 ||
                 (length == 2 && (path[pos + 1] == '"' || (unsigned char)path[pos + 1] < 0x20)) ||
                 (length == 1 && lead((unsigned char)path[pos]));

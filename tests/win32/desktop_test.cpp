@@ -68,7 +68,7 @@ class Program {
         !WaitFor(
             [&] { return (window_ = FindTop(pid(), windowClass, nullptr, false)) != nullptr; })) {
       throw std::runtime_error("no window " + std::string(windowClass) + " of " +
-                               win::Narrow(commandLine, menu::TextKind::Utf8));
+                               win::Narrow(commandLine, TextKind::Utf8));
     }
   }
   ~Program() {

@@ -13,7 +13,7 @@
 namespace zel::icons {
 namespace {
 
-constexpr menu::TextKind kAnsi = menu::TextKind::Ansi;
+constexpr TextKind kAnsi = TextKind::Ansi;
 
 bool Alive(HBITMAP bitmap) {
   BITMAP info = {};

@@ -56,7 +56,7 @@ class DropData final : public IDataObject {
     }
     // DROPFILES, then every path with its NUL, then one more NUL (the drop list's layout).
     std::wstring names;
-    for (const std::string& path : paths_) names += win::Widen(path, menu::TextKind::Utf8) + L'\0';
+    for (const std::string& path : paths_) names += win::Widen(path, TextKind::Utf8) + L'\0';
     names += L'\0';
     memory_ = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT,
                             sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
@@ -331,7 +331,7 @@ TEST_F(Zelshell, InitializeServesOneObjectAndDeclinesTheRest) {
   const std::string file = folder_.Write("one file.dat", "x"),
                     before = folder_.Write("before.txt", "");
   const std::wstring wide = folder_.WriteWide("\xD0\x96 foreign.txt");
-  const std::string foreign = win::Narrow(wide, menu::TextKind::Utf8),
+  const std::string foreign = win::Narrow(wide, TextKind::Utf8),
                     ansi = win::AnsiPathFor(wide).value(), gone = folder_.path() + "\\Ж gone.txt";
   const std::string fits = "C:\\" + std::string(260 - 3 - 4, 'f') + ".txt";  // 260 characters
   using Offer = DropData::Offer;
@@ -563,7 +563,7 @@ TEST_F(Zelshell, EntriesShowTheIconsOfWhatTheyStart) {
   // A UTF-8 menu file names its programs in any language.
   const std::wstring foreign = win::Widen(folder_.path()) + L"\\\u0416 tool.exe";
   ASSERT_TRUE(::CopyFileW(win::Widen(tool).c_str(), foreign.c_str(), FALSE));
-  menuFile_.Set("\xEF\xBB\xBFitem 'J','" + win::Narrow(foreign, menu::TextKind::Utf8) + "'\r\n");
+  menuFile_.Set("\xEF\xBB\xBFitem 'J','" + win::Narrow(foreign, TextKind::Utf8) + "'\r\n");
   const std::vector<HBITMAP> named = shellBitmaps();
   EXPECT_TRUE(named.size() == 1 && named[0] != nullptr);
   // "icons off" anywhere: the entries before it lose theirs, the ones after it get none.

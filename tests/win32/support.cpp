@@ -83,7 +83,7 @@ std::string ScratchFolder::MakeFolder(const std::string& name) const {
 }
 
 std::wstring ScratchFolder::WriteWide(const std::string& utf8Name) const {
-  const std::wstring path = win::Widen(path_) + L"\\" + win::Widen(utf8Name, menu::TextKind::Utf8);
+  const std::wstring path = win::Widen(path_) + L"\\" + win::Widen(utf8Name, TextKind::Utf8);
   ::CloseHandle(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   return path;
 }

@@ -19,7 +19,7 @@ bool Exists(const std::string& path) {
 }
 
 std::string FolderOf(const std::string& path) {
-  const std::size_t slash = launch::FindChar(path, "\\", win::AnsiLeadByte, /*last=*/true);
+  const std::size_t slash = FindChar(path, "\\", win::AnsiLeadByte, /*last=*/true);
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
@@ -189,7 +189,7 @@ namespace {
 
 // A path function's answer for `path`, both in `kind`.
 template <typename Call>
-std::string PathIn(menu::TextKind kind, const std::string& path, const Call& call) {
+std::string PathIn(TextKind kind, const std::string& path, const Call& call) {
   const std::wstring wide = win::Widen(path, kind);
   return win::Narrow(win::PathCall<wchar_t>([&](wchar_t* buffer, DWORD size) {
                        return call(wide.c_str(), buffer, size);

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "menu/text_kind.h"
+#include "text/text_kind.h"
 #include "tools/editor/editor_logic.h"
 
 namespace zel::tools::editor {
@@ -34,14 +34,14 @@ std::string SaveMenuFile(const std::string& path, const std::string& bytes);
 // The real file system for "Add to...", with paths in the menu file's code page.
 class Win32ObjectSystem final : public ObjectSystem {
  public:
-  explicit Win32ObjectSystem(menu::TextKind kind) : kind_(kind) {}
+  explicit Win32ObjectSystem(TextKind kind) : kind_(kind) {}
   Object Find(const std::string& path) override;
   std::string FullPath(const std::string& path) override;
   std::string LongPath(const std::string& path) override;
   std::string ShortPath(const std::string& path) override;
 
  private:
-  menu::TextKind kind_;
+  TextKind kind_;
 };
 
 }  // namespace zel::tools::editor

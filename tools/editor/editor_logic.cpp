@@ -45,7 +45,7 @@ std::string FieldProblem(std::string_view value, const std::vector<std::string>&
   if (!FieldText(value, field)) {
     return "a quote at its start or end, or two quotes in a row, cannot be written in a field";
   }
-  const std::string lowered = menu::LowerAscii(value);
+  const std::string lowered = LowerAscii(value);
   for (const std::string& keyword : forbidden) {
     if (Contains(lowered, keyword)) {
       return "it holds \"" + keyword +
@@ -200,36 +200,36 @@ ObjectInfo InspectObject(const std::string& path, ObjectSystem& system) {
   return info;
 }
 
-bool IsProgramPath(std::string_view path, launch::LeadByteTest lead) {
-  const std::string lowered = menu::LowerAscii(LastPart(path, lead));
+bool IsProgramPath(std::string_view path, LeadByteTest lead) {
+  const std::string lowered = LowerAscii(LastPart(path, lead));
   for (const char* ext : {".exe", ".com", ".bat", ".cmd"}) {
     if (lowered.size() > 4 && lowered.compare(lowered.size() - 4, 4, ext) == 0) return true;
   }
   return false;
 }
 
-std::string LastPart(std::string_view path, launch::LeadByteTest lead) {
+std::string LastPart(std::string_view path, LeadByteTest lead) {
   const auto lastSlash = [lead](std::string_view text) {
-    return launch::FindChar(text, "\\/", lead, /*last=*/true);
+    return FindChar(text, "\\/", lead, /*last=*/true);
   };
   while (path.size() > 1 && lastSlash(path) == path.size() - 1) path.remove_suffix(1);
   const std::size_t slash = lastSlash(path);
   return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
-std::string NameWithoutExtension(std::string_view path, launch::LeadByteTest lead) {
+std::string NameWithoutExtension(std::string_view path, LeadByteTest lead) {
   std::string name = LastPart(path, lead);
   const std::size_t dot = name.rfind('.');
   if (dot != std::string::npos && dot > 0) name.erase(dot);
   return name;
 }
 
-std::string ExtensionList(std::string_view path, launch::LeadByteTest lead) {
+std::string ExtensionList(std::string_view path, LeadByteTest lead) {
   const std::string name = LastPart(path, lead);
   const std::size_t dot = name.rfind('.');
   if (dot == std::string::npos || dot == 0 || name.size() - dot < 3) return {};
   const std::string exact = name.substr(name.size() - 3);
-  const std::string lowered = menu::LowerAscii(exact);
+  const std::string lowered = LowerAscii(exact);
   return lowered == exact ? exact : lowered + "," + exact;
 }
 
@@ -253,7 +253,7 @@ std::string SafeCaption(std::string_view name, const std::vector<std::string>& f
   // An "&" is no letter, so each one inserted removes one keyword and can make none.
   for (bool changed = true; changed;) {
     changed = false;
-    const std::string lowered = menu::LowerAscii(caption);
+    const std::string lowered = LowerAscii(caption);
     for (const std::string& keyword : forbidden) {
       const std::size_t at = lowered.find(keyword);
       if (at == std::string::npos) continue;
@@ -312,7 +312,7 @@ EntryLine BuildEntryLine(const AddRequest& request) {
       // path stays one argument (the shell refuses names with what cmd acts on in any case).
       // Byte by byte is enough for the ".bat" at the end: no ASCII letter or dot opens a
       // double-byte character.
-      arguments = launch::RunsThroughCmd(path, launch::NoLeadBytes) ? "\"%s\"" : "%s";
+      arguments = launch::RunsThroughCmd(path, NoLeadBytes) ? "\"%s\"" : "%s";
       list = ExtensionList(objectPath, request.lead);
       const std::string why = FieldProblem(list, forbidden);
       if (!why.empty()) {
@@ -361,7 +361,7 @@ std::string AppendLine(std::string_view text, std::string_view line, std::size_t
 
 std::string ReplaceKeepingBackup(FileReplacer& files, const std::string& path,
                                  const std::string& replacement, const std::string& backup,
-                                 launch::LeadByteTest lead) {
+                                 LeadByteTest lead) {
   const FileReplacer::Result replaced = files.Replace(path, replacement, backup);
   if (replaced.outcome == FileReplacer::Outcome::Replaced) return {};
   const std::string failed = "The menu file " + path + " cannot be replaced: " + replaced.why;

@@ -45,20 +45,20 @@ enum class ObjectKind { Program, Folder, Document };
 // a name may hold the byte of "\" inside a double-byte character (表 is 95 5C).
 
 // Programs are what CreateProcess starts: .exe, .com, .bat and .cmd, in any letter case.
-bool IsProgramPath(std::string_view path, launch::LeadByteTest lead);
+bool IsProgramPath(std::string_view path, LeadByteTest lead);
 
 // The last part of a path ("C:\Tools\a.b.exe" gives "a.b.exe"; a drive root gives "C:").
-std::string LastPart(std::string_view path, launch::LeadByteTest lead);
+std::string LastPart(std::string_view path, LeadByteTest lead);
 // The last part without its extension ("a.b.exe" gives "a.b"); a name that is all extension
 // (".profile") is kept whole.
-std::string NameWithoutExtension(std::string_view path, launch::LeadByteTest lead);
+std::string NameWithoutExtension(std::string_view path, LeadByteTest lead);
 
 // The shell menu's extension list for documents like `path`: its last three characters,
 // which is what the shell compares, byte for byte. Capitals in them add the lower-case form
 // in front ("JPG" gives "jpg,JPG") so that the entry serves both spellings. Empty (every
 // selection) when the name has no extension or one of a single character, which three
 // characters cannot single out.
-std::string ExtensionList(std::string_view path, launch::LeadByteTest lead);
+std::string ExtensionList(std::string_view path, LeadByteTest lead);
 
 // A menu caption showing `name`: "&" doubled (a single one marks the mnemonic), quotes that
 // cannot stand in a field dropped, and each keyword in `forbidden` broken by a "&" after its
@@ -101,7 +101,7 @@ struct AddRequest {
   ObjectKind kind = ObjectKind::Program;
   std::vector<std::string> paths;
   std::vector<std::string> programPaths;
-  launch::LeadByteTest lead = launch::NoLeadBytes;  // the paths' code page
+  LeadByteTest lead = NoLeadBytes;  // the paths' code page
 };
 
 struct EntryLine {
@@ -151,6 +151,6 @@ class FileReplacer {
 // only as `backup`, and the text says so. Returns why it failed, or empty.
 std::string ReplaceKeepingBackup(FileReplacer& files, const std::string& path,
                                  const std::string& replacement, const std::string& backup,
-                                 launch::LeadByteTest lead);
+                                 LeadByteTest lead);
 
 }  // namespace zel::tools::editor

@@ -38,11 +38,11 @@ struct EditorState {
   HWND findings = nullptr;
   HWND status = nullptr;
   win::UniqueHfont textFont;
-  std::string path;         // the menu file
-  bool open = false;        // the text control holds the menu file's text: saving is allowed
-  LoadedFile onDisk;        // the file as last read or saved, to notice changes by others
-  std::string addArgument;  // the path "Add to..." handed over (UTF-8), empty for none
-  menu::TextKind kind = menu::TextKind::Ansi;  // the open file's: saved as it was read
+  std::string path;                // the menu file
+  bool open = false;               // the text control holds the menu file's text: saving is allowed
+  LoadedFile onDisk;               // the file as last read or saved, to notice changes by others
+  std::string addArgument;         // the path "Add to..." handed over (UTF-8), empty for none
+  TextKind kind = TextKind::Ansi;  // the open file's: saved as it was read
 };
 
 EditorState g_editor;
@@ -53,11 +53,11 @@ int Ask(const std::string& text, UINT type) {
 
 // The text control's text in the file's code page; the other controls hold ASCII.
 std::string ControlText(HWND control) {
-  if (control == g_editor.text && g_editor.kind == menu::TextKind::Utf8) {
+  if (control == g_editor.text && g_editor.kind == TextKind::Utf8) {
     std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(control)) + 1, L'\0');
     text.resize(static_cast<std::size_t>(
         std::max(::GetWindowTextW(control, text.data(), static_cast<int>(text.size())), 0)));
-    return win::Narrow(text, menu::TextKind::Utf8);
+    return win::Narrow(text, TextKind::Utf8);
   }
   const int length = ::GetWindowTextLengthA(control);
   std::string text(static_cast<std::size_t>(length) + 1, '\0');
@@ -86,8 +86,8 @@ void SetOpen(bool open) {
 }
 
 void SetText(const std::string& text) {
-  if (g_editor.kind == menu::TextKind::Utf8) {
-    ::SetWindowTextW(g_editor.text, win::Widen(text, menu::TextKind::Utf8).c_str());
+  if (g_editor.kind == TextKind::Utf8) {
+    ::SetWindowTextW(g_editor.text, win::Widen(text, TextKind::Utf8).c_str());
   } else {
     ::SetWindowTextA(g_editor.text, text.c_str());
   }
@@ -98,7 +98,7 @@ std::string CurrentText() { return ToCrLf(ControlText(g_editor.text)); }
 
 // The file's bytes for a text: a UTF-8 file keeps its mark.
 std::string FileBytes(const std::string& text) {
-  return g_editor.kind == menu::TextKind::Utf8 ? std::string(menu::kUtf8Mark) + text : text;
+  return g_editor.kind == TextKind::Utf8 ? std::string(kUtf8Mark) + text : text;
 }
 
 // Puts `bytes` into the text control. False when the control does not give them back
@@ -128,8 +128,8 @@ void Load() {
   ClearFindings();
   const LoadedFile file = LoadMenuFile(g_editor.path);
   g_editor.onDisk = file;
-  const bool utf8 = file.bytes.starts_with(menu::kUtf8Mark);
-  g_editor.kind = utf8 ? menu::TextKind::Utf8 : menu::TextKind::Ansi;
+  g_editor.kind = KindOfBytes(file.bytes);
+  const bool utf8 = g_editor.kind == TextKind::Utf8;
   switch (file.state) {
     case FileState::Missing:
       ShowText(kExampleMenu, false);
@@ -140,7 +140,7 @@ void Load() {
       Refuse(file.why);
       break;
     case FileState::Read:
-      if (!ShowText(file.bytes.substr(utf8 ? menu::kUtf8Mark.size() : 0), false)) {
+      if (!ShowText(file.bytes.substr(utf8 ? kUtf8Mark.size() : 0), false)) {
         Refuse("The menu file " + g_editor.path +
                (utf8 ? " starts with the UTF-8 mark but holds bytes that are not UTF-8."
                      : " holds bytes that are not text in this system's code page.") +
@@ -198,15 +198,15 @@ bool Save() {
 // to UTF-8, then saved with the mark.
 void SaveAsUtf8() {
   if (!g_editor.open) return;
-  if (g_editor.kind == menu::TextKind::Utf8) {
+  if (g_editor.kind == TextKind::Utf8) {
     Save();
     return;
   }
   const std::string text = ControlText(g_editor.text);
-  g_editor.kind = menu::TextKind::Utf8;
-  SetText(win::Narrow(win::Widen(text), menu::TextKind::Utf8));
+  g_editor.kind = TextKind::Utf8;
+  SetText(win::Narrow(win::Widen(text), TextKind::Utf8));
   if (!Save()) {
-    g_editor.kind = menu::TextKind::Ansi;
+    g_editor.kind = TextKind::Ansi;
     SetText(text);
     SetModified(true);
   }
@@ -261,7 +261,7 @@ void FindingChosen(bool focus) {
 }
 
 // The test of the open menu file's code page, which the paths the editor handles are in.
-launch::LeadByteTest Lead() { return win::LeadBytesOf(g_editor.kind); }
+LeadByteTest Lead() { return win::LeadBytesOf(g_editor.kind); }
 
 // The program a document is to be opened with, from an open-file dialog; empty when the
 // user cancels.
@@ -345,9 +345,9 @@ void AddObject(const std::string& path) {
 // "Add to..." for the object on the command line: a UTF-8 file names it as it is; an ANSI file
 // by its ANSI or short name, and not at all when it has neither.
 void AddArgument() {
-  if (g_editor.kind == menu::TextKind::Utf8) return AddObject(g_editor.addArgument);
+  if (g_editor.kind == TextKind::Utf8) return AddObject(g_editor.addArgument);
   const std::optional<std::string> path =
-      win::AnsiPathFor(win::Widen(g_editor.addArgument, menu::TextKind::Utf8));
+      win::AnsiPathFor(win::Widen(g_editor.addArgument, TextKind::Utf8));
   if (path) return AddObject(*path);
   SetStatus("Nothing was added.");
   Ask("The object to add has characters in its name that this system's code page cannot hold, "
@@ -513,8 +513,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     g_editor.path = zel::menu::GetMenuFilePath();
     // The command line as the system holds it: its ANSI copy has "?" for characters outside
     // the code page. Cut in UTF-8, where the blanks and quotes it is cut at stay themselves.
-    const std::string argument = PathFromArgument(
-        ArgumentText(zel::win::Narrow(::GetCommandLineW(), zel::menu::TextKind::Utf8)));
+    const std::string argument =
+        PathFromArgument(ArgumentText(zel::win::Narrow(::GetCommandLineW(), zel::TextKind::Utf8)));
     g_editor.addArgument = argument;
   } catch (...) {
     return 1;

@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
     }
     // With no ANSI form, an ANSI menu file's shell form filters on no extension.
     args.push_back(ansi.value_or(std::string()));
-    if (selected) args.back() += '\0' + zel::win::Narrow(wide[i], zel::menu::TextKind::Utf8);
+    if (selected) args.back() += '\0' + zel::win::Narrow(wide[i], zel::TextKind::Utf8);
   }
   ::LocalFree(wide);
   // Bytes out as they are: no CR added before LF.

@@ -282,7 +282,7 @@ class PlanRecorder final : public launch::PromptView, public launch::LaunchSyste
     promptPending = true;
   }
 
-  void SetTextKind(menu::TextKind kind) override {
+  void SetTextKind(TextKind kind) override {
     kind_ = kind;
     system_.SetTextKind(kind);
   }
@@ -294,7 +294,7 @@ class PlanRecorder final : public launch::PromptView, public launch::LaunchSyste
   }
   std::string AnsiReading(const std::string& text) override { return system_.AnsiReading(text); }
   std::string ShortPath(const std::string& path) override { return system_.ShortPath(path); }
-  launch::LeadByteTest LeadBytes() override { return system_.LeadBytes(); }
+  LeadByteTest LeadBytes() override { return system_.LeadBytes(); }
   Object Find(const std::string& path) override { return system_.Find(path); }
   std::vector<std::string> SearchFolders() override { return system_.SearchFolders(); }
 
@@ -355,7 +355,7 @@ class PlanRecorder final : public launch::PromptView, public launch::LaunchSyste
  private:
   launch::LaunchSystem& system_;
   const launch::TrayPromptState& state_;
-  menu::TextKind kind_ = menu::TextKind::Ansi;
+  TextKind kind_ = TextKind::Ansi;
 };
 
 struct PlanOptions {
@@ -494,11 +494,11 @@ std::string PortablePlanSystem::FormatArguments(const std::string& format,
   return menu::FormatWithText(format, path).text;
 }
 
-std::string JsonText(std::string_view text, menu::TextKind kind) {
-  if (kind == menu::TextKind::Ansi) return BytesToUtf8(text);
+std::string JsonText(std::string_view text, TextKind kind) {
+  if (kind == TextKind::Ansi) return BytesToUtf8(text);
   // What the system hands back (an expanded variable, a cut format) may not be UTF-8.
   std::string repaired;
-  return menu::RepairUtf8(text, repaired) ? repaired : std::string(text);
+  return RepairUtf8(text, repaired) ? repaired : std::string(text);
 }
 
 std::string BytesToUtf8(std::string_view bytes) {

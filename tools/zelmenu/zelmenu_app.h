@@ -21,7 +21,7 @@ class PortablePlanSystem final : public launch::LaunchSystem {
   // No code page to read with: every text reaches a program as it is.
   std::string AnsiReading(const std::string& text) override { return text; }
   std::string ShortPath(const std::string& path) override { return path; }
-  launch::LeadByteTest LeadBytes() override { return launch::NoLeadBytes; }
+  LeadByteTest LeadBytes() override { return NoLeadBytes; }
   Object Find(const std::string& path) override;
   // One empty folder: a bare name is found as it is written.
   std::vector<std::string> SearchFolders() override { return {std::string()}; }
@@ -42,6 +42,6 @@ int RunZelmenu(const std::vector<std::string>& args, std::string& out, std::stri
 std::string BytesToUtf8(std::string_view bytes);
 // A menu file's text for --json: a UTF-8 file's as it is (the reader has made it valid), an
 // ANSI file's bytes one to one (BytesToUtf8).
-std::string JsonText(std::string_view text, menu::TextKind kind);
+std::string JsonText(std::string_view text, TextKind kind);
 
 }  // namespace zel::tools::zelmenu

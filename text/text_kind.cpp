@@ -1,6 +1,6 @@
-#include "menu/text_kind.h"
+#include "text/text_kind.h"
 
-namespace zel::menu {
+namespace zel {
 namespace {
 
 bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
@@ -72,4 +72,4 @@ std::string_view LastCharacters(std::string_view text, std::size_t count) {
   return text.substr(start);
 }
 
-}  // namespace zel::menu
+}  // namespace zel
