@@ -109,14 +109,14 @@ struct IconCache::Check {
 };
 
 std::string IconFinder::FileOf(const StoredChoice& choice) {
-  system_.SetTextKind(choice.text);
+  KindFinder& finder = For(choice.text);
   switch (choice.kind) {
     case launch::IconChoice::Kind::Program:
-      return launcher_.FileFor(system_.ExpandEnvironment(choice.name), ".exe");
+      return finder.launcher.FileFor(finder.system.ExpandEnvironment(choice.name), ".exe");
     case launch::IconChoice::Kind::Dll:
-      return launcher_.FileFor(choice.name, ".dll");
+      return finder.launcher.FileFor(choice.name, ".dll");
     case launch::IconChoice::Kind::File:
-      return launcher_.FileFor(system_.ExpandEnvironment(choice.name), "");
+      return finder.launcher.FileFor(finder.system.ExpandEnvironment(choice.name), "");
     case launch::IconChoice::Kind::Editor: {
       // In the menu file's kind: the folder's name may hold any character.
       const std::string folder = win::ModuleFolder(choice.module, choice.text);
@@ -135,7 +135,7 @@ IconFinder::IconFinder(bool learnFolders) {
 IconFile IconFinder::Find(const StoredChoice& choice, int size) {
   const std::string file = FileOf(choice);
   // Nothing from a network or removable drive: a menu must never wait for a slow or gone one.
-  if (file.empty() || !system_.OnFixedDrive(file)) return {};
+  if (file.empty() || !For(choice.text).system.OnFixedDrive(file)) return {};
   // By the wide name: a UTF-8 menu's paths may hold any character.
   std::wstring wide = win::Widen(file, choice.text);
   const std::wstring upper = folders_ ? Upper(wide) : std::wstring();

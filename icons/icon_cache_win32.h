@@ -161,10 +161,17 @@ class IconFinder {
   IconFile Find(const StoredChoice& choice, int size);
 
  private:
+  // The launcher's way for names of a menu file of one kind: answers of both come here.
+  struct KindFinder {
+    explicit KindFinder(TextKind kind) : system(kind, false, /*localOnly=*/true) {}
+    launch::Win32LaunchSystem system;
+    launch::Launcher launcher{system};
+  };
+  KindFinder& For(TextKind kind) { return kind == TextKind::Utf8 ? utf8_ : ansi_; }
   std::string FileOf(const StoredChoice& choice);
 
-  launch::Win32LaunchSystem system_{TextKind::Ansi, false, /*localOnly=*/true};
-  launch::Launcher launcher_{system_};
+  KindFinder ansi_{TextKind::Ansi};
+  KindFinder utf8_{TextKind::Utf8};
   std::optional<FolderNames> folders_;
 };
 

@@ -42,7 +42,6 @@ class Win32LaunchSystem final : public LaunchSystem {
   explicit Win32LaunchSystem(TextKind kind = TextKind::Ansi, bool quiet = false,
                              bool localOnly = false)
       : kind_(kind), quiet_(quiet), localOnly_(localOnly) {}
-  void SetTextKind(TextKind kind) override { kind_ = kind; }
   std::string ExpandEnvironment(const std::string& text) override {
     return launch::ExpandEnvironment(text, kind_);
   }
@@ -67,7 +66,7 @@ class Win32LaunchSystem final : public LaunchSystem {
   bool complained() const { return complained_; }
 
  private:
-  TextKind kind_;
+  const TextKind kind_;
   bool quiet_;
   bool localOnly_;
   win::FixedDrives fixedDrives_;

@@ -394,7 +394,7 @@ std::optional<std::string> FormatShellArguments(const std::string& arguments, La
 
 }  // namespace
 
-void RunShellEntry(const menu::MenuData& entry, std::string& selectedPath,
+void RunShellEntry(const menu::MenuData& entry, const std::string& selectedPath,
                    const std::string& moduleFolder, LaunchSystem& system) {
   // A copy: a DLL procedure with a message loop may see the entry table rebuilt under it.
   const menu::MenuData chosen = entry;
@@ -403,7 +403,7 @@ void RunShellEntry(const menu::MenuData& entry, std::string& selectedPath,
     system.ShowError("Error setting current directory", "ERROR");
     folder.clear();  // the programs start where the caller stands
   }
-  selectedPath = system.ShortPath(selectedPath);
+  const std::string shortPath = system.ShortPath(selectedPath);
 
   Launcher launcher(system, folder);
   const std::string marker(1, kPathMarker);
@@ -416,7 +416,7 @@ void RunShellEntry(const menu::MenuData& entry, std::string& selectedPath,
           "Error");
       return;
     }
-    launcher.RunProgramsOn(moduleFolder + kEditorProgram + "|", marker, selectedPath);
+    launcher.RunProgramsOn(moduleFolder + kEditorProgram + "|", marker, shortPath);
     return;
   }
   const std::optional<std::string> formatted =
@@ -426,7 +426,7 @@ void RunShellEntry(const menu::MenuData& entry, std::string& selectedPath,
   } else if (chosen.Command == kDllProcCommand) {
     // Split before the path is in: a comma in the path cannot make more arguments.
     DllCallPlan plan = PlanDllCall(*formatted + ",");
-    FillMarkers(plan, kPathMarker, [&selectedPath] { return selectedPath; });
+    FillMarkers(plan, kPathMarker, [&shortPath] { return shortPath; });
     launcher.CallDllProcedure(std::move(plan));
   } else {
     if (!launcher.PassesExpansion(chosen.Command + "|", *formatted)) return;
@@ -437,7 +437,7 @@ void RunShellEntry(const menu::MenuData& entry, std::string& selectedPath,
                        "Error");
       return;
     }
-    launcher.RunProgramsOn(chosen.Command + "|", expanded, selectedPath);
+    launcher.RunProgramsOn(chosen.Command + "|", expanded, shortPath);
   }
 }
 

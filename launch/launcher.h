@@ -17,14 +17,13 @@ inline constexpr char kDllProcCommand[] = "DllProc";
 // The menu editor, started from the folder of the deliverable that starts it.
 inline constexpr char kEditorProgram[] = "Editor.exe";
 
-// What running an entry needs from the system it runs on.
+// What running an entry needs from the system it runs on. One is made for the texts of one menu
+// file: they are in its code page.
 class LaunchSystem {
  public:
   enum class Object { None, File, Folder };
 
   virtual ~LaunchSystem() = default;
-  // The code page of the texts that follow: that of the menu file the entry came from.
-  virtual void SetTextKind(TextKind) {}
   // Environment references expanded (ExpandEnvironmentStringsA within 32767 characters).
   virtual std::string ExpandEnvironment(const std::string& text) = 0;
   // The shell extension's formatting of an entry's arguments around the selected path.
@@ -163,11 +162,11 @@ class Launcher {
 
 // The shell extension's run of the chosen entry on the selected object: programs start in the
 // object's folder ("Error setting current directory" when it cannot be used, and they start in
-// the caller's folder instead), `selectedPath` becomes its short form, and by the entry's
-// command: "Add" starts the editor from `moduleFolder` with the short path, "DllProc" calls
-// the procedure with the arguments formatted around the short path, anything else starts the
-// programs with them.
-void RunShellEntry(const menu::MenuData& entry, std::string& selectedPath,
+// the caller's folder instead), and by the entry's command: "Add" starts the editor from
+// `moduleFolder` with the selected path's short form, "DllProc" calls the procedure with the
+// arguments formatted around the short form, anything else starts the programs with them.
+// `selectedPath`: the selected object's, in the code page of the file the entry came from.
+void RunShellEntry(const menu::MenuData& entry, const std::string& selectedPath,
                    const std::string& moduleFolder, LaunchSystem& system);
 
 }  // namespace zel::launch

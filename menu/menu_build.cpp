@@ -35,8 +35,11 @@ bool Matches(const QuotedFields& fields, std::size_t n, std::string_view selecte
 }  // namespace
 
 MenuBuilder::MenuBuilder(const BuildRequest& request, MenuSink& sink, MenuSink::Handle root,
-                         MenuTable& table)
-    : request_(request), sink_(sink), table_(table), menuStack_{root} {}
+                         MenuTable& table, TextKind kind)
+    : request_(request), kind_(kind), sink_(sink), table_(table), menuStack_{root} {
+  table_.kind = kind;
+  sink_.SetTextKind(kind);
+}
 
 unsigned MenuBuilder::NextEntryId() const {
   const bool tray = request_.host == Host::Tray;
@@ -98,8 +101,7 @@ LineAction MenuBuilder::FeedLine(std::string_view line, const LineScan& scan) {
   // every list matches.
   const bool shell = host == Host::Shell;
   const auto matches = [&](const QuotedFields& fields, std::size_t list) {
-    const TextKind kind = table_.kind;
-    return !shell || Matches(fields, list, request_.SelectedPath(kind), kind);
+    return !shell || Matches(fields, list, request_.selected.Path(kind_), kind_);
   };
   if (shell && line == kAddLine) {
     QuotedFields add;
@@ -152,14 +154,7 @@ LineAction MenuBuilder::FeedSkipping(const LineScan& scan) {
   return LineAction::Skipped;
 }
 
-void MenuBuilder::SetTextKind(TextKind kind) {
-  table_.kind = kind;
-  sink_.SetTextKind(kind);
-}
-
-void FeedLines(MenuBuilder& builder, ByteSource& source) {
-  LineReader reader(source);
-  builder.SetTextKind(reader.Kind());
+void FeedLines(MenuBuilder& builder, LineReader& reader) {
   do {
     builder.Feed(reader.ReadLine());
     // A skipped submenu's lines that change nothing are passed over a buffer at a time.
@@ -180,20 +175,22 @@ BuildResult BuildMenu(const BuildRequest& request, MenuFileAccess& files, MenuSi
     sink.AppendItem(root, 0, kNotFoundText);
     return result;
   }
-  MenuBuilder builder(request, sink, root, table);
+  std::optional<MenuBuilder> builder;
   try {
     const std::unique_ptr<ByteSource> source = files.Open(request.path);
-    FeedLines(builder, *source);
+    LineReader reader(*source);
+    FeedLines(builder.emplace(request, sink, root, table, reader.Kind()), reader);
   } catch (const MenuReadError& error) {
     // What was built before the failure stays: its items and entries agree with each other.
     result.file = MenuFileState::Unreadable;
     result.error = error.what();
     sink.AppendItem(root, 0, kUnreadableText);
   }
-  result.addedCount = builder.AddedCount();
-  result.droppedEntries = builder.DroppedEntries();
-  result.hotkeyLine = builder.HotkeyLine();
-  result.hotkeyText = builder.HotkeyText();
+  if (!builder) return result;
+  result.addedCount = builder->AddedCount();
+  result.droppedEntries = builder->DroppedEntries();
+  result.hotkeyLine = builder->HotkeyLine();
+  result.hotkeyText = builder->HotkeyText();
   return result;
 }
 

@@ -11,6 +11,7 @@
 
 #include "menu/line_scan.h"
 #include "menu/menu_file.h"
+#include "menu/selected_object.h"
 
 namespace zel::menu {
 
@@ -38,7 +39,7 @@ class MenuSink {
                              const std::string& caption) = 0;
   // Destroys a submenu that no menu took, with everything appended to it.
   virtual void DestroySubmenu(Handle submenu) = 0;
-  // The code page of the captions that follow: told before the file's first line.
+  // The code page of the captions: told once, before the file's first line.
   virtual void SetTextKind(TextKind) {}
 };
 
@@ -65,12 +66,7 @@ struct BuildRequest {
   std::string path;                  // the menu file
   unsigned idCmdFirst = 0;           // shell form: the shell's first free identifier
   unsigned idCmdLast = 0xFFFFFFFFu;  // shell form: no entry identifier goes above it
-  std::string selectedPath;          // shell form: the object the extension lists filter on
-  std::string selectedPathUtf8;      // the same for a UTF-8 menu file
-  // The selected path in the code page of a file of `kind`.
-  const std::string& SelectedPath(TextKind kind) const {
-    return kind == TextKind::Utf8 ? selectedPathUtf8 : selectedPath;
-  }
+  SelectedObject selected;           // shell form: what the extension lists filter on
 };
 
 enum class MenuFileState { Read, Missing, Unreadable };
@@ -105,13 +101,13 @@ enum class LineAction {
 // The state of one build. Callers own it, so concurrent builds never share anything.
 class MenuBuilder {
  public:
-  MenuBuilder(const BuildRequest& request, MenuSink& sink, MenuSink::Handle root, MenuTable& table);
+  // `kind`: the file's, as its reader found it; the table and the sink are told.
+  MenuBuilder(const BuildRequest& request, MenuSink& sink, MenuSink::Handle root, MenuTable& table,
+              TextKind kind = TextKind::Ansi);
 
   LineAction Feed(std::string_view line);
   // Counts lines passed over while skipping that hold no skip pair: they do nothing else.
   void PassQuietLines(std::size_t count) { lines_ += count; }
-  // The code page of the lines that follow (the file's), passed on to the table and the sink.
-  void SetTextKind(TextKind kind);
 
   unsigned AddedCount() const { return addedCount_; }
   std::size_t DroppedEntries() const { return dropped_; }
@@ -131,6 +127,7 @@ class MenuBuilder {
   LineAction CloseSubmenu();
 
   const BuildRequest& request_;
+  const TextKind kind_;
   MenuSink& sink_;
   MenuTable& table_;
   std::vector<MenuSink::Handle> menuStack_;
@@ -145,9 +142,9 @@ class MenuBuilder {
   std::string icon_;  // its fifth field, likewise
 };
 
-// Feeds every line of `source` to `builder`, as a build does; throws MenuReadError when the
-// source fails.
-void FeedLines(MenuBuilder& builder, ByteSource& source);
+// Feeds every line `reader` reads to `builder` (made for the reader's kind), as a build does;
+// throws MenuReadError when the source fails.
+void FeedLines(MenuBuilder& builder, LineReader& reader);
 
 // Reads the menu file and builds the menu under `root`, refilling `table`.
 // A missing file gives the single "menu.txt not found" item, an unreadable one the

@@ -64,18 +64,14 @@ bool Contains(std::string_view text, std::string_view part) {
 
 class Checker {
  public:
-  Checker()
-      : trayBuilder_(trayRequest_, traySink_, 0, trayTable_),
-        shellBuilder_(shellRequest_, shellSink_, 0, shellTable_) {
+  explicit Checker(TextKind kind)
+      : kind_(kind),
+        trayBuilder_(trayRequest_, traySink_, 0, trayTable_, kind),
+        shellBuilder_(shellRequest_, shellSink_, 0, shellTable_, kind) {
     trayRequest_.host = Host::Tray;
     shellRequest_.host = Host::Shell;
   }
 
-  void SetTextKind(TextKind kind) {
-    kind_ = kind;
-    trayBuilder_.SetTextKind(kind);
-    shellBuilder_.SetTextKind(kind);
-  }
   void Line(std::size_t number, std::string_view line);
   void Warn(std::size_t line, std::string text) {
     findings_.push_back({line, Finding::Severity::Warning, std::move(text)});
@@ -430,9 +426,8 @@ void Checker::Finish(bool bytesAfterCtrlZ) {
 }  // namespace
 
 std::vector<Finding> CheckMenu(ByteSource& source) {
-  Checker checker;
   LineReader reader(source);
-  checker.SetTextKind(reader.Kind());
+  Checker checker(reader.Kind());
   std::string line;
   std::size_t number = 0;
   do {

@@ -83,12 +83,10 @@ HRESULT STDMETHODCALLTYPE TContextMenu::Initialize(PCIDLIST_ABSOLUTE, IDataObjec
   const std::optional<std::string> path = win::AnsiPathFor(wide);
   // In characters: the short form's, when that is the one served.
   if (!ServesSelection(count, path ? win::Widen(*path).size() : wide.size())) {
-    selectedPath_.clear();
-    selectedUtf8_.clear();
+    selected_ = {};
     return E_FAIL;
   }
-  selectedPath_ = path.value_or(std::string());
-  selectedUtf8_ = win::Narrow(wide, TextKind::Utf8);
+  selected_ = {path.value_or(std::string()), win::Narrow(wide, TextKind::Utf8)};
   return S_OK;
 } catch (...) {
   return CaughtHresult();
@@ -103,15 +101,14 @@ HRESULT STDMETHODCALLTYPE TContextMenu::QueryContextMenu(HMENU hmenu, UINT index
   request.host = menu::Host::Shell;  // an empty path reads the user's menu file
   request.idCmdFirst = idCmdFirst;
   request.idCmdLast = idCmdLast;
-  request.selectedPath = selectedPath_;
-  request.selectedPathUtf8 = selectedUtf8_;
+  request.selected = selected_;
   icons::MenuIcons icons(ModuleIcons(), menu::Host::Shell, module_);
   const std::optional<menu::BuildResult> built =
       menu::BuildSubmenu(hmenu, indexMenu, kSubmenuCaption, request, table_, &icons);
   if (!built) return E_FAIL;
   // Held as long as this handler, which Explorer keeps while the menu is shown.
   shownIcons_ = icons.Shown();
-  if (table_.kind == TextKind::Ansi && selectedPath_.empty() && !selectedUtf8_.empty()) {
+  if (!selected_.NamedIn(table_.kind)) {
     // No ANSI name for the object: taken out again, as a declined selection adds nothing.
     table_.EntryCount = 0;
     ::DeleteMenu(hmenu, indexMenu, MF_BYPOSITION);
@@ -134,8 +131,7 @@ HRESULT STDMETHODCALLTYPE TContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* lpici
   // A caller that asks for no UI (CMIC_MASK_FLAG_NO_UI) gets the run's complaints as the result.
   const bool quiet = (lpici->fMask & CMIC_MASK_FLAG_NO_UI) != 0;
   launch::Win32LaunchSystem system(kind, quiet);
-  launch::RunShellEntry(*entry, kind == TextKind::Utf8 ? selectedUtf8_ : selectedPath_,
-                        win::ModuleFolder(module_, kind), system);
+  launch::RunShellEntry(*entry, selected_.Path(kind), win::ModuleFolder(module_, kind), system);
   // With UI, what went wrong was said, and the entry counts as run.
   return quiet && system.complained() ? E_FAIL : S_OK;
 } catch (...) {

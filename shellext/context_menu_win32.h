@@ -9,6 +9,7 @@
 
 #include "icons/icon_cache_win32.h"
 #include "menu/menu_file.h"
+#include "menu/selected_object.h"
 #include "shellext/com_server_win32.h"
 
 namespace zel::shellext {
@@ -49,9 +50,7 @@ class TContextMenu final : public TComObject,
   ~TContextMenu() override;
 
   HMODULE module_;
-  std::string selectedPath_;        // the one selected object; its short form after an entry ran
-                                    // (empty: no ANSI name, served by UTF-8 menu files only)
-  std::string selectedUtf8_;        // the same in UTF-8, for a UTF-8 menu file
+  menu::SelectedObject selected_;   // the one selected object
   menu::MenuTable table_;           // the entries of the last QueryContextMenu
   unsigned addedCount_ = 0;         // the items the last QueryContextMenu appended
   icons::ShownBitmaps shownIcons_;  // the last QueryContextMenu's item bitmaps

@@ -74,8 +74,7 @@ Built BuildAndVerify(std::string_view bytes, const BuildRequest& request) {
   LineReader reader(source);
   MenuTreeSink lineSink;
   MenuTable lineTable;
-  MenuBuilder builder(request, lineSink, lineSink.Root(), lineTable);
-  builder.SetTextKind(reader.Kind());
+  MenuBuilder builder(request, lineSink, lineSink.Root(), lineTable, reader.Kind());
   do {
     builder.Feed(reader.ReadLine());
   } while (!reader.AtEnd());
@@ -181,8 +180,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // bytes and characters agree.
   BuildRequest shell = tray;
   shell.host = Host::Shell;
-  shell.selectedPath = "C:\\x." + AsciiOf(bytes.substr(0, 3));
-  shell.selectedPathUtf8 = shell.selectedPath;
+  shell.selected.ansi = "C:\\x." + AsciiOf(bytes.substr(0, 3));
+  shell.selected.utf8 = shell.selected.ansi;
   shell.idCmdFirst = 100;
   shell.idCmdLast = 100 + static_cast<unsigned>(size % 64);
   Utf8AgreesWithAnsi(bytes, shell);

@@ -311,7 +311,11 @@ void RunZelmenu(In group, In run) {
   const json& expected = run[2];
   const json& options = run.size() > 3 ? run[3] : json::object();
   std::string out, err;
-  const int status = tools::zelmenu::RunZelmenu(args, out, err, files, "Menu.txt", system,
+  const auto systemFor = [&system](TextKind kind) -> launch::LaunchSystem& {
+    system.kind = kind;
+    return system;
+  };
+  const int status = tools::zelmenu::RunZelmenu(args, out, err, files, "Menu.txt", systemFor,
                                                 B(At(group, "moduleFolder")));
   const bool check = !args.empty() && args[0] == "check";
   EXPECT_EQ(status, options.value("status", check && !expected.empty() ? 1 : 0)) << err;

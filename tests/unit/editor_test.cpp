@@ -18,11 +18,12 @@ namespace {
 
 std::vector<menu::MenuNode> Build(const std::string& text, menu::Host host,
                                   const std::string& selected, menu::MenuTable& table) {
-  const menu::BuildRequest request{host, "", 0, 0xFFFFFFFFu, selected, selected};
+  const menu::BuildRequest request{host, "", 0, 0xFFFFFFFFu, {selected, selected}};
   menu::MenuTreeSink sink;
-  menu::MenuBuilder builder(request, sink, sink.Root(), table);
   menu::MemorySource source(text);
-  menu::FeedLines(builder, source);
+  menu::LineReader reader(source);
+  menu::MenuBuilder builder(request, sink, sink.Root(), table, reader.Kind());
+  menu::FeedLines(builder, reader);
   return sink.Tree();
 }
 

@@ -40,7 +40,6 @@ class FakeSystem final : public launch::LaunchSystem {
   std::vector<launch::DllCallPlan> calls;
   TextKind kind = TextKind::Ansi;
 
-  void SetTextKind(TextKind textKind) override { kind = textKind; }
   // The best-fit mapping of code page 1252 for the fullwidth forms U+FF01..U+FF5E of a UTF-8
   // text: the ASCII character they stand for, unless a letter or digit.
   std::string AnsiReading(const std::string& text) override {

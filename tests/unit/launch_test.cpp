@@ -127,10 +127,8 @@ TEST(ShellRun, NamesOthersChoseNeverChangeWhatRuns) {
                     "C:\\S\\\x95\\\x8e\xa6.exe", "C:\\D\\\x95\\\x8e\xa6.exe", "C:\\D\\sub\\p",
                     "C:\\S\\pack.bat", "C:\\D\\pack.bat"};
     // clang-format on
-    std::string selected = c.selected;
-    RunShellEntry({c.command, c.arguments}, selected, "C:\\App\\", system);
+    RunShellEntry({c.command, c.arguments}, c.selected, "C:\\App\\", system);
     EXPECT_EQ(system.log, c.log) << c.command << " " << c.arguments.substr(0, 40);
-    EXPECT_EQ(selected, system.ShortPath(c.selected)) << "the selection takes its short form";
   }
 }
 

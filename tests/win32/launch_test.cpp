@@ -60,11 +60,9 @@ TEST(Running, ProgramsAndDllsFromTheNamesGivenInTheirFolders) {
       << "the program's folder first";
 
   const auto run = [&](const std::string& command, const std::string& arguments,
-                       std::string selected) {
+                       const std::string& selected) {
     RunShellEntry({command, arguments}, selected, folder.path() + "\\", system);
-    return selected;
   };
-  EXPECT_EQ(run("cmd.exe", "/c exit", item), shortItem) << "the selection takes its short form";
   run("DllProc", "zel_on_path.dll,ProcSelf", item);
   run("DllProc", test::ProcLog::DllPath() + ",Proc3,1,%s,2", item);
   run("DllProc", test::ProcLog::DllPath() + ",ProcFolder", item);

@@ -430,15 +430,14 @@ TEST_F(Zelshell, SubmenuBesideWinesMenuRunsTheEntryEachOffsetSelects) {
   // tests/cases.
   EXPECT_EQ(Invoke(handler.Get(), 5), E_INVALIDARG);
   EXPECT_EQ(Invoke(handler.Get(), 0, "One"), E_FAIL);
-  // The first run left the selection in its short form: later runs start in its short folder.
+  // Every run starts in the object's own folder, with its short path.
   EXPECT_EQ(Invoke(handler.Get(), 2), S_OK);
   EXPECT_EQ(WaitForRecord(folder_.path(), "zel_recorder"),
-            Started("\"" + recorder + "\" /open " + shortFile, win::ShortPath(folder_.path())));
+            Started("\"" + recorder + "\" /open " + shortFile, folder_.path()));
   // Editor.exe from the folder COM loaded the module from, by its short path.
   EXPECT_EQ(Invoke(handler.Get(), 3), S_OK);
   const std::string editor = WaitForRecord(folder_.path(), "Editor");
-  EXPECT_NE(editor.find("\\Editor.exe\" " + Started(shortFile, win::ShortPath(folder_.path()))),
-            std::string::npos)
+  EXPECT_NE(editor.find("\\Editor.exe\" " + Started(shortFile, folder_.path())), std::string::npos)
       << editor;
 
   // The help text for offset 0 only, in the caller's capacity (whose rule is in tests/cases).

@@ -98,7 +98,7 @@ std::string VerifyLine(const std::string& line, ObjectKind kind, const std::stri
   for (const menu::Host host : {menu::Host::Tray, menu::Host::Shell}) {
     menu::BuildRequest request;
     request.host = host;
-    request.selectedPath = selectedPath;
+    request.selected.ansi = selectedPath;
     menu::MenuTreeSink sink;
     menu::MenuTable table;
     menu::MenuBuilder builder(request, sink, sink.Root(), table);
@@ -342,9 +342,10 @@ bool EndsInsideSubmenu(std::string_view text) {
     request.host = host;
     menu::MenuTreeSink sink;
     menu::MenuTable table;
-    menu::MenuBuilder builder(request, sink, sink.Root(), table);
     menu::MemorySource source(text);
-    menu::FeedLines(builder, source);
+    menu::LineReader reader(source);
+    menu::MenuBuilder builder(request, sink, sink.Root(), table, reader.Kind());
+    menu::FeedLines(builder, reader);
     if (builder.Depth() > 0 || builder.Skipping()) return true;
   }
   return false;

@@ -50,7 +50,10 @@ int main(int argc, char** argv) {
   const std::string defaultPath = zel::menu::GetMenuFilePath();
   // The plan asks the real system; zelmenu ships beside the shell extension, so its folder
   // stands for the extension's.
-  zel::launch::Win32LaunchSystem system;
+  std::optional<zel::launch::Win32LaunchSystem> system;
+  const auto systemFor = [&system](zel::TextKind kind) -> zel::launch::LaunchSystem& {
+    return system.emplace(kind);
+  };
   const std::string moduleFolder = zel::win::ModuleFolder();
 #else
   zel::menu::StdMenuFileAccess files;
@@ -60,12 +63,13 @@ int main(int argc, char** argv) {
   const std::string self = argc > 0 ? argv[0] : "";
   const std::string moduleFolder = self.substr(0, self.find_last_of("/\\") + 1);
   zel::tools::zelmenu::PortablePlanSystem system;
+  const auto systemFor = [&system](zel::TextKind) -> zel::launch::LaunchSystem& { return system; };
 #endif
   std::string out, err;
   int status = 1;
   try {
-    status =
-        zel::tools::zelmenu::RunZelmenu(args, out, err, files, defaultPath, system, moduleFolder);
+    status = zel::tools::zelmenu::RunZelmenu(args, out, err, files, defaultPath, systemFor,
+                                             moduleFolder);
   } catch (const std::exception& error) {
     err += std::string("zelmenu: ") + error.what() + "\n";
   }

@@ -158,8 +158,8 @@ bool TakeCommonOption(const std::vector<std::string>& args, std::size_t& i, Comm
   } else if (arg == "--selected" && hasValue) {
     // "ANSI form NUL UTF-8 form" from an entry point that has both; else one text for both.
     const std::string& value = args[++i];
-    options.request.selectedPath = value.substr(0, value.find('\0'));
-    options.request.selectedPathUtf8 = value.substr(value.find('\0') + 1);
+    options.request.selected = {value.substr(0, value.find('\0')),
+                                value.substr(value.find('\0') + 1)};
     options.selectedGiven = true;
   } else if (!arg.empty() && arg[0] == '-') {
     return false;
@@ -191,7 +191,7 @@ std::string ParseShowOptions(const std::vector<std::string>& args, ShowOptions& 
     }
   }
   if (options.request.host == Host::Tray &&
-      (idLastGiven || options.request.idCmdFirst != 0 || !options.request.selectedPath.empty())) {
+      (idLastGiven || options.request.idCmdFirst != 0 || !options.request.selected.ansi.empty())) {
     return "--selected, --id-first and --id-last belong to the shell form";
   }
   return {};
@@ -269,8 +269,9 @@ struct PlanStep {
 // would find, and records what they would start, call or show instead of doing it.
 class PlanRecorder final : public launch::PromptView, public launch::LaunchSystem {
  public:
-  PlanRecorder(launch::LaunchSystem& system, const launch::TrayPromptState& state)
-      : system_(system), state_(state) {}
+  // `system`: made for the texts of a menu file of `kind`.
+  PlanRecorder(launch::LaunchSystem& system, TextKind kind, const launch::TrayPromptState& state)
+      : system_(system), kind_(kind), state_(state) {}
 
   void ShowPrompt(int parameterNumber) override {
     const std::string label = launch::PromptLabel(parameterNumber);
@@ -282,10 +283,6 @@ class PlanRecorder final : public launch::PromptView, public launch::LaunchSyste
     promptPending = true;
   }
 
-  void SetTextKind(TextKind kind) override {
-    kind_ = kind;
-    system_.SetTextKind(kind);
-  }
   std::string ExpandEnvironment(const std::string& text) override {
     return system_.ExpandEnvironment(text);
   }
@@ -355,7 +352,7 @@ class PlanRecorder final : public launch::PromptView, public launch::LaunchSyste
  private:
   launch::LaunchSystem& system_;
   const launch::TrayPromptState& state_;
-  TextKind kind_ = TextKind::Ansi;
+  const TextKind kind_;
 };
 
 struct PlanOptions {
@@ -403,8 +400,8 @@ std::size_t RunPlanned(const PlanOptions& options, MenuTable& table, std::size_t
                        const std::string& moduleFolder, PlanRecorder& recorder,
                        launch::TrayPromptState& state) {
   if (options.request.host == Host::Shell) {
-    std::string selected = options.request.SelectedPath(table.kind);
-    launch::RunShellEntry(*table.Find(index), selected, moduleFolder, recorder);
+    launch::RunShellEntry(*table.Find(index), options.request.selected.Path(table.kind),
+                          moduleFolder, recorder);
     return 0;
   }
   state.CurrentEntry = index;
@@ -423,7 +420,7 @@ std::size_t RunPlanned(const PlanOptions& options, MenuTable& table, std::size_t
 
 int Plan(const std::vector<std::string>& args, std::string& out, std::string& err,
          menu::MenuFileAccess& files, const std::string& defaultMenuPath,
-         launch::LaunchSystem& system, const std::string& moduleFolder) {
+         const SystemFor& systemFor, const std::string& moduleFolder) {
   PlanOptions options;
   const std::string usage = ParsePlanOptions(args, options);
   if (!usage.empty()) return Usage(err, usage);
@@ -445,8 +442,7 @@ int Plan(const std::vector<std::string>& args, std::string& out, std::string& er
   }
 
   launch::TrayPromptState state;
-  PlanRecorder recorder(system, state);
-  recorder.SetTextKind(table.kind);
+  PlanRecorder recorder(systemFor(table.kind), table.kind, state);
   const std::size_t used = RunPlanned(options, table, index, moduleFolder, recorder, state);
   if (options.json) {
     json steps = json::array();
@@ -523,12 +519,12 @@ launch::LaunchSystem::Object PortablePlanSystem::Find(const std::string& path) {
 
 int RunZelmenu(const std::vector<std::string>& args, std::string& out, std::string& err,
                menu::MenuFileAccess& files, const std::string& defaultMenuPath,
-               launch::LaunchSystem& system, const std::string& moduleFolder) {
+               const SystemFor& systemFor, const std::string& moduleFolder) {
   if (args.empty()) return Usage(err, "no command given");
   if (args[0] == "show") return Show(args, out, err, files, defaultMenuPath);
   if (args[0] == "check") return Check(args, out, err, files, defaultMenuPath);
   if (args[0] == "plan") {
-    return Plan(args, out, err, files, defaultMenuPath, system, moduleFolder);
+    return Plan(args, out, err, files, defaultMenuPath, systemFor, moduleFolder);
   }
   if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
     out += kUsage;

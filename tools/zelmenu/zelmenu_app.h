@@ -1,6 +1,7 @@
 // zelmenu: shows a menu file exactly as either program builds it, and checks it for traps.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,13 +31,16 @@ class PortablePlanSystem final : public launch::LaunchSystem {
   bool CallProcedure(const std::string&, const launch::DllCallPlan&) override { return true; }
 };
 
+// The system `plan` asks, made for the texts of a menu file of the kind given.
+using SystemFor = std::function<launch::LaunchSystem&(TextKind)>;
+
 // Runs one zelmenu command, appending what it prints to `out` and `err`; returns the exit
 // status (0 fine, 1 findings, an unreadable file or an identifier that selects no entry, 2
-// usage). `plan` asks `system` what the deliverables
+// usage). `plan` asks the system what the deliverables
 // would find and records what they would do; "Add to..." starts the editor from `moduleFolder`.
 int RunZelmenu(const std::vector<std::string>& args, std::string& out, std::string& err,
                menu::MenuFileAccess& files, const std::string& defaultMenuPath,
-               launch::LaunchSystem& system, const std::string& moduleFolder);
+               const SystemFor& systemFor, const std::string& moduleFolder);
 
 // Each byte becomes the character U+0000 to U+00FF of the same value, in UTF-8.
 std::string BytesToUtf8(std::string_view bytes);

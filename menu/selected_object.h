@@ -1,0 +1,24 @@
+// The object the shell menu was opened on: made once, where the selection is read (the shell
+// extension's Initialize, zelmenu's --selected), and handed down as it is to the build, which
+// filters on it, and to the run, which starts on it. Nothing writes back into it.
+#pragma once
+
+#include <string>
+
+#include "text/text_kind.h"
+
+namespace zel::menu {
+
+struct SelectedObject {
+  // The path in the ANSI code page: the object's own name when every character has a form
+  // there, else its short name; empty when it has neither (UTF-8 menu files serve it only).
+  std::string ansi;
+  std::string utf8;  // the path as the system names it, in UTF-8
+
+  // The path in the code page of a menu file of `kind`.
+  const std::string& Path(TextKind kind) const { return kind == TextKind::Utf8 ? utf8 : ansi; }
+  // True when a menu file of `kind` can name the object.
+  bool NamedIn(TextKind kind) const { return !Path(kind).empty() || utf8.empty(); }
+};
+
+}  // namespace zel::menu
