@@ -102,7 +102,7 @@ void CallProcedure(FARPROC procedure, const std::vector<std::uintptr_t>& values)
 #endif
 }
 
-LaunchSystem::Object Win32LaunchSystem::Find(const std::string& path) {
+Object Win32LaunchSystem::Find(const std::string& path) {
   if (localOnly_ && !fixedDrives_.Hold(path)) return Object::None;
   const DWORD attributes = ::GetFileAttributesW(win::Widen(path, kind_).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return Object::None;

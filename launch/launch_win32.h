@@ -52,6 +52,8 @@ class Win32LaunchSystem final : public LaunchSystem {
     return win::AnsiReading(text, kind_);
   }
   std::string ShortPath(const std::string& path) override { return win::ShortPath(path, kind_); }
+  std::string FullPath(const std::string& path) override { return win::FullPath(path, kind_); }
+  std::string LongPath(const std::string& path) override { return win::LongPath(path, kind_); }
   LeadByteTest LeadBytes() override { return win::LeadBytesOf(kind_); }
   // FixedDrives::Hold, each drive asked once for as long as this object lives.
   bool OnFixedDrive(const std::string& path) { return fixedDrives_.Hold(path); }

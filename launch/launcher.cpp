@@ -178,7 +178,7 @@ Launcher::Resolved Launcher::Resolve(const std::string& name, const char* defaul
   const std::string file = withExtension(name);
   for (std::string folder : system_.SearchFolders()) {
     if (!folder.empty() && !IsSlash(folder.back())) folder += '\\';
-    if (system_.Find(folder + file) == LaunchSystem::Object::File) return {true, folder + file};
+    if (system_.Find(folder + file) == Object::File) return {true, folder + file};
   }
   return {false, {}};
 }
@@ -399,7 +399,7 @@ void RunShellEntry(const menu::MenuData& entry, const std::string& selectedPath,
   // A copy: a DLL procedure with a message loop may see the entry table rebuilt under it.
   const menu::MenuData chosen = entry;
   std::string folder = ExtractFolder(selectedPath, system.LeadBytes());
-  if (folder.empty() || system.Find(folder) != LaunchSystem::Object::Folder) {
+  if (folder.empty() || system.Find(folder) != Object::Folder) {
     system.ShowError("Error setting current directory", "ERROR");
     folder.clear();  // the programs start where the caller stands
   }

@@ -19,10 +19,11 @@ inline constexpr char kEditorProgram[] = "Editor.exe";
 
 // What running an entry needs from the system it runs on. One is made for the texts of one menu
 // file: they are in its code page.
+// What stands at a path.
+enum class Object { None, File, Folder };
+
 class LaunchSystem {
  public:
-  enum class Object { None, File, Folder };
-
   virtual ~LaunchSystem() = default;
   // Environment references expanded (ExpandEnvironmentStringsA within 32767 characters).
   virtual std::string ExpandEnvironment(const std::string& text) = 0;
@@ -39,6 +40,10 @@ class LaunchSystem {
   // volume without short names (exFAT, ReFS, NTFS with their creation switched off) that is
   // every path: blanks, commas, "&" and "%" included, whatever the name's length.
   virtual std::string ShortPath(const std::string& path) = 0;
+  // The full (GetFullPathName) and long (GetLongPathName) forms of a path; empty where the
+  // system gives none.
+  virtual std::string FullPath(const std::string& path) = 0;
+  virtual std::string LongPath(const std::string& path) = 0;
   // How the system's 8-bit texts (paths, names, PATH) are split into characters.
   virtual LeadByteTest LeadBytes() = 0;
   virtual Object Find(const std::string& path) = 0;

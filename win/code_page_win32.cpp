@@ -1,5 +1,7 @@
 #include "win/code_page_win32.h"
 
+#include "win/paths_win32.h"
+
 #include <windows.h>
 
 #include <vector>
@@ -29,13 +31,11 @@ std::optional<std::string> ToAnsi(const std::wstring& text) {
 
 std::optional<std::string> AnsiPathFor(const std::wstring& path) {
   if (std::optional<std::string> ansi = ToAnsi(path)) return ansi;
-  std::vector<wchar_t> shortPath(MAX_PATH + 1);
   // Without a short name (8.3 names switched off on the volume) the call gives the long path
   // back, which the conversion then refuses again.
-  const DWORD length =
-      ::GetShortPathNameW(path.c_str(), shortPath.data(), static_cast<DWORD>(shortPath.size()));
-  if (length == 0 || length >= shortPath.size()) return std::nullopt;
-  return ToAnsi(std::wstring(shortPath.data(), length));
+  const std::wstring shortPath = ShortPathW(path);
+  if (shortPath.empty()) return std::nullopt;
+  return ToAnsi(shortPath);
 }
 
 namespace {

@@ -31,11 +31,37 @@ bool FixedDrives::Hold(const std::string& path) {
   return known > 0;
 }
 
+std::wstring ShortPathW(const std::wstring& path) {
+  return PathCall<wchar_t>(
+      [&](wchar_t* buffer, DWORD size) { return ::GetShortPathNameW(path.c_str(), buffer, size); });
+}
+
 std::string ShortPath(const std::string& path, TextKind kind) {
-  const std::wstring wide = Widen(path, kind);
-  const std::wstring shortForm = PathCall<wchar_t>(
-      [&](wchar_t* buffer, DWORD size) { return ::GetShortPathNameW(wide.c_str(), buffer, size); });
+  const std::wstring shortForm = ShortPathW(Widen(path, kind));
   return shortForm.empty() ? path : Narrow(shortForm, kind);
+}
+
+namespace {
+
+// A path function's answer for `path`, both in `kind`.
+template <typename Call>
+std::string PathIn(TextKind kind, const std::string& path, const Call& call) {
+  const std::wstring wide = Widen(path, kind);
+  return Narrow(PathCall<wchar_t>(
+                    [&](wchar_t* buffer, DWORD size) { return call(wide.c_str(), buffer, size); }),
+                kind);
+}
+
+}  // namespace
+
+std::string FullPath(const std::string& path, TextKind kind) {
+  return PathIn(kind, path, [](const wchar_t* from, wchar_t* buffer, DWORD size) {
+    return ::GetFullPathNameW(from, size, buffer, nullptr);
+  });
+}
+
+std::string LongPath(const std::string& path, TextKind kind) {
+  return PathIn(kind, path, ::GetLongPathNameW);
 }
 
 }  // namespace zel::win

@@ -12,6 +12,7 @@
 #include "menu/menu_build.h"
 #include "menu/menu_check.h"
 #include "menu/menu_tree.h"
+#include "tests/unit/fake_system.h"
 
 namespace zel::tools::editor {
 namespace {
@@ -27,24 +28,12 @@ std::vector<menu::MenuNode> Build(const std::string& text, menu::Host host,
   return sink.Tree();
 }
 
-// A file given by its short form, as Explorer passes it.
-struct TwoObjects final : ObjectSystem {
-  Object Find(const std::string& name) override {
-    const std::string path = name.rfind("C:\\", 0) == 0 ? name : FullPath(name);
-    return path == "C:\\Long Name.txt" || path == "C:\\LONGNA~1.TXT" ? Object::File : Object::None;
-  }
-  std::string FullPath(const std::string& path) override { return "C:\\" + path; }
-  std::string LongPath(const std::string& path) override {
-    return path == "C:\\LONGNA~1.TXT" ? "C:\\Long Name.txt" : path;
-  }
-  std::string ShortPath(const std::string& path) override {
-    return path == "C:\\Long Name.txt" ? "C:\\LONGNA~1.TXT" : path;
-  }
-};
-
-// The long form first, for the caption; nothing for what is not there.
+// The long form first, for the caption; nothing for what is not there. A file given by its
+// short form, relative to the current folder.
 TEST(InspectObject, LongFormFirstAndNothingForWhatIsNotThere) {
-  TwoObjects system;
+  test::FakeSystem system;
+  system.files = {"C:\\Long Name.txt", "C:\\LONGNA~1.TXT", "LONGNA~1.TXT"};
+  system.shortNames["C:\\Long Name.txt"] = "C:\\LONGNA~1.TXT";
   const ObjectInfo file = InspectObject("LONGNA~1.TXT", system);
   EXPECT_EQ(file.paths, (std::vector<std::string>{"C:\\Long Name.txt", "C:\\LONGNA~1.TXT"}));
   EXPECT_FALSE(file.folder);

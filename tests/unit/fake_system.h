@@ -31,6 +31,7 @@ class FakeSystem final : public launch::LaunchSystem {
   std::set<std::string> folders;
   // A path without an entry has no short name, as on a volume without them.
   std::map<std::string, std::string> shortNames;
+  std::string currentFolder = "C:\\";  // what a path without a drive is full in
   LeadByteTest leadBytes = NoLeadBytes;
   std::map<std::string, std::string> variables;
   // One line per action: "start <command line>[ @<program file>][ in <folder>]",
@@ -77,8 +78,18 @@ class FakeSystem final : public launch::LaunchSystem {
   std::string ShortPath(const std::string& path) override {
     return shortNames.count(path) != 0 ? shortNames.at(path) : path;
   }
+  std::string FullPath(const std::string& path) override {
+    return path.size() > 1 && path[1] == ':' ? path : currentFolder + path;
+  }
+  std::string LongPath(const std::string& path) override {
+    for (const auto& [name, shortName] : shortNames) {
+      if (shortName == path) return name;
+    }
+    return path;
+  }
   LeadByteTest LeadBytes() override { return leadBytes; }
-  Object Find(const std::string& path) override {
+  launch::Object Find(const std::string& path) override {
+    using launch::Object;
     if (folders.count(path) != 0) return Object::Folder;
     return everyFileExists || files.count(path) != 0 ? Object::File : Object::None;
   }

@@ -179,38 +179,4 @@ std::string SaveMenuFile(const std::string& path, const std::string& bytes) {
   return why;
 }
 
-ObjectSystem::Object Win32ObjectSystem::Find(const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesW(win::Widen(path, kind_).c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return Object::None;
-  return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? Object::Folder : Object::File;
-}
-
-namespace {
-
-// A path function's answer for `path`, both in `kind`.
-template <typename Call>
-std::string PathIn(TextKind kind, const std::string& path, const Call& call) {
-  const std::wstring wide = win::Widen(path, kind);
-  return win::Narrow(win::PathCall<wchar_t>([&](wchar_t* buffer, DWORD size) {
-                       return call(wide.c_str(), buffer, size);
-                     }),
-                     kind);
-}
-
-}  // namespace
-
-std::string Win32ObjectSystem::FullPath(const std::string& path) {
-  return PathIn(kind_, path, [](const wchar_t* from, wchar_t* buffer, DWORD size) {
-    return ::GetFullPathNameW(from, size, buffer, nullptr);
-  });
-}
-
-std::string Win32ObjectSystem::LongPath(const std::string& path) {
-  return PathIn(kind_, path, ::GetLongPathNameW);
-}
-
-std::string Win32ObjectSystem::ShortPath(const std::string& path) {
-  return PathIn(kind_, path, ::GetShortPathNameW);
-}
-
 }  // namespace zel::tools::editor

@@ -31,17 +31,4 @@ LoadedFile LoadMenuFile(const std::string& path);
 // untouched), or empty on success.
 std::string SaveMenuFile(const std::string& path, const std::string& bytes);
 
-// The real file system for "Add to...", with paths in the menu file's code page.
-class Win32ObjectSystem final : public ObjectSystem {
- public:
-  explicit Win32ObjectSystem(TextKind kind) : kind_(kind) {}
-  Object Find(const std::string& path) override;
-  std::string FullPath(const std::string& path) override;
-  std::string LongPath(const std::string& path) override;
-  std::string ShortPath(const std::string& path) override;
-
- private:
-  TextKind kind_;
-};
-
 }  // namespace zel::tools::editor

@@ -184,15 +184,16 @@ std::string PathFromArgument(std::string_view argumentText) {
   return std::string(argumentText.substr(begin, end - begin));
 }
 
-ObjectInfo InspectObject(const std::string& path, ObjectSystem& system) {
+ObjectInfo InspectObject(const std::string& path, launch::LaunchSystem& system) {
+  using launch::Object;
   ObjectInfo info;
-  const ObjectSystem::Object found = path.empty() ? ObjectSystem::Object::None : system.Find(path);
-  if (found == ObjectSystem::Object::None) return info;
-  info.folder = found == ObjectSystem::Object::Folder;
+  const Object found = path.empty() ? Object::None : system.Find(path);
+  if (found == Object::None) return info;
+  info.folder = found == Object::Folder;
   const std::string full = system.FullPath(path);
   const std::string base = full.empty() ? path : full;
   for (const std::string& form : {system.LongPath(base), base, system.ShortPath(base)}) {
-    if (form.empty() || system.Find(form) == ObjectSystem::Object::None) continue;
+    if (form.empty() || system.Find(form) == Object::None) continue;
     if (std::find(info.paths.begin(), info.paths.end(), form) == info.paths.end()) {
       info.paths.push_back(form);
     }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "launch/command_line.h"
+#include "launch/launcher.h"
 
 namespace zel::tools::editor {
 
@@ -69,19 +70,6 @@ std::string SafeCaption(std::string_view name, const std::vector<std::string>& f
 // field can hold it: a quote at either end, or two quotes in a row.
 bool FieldText(std::string_view value, std::string& field);
 
-// The file system as "Add to..." asks it about an object.
-class ObjectSystem {
- public:
-  enum class Object { None, File, Folder };
-  virtual ~ObjectSystem() = default;
-  virtual Object Find(const std::string& path) = 0;
-  // The full, long and short forms of a path (GetFullPathName, GetLongPathName,
-  // GetShortPathName); empty where the system gives none.
-  virtual std::string FullPath(const std::string& path) = 0;
-  virtual std::string LongPath(const std::string& path) = 0;
-  virtual std::string ShortPath(const std::string& path) = 0;
-};
-
 // The object named by the editor's argument, as "Add to..." needs it.
 struct ObjectInfo {
   bool folder = false;
@@ -93,7 +81,7 @@ struct ObjectInfo {
 // characters outside the ANSI code page comes back with "?" in it and names nothing, so it is
 // left out. An object that is gone by the time its forms are asked for has none: it does not
 // exist.
-ObjectInfo InspectObject(const std::string& path, ObjectSystem& system);
+ObjectInfo InspectObject(const std::string& path, launch::LaunchSystem& system);
 
 // What "Add to..." knows about the object: its kind and the forms of its path (the long form
 // first, then the short one), and for a document the program the user picked.

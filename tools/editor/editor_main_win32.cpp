@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "launch/launch_win32.h"
 #include "menu/menu_check.h"
 #include "menu/menu_win32.h"
 #include "win/unique_handle_win32.h"
@@ -290,7 +291,7 @@ std::string PickProgram(const std::string& document) {
 }
 
 void AddObject(const std::string& path) {
-  Win32ObjectSystem system(g_editor.kind);
+  launch::Win32LaunchSystem system(g_editor.kind);
   const ObjectInfo object = InspectObject(path, system);
   if (!object.exists()) {
     SetStatus("Nothing was added: " + path + " does not exist.");

@@ -291,8 +291,10 @@ class PlanRecorder final : public launch::PromptView, public launch::LaunchSyste
   }
   std::string AnsiReading(const std::string& text) override { return system_.AnsiReading(text); }
   std::string ShortPath(const std::string& path) override { return system_.ShortPath(path); }
+  std::string FullPath(const std::string& path) override { return system_.FullPath(path); }
+  std::string LongPath(const std::string& path) override { return system_.LongPath(path); }
   LeadByteTest LeadBytes() override { return system_.LeadBytes(); }
-  Object Find(const std::string& path) override { return system_.Find(path); }
+  launch::Object Find(const std::string& path) override { return system_.Find(path); }
   std::vector<std::string> SearchFolders() override { return system_.SearchFolders(); }
 
   void ShowError(const std::string& text, const std::string& caption) override {
@@ -512,9 +514,9 @@ std::string BytesToUtf8(std::string_view bytes) {
   return text;
 }
 
-launch::LaunchSystem::Object PortablePlanSystem::Find(const std::string& path) {
-  return !path.empty() && (path.back() == '\\' || path.back() == '/') ? Object::Folder
-                                                                      : Object::File;
+launch::Object PortablePlanSystem::Find(const std::string& path) {
+  return !path.empty() && (path.back() == '\\' || path.back() == '/') ? launch::Object::Folder
+                                                                      : launch::Object::File;
 }
 
 int RunZelmenu(const std::vector<std::string>& args, std::string& out, std::string& err,

@@ -22,8 +22,10 @@ class PortablePlanSystem final : public launch::LaunchSystem {
   // No code page to read with: every text reaches a program as it is.
   std::string AnsiReading(const std::string& text) override { return text; }
   std::string ShortPath(const std::string& path) override { return path; }
+  std::string FullPath(const std::string& path) override { return path; }
+  std::string LongPath(const std::string& path) override { return path; }
   LeadByteTest LeadBytes() override { return NoLeadBytes; }
-  Object Find(const std::string& path) override;
+  launch::Object Find(const std::string& path) override;
   // One empty folder: a bare name is found as it is written.
   std::vector<std::string> SearchFolders() override { return {std::string()}; }
   void ShowError(const std::string&, const std::string&) override {}
