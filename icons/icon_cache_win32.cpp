@@ -160,7 +160,7 @@ IconFile IconFinder::Find(const StoredChoice& choice, int size) {
       size};
 }
 
-IconCache::IconCache() = default;
+IconCache::IconCache(ULONGLONG recheckMilliseconds) : recheck_(recheckMilliseconds) {}
 
 IconCache::~IconCache() {
   {
@@ -189,7 +189,7 @@ bool IconCache::Recall(const std::string& key, std::uint64_t build, ULONGLONG no
   kept.usedIn = build;
   bitmap = kept.bitmap.get();
   // Not one this build has just looked at, after `now`.
-  due = due || (now >= kept.lookedAt && now - kept.lookedAt >= kRecheckMilliseconds);
+  due = due || (now >= kept.lookedAt && now - kept.lookedAt >= recheck_);
   return true;
 }
 
@@ -259,7 +259,7 @@ void IconCache::EndBuild(std::uint64_t build, bool due) noexcept try {
   const ExclusiveLock lock(lock_);
   Trim(build);
   // The worker gathers what to look at: the menu's thread only tells it which build.
-  if (due && !checking_ && !stopping_ && ::GetTickCount64() - checkEnded_ >= kRecheckMilliseconds) {
+  if (due && !checking_ && !stopping_ && ::GetTickCount64() - checkEnded_ >= recheck_) {
     Hand(build);
   }
 } catch (...) {
@@ -298,7 +298,7 @@ IconCache::Check IconCache::Collect(std::uint64_t build) {
   const ULONGLONG now = ::GetTickCount64();
   for (const auto& [key, kept] : answers_) {
     // Used by that build or one since: menus may have been built while the worker waited.
-    if (kept.usedIn >= build && now - kept.lookedAt >= kRecheckMilliseconds) {
+    if (kept.usedIn >= build && now - kept.lookedAt >= recheck_) {
       check.items.push_back({key, kept.choice, kept.state, kept.size, kept.extractAgain});
     }
   }

@@ -67,11 +67,12 @@ struct IconFile {
 // Small icons as menu bitmaps: one cache per process (the tray program) or per loaded module
 // (the shell extension). A build asks for each entry's answer; answers it does not have are
 // found and extracted there and then, once per distinct choice. Afterwards the cache's worker
-// thread looks at the files of the answers a build used (kRecheckMilliseconds) and takes in
+// thread looks at the files of the answers a build used (the recheck age) and takes in
 // what changed, so later builds make no file-system call. Safe to share between threads.
 class IconCache {
  public:
-  IconCache();
+  // `recheckMilliseconds`: the age at which answers are due a look (tests make them due at once).
+  explicit IconCache(ULONGLONG recheckMilliseconds = kRecheckMilliseconds);
   // Ends the worker, waiting for a running check.
   ~IconCache();
   IconCache(const IconCache&) = delete;
@@ -82,7 +83,7 @@ class IconCache {
   // The answer remembered for `key` (what an entry's icon choice is made of, and the icon
   // size): true, with its bitmap (null: none), added to `shown` the first time `build` asks
   // (and again should a check have replaced it since), and `due` set when its file was looked
-  // at kRecheckMilliseconds or more before `now`; false when there is none.
+  // at the recheck age or more before `now`; false when there is none.
   bool Recall(const std::string& key, std::uint64_t build, ULONGLONG now, ShownBitmaps& shown,
               HBITMAP& bitmap, bool& due);
   // Takes in the answer for `key`: `choice`'s file as found now, extracted at `size` once for
@@ -133,6 +134,7 @@ class IconCache {
   HMODULE Serve();
   void Look(Check& check);
 
+  const ULONGLONG recheck_;
   SRWLOCK lock_ = SRWLOCK_INIT;
   std::uint64_t builds_ = 0;
   std::unordered_map<std::string, Kept> answers_;

@@ -9,6 +9,10 @@
 # 32 or 64: the Windows the prefix imitates; the setup installs the set that fits it.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
+if [ ! -f "$1" ]; then
+  echo "installer: skipped: no $1 (scripts/build makes it from both architectures' builds)"
+  exit 77
+fi
 setup=$(readlink -f "$1")
 arch=$2
 poke=$(readlink -f "$4")

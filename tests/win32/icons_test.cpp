@@ -34,14 +34,12 @@ std::vector<HBITMAP> MenuOf(IconCache& cache, const std::vector<std::string>& pr
 }
 
 void AwaitCheck(IconCache& cache) {
-  for (int waited = 0; cache.Checking() && waited < 10000; waited += 10) ::Sleep(10);
-  EXPECT_FALSE(cache.Checking());
+  EXPECT_TRUE(test::WaitFor([&] { return !cache.Checking(); }));
 }
 
-// The menu after the one that finds its answers old enough, once the worker is done.
+// The menu after one whose answers a worker looked at (a cache that makes them due at once).
 std::vector<HBITMAP> MenuAfterCheck(IconCache& cache, const std::vector<std::string>& programs) {
-  AwaitCheck(cache);  // one may run for what the last menu found missing
-  ::Sleep(kRecheckMilliseconds + 100);
+  AwaitCheck(cache);  // one may run that looked before the change
   MenuOf(cache, programs);
   AwaitCheck(cache);
   return MenuOf(cache, programs);
@@ -52,14 +50,15 @@ TEST(IconCache, RemembersEachAnswerAndTakesInWhatAWorkerFoundChanged) {
   const std::string tool = folder.Copy(SystemProgram("notepad.exe"), "tool.exe");
   const std::string later = folder.path() + "\\later.exe";
   const std::vector<std::string> programs = {tool, later, tool};
-  IconCache cache;
+  IconCache cache(0);
   const std::vector<HBITMAP> first = MenuOf(cache, programs);
   ASSERT_TRUE(first[0] && !first[1]);
   EXPECT_EQ(first[2], first[0]) << "one answer for every entry that names the file";
   EXPECT_EQ(cache.Size(), 2u);
 
+  AwaitCheck(cache);
   ASSERT_TRUE(::MoveFileA(tool.c_str(), later.c_str()));
-  EXPECT_EQ(MenuOf(cache, programs)[0], first[0]) << "within the second, from memory alone";
+  EXPECT_EQ(MenuOf(cache, programs)[0], first[0]) << "a build looks at no file it has an answer for";
   const std::vector<HBITMAP> moved = MenuAfterCheck(cache, programs);
   EXPECT_TRUE(!moved[0] && moved[1]) << "a file gone and one come, seen after a check";
 
@@ -92,14 +91,36 @@ TEST(IconCache, KeepsTheCurrentMenusAnswersAndNeverFreesABitmapAMenuShows) {
 
   // As DllCanUnloadNow clears it after its check, while a menu made since then shows one: once
   // a worker, if one runs, has been asked to end and has ended.
-  bool cleared = cache.Clear();
-  for (int waited = 0; !cleared && waited < 10000; waited += 10) {
-    ::Sleep(10);
-    cleared = cache.Clear();
-  }
-  ASSERT_TRUE(cleared);
+  ASSERT_TRUE(test::WaitFor([&] { return cache.Clear(); }));
   EXPECT_EQ(cache.Size(), 0u);
   EXPECT_TRUE(Alive(shown));
+}
+
+// Never more than kMostBitmaps bitmaps alive, whoever holds them; and builds, each bounded,
+// while the worker gathers what to look at from the answers they change.
+TEST(IconCache, StaysWithinItsBoundsWhileTheWorkerLooks) {
+  IconCache cache(0);
+  const std::wstring file = win::Widen(SystemProgram("notepad.exe"));
+  std::uint64_t build = cache.BeginBuild();
+  bool due = false;
+  long made = 0;
+  for (long i = 0; i <= kMostBitmaps; ++i) {  // a new write time: a new bitmap each
+    made += cache.Learn(std::to_string(i), {}, {file, std::uint64_t(i) + 1, 16}, 16, build, due) !=
+            nullptr;
+  }
+  EXPECT_EQ(made, kMostBitmaps);
+  cache.EndBuild(build, false);
+  // Long keys: the worker takes a while to gather them, while builds add and trim answers.
+  const std::string key(1000, 'k');
+  for (int handed = 0, round = 0; handed < 5; ++round) {
+    build = cache.BeginBuild();
+    for (int i = 0; i < 100; ++i) cache.Learn(key + std::to_string(round * 100 + i), {}, {}, 16, build, due);
+    const bool idle = !cache.Checking();
+    cache.EndBuild(build, idle);
+    handed += idle;
+  }
+  AwaitCheck(cache);
+  EXPECT_LE(cache.Size(), kAnswersKept + 100);
 }
 
 }  // namespace

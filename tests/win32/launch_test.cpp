@@ -148,16 +148,12 @@ TEST(DllProcedures, ArgumentsArriveAsIntegersOrTextsWhateverTheArity) {
   EXPECT_EQ(big + 1, 16777217.0);
 }
 
-TEST(FormatArguments, TakesThePathAndNothingReadsPastIt) {
-  // The rest of the format's syntax is wvsprintfA's own.
-  const std::string path = "C:\\DOCS~1\\A.TXT";
-  EXPECT_EQ(FormatArguments("/in %s /out %s.bak", path), "/in " + path + " /out " + path + ".bak");
-  EXPECT_EQ(FormatArguments("%5000s", "x").size(), 1023u);
-  std::string percents;  // as many conversions as the text has room for, each given the path
+// What it formats is compared with the model in plan_diff.py; here: no conversion reads past
+// the values it is given, however many the format has.
+TEST(FormatArguments, NothingReadsPastThePath) {
+  std::string percents;
   for (int i = 0; i < 300; ++i) percents += "%s";
   EXPECT_EQ(FormatArguments(percents, std::string(200, 'p')), std::string(1023, 'p'));
-  // The wide conversions get the path in 16-bit text.
-  EXPECT_EQ(FormatArguments("%S|%ls|%hS", path), path + "|" + path + "|" + path);
 }
 
 }  // namespace

