@@ -8,6 +8,7 @@
 #include "menu/line_scan.h"
 #include "menu/menu_build.h"
 #include "menu/menu_icons.h"
+#include "menu/placeholder.h"
 
 namespace zel::menu {
 namespace {
@@ -65,9 +66,9 @@ bool Contains(std::string_view text, std::string_view part) {
 class Checker {
  public:
   explicit Checker(TextKind kind)
-      : kind_(kind),
-        trayBuilder_(trayRequest_, traySink_, 0, trayTable_, kind),
-        shellBuilder_(shellRequest_, shellSink_, 0, shellTable_, kind) {
+      : trayBuilder_(trayRequest_, traySink_, 0, trayTable_, kind),
+        shellBuilder_(shellRequest_, shellSink_, 0, shellTable_, kind),
+        kind_(kind) {
     trayRequest_.host = Host::Tray;
     shellRequest_.host = Host::Shell;
   }
@@ -268,10 +269,9 @@ void Checker::CheckItem(std::size_t number, std::string_view line, std::string_v
     Warn(number, "the entry has no command (field 2) and runs nothing");
   }
   const std::string arguments = GetQuotedField(line, 2);
-  const std::size_t input = LowerAscii(arguments).find("%input(");
-  if (input != std::string::npos && arguments.find(")%", input + 7) == std::string::npos) {
-    Warn(number, "\"%input(\" has no closing \")%\"");
-  }
+  const std::optional<Placeholder> placeholder = FindPlaceholder(arguments);
+  if (placeholder && !placeholder->closed) Warn(number, "\"%input(\" has no closing \")%\"");
+  const std::size_t input = placeholder ? placeholder->start : std::string::npos;
   // The tray never reads a titem's list: it may hold anything, a placeholder before an icon.
   if (letter != 't') CheckExtensions(number, list);
   if (letter != 't' && GetQuotedField(line, 1) != kAddCommand) {

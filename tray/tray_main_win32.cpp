@@ -1,5 +1,5 @@
-// Zelvane.exe: start-up, the hidden main window with the prompt's controls, the tray icon and
-// the message loop.
+// Zelvane.exe: start-up, the hidden main window that holds the prompt, the tray icon and the
+// message loop.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -19,24 +19,6 @@ constexpr char kClassName[] = "Zelvane";
 constexpr char kWindowTitle[] = "Zelvane";
 constexpr char kIconName[] = "Ico";  // resource names match without regard to case: "ICO"
 
-struct PromptControl {
-  const char* className;
-  DWORD exStyle;
-  DWORD style;
-  const char* text;
-  int left, top, width, height;
-  HWND TrayState::*handle;
-};
-
-// The prompt's five controls, in creation order.
-const PromptControl kControls[] = {
-    {"edit", WS_EX_CLIENTEDGE, 0x50000080, "", 4, 18, 186, 21, &TrayState::edit},
-    {"static", 0, 0x50000000, "Parameters:", 4, 4, 100, 13, &TrayState::label},
-    {"button", 0, 0x50001000, "Ok", 4, 44, 58, 20, &TrayState::okButton},
-    {"button", 0, 0x50001000, "Cancel", 62, 44, 58, 20, &TrayState::cancelButton},
-    {"button", 0, 0x50001000, "...", 170, 44, 20, 20, &TrayState::browseButton},
-};
-
 void RegisterMainClass() {
   WNDCLASSA windowClass = {};
   windowClass.style = 0xC8;  // CS_DBLCLKS | CS_CLASSDC | CS_PARENTDC
@@ -55,22 +37,7 @@ void CreateMainWindow() {
   const int top = g_tray.workArea.bottom / 2 - 50;
   g_tray.mainWindow = ::CreateWindowExA(WS_EX_WINDOWEDGE, kClassName, kWindowTitle, 0, left, top,
                                         200, 100, nullptr, nullptr, g_tray.instance, nullptr);
-  for (const PromptControl& control : kControls) {
-    g_tray.*control.handle = ::CreateWindowExA(
-        control.exStyle, control.className, control.text, control.style, control.left, control.top,
-        control.width, control.height, g_tray.mainWindow, nullptr, g_tray.instance, nullptr);
-  }
-}
-
-void SetDialogFont() {
-  // Held for the whole run: the controls use it until they are gone.
-  g_tray.font.reset(::CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0,
-                                  0, 0, 0, "MS Sans Serif"));
-  if (!g_tray.font) return;  // the controls keep the system font
-  for (const PromptControl& control : kControls) {
-    ::SendMessageA(g_tray.*control.handle, WM_SETFONT, reinterpret_cast<WPARAM>(g_tray.font.get()),
-                   0);
-  }
+  CreatePromptControls();
 }
 
 int RunMessageLoop() {
@@ -141,7 +108,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   g_tray.taskbarCreatedMessage = ::RegisterWindowMessageA("TaskbarCreated");
   RegisterMainClass();
   CreateMainWindow();  // stays hidden until the prompt is needed
-  SetDialogFont();
   ::SetFocus(g_tray.edit);
   ::UpdateWindow(g_tray.mainWindow);
   LoadProgramIcon();  // once: the icon serves every re-added tray icon and the About box

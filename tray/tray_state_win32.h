@@ -8,7 +8,7 @@
 #include <string>
 
 #include "icons/icon_cache_win32.h"
-#include "launch/run_entry.h"
+#include "tray/prompt.h"
 #include "menu/menu_build.h"
 #include "menu/menu_file.h"
 #include "win/unique_handle_win32.h"
@@ -38,7 +38,7 @@ struct TrayState {
   std::optional<std::string> hotkeyText;  // the hotkey line last acted on; none: no line
   bool hotkeyRegistered = false;
   menu::MenuTable entries;  // MenuEntries and EntryCount of the last build
-  launch::TrayPromptState prompt;
+  tray::TrayPromptState prompt;
 };
 
 extern TrayState g_tray;
@@ -52,6 +52,14 @@ void RetryTrayIcon();
 void LoadProgramIcon();
 void DeleteTrayIcon();
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The prompt (prompt_win32): its controls and font, made once on the main window; its buttons;
+// and the dispatch of the entry a menu command chose, which shows it for each placeholder.
+void CreatePromptControls();
+void OnOk();
+void OnCancel();
+void OnBrowse();
+void RunChosenEntry(WPARAM wParam);
 
 // The right-click menu: the file's entries, a separator, "Options", "About", "Exit".
 void BuildFullMenu();

@@ -1,28 +1,15 @@
 // The main window's procedure: clicks on the icon, menu commands, the prompt's buttons and the
-// shell's "TaskbarCreated" broadcast.
+// shell's "TaskbarCreated" broadcast; the prompt itself is prompt_win32's.
 #include <windows.h>
-#include <commdlg.h>
 
-#include <optional>
 #include <string>
 
-#include "launch/launch_win32.h"
 #include "menu/menu_win32.h"
 #include "tray/tray_ids.h"
 #include "tray/tray_state_win32.h"
-#include "win/code_page_win32.h"
 
 namespace zel::tray {
 namespace {
-
-// The prompt as the entry dispatch drives it.
-class PromptWindow final : public launch::PromptView {
- public:
-  void ShowPrompt(int parameterNumber) override {
-    ::SetWindowTextA(g_tray.label, launch::PromptLabel(parameterNumber).c_str());
-    ::ShowWindow(g_tray.mainWindow, SW_SHOWNORMAL);
-  }
-};
 
 void ShowTrayMenu(bool fromKeyboard = false) {
   g_tray.menuShown = true;
@@ -39,92 +26,6 @@ void ShowTrayMenu(bool fromKeyboard = false) {
   // A tray menu must be followed by a message to its owner, or it does not close properly
   // when the user clicks elsewhere and opens badly the next time (TrackPopupMenu remarks).
   ::PostMessageA(g_tray.mainWindow, WM_NULL, 0, 0);
-}
-
-// The file the user picks in the "Add File" dialog, starting in `initialFolder`; empty when the
-// dialog is cancelled, or when the file's name has no form in the ANSI code page of an ANSI
-// menu file (said in a message: the entry could not name it). Texts in `kind`.
-std::string BrowseForFile(HWND owner, const std::string& initialFolder, TextKind kind) {
-  wchar_t file[MAX_PATH + 1] = {};
-  const std::wstring folder = win::Widen(initialFolder, kind);
-  OPENFILENAMEW dialog = {};
-  dialog.lStructSize = sizeof(dialog);
-  dialog.hwndOwner = owner;
-  dialog.hInstance = g_tray.instance;
-  dialog.lpstrFilter = L"All Files(*.*)\0*.*\0";  // the literal brings the final zero byte
-  dialog.lpstrFile = file;
-  dialog.nMaxFile = ARRAYSIZE(file);
-  dialog.lpstrInitialDir = folder.c_str();
-  dialog.lpstrTitle = L"Add File";
-  // Without it the dialog makes the chosen file's folder the program's current folder for good
-  // (GetOpenFileName documentation).
-  dialog.Flags = OFN_NOCHANGEDIR;
-  if (!::GetOpenFileNameW(&dialog)) return {};  // cancelled, or the dialog failed
-  if (kind == TextKind::Utf8) return win::Narrow(file, TextKind::Utf8);
-  const std::optional<std::string> path = win::AnsiPathFor(file);
-  if (!path) {
-    ::MessageBoxA(owner,
-                  "The chosen file's name has characters that this system's code page cannot "
-                  "hold, and it has no short name to stand for it. Rename the file, or choose "
-                  "another.",
-                  "Error", MB_ICONHAND);
-    return {};
-  }
-  return *path;
-}
-
-// The edit field's text in `kind`, cut to kPromptValueLimit characters.
-std::string ReadEditField(TextKind kind) {
-  if (kind == TextKind::Utf8) {
-    wchar_t wide[launch::kPromptValueLimit + 1] = {};
-    ::GetWindowTextW(g_tray.edit, wide, ARRAYSIZE(wide));
-    return win::Narrow(wide, TextKind::Utf8);
-  }
-  char text[launch::kPromptValueLimit + 1] = {};
-  ::GetWindowTextA(g_tray.edit, text, sizeof(text));
-  return text;
-}
-
-void OnOk() {
-  const TextKind kind = g_tray.entries.kind;
-  const std::string value = ReadEditField(kind);
-  if (value.empty()) {
-    ::MessageBoxA(g_tray.mainWindow, "No parameters entered", "Error", MB_ICONHAND);
-    return;
-  }
-  ::SetWindowTextA(g_tray.edit, "");
-  ::ShowWindow(g_tray.mainWindow, SW_HIDE);
-  PromptWindow prompt;
-  launch::Win32LaunchSystem system(kind);
-  launch::Launcher launcher(system);
-  launch::AcceptPromptValue(g_tray.entries, g_tray.prompt, value, prompt, launcher);
-}
-
-void OnCancel() {
-  ::SetWindowTextA(g_tray.edit, "");
-  ::ShowWindow(g_tray.mainWindow, SW_HIDE);
-}
-
-void OnBrowse() {
-  const TextKind kind = g_tray.entries.kind;
-  const std::string folder = launch::ExpandEnvironment(g_tray.prompt.PlaceholderArgument, kind);
-  const std::string chosen = BrowseForFile(g_tray.mainWindow, folder, kind);
-  if (!chosen.empty()) ::SetWindowTextW(g_tray.edit, win::Widen(chosen, kind).c_str());
-}
-
-void OnEntryCommand(WPARAM wParam) {
-  const std::size_t index = menu::EntryIndex(menu::kTrayIdBase, wParam);
-  if (index >= g_tray.entries.EntryCount) return;
-  g_tray.prompt.CurrentEntry = index;
-  g_tray.prompt.ParameterNumber = 1;
-  PromptWindow prompt;
-  launch::Win32LaunchSystem system(g_tray.entries.kind);
-  launch::Launcher launcher(system);
-  try {
-    launch::RunEntry(g_tray.entries, g_tray.prompt, prompt, launcher);
-  } catch (...) {
-    // A failed run is dropped: the tray keeps answering its icon.
-  }
 }
 
 void HandleMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -147,7 +48,7 @@ void HandleMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_COMMAND && RunOptionsCommand(static_cast<unsigned>(wParam))) return;
   if (message == WM_COMMAND && static_cast<LONG>(wParam) >= static_cast<LONG>(IDM_FIRSTENTRY) &&
       g_tray.menuShown) {
-    return OnEntryCommand(wParam);
+    return RunChosenEntry(wParam);
   }
   if (message == g_tray.taskbarCreatedMessage) return AddTrayIcon();
   if (message == WM_TIMER && wParam == kIconRetryTimer) return RetryTrayIcon();

@@ -11,13 +11,16 @@
 #include <string>
 
 #include "launch/command_line.h"
-#include "launch/run_entry.h"
+#include "menu/placeholder.h"
+#include "tray/prompt.h"
 #include "tests/unit/path_property.h"
 
 namespace {
 
 using namespace zel;
 using namespace zel::launch;
+using namespace zel::menu;
+using namespace zel::tray;
 
 void Require(bool condition) {
   if (!condition) std::abort();

@@ -23,6 +23,7 @@
 #include "menu/line_scan.h"
 #include "menu/menu_icons.h"
 #include "menu/menu_check.h"
+#include "menu/placeholder.h"
 #include "shellext/handler_rules.h"
 #include "shellext/registration.h"
 #include "tests/unit/fake_files.h"
@@ -166,7 +167,7 @@ const std::map<std::string, Function> kFunctions = {
      }},
     {"FindPlaceholder",  // [start, length, argument, closed], or null
      [](In in) {
-       const auto found = launch::FindPlaceholder(B(in));
+       const auto found = menu::FindPlaceholder(B(in));
        return found ? json{found->start, found->length, T(found->argument), found->closed} : json();
      }},
     {"PlanDllCall",  // [dll, procedure, arguments...]: integers as numbers, texts as strings

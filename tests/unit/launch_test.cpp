@@ -4,12 +4,13 @@
 
 #include <functional>
 
-#include "launch/run_entry.h"
+#include "tray/prompt.h"
 #include "tests/unit/fake_system.h"
 
 namespace zel::launch {
 namespace {
 
+using namespace tray;
 using Log = std::vector<std::string>;
 
 // The tray program: its prompt logs the number and the argument it asks for.

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include "launch/run_entry.h"
 #include "tests/win32/support.h"
 #include "win/paths_win32.h"
 

@@ -8,7 +8,7 @@
 
 #include "launch/command_line.h"
 #include "launch/launcher.h"
-#include "launch/run_entry.h"
+#include "tray/prompt.h"
 #include "menu/argument_format.h"
 #include "menu/menu_build.h"
 #include "menu/menu_check.h"
@@ -267,14 +267,14 @@ struct PlanStep {
 
 // Answers the dispatch's prompts from the --value list, asks `system` what the deliverables
 // would find, and records what they would start, call or show instead of doing it.
-class PlanRecorder final : public launch::PromptView, public launch::LaunchSystem {
+class PlanRecorder final : public tray::PromptView, public launch::LaunchSystem {
  public:
   // `system`: made for the texts of a menu file of `kind`.
-  PlanRecorder(launch::LaunchSystem& system, TextKind kind, const launch::TrayPromptState& state)
-      : system_(system), kind_(kind), state_(state) {}
+  PlanRecorder(launch::LaunchSystem& system, TextKind kind, const tray::TrayPromptState& state)
+      : system_(system), state_(state), kind_(kind) {}
 
   void ShowPrompt(int parameterNumber) override {
-    const std::string label = launch::PromptLabel(parameterNumber);
+    const std::string label = tray::PromptLabel(parameterNumber);
     const std::string& argument = state_.PlaceholderArgument;
     steps.push_back({{{"action", "prompt"},
                       {"label", JsonText(label, kind_)},
@@ -353,7 +353,7 @@ class PlanRecorder final : public launch::PromptView, public launch::LaunchSyste
 
  private:
   launch::LaunchSystem& system_;
-  const launch::TrayPromptState& state_;
+  const tray::TrayPromptState& state_;
   const TextKind kind_;
 };
 
@@ -400,7 +400,7 @@ std::string ParsePlanOptions(const std::vector<std::string>& args, PlanOptions& 
 // selected object, or the tray's dispatch answered from the --value list. The values used.
 std::size_t RunPlanned(const PlanOptions& options, MenuTable& table, std::size_t index,
                        const std::string& moduleFolder, PlanRecorder& recorder,
-                       launch::TrayPromptState& state) {
+                       tray::TrayPromptState& state) {
   if (options.request.host == Host::Shell) {
     launch::RunShellEntry(*table.Find(index), options.request.selected.Path(table.kind),
                           moduleFolder, recorder);
@@ -409,13 +409,13 @@ std::size_t RunPlanned(const PlanOptions& options, MenuTable& table, std::size_t
   state.CurrentEntry = index;
   state.ParameterNumber = 1;
   launch::Launcher launcher(recorder);
-  launch::RunEntry(table, state, recorder, launcher);
+  tray::RunEntry(table, state, recorder, launcher);
   std::size_t used = 0;
   while (recorder.promptPending && used < options.values.size()) {
     recorder.promptPending = false;
     const std::string& value = options.values[used++];
-    launch::AcceptPromptValue(table, state, value.substr(0, launch::kPromptValueLimit), recorder,
-                              launcher);
+    tray::AcceptPromptValue(table, state, value.substr(0, tray::kPromptValueLimit), recorder,
+                            launcher);
   }
   return used;
 }
@@ -443,7 +443,7 @@ int Plan(const std::vector<std::string>& args, std::string& out, std::string& er
     return 1;
   }
 
-  launch::TrayPromptState state;
+  tray::TrayPromptState state;
   PlanRecorder recorder(systemFor(table.kind), table.kind, state);
   const std::size_t used = RunPlanned(options, table, index, moduleFolder, recorder, state);
   if (options.json) {

@@ -1,10 +1,13 @@
-#include "launch/run_entry.h"
+#include "tray/prompt.h"
 
 #include <algorithm>
 
 #include "launch/command_line.h"
+#include "menu/placeholder.h"
 
-namespace zel::launch {
+namespace zel::tray {
+
+using namespace launch;
 
 std::string PromptLabel(int parameterNumber) {
   return "Parameter #" + std::to_string(parameterNumber) + ":";
@@ -23,7 +26,7 @@ void RunEntry(menu::MenuTable& table, TrayPromptState& state, PromptView& prompt
     }
   }
 
-  if (const auto placeholder = FindPlaceholder(entry->Arguments)) {
+  if (const auto placeholder = menu::FindPlaceholder(entry->Arguments)) {
     state.PlaceholderArgument = placeholder->argument;
     prompt.ShowPrompt(state.ParameterNumber);
     return;
@@ -64,7 +67,7 @@ void AcceptPromptValue(menu::MenuTable& table, TrayPromptState& state, const std
   // with that placeholder (the menu was rebuilt from a changed file, or its earlier values were
   // dropped by a rebuild), the answer is stale: it is dropped and nothing runs, rather than
   // putting the value where the user did not mean it.
-  const auto placeholder = FindPlaceholder(entry->Arguments);
+  const auto placeholder = menu::FindPlaceholder(entry->Arguments);
   if (!placeholder || placeholder->argument != state.PlaceholderArgument) return;
 
   // A value may be a file name someone else chose, picked with the prompt's "..." button.
@@ -74,12 +77,12 @@ void AcceptPromptValue(menu::MenuTable& table, TrayPromptState& state, const std
     return;
   if (entry->Command == kDllProcCommand) {
     state.DllValues.push_back(value);
-    entry->Arguments = ReplacePlaceholder(entry->Arguments, *placeholder, {&kValueMarker, 1});
+    entry->Arguments = menu::ReplacePlaceholder(entry->Arguments, *placeholder, {&kValueMarker, 1});
   } else {
-    entry->Arguments = ReplacePlaceholder(entry->Arguments, *placeholder, value);
+    entry->Arguments = menu::ReplacePlaceholder(entry->Arguments, *placeholder, value);
   }
   ++state.ParameterNumber;
   RunEntry(table, state, prompt, launcher);
 }
 
-}  // namespace zel::launch
+}  // namespace zel::tray

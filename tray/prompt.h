@@ -1,6 +1,6 @@
-// The tray program's dispatch of a chosen entry: placeholders first, through the prompt, then
-// the programs or the DLL procedure. Portable: the prompt is an interface, the launching the
-// Launcher's.
+// The tray program's prompt and its dispatch of a chosen entry: placeholders first, through the
+// prompt, then the programs or the DLL procedure. Portable: the prompt window is an interface
+// (PromptView; its Windows form is prompt_win32), the launching the Launcher's.
 #pragma once
 
 #include <cstddef>
@@ -10,7 +10,7 @@
 #include "launch/launcher.h"
 #include "menu/menu_file.h"
 
-namespace zel::launch {
+namespace zel::tray {
 
 // The prompt's label for parameter n: "Parameter #<n>:".
 std::string PromptLabel(int parameterNumber);
@@ -38,7 +38,7 @@ struct TrayPromptState {
 // Runs `state.CurrentEntry` of `table`: shows the prompt for its first "%input(" placeholder,
 // or, with none left, hands it to the launcher. An index beyond the table does nothing.
 void RunEntry(menu::MenuTable& table, TrayPromptState& state, PromptView& prompt,
-              Launcher& launcher);
+              launch::Launcher& launcher);
 
 // The prompt's "Ok" with a non-empty value: replaces the placeholder being asked for in the
 // current entry's Arguments, raises ParameterNumber and runs the entry again (RunEntry).
@@ -46,6 +46,6 @@ void RunEntry(menu::MenuTable& table, TrayPromptState& state, PromptView& prompt
 // first placeholder is no longer the one asked for (its argument differs from
 // PlaceholderArgument).
 void AcceptPromptValue(menu::MenuTable& table, TrayPromptState& state, const std::string& value,
-                       PromptView& prompt, Launcher& launcher);
+                       PromptView& prompt, launch::Launcher& launcher);
 
-}  // namespace zel::launch
+}  // namespace zel::tray
