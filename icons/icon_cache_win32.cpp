@@ -120,7 +120,7 @@ std::string IconFinder::FileOf(const StoredChoice& choice) {
     case launch::IconChoice::Kind::Editor: {
       // In the menu file's kind: the folder's name may hold any character.
       const std::string folder = win::ModuleFolder(choice.module, choice.text);
-      return folder.empty() ? std::string() : folder + launch::kEditorProgram;
+      return folder.empty() ? std::string() : folder + menu::kEditorProgram;
     }
     case launch::IconChoice::Kind::None:
       break;

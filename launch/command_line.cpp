@@ -183,6 +183,31 @@ std::optional<std::string> PlacePath(std::string_view arguments, std::string_vie
   return line;
 }
 
+std::string ExpandReferences(
+    std::string_view text,
+    const std::function<std::optional<std::string>(const std::string& name)>& valueOf) {
+  std::string result;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    const std::size_t open = text.find('%', pos);
+    const std::size_t close = open == std::string::npos ? open : text.find('%', open + 1);
+    if (close == std::string::npos) break;
+    const std::string name(text.substr(open + 1, close - open - 1));
+    const std::optional<std::string> value = name.empty() ? std::nullopt : valueOf(name);
+    if (value) {
+      result += text.substr(pos, open - pos);
+      result += *value;
+      pos = close + 1;
+    } else {
+      // Kept as written, both signs with it, as ExpandEnvironmentStringsA keeps it.
+      result += text.substr(pos, close + 1 - pos);
+      pos = close + 1;
+    }
+  }
+  result += text.substr(std::min(pos, text.size()));
+  return result;
+}
+
 DllCallPlan PlanDllCall(std::string_view procedureLine) {
   // Every item followed by a comma, so there are CountCommas(procedureLine) of them.
   std::vector<std::string_view> items;

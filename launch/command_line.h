@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,6 +28,13 @@ bool TryStrToInt(std::string_view text, std::int32_t& value);
 // character: in code page 932 the second byte of a character may be "|" (ポ is 83 7C).
 std::string GetListItem(std::string_view list, char delimiter, std::size_t k,
                         LeadByteTest lead = NoLeadBytes);
+
+// What ExpandEnvironmentStringsA makes of `text`, with the variables' values from `valueOf`
+// (nullopt: unset): each "%NAME%" of a set variable is replaced by its value; a reference to an
+// unset one stays as written, both signs with it. The portable model of the system's expansion.
+std::string ExpandReferences(
+    std::string_view text,
+    const std::function<std::optional<std::string>(const std::string& name)>& valueOf);
 
 // The command line of one program: the name in double quotes, one space, the arguments.
 // Nothing is escaped. The caller expands environment references in both parts first.

@@ -27,7 +27,7 @@ IconChoice ChooseIcon(menu::Host host, const menu::MenuData& entry, std::string_
       break;
   }
   // As the entry runs (RunShellEntry, RunEntry): only the shell menu starts the editor for "Add".
-  if (host == menu::Host::Shell && entry.Command == menu::kAddCommand) {
+  if (host == menu::Host::Shell && entry.Command == menu::kAddWord) {
     return {IconChoice::Kind::Editor, {}, 0};
   }
   const bool dll = entry.Command == kDllProcCommand;

@@ -407,7 +407,7 @@ void RunShellEntry(const menu::MenuData& entry, const std::string& selectedPath,
 
   Launcher launcher(system, folder);
   const std::string marker(1, kPathMarker);
-  if (chosen.Command == menu::kAddCommand) {
+  if (chosen.Command == menu::kAddWord) {
     // Without its folder the editor would be a bare name, searched for elsewhere.
     if (moduleFolder.empty()) {
       system.ShowError(
@@ -416,7 +416,7 @@ void RunShellEntry(const menu::MenuData& entry, const std::string& selectedPath,
           "Error");
       return;
     }
-    launcher.RunProgramsOn(moduleFolder + kEditorProgram + "|", marker, shortPath);
+    launcher.RunProgramsOn(moduleFolder + menu::kEditorProgram + "|", marker, shortPath);
     return;
   }
   const std::optional<std::string> formatted =

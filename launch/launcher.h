@@ -14,8 +14,6 @@
 namespace zel::launch {
 
 inline constexpr char kDllProcCommand[] = "DllProc";
-// The menu editor, started from the folder of the deliverable that starts it.
-inline constexpr char kEditorProgram[] = "Editor.exe";
 
 // What running an entry needs from the system it runs on. One is made for the texts of one menu
 // file: they are in its code page.

@@ -103,10 +103,10 @@ LineAction MenuBuilder::FeedLine(std::string_view line, const LineScan& scan) {
   const auto matches = [&](const QuotedFields& fields, std::size_t list) {
     return !shell || Matches(fields, list, request_.selected.Path(kind_), kind_);
   };
-  if (shell && line == kAddLine) {
+  if (shell && line == kAddWord) {
     QuotedFields add;
     add.field[0] = kAddCaption;
-    add.field[1] = kAddCommand;
+    add.field[1] = kAddWord;
     const LineAction action = AppendEntry(add);
     return action == LineAction::Entry ? LineAction::AddEntry : action;
   }

@@ -57,9 +57,12 @@ constexpr std::size_t EntryIndex(unsigned base, std::uint64_t id) {
 }
 inline constexpr char kNotFoundText[] = "menu.txt not found";
 inline constexpr char kUnreadableText[] = "menu.txt could not be read";
-inline constexpr char kAddLine[] = "Add";
+// The shell form's "Add to..." entry: a line that is this word alone makes it, and it is also
+// the entry's command, which starts the editor (kEditorProgram) on the selected object.
+inline constexpr char kAddWord[] = "Add";
 inline constexpr char kAddCaption[] = "Add to...";
-inline constexpr char kAddCommand[] = "Add";
+// The menu editor, started from the folder of the deliverable that starts it.
+inline constexpr char kEditorProgram[] = "Editor.exe";
 
 struct BuildRequest {
   Host host = Host::Tray;

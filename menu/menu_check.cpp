@@ -36,7 +36,7 @@ bool IsBlank(std::string_view line) {
 // What the line looks meant as, from its first word: "titem", "Sub", "cend" ...
 Kind IntendedKind(std::string_view line, char& hostLetter) {
   hostLetter = 0;
-  if (line == kAddLine) return Kind::Add;
+  if (line == kAddWord) return Kind::Add;
   if (IsBlank(line)) return Kind::Blank;
   const std::size_t start = line.find_first_not_of(" \t");
   if (line.compare(start, 2, "//") == 0) return Kind::Comment;
@@ -274,7 +274,7 @@ void Checker::CheckItem(std::size_t number, std::string_view line, std::string_v
   const std::size_t input = placeholder ? placeholder->start : std::string::npos;
   // The tray never reads a titem's list: it may hold anything, a placeholder before an icon.
   if (letter != 't') CheckExtensions(number, list);
-  if (letter != 't' && GetQuotedField(line, 1) != kAddCommand) {
+  if (letter != 't' && GetQuotedField(line, 1) != kAddWord) {
     CheckShellFormat(number, arguments, input, letter == 'c');
   }
   CheckIcon(number, line);
@@ -388,7 +388,7 @@ void Checker::Line(std::size_t number, std::string_view line) {
       CheckEnd(number);
       break;
     case Kind::Add:
-      if (line != kAddLine) {
+      if (line != kAddWord) {
         Warn(number,
              "not the Add line: it must be exactly \"Add\", with that case and nothing "
              "else on the line");

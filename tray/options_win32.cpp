@@ -107,7 +107,7 @@ void StartMenuEditor() {
   launch::Win32LaunchSystem system;
   const std::string folder = ProgramFolder();
   if (folder.empty()) return;
-  launch::Launcher(system).RunPrograms(folder + launch::kEditorProgram + "|", "");
+  launch::Launcher(system).RunPrograms(folder + menu::kEditorProgram + "|", "");
 }
 
 void OpenUpdatePage() {

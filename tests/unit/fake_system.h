@@ -62,14 +62,10 @@ class FakeSystem final : public launch::LaunchSystem {
   }
 
   std::string ExpandEnvironment(const std::string& text) override {
-    std::string result = text;
-    for (const auto& [name, value] : variables) {
-      const std::string reference = "%" + name + "%";
-      for (auto at = result.find(reference); at != std::string::npos; at = result.find(reference)) {
-        result.replace(at, reference.size(), value);
-      }
-    }
-    return result;
+    return launch::ExpandReferences(text, [this](const std::string& name) {
+      const auto found = variables.find(name);
+      return found != variables.end() ? std::optional(found->second) : std::nullopt;
+    });
   }
   // "%s" becomes the path, "%%" one percent sign.
   std::string FormatArguments(const std::string& format, const std::string& path) override {

@@ -465,26 +465,10 @@ int Plan(const std::vector<std::string>& args, std::string& out, std::string& er
 }  // namespace
 
 std::string PortablePlanSystem::ExpandEnvironment(const std::string& text) {
-  std::string result;
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    const std::size_t open = text.find('%', pos);
-    const std::size_t close = open == std::string::npos ? open : text.find('%', open + 1);
-    if (close == std::string::npos) break;
-    const std::string name = text.substr(open + 1, close - open - 1);
-    const char* value = name.empty() ? nullptr : std::getenv(name.c_str());
-    if (value != nullptr) {
-      result += text.substr(pos, open - pos);
-      result += value;
-      pos = close + 1;
-    } else {
-      // Kept as written, both signs with it, as ExpandEnvironmentStringsA keeps it.
-      result += text.substr(pos, close + 1 - pos);
-      pos = close + 1;
-    }
-  }
-  result += text.substr(std::min(pos, text.size()));
-  return result;
+  return launch::ExpandReferences(text, [](const std::string& name) -> std::optional<std::string> {
+    const char* value = std::getenv(name.c_str());
+    return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+  });
 }
 
 std::string PortablePlanSystem::FormatArguments(const std::string& format,
