@@ -1,7 +1,14 @@
 #include "shellext/com_server_win32.h"
 
+#include <oleauto.h>
+#include <wrl/client.h>
+
 #include <exception>
 #include <new>
+#include <string>
+
+#include "win/code_page_win32.h"
+#include "win/error_text_win32.h"
 
 namespace zel::shellext {
 
@@ -13,6 +20,25 @@ HRESULT CaughtHresult() noexcept {
   } catch (...) {
     return E_UNEXPECTED;
   }
+}
+
+HRESULT Reported(REFIID iid, HRESULT result) noexcept try {
+  if (SUCCEEDED(result)) return result;
+  Microsoft::WRL::ComPtr<ICreateErrorInfo> created;
+  Microsoft::WRL::ComPtr<IErrorInfo> info;
+  if (FAILED(::CreateErrorInfo(&created)) || FAILED(created.As(&info))) {
+    ::SetErrorInfo(0, nullptr);  // none rather than another call's
+    return result;
+  }
+  std::wstring text = win::Widen(win::ErrorText(static_cast<DWORD>(result)));
+  created->SetGUID(iid);
+  created->SetSource(const_cast<LPOLESTR>(L"Zelvane"));
+  created->SetDescription(text.data());
+  ::SetErrorInfo(0, info.Get());
+  return result;
+} catch (...) {
+  ::SetErrorInfo(0, nullptr);
+  return result;
 }
 
 // ---- TComObjectFactory

@@ -14,6 +14,11 @@ namespace zel::shellext {
 // so each ends in `} catch (...) { return CaughtHresult(); }`.
 HRESULT CaughtHresult() noexcept;
 
+// `result` of a call through interface `iid`, passed on. A failure also becomes the thread's
+// error information (SetErrorInfo: the interface, "Zelvane", the system's words for the code),
+// so that a caller that asks after it, as ISupportErrorInfo invites, never reads an older one.
+HRESULT Reported(REFIID iid, HRESULT result) noexcept;
+
 // The module's server object: what DllCanUnloadNow looks at.
 class TComServer {
  public:
@@ -89,6 +94,7 @@ class TComObject {
   LONG RefCount() const { return refCount_.load(); }
 
   // ISupportErrorInfo's answer: S_OK for an interface the object implements, else S_FALSE.
+  // Each of them keeps the promise through Reported.
   HRESULT SupportsErrorInfo(REFIID riid);
 
  protected:

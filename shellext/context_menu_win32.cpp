@@ -56,8 +56,7 @@ ULONG STDMETHODCALLTYPE TContextMenu::AddRef() noexcept { return ControllingUnkn
 
 ULONG STDMETHODCALLTYPE TContextMenu::Release() noexcept { return ControllingUnknown()->Release(); }
 
-HRESULT STDMETHODCALLTYPE TContextMenu::Initialize(PCIDLIST_ABSOLUTE, IDataObject* pdtobj,
-                                                   HKEY) noexcept try {
+HRESULT TContextMenu::DoInitialize(IDataObject* pdtobj) noexcept try {
   if (pdtobj == nullptr) return E_INVALIDARG;
   // Held for this call only: the handler keeps no reference to the selection.
   const Microsoft::WRL::ComPtr<IDataObject> selection(pdtobj);
@@ -92,9 +91,8 @@ HRESULT STDMETHODCALLTYPE TContextMenu::Initialize(PCIDLIST_ABSOLUTE, IDataObjec
   return CaughtHresult();
 }
 
-HRESULT STDMETHODCALLTYPE TContextMenu::QueryContextMenu(HMENU hmenu, UINT indexMenu,
-                                                         UINT idCmdFirst, UINT idCmdLast,
-                                                         UINT uFlags) noexcept try {
+HRESULT TContextMenu::DoQueryContextMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst,
+                                         UINT idCmdLast, UINT uFlags) noexcept try {
   if (!WantsSubmenu(uFlags)) return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
   addedCount_ = 0;
   menu::BuildRequest request;
@@ -120,7 +118,7 @@ HRESULT STDMETHODCALLTYPE TContextMenu::QueryContextMenu(HMENU hmenu, UINT index
   return CaughtHresult();
 }
 
-HRESULT STDMETHODCALLTYPE TContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* lpici) noexcept try {
+HRESULT TContextMenu::DoInvokeCommand(CMINVOKECOMMANDINFO* lpici) noexcept try {
   if (lpici == nullptr) return E_INVALIDARG;
   const auto verb = reinterpret_cast<std::uintptr_t>(lpici->lpVerb);
   // No verb strings are supported; nothing is touched.
@@ -138,8 +136,8 @@ HRESULT STDMETHODCALLTYPE TContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* lpici
   return CaughtHresult();
 }
 
-HRESULT STDMETHODCALLTYPE TContextMenu::GetCommandString(UINT_PTR idCmd, UINT uType, UINT*,
-                                                         CHAR* pszName, UINT cchMax) noexcept {
+HRESULT TContextMenu::DoGetCommandString(UINT_PTR idCmd, UINT uType, CHAR* pszName,
+                                         UINT cchMax) noexcept {
   // Help text exists for offset 0 only, which carries no item.
   if (idCmd != 0) return E_INVALIDARG;
   if (uType == GCS_HELPTEXTA) {
@@ -148,6 +146,27 @@ HRESULT STDMETHODCALLTYPE TContextMenu::GetCommandString(UINT_PTR idCmd, UINT uT
     if (!CopyHelpText(pszName, cchMax)) return E_INVALIDARG;
   }
   return S_OK;  // every other kind leaves pszName as it is
+}
+
+HRESULT STDMETHODCALLTYPE TContextMenu::Initialize(PCIDLIST_ABSOLUTE, IDataObject* pdtobj,
+                                                   HKEY) noexcept {
+  return Reported(IID_IShellExtInit, DoInitialize(pdtobj));
+}
+
+HRESULT STDMETHODCALLTYPE TContextMenu::QueryContextMenu(HMENU hmenu, UINT indexMenu,
+                                                         UINT idCmdFirst, UINT idCmdLast,
+                                                         UINT uFlags) noexcept {
+  return Reported(IID_IContextMenu,
+                  DoQueryContextMenu(hmenu, indexMenu, idCmdFirst, idCmdLast, uFlags));
+}
+
+HRESULT STDMETHODCALLTYPE TContextMenu::InvokeCommand(CMINVOKECOMMANDINFO* lpici) noexcept {
+  return Reported(IID_IContextMenu, DoInvokeCommand(lpici));
+}
+
+HRESULT STDMETHODCALLTYPE TContextMenu::GetCommandString(UINT_PTR idCmd, UINT uType, UINT*,
+                                                         CHAR* pszName, UINT cchMax) noexcept {
+  return Reported(IID_IContextMenu, DoGetCommandString(idCmd, uType, pszName, cchMax));
 }
 
 HRESULT STDMETHODCALLTYPE TContextMenu::InterfaceSupportsErrorInfo(REFIID riid) noexcept {

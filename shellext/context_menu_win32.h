@@ -48,6 +48,12 @@ class TContextMenu final : public TComObject,
 
  private:
   ~TContextMenu() override;
+  // The interfaces' work; each method above passes its result through Reported.
+  HRESULT DoInitialize(IDataObject* pdtobj) noexcept;
+  HRESULT DoQueryContextMenu(HMENU hmenu, UINT indexMenu, UINT idCmdFirst, UINT idCmdLast,
+                             UINT uFlags) noexcept;
+  HRESULT DoInvokeCommand(CMINVOKECOMMANDINFO* lpici) noexcept;
+  HRESULT DoGetCommandString(UINT_PTR idCmd, UINT uType, CHAR* pszName, UINT cchMax) noexcept;
 
   HMODULE module_;
   menu::SelectedObject selected_;   // the one selected object

@@ -431,6 +431,14 @@ TEST_F(Zelshell, SubmenuBesideWinesMenuRunsTheEntryEachOffsetSelects) {
   // An offset beyond the entries and a verb (unsupported) run nothing; the bounds are in
   // tests/cases.
   EXPECT_EQ(Invoke(handler.Get(), 5), E_INVALIDARG);
+  ComPtr<IErrorInfo> error;  // as ISupportErrorInfo promises, the failure's own description
+  GUID failedIn = {};
+  BSTR words = nullptr;
+  ASSERT_EQ(::GetErrorInfo(0, error.GetAddressOf()), S_OK);
+  error->GetGUID(&failedIn);
+  error->GetDescription(&words);
+  EXPECT_TRUE(IsEqualGUID(failedIn, IID_IContextMenu) && words != nullptr && *words != 0);
+  ::SysFreeString(words);
   EXPECT_EQ(Invoke(handler.Get(), 0, "One"), E_FAIL);
   // Every run starts in the object's own folder, with its short path.
   EXPECT_EQ(Invoke(handler.Get(), 2), S_OK);
