@@ -71,7 +71,7 @@ struct IconFile {
 // what changed, so later builds make no file-system call. Safe to share between threads.
 class IconCache {
  public:
-  // `recheckMilliseconds`: the age at which answers are due a look (tests make them due at once).
+  // `recheckMilliseconds`: the age at which answers are due a look (0: at every build).
   explicit IconCache(ULONGLONG recheckMilliseconds = kRecheckMilliseconds);
   // Ends the worker, waiting for a running check.
   ~IconCache();

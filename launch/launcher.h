@@ -1,6 +1,6 @@
 // Running entries: which programs start, with which command line, in which folder, and which
 // DLL procedure is called with which arguments. Decided here, carried out by a LaunchSystem:
-// the real system in the deliverables, a recorder in `zelmenu plan` and in the tests.
+// the real system in the deliverables, a recorder in `zelmenu plan`.
 // Portable: no <windows.h>.
 #pragma once
 

@@ -72,8 +72,6 @@ struct BuildRequest {
   SelectedObject selected;           // shell form: what the extension lists filter on
 };
 
-enum class MenuFileState { Read, Missing, Unreadable };
-
 struct BuildResult {
   MenuFileState file = MenuFileState::Read;
   unsigned addedCount = 0;         // shell form: items appended at any depth

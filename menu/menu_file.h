@@ -38,7 +38,7 @@ class ByteSource {
   virtual std::size_t Read(char* buffer, std::size_t capacity) = 0;
 };
 
-// Serves bytes held in memory; tests and the fuzzer build menus from literals with it.
+// Serves bytes held in memory: a text the editor holds, a line it is about to add.
 class MemorySource final : public ByteSource {
  public:
   explicit MemorySource(std::string_view bytes) : bytes_(bytes) {}
@@ -48,7 +48,7 @@ class MemorySource final : public ByteSource {
   std::string_view bytes_;
 };
 
-// Where menu files come from: the real file system, or anything a test provides.
+// Where menu files come from: the real file system, or any other store of named files.
 class MenuFileAccess {
  public:
   virtual ~MenuFileAccess() = default;
@@ -57,6 +57,10 @@ class MenuFileAccess {
   // Throws MenuReadError when the object cannot be opened for reading.
   virtual std::unique_ptr<ByteSource> Open(const std::string& path) = 0;
 };
+
+// What became of reading a menu file: read, nothing at its path, or not read (it cannot be
+// opened or read, or holds what its reader cannot keep unchanged).
+enum class MenuFileState { Read, Missing, Unreadable };
 
 // Cuts a byte stream into lines: CR ends a line and takes one LF after it along, a lone
 // LF is an ordinary byte, Ctrl-Z ends the file. Streams: only the current line is held.

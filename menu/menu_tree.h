@@ -1,6 +1,5 @@
 // A menu recorded as a tree: what a build appended, in order, without any window system.
-// zelmenu shows it, the editor checks its new lines with it; the native tests, the fuzzer and
-// the benchmarks build into it.
+// zelmenu shows it, and the editor checks its new lines with it.
 #pragma once
 
 #include <string>

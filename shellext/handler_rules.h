@@ -1,4 +1,4 @@
-// The context-menu handler's decisions, kept apart from COM so they can be tested anywhere:
+// The context-menu handler's decisions, kept apart from COM so that they are portable:
 // which flags get the submenu, which selections are served, what an offset selects, how the
 // help text is copied.
 #pragma once

@@ -30,16 +30,16 @@ TEST(LoadMenuFile, ReadsWhatItCanShowUnchangedAndRefusesTheRest) {
   test::ScratchFolder folder;
   const std::string text = "item 'A','a.exe'\n\x1a\xff";
   const LoadedFile read = LoadMenuFile(folder.Write("text", text));
-  EXPECT_EQ(read.state, FileState::Read);
+  EXPECT_EQ(read.state, menu::MenuFileState::Read);
   EXPECT_EQ(read.bytes, text);
-  EXPECT_EQ(LoadMenuFile(folder.path() + "\\none\\Menu.txt").state, FileState::Missing);
+  EXPECT_EQ(LoadMenuFile(folder.path() + "\\none\\Menu.txt").state, menu::MenuFileState::Missing);
   const std::pair<std::string, const char*> refused[] = {
       {folder.Write("several megabytes", std::string(3 * 1024 * 1024, 'x')), "larger"},
       {folder.MakeFolder("Menu.txt"), "folder"},
   };
   for (const auto& [path, why] : refused) {
     const LoadedFile file = LoadMenuFile(path);
-    EXPECT_EQ(file.state, FileState::Refused);
+    EXPECT_EQ(file.state, menu::MenuFileState::Unreadable);
     EXPECT_NE(file.why.find(why), std::string::npos) << file.why;
   }
 }

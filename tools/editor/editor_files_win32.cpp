@@ -59,7 +59,7 @@ class Win32Replacer final : public FileReplacer {
 LoadedFile LoadMenuFile(const std::string& path) {
   LoadedFile result;
   if (path.empty()) {
-    result.state = FileState::Refused;
+    result.state = menu::MenuFileState::Unreadable;
     result.why =
         "The application-data folder, where the menu file lives, cannot be found, or "
         "its name has characters this system's code page cannot hold and no short name.";
@@ -69,11 +69,11 @@ LoadedFile LoadMenuFile(const std::string& path) {
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = ::GetLastError();
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return result;
-    result.state = FileState::Refused;
+    result.state = menu::MenuFileState::Unreadable;
     result.why = "The menu file " + path + " cannot be read: " + ErrorText(error);
     return result;
   }
-  result.state = FileState::Refused;
+  result.state = menu::MenuFileState::Unreadable;
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
     result.why = "A folder named " + path + " stands where the menu file belongs.";
     return result;
@@ -112,7 +112,7 @@ LoadedFile LoadMenuFile(const std::string& path) {
     result.why = DescribeProblem(problem);
     return result;
   }
-  result.state = FileState::Read;
+  result.state = menu::MenuFileState::Read;
   result.bytes = std::move(bytes);
   return result;
 }

@@ -7,20 +7,19 @@
 #include <string>
 #include <vector>
 
+#include "menu/menu_file.h"
 #include "text/text_kind.h"
 #include "tools/editor/editor_logic.h"
 
 namespace zel::tools::editor {
 
-enum class FileState { Read, Missing, Refused };
-
 struct LoadedFile {
-  FileState state = FileState::Missing;
+  menu::MenuFileState state = menu::MenuFileState::Missing;
   std::string bytes;  // as on disk (Read only)
-  std::string why;    // for the user (Refused only)
+  std::string why;    // for the user (Unreadable only)
 };
 
-// Reads the menu file. Missing: nothing at the path (or no folder for it). Refused: it
+// Reads the menu file. Missing: nothing at the path (or no folder for it). Unreadable: it
 // cannot be read, is a folder, or is no text the editor can show unchanged (DescribeProblem).
 LoadedFile LoadMenuFile(const std::string& path);
 

@@ -1,4 +1,4 @@
-// The menu editor's window class and control identifiers; its tests find them by these.
+// The menu editor's window class and control identifiers: what other programs find it by.
 #pragma once
 
 namespace zel::tools::editor {

@@ -132,15 +132,15 @@ void Load() {
   g_editor.kind = KindOfBytes(file.bytes);
   const bool utf8 = g_editor.kind == TextKind::Utf8;
   switch (file.state) {
-    case FileState::Missing:
+    case menu::MenuFileState::Missing:
       ShowText(kExampleMenu, false);
       SetOpen(true);
       SetStatus(g_editor.path + " does not exist yet: it is created when you save.");
       break;
-    case FileState::Refused:
+    case menu::MenuFileState::Unreadable:
       Refuse(file.why);
       break;
-    case FileState::Read:
+    case menu::MenuFileState::Read:
       if (!ShowText(file.bytes.substr(utf8 ? kUtf8Mark.size() : 0), false)) {
         Refuse("The menu file " + g_editor.path +
                (utf8 ? " starts with the UTF-8 mark but holds bytes that are not UTF-8."
@@ -187,7 +187,7 @@ bool Save() {
     SetText(text);
     ::SendMessageA(g_editor.text, EM_SETSEL, start, end);
   }
-  g_editor.onDisk.state = FileState::Read;
+  g_editor.onDisk.state = menu::MenuFileState::Read;
   g_editor.onDisk.bytes = FileBytes(text);
   SetModified(false);
   UpdateTitle();
