@@ -5,10 +5,10 @@
 #include <cstring>
 
 #include "scripts/poke.h"
-#include "tools/editor/editor_ids.h"
+#include "editor/editor_ids.h"
 
 int main(int argc, char** argv) {
-  using namespace zel::tools::editor;
+  using namespace zel::editor;
   const char* what = argc > 1 ? argv[1] : "";
   const int id = std::strcmp(what, "save") == 0     ? IDC_SAVE
                  : std::strcmp(what, "reload") == 0 ? IDC_RELOAD

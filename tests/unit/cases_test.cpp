@@ -28,15 +28,14 @@
 #include "shellext/registration.h"
 #include "tests/unit/fake_files.h"
 #include "tests/unit/fake_system.h"
-#include "tools/editor/editor_logic.h"
-#include "tools/zelmenu/zelmenu_app.h"
+#include "editor/editor_logic.h"
+#include "zelmenu/zelmenu_app.h"
 
 namespace zel::test {
 namespace {
 
 using nlohmann::json;
 using In = const json&;
-namespace editor = tools::editor;
 
 std::string B(In text) {
   if (text.is_null()) return {};
@@ -56,7 +55,7 @@ std::vector<std::string> Strings(In list) {
   return strings;
 }
 
-json T(std::string_view bytes) { return tools::zelmenu::BytesToUtf8(bytes); }
+json T(std::string_view bytes) { return zelmenu::BytesToUtf8(bytes); }
 
 json T(bool value) { return value; }
 
@@ -237,7 +236,7 @@ const std::map<std::string, Function> kFunctions = {
      [](In in) {
        ::setenv("ZEL_PLAN_VAR", "val", 1);
        ::unsetenv("ZEL_PLAN_UNSET");
-       return T(tools::zelmenu::PortablePlanSystem().ExpandEnvironment(B(in)));
+       return T(zelmenu::PortablePlanSystem().ExpandEnvironment(B(in)));
      }},
     {"ToCrLf", OfText(editor::ToCrLf)},
     {"MenuBytesProblem",  // of a text, or of a number of bytes
@@ -316,7 +315,7 @@ void RunZelmenu(In group, In run) {
     system.kind = kind;
     return system;
   };
-  const int status = tools::zelmenu::RunZelmenu(args, out, err, files, "Menu.txt", systemFor,
+  const int status = zelmenu::RunZelmenu(args, out, err, files, "Menu.txt", systemFor,
                                                 B(At(group, "moduleFolder")));
   const bool check = !args.empty() && args[0] == "check";
   EXPECT_EQ(status, options.value("status", check && !expected.empty() ? 1 : 0)) << err;

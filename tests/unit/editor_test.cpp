@@ -1,6 +1,6 @@
 // The editor's decisions that need a system or many inputs: the object "Add to..." is given and
 // entry lines for names made of the format's traps. Tables are in tests/cases.
-#include "tools/editor/editor_logic.h"
+#include "editor/editor_logic.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@
 #include "menu/menu_tree.h"
 #include "tests/unit/fake_system.h"
 
-namespace zel::tools::editor {
+namespace zel::editor {
 namespace {
 
 std::vector<menu::MenuNode> Build(const std::string& text, menu::Host host,
@@ -134,4 +134,4 @@ TEST(ReplaceKeepingBackup, PutsTheOldFileBackOrSaysWhereTheMenuIs) {
 }
 
 }  // namespace
-}  // namespace zel::tools::editor
+}  // namespace zel::editor

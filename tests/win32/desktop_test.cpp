@@ -9,7 +9,7 @@
 #include <stdexcept>
 
 #include "tests/win32/support.h"
-#include "tools/editor/editor_ids.h"
+#include "editor/editor_ids.h"
 #include "tray/tray_ids.h"
 #include "win/code_page_win32.h"
 #include "win/paths_win32.h"
@@ -18,7 +18,7 @@ namespace zel::test {
 namespace {
 
 using namespace tray;
-using namespace tools::editor;
+using namespace editor;
 const char kRunKey[] = "SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN";
 
 // The first top-level window of a process of a class (visible ones only, if asked), by title.
@@ -188,7 +188,7 @@ class TrayProgram : public Program {
 class EditorProgram : public Program {
  public:
   explicit EditorProgram(const std::wstring& argumentText = L"")
-      : Program(L"\"" + win::Widen(Built("tools/Editor.exe")) + L"\" " + argumentText, "",
+      : Program(L"\"" + win::Widen(Built("editor/Editor.exe")) + L"\" " + argumentText, "",
                 kEditorClass) {
     WaitFor([&] { return !Text(IDC_STATUS).empty(); });  // the file has been read
   }

@@ -1,6 +1,6 @@
 // The editor's file work on the real file system: reading what it can show unchanged, and
 // saving through a replace that keeps the old file's attributes and its backup, or nothing.
-#include "tools/editor/editor_files_win32.h"
+#include "editor/editor_files_win32.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 
 #include "tests/win32/support.h"
 
-namespace zel::tools::editor {
+namespace zel::editor {
 namespace {
 
 using test::ReadBytes;
@@ -94,4 +94,4 @@ TEST(SaveMenuFile, FailureSaysWhyAndChangesNothing) {
 }
 
 }  // namespace
-}  // namespace zel::tools::editor
+}  // namespace zel::editor

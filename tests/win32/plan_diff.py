@@ -79,7 +79,7 @@ def main():
     # scripts/build makes the native tool; an older one would compare an old model.
     sources = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
     newest = max(os.path.getmtime(os.path.join(root, name))
-                 for folder in ("menu", "launch", "tools/zelmenu")
+                 for folder in ("text", "menu", "launch", "tray", "zelmenu")
                  for root, _, names in os.walk(os.path.join(sources, folder)) for name in names)
     if not os.path.exists(native) or os.path.getmtime(native) < newest:
         print("plan_diff: skipped: %s is missing or older than the sources: run scripts/build" % native)

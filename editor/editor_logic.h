@@ -11,7 +11,7 @@
 #include "launch/command_line.h"
 #include "launch/launcher.h"
 
-namespace zel::tools::editor {
+namespace zel::editor {
 
 // A menu file is a few kilobytes; a text control with megabytes in it crawls, so larger files
 // are refused rather than shown half-usable.
@@ -141,4 +141,4 @@ std::string ReplaceKeepingBackup(FileReplacer& files, const std::string& path,
                                  const std::string& replacement, const std::string& backup,
                                  LeadByteTest lead);
 
-}  // namespace zel::tools::editor
+}  // namespace zel::editor

@@ -12,12 +12,12 @@
 #include "menu/menu_check.h"
 #include "menu/menu_win32.h"
 #include "win/unique_handle_win32.h"
-#include "tools/editor/editor_files_win32.h"
-#include "tools/editor/editor_ids.h"
-#include "tools/editor/editor_logic.h"
+#include "editor/editor_files_win32.h"
+#include "editor/editor_ids.h"
+#include "editor/editor_logic.h"
 #include "win/code_page_win32.h"
 
-namespace zel::tools::editor {
+namespace zel::editor {
 namespace {
 
 constexpr char kTitle[] = "Zelvane Menu Editor";
@@ -505,10 +505,10 @@ LRESULT CALLBACK EditorWindowProc(HWND window, UINT message, WPARAM wParam,
 }
 
 }  // namespace
-}  // namespace zel::tools::editor
+}  // namespace zel::editor
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
-  using namespace zel::tools::editor;
+  using namespace zel::editor;
   g_editor.instance = instance;
   try {
     g_editor.path = zel::menu::GetMenuFilePath();

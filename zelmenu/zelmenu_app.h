@@ -9,7 +9,7 @@
 #include "launch/launcher.h"
 #include "menu/menu_file.h"
 
-namespace zel::tools::zelmenu {
+namespace zel::zelmenu {
 
 // Portable stand-ins for `zelmenu plan` where the real system is not at hand: variables from
 // the process environment, no short names, no best-fit reading, the arguments formatted as
@@ -50,4 +50,4 @@ std::string BytesToUtf8(std::string_view bytes);
 // ANSI file's bytes one to one (BytesToUtf8).
 std::string JsonText(std::string_view text, TextKind kind);
 
-}  // namespace zel::tools::zelmenu
+}  // namespace zel::zelmenu

@@ -9,9 +9,9 @@
 
 #include "menu/menu_file.h"
 #include "text/text_kind.h"
-#include "tools/editor/editor_logic.h"
+#include "editor/editor_logic.h"
 
-namespace zel::tools::editor {
+namespace zel::editor {
 
 struct LoadedFile {
   menu::MenuFileState state = menu::MenuFileState::Missing;
@@ -30,4 +30,4 @@ LoadedFile LoadMenuFile(const std::string& path);
 // untouched), or empty on success.
 std::string SaveMenuFile(const std::string& path, const std::string& bytes);
 
-}  // namespace zel::tools::editor
+}  // namespace zel::editor

@@ -1,4 +1,4 @@
-#include "tools/zelmenu/zelmenu_app.h"
+#include "zelmenu/zelmenu_app.h"
 
 #include <algorithm>
 #include <charconv>
@@ -14,7 +14,7 @@
 #include "menu/menu_check.h"
 #include "menu/menu_tree.h"
 
-namespace zel::tools::zelmenu {
+namespace zel::zelmenu {
 namespace {
 
 using menu::BuildRequest;
@@ -519,4 +519,4 @@ int RunZelmenu(const std::vector<std::string>& args, std::string& out, std::stri
   return Usage(err, "unknown command: " + args[0]);
 }
 
-}  // namespace zel::tools::zelmenu
+}  // namespace zel::zelmenu

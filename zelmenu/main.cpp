@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/zelmenu/zelmenu_app.h"
+#include "zelmenu/zelmenu_app.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -62,13 +62,13 @@ int main(int argc, char** argv) {
       appData != nullptr && *appData != '\0' ? std::string(appData) + "/Zelvane/Menu.txt" : "";
   const std::string self = argc > 0 ? argv[0] : "";
   const std::string moduleFolder = self.substr(0, self.find_last_of("/\\") + 1);
-  zel::tools::zelmenu::PortablePlanSystem system;
+  zel::zelmenu::PortablePlanSystem system;
   const auto systemFor = [&system](zel::TextKind) -> zel::launch::LaunchSystem& { return system; };
 #endif
   std::string out, err;
   int status = 1;
   try {
-    status = zel::tools::zelmenu::RunZelmenu(args, out, err, files, defaultPath, systemFor,
+    status = zel::zelmenu::RunZelmenu(args, out, err, files, defaultPath, systemFor,
                                              moduleFolder);
   } catch (const std::exception& error) {
     err += std::string("zelmenu: ") + error.what() + "\n";

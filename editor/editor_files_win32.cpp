@@ -1,4 +1,4 @@
-#include "tools/editor/editor_files_win32.h"
+#include "editor/editor_files_win32.h"
 
 #include "win/code_page_win32.h"
 
@@ -9,7 +9,7 @@
 #include "win/error_text_win32.h"
 #include "win/unique_handle_win32.h"
 
-namespace zel::tools::editor {
+namespace zel::editor {
 namespace {
 
 using win::ErrorText;
@@ -179,4 +179,4 @@ std::string SaveMenuFile(const std::string& path, const std::string& bytes) {
   return why;
 }
 
-}  // namespace zel::tools::editor
+}  // namespace zel::editor

@@ -1,4 +1,4 @@
-#include "tools/editor/editor_logic.h"
+#include "editor/editor_logic.h"
 
 #include <algorithm>
 
@@ -8,7 +8,7 @@
 #include "menu/menu_file.h"
 #include "menu/menu_tree.h"
 
-namespace zel::tools::editor {
+namespace zel::editor {
 
 const char kExampleMenu[] =
     "// Zelvane menu. Each line is one item of the tray menu and the shell menu:\r\n"
@@ -374,4 +374,4 @@ std::string ReplaceKeepingBackup(FileReplacer& files, const std::string& path,
          stuck + "). Rename it to " + LastPart(path, lead) + " to have it again.";
 }
 
-}  // namespace zel::tools::editor
+}  // namespace zel::editor

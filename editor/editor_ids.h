@@ -1,7 +1,7 @@
 // The menu editor's window class and control identifiers: what other programs find it by.
 #pragma once
 
-namespace zel::tools::editor {
+namespace zel::editor {
 
 inline constexpr char kEditorClass[] = "ZelvaneMenuEditor";
 
@@ -15,4 +15,4 @@ inline constexpr int IDC_SAVEUTF8 = 106;  // "Save as UTF-8"
 
 inline constexpr int IDM_SELECTALL = 110;
 
-}  // namespace zel::tools::editor
+}  // namespace zel::editor
