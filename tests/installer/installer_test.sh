@@ -66,12 +66,9 @@ check "keeps the user's menu file" grep -q Mine "$menu_dir/Menu.txt"
 check "creates the Start-menu entry" test -f "$shortcut"
 reg_has() { zel_wine reg query "$1" /v "$2" </dev/null 2>>"$log" | tr -d '\r' | grep -qi -- "$3"; }
 reg_absent() { ! zel_wine reg query "$@" </dev/null >/dev/null 2>&1; }
-reg_default() { zel_wine reg query "$1" /ve </dev/null 2>>"$log" | tr -d '\r' | grep -qi -- "$2"; }
-check "registers the class for the user" reg_default "HKCU\\Software\\Classes\\CLSID\\$clsid" Zelvane
-check "registers the server" reg_default "HKCU\\Software\\Classes\\CLSID\\$clsid\\InprocServer32" zelshell.dll
-check "registers the threading model" reg_has "HKCU\\Software\\Classes\\CLSID\\$clsid\\InprocServer32" ThreadingModel Apartment
-check "registers the handler" reg_default "HKCU\\Software\\Classes\\AllFilesystemObjects\\shellex\\ContextMenuHandlers\\ZVMenu" "$clsid"
-# The library's own registration is the installer's: it removes those keys and writes them back.
+# The installer registers the library as the library registers itself (its keys are checked in
+# the Windows suite): the library's unregistration removes the installer's keys, and its
+# registration writes them back.
 user_keys() {
   local key
   for key in "CLSID\\$clsid" 'AllFilesystemObjects\shellex\ContextMenuHandlers\ZVMenu'; do

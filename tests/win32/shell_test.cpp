@@ -149,13 +149,10 @@ class Zelshell : public ::testing::Test {
   }
   void TearDown() override {
     // Once the icons' worker, asked to end by the first call, has ended.
-    ::CoFreeUnusedLibraries();
-    for (int waited = 0; ::GetModuleHandleA("zelshell.dll") != nullptr && waited < 5000;
-         waited += 20) {
-      ::Sleep(20);
+    EXPECT_TRUE(WaitFor([] {
       ::CoFreeUnusedLibraries();
-    }
-    EXPECT_EQ(::GetModuleHandleA("zelshell.dll"), nullptr) << "unloaded once unused";
+      return ::GetModuleHandleA("zelshell.dll") == nullptr;
+    })) << "unloaded once unused";
     RemoveRegistration();
     ::CoUninitialize();
   }
@@ -549,7 +546,6 @@ TEST_F(Zelshell, EntriesShowTheIconsOfWhatTheyStart) {
   ASSERT_EQ(shell.size(), 5u);
   EXPECT_TRUE(shell[0] && shell[1] && !shell[2] && !shell[3] && shell[4]);
   EXPECT_NE(shell[0], shell[1]);
-  EXPECT_EQ(shellBitmaps(), shell) << "the same bitmaps from the cache";
 
   // A UTF-8 menu file names its programs in any language.
   const std::wstring foreign = win::Widen(folder_.path()) + L"\\\u0416 tool.exe";
