@@ -6,23 +6,21 @@
 
 #include <algorithm>
 #include <map>
-#include <utility>
 #include <random>
+#include <utility>
 
-#include "menu/menu_build.h"
 #include "menu/menu_check.h"
-#include "menu/menu_tree.h"
+#include "tests/unit/fake_files.h"
 
 namespace zel::tools::editor {
 namespace {
 
 std::vector<menu::MenuNode> Build(const std::string& text, menu::Host host,
                                   const std::string& selected, menu::MenuTable& table) {
-  const menu::BuildRequest request{host, "", 0, 0xFFFFFFFFu, selected, selected};
+  test::FakeFiles files;
+  files.Put("M", text);
   menu::MenuTreeSink sink;
-  menu::MenuBuilder builder(request, sink, sink.Root(), table);
-  menu::MemorySource source(text);
-  menu::FeedLines(builder, source);
+  menu::BuildMenu({host, "M", 0, 0xFFFFFFFFu, selected, selected}, files, sink, sink.Root(), table);
   return sink.Tree();
 }
 
