@@ -150,6 +150,12 @@ const std::map<std::string, Function> kFunctions = {
        return launch::TryStrToInt(B(in), value) ? json(value) : value == 99 ? json() : json("set");
      }},
     {"ExtractFolder", OfPath(launch::ExtractFolder)},
+    {"NeedsQuotes",  // a list of paths
+     [](In in) {
+       json needs = json::array();
+       for (const std::string& path : Strings(in)) needs.push_back(launch::NeedsQuotes(path, kCp));
+       return needs;
+     }},
     {"PlacePath",  // [arguments with \u0001 for the path, path]: the arguments, or null
      [](In in) {
        const auto placed = launch::PlacePath(B(in[0]), B(in[1]), kCp);
