@@ -16,23 +16,12 @@
 #include "menu/menu_check.h"
 #include "menu/menu_icons.h"
 #include "menu/menu_tree.h"
+#include "tests/unit/fake_files.h"
 
 namespace {
 
 using namespace zel;
 using namespace zel::menu;
-
-class OneFile final : public MenuFileAccess {
- public:
-  explicit OneFile(std::string_view bytes) : bytes_(bytes) {}
-  bool Exists(const std::string&) override { return true; }
-  std::unique_ptr<ByteSource> Open(const std::string&) override {
-    return std::make_unique<MemorySource>(bytes_);
-  }
-
- private:
-  std::string_view bytes_;
-};
 
 void Require(bool condition) {
   if (!condition) std::abort();
@@ -56,7 +45,8 @@ struct Built {
 };
 
 Built BuildAndVerify(std::string_view bytes, const BuildRequest& request) {
-  OneFile files(bytes);
+  zel::test::FakeFiles files;
+  files.Put(request.path, std::string(bytes));
   MenuTreeSink sink;
   Built built;
   MenuTable& table = built.table;
@@ -83,14 +73,12 @@ Built BuildAndVerify(std::string_view bytes, const BuildRequest& request) {
 }
 
 bool SameEntries(const MenuTable& a, const MenuTable& b) {
-  if (a.EntryCount != b.EntryCount) return false;
-  for (std::size_t i = 0; i < a.EntryCount; ++i) {
-    if (a.MenuEntries[i].Command != b.MenuEntries[i].Command ||
-        a.MenuEntries[i].Arguments != b.MenuEntries[i].Arguments) {
-      return false;
-    }
+  bool same = a.EntryCount == b.EntryCount;
+  for (std::size_t i = 0; same && i < a.EntryCount; ++i) {
+    same = a.MenuEntries[i].Command + '\0' + a.MenuEntries[i].Arguments ==
+           b.MenuEntries[i].Command + '\0' + b.MenuEntries[i].Arguments;
   }
-  return true;
+  return same;
 }
 
 std::string AsciiOf(std::string_view text) {

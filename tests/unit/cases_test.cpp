@@ -15,15 +15,14 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <set>
 #include <sstream>
 
-#include "menu/hotkey.h"
 #include "launch/icon_choice.h"
+#include "menu/hotkey.h"
 #include "menu/line_scan.h"
-#include "menu/menu_icons.h"
 #include "menu/menu_check.h"
 #include "menu/placeholder.h"
+#include "menu/menu_icons.h"
 #include "shellext/handler_rules.h"
 #include "shellext/registration.h"
 #include "tests/unit/fake_files.h"
@@ -56,26 +55,20 @@ std::vector<std::string> Strings(In list) {
 }
 
 json T(std::string_view bytes) { return zelmenu::BytesToUtf8(bytes); }
-
 json T(bool value) { return value; }
-
 json T(const std::vector<std::string>& texts) {
   json out = json::array();
   for (const std::string& text : texts) out.push_back(T(text));
   return out;
 }
 
-using Function = std::function<json(In)>;
-
-// A function of one text, with its result as case data.
-template <typename Result, typename Text>
-Function OfText(Result (*function)(Text)) {
-  return [function](In in) { return T(function(B(in))); };
-}
-
-bool Matches(In expected, In actual) {
-  if (!expected.is_object() || !expected.contains("contains")) return expected == actual;
-  return actual.is_string() && B(actual).find(B(expected["contains"])) != std::string::npos;
+// The name of an enum value, by explicit pairs: a reordered enum cannot mislabel.
+template <typename Enum>
+json Named(Enum value, std::initializer_list<std::pair<Enum, const char*>> names) {
+  for (const auto& [known, name] : names) {
+    if (known == value) return name;
+  }
+  return "unnamed";
 }
 
 // Hands out at most `chunk` bytes a read, so line ends fall across buffer refills.
@@ -105,21 +98,20 @@ json Lines(In in) {
   return first;
 }
 
-// The line "Add to..." makes, or why it makes none; paths in code page 932.
-json EntryLine(In in) {
-  const std::string kinds[] = {"Program", "Folder", "Document"};
-  const auto kind = std::find(std::begin(kinds), std::end(kinds), in[0]) - std::begin(kinds);
-  const editor::EntryLine entry = editor::BuildEntryLine(
-      {static_cast<editor::ObjectKind>(kind), Strings(in[1]), Strings(in[2]), Cp932LeadByte});
-  if (entry.line.empty() == entry.problem.empty()) return "not exactly one of line and problem";
-  return T(entry.line + entry.problem);
-}
-
-const char* const kNameKinds[] = {"Bare", "Relative", "Rooted", "Absolute", "DriveRelative"};
 // Paths are read in code page 932, which leaves ASCII as it is: "\u0083\\" is ソ.
 const LeadByteTest kCp = Cp932LeadByte;
-const char* const kIconFieldKinds[] = {"Default", "None", "File", "Malformed"};
-const char* const kIconKinds[] = {"None", "Program", "Dll", "File", "Editor"};
+
+using Function = std::function<json(In)>;
+
+// A function of one text (and the code page), with its result as case data.
+template <typename Result, typename Text>
+Function OfText(Result (*function)(Text)) {
+  return [function](In in) { return T(function(B(in))); };
+}
+template <typename Result>
+Function OfPath(Result (*function)(std::string_view, LeadByteTest)) {
+  return [function](In in) { return T(function(B(in), kCp)); };
+}
 
 const std::map<std::string, Function> kFunctions = {
     {"Lines", Lines},
@@ -128,14 +120,13 @@ const std::map<std::string, Function> kFunctions = {
        const std::string text = B(in);
        const menu::QuietLines quiet = menu::FindQuietLines(text.data(), text.size());
        const menu::QuietLines portable = menu::PortableFindQuietLines(text.data(), text.size());
-       if (quiet.lines != portable.lines || quiet.size != portable.size)
-         return json("builds differ");
-       return json{quiet.lines, quiet.size};
+       const bool same = quiet.lines == portable.lines && quiet.size == portable.size;
+       return same ? json{quiet.lines, quiet.size} : json("builds differ");
      }},
     {"QuotedFields",  // fields 0 to 3
      [](In in) {
-       std::vector<std::string> fields(4);
-       for (std::size_t n = 0; n < 4; ++n) fields[n] = menu::GetQuotedField(B(in), n);
+       std::vector<std::string> fields;
+       for (std::size_t n = 0; n < 4; ++n) fields.push_back(menu::GetQuotedField(B(in), n));
        return T(fields);
      }},
     {"ParseHotkey",  // [modifiers, virtual key], or why not
@@ -146,19 +137,25 @@ const std::map<std::string, Function> kFunctions = {
      }},
     {"GetListItem",
      [](In in) { return T(launch::GetListItem(B(in[0]), B(in[1])[0], in[2], kCp)); }},
-    {"RunsThroughCmd", [](In in) { return T(launch::RunsThroughCmd(B(in), kCp)); }},
+    {"RunsThroughCmd", OfPath(launch::RunsThroughCmd)},
     {"InterpreterActsOn",  // [program, text] -> the interpreter that acts on the text, or null
      [](In in) {
        const launch::Interpreter* interpreter = launch::InterpreterOf(B(in[0]), kCp);
-       return interpreter && launch::ActsOn(*interpreter, B(in[1]), kCp) ? T(interpreter->name)
-                                                                         : json();
+       const bool acts = interpreter && launch::ActsOn(*interpreter, B(in[1]), kCp);
+       return acts ? T(interpreter->name) : json();
      }},
     {"TryStrToInt",  // the value, or null when refused and the value is left as it was
      [](In in) {
        std::int32_t value = 99;
        return launch::TryStrToInt(B(in), value) ? json(value) : value == 99 ? json() : json("set");
      }},
-    {"ExtractFolder", [](In in) { return T(launch::ExtractFolder(B(in), kCp)); }},
+    {"ExtractFolder", OfPath(launch::ExtractFolder)},
+    {"NeedsQuotes",  // a list of paths
+     [](In in) {
+       json needs = json::array();
+       for (const std::string& path : Strings(in)) needs.push_back(launch::NeedsQuotes(path, kCp));
+       return needs;
+     }},
     {"PlacePath",  // [arguments with \u0001 for the path, path]: the arguments, or null
      [](In in) {
        const auto placed = launch::PlacePath(B(in[0]), B(in[1]), kCp);
@@ -181,13 +178,22 @@ const std::map<std::string, Function> kFunctions = {
        const std::vector<char> bytes = launch::TextArgumentBytes(B(in));
        return T({bytes.data(), bytes.size()});
      }},
-    {"ClassifyName", [](In in) { return kNameKinds[int(launch::ClassifyName(B(in), kCp))]; }},
-    {"PathFolders", [](In in) { return T(launch::PathFolders(B(in), kCp)); }},
+    {"ClassifyName",
+     [](In in) {
+       using K = launch::NameKind;
+       return Named(launch::ClassifyName(B(in), kCp),
+                    {{K::Bare, "Bare"}, {K::Relative, "Relative"}, {K::Rooted, "Rooted"},
+                     {K::Absolute, "Absolute"}, {K::DriveRelative, "DriveRelative"}});
+     }},
+    {"PathFolders", OfPath(launch::PathFolders)},
     {"IconField",  // [kind, file, index]
      [](In in) {
        const std::string text = B(in);
        const menu::IconField field = menu::ReadIconField(text);
-       return json{kIconFieldKinds[int(field.kind)], T(field.file), field.index};
+       using K = menu::IconField::Kind;
+       return json{Named(field.kind, {{K::Default, "Default"}, {K::None, "None"},
+                                      {K::File, "File"}, {K::Malformed, "Malformed"}}),
+                   T(field.file), field.index};
      }},
     {"ChooseIcon",  // [host, command, arguments, fifth field] -> [kind, name, index]
      [](In in) {
@@ -195,13 +201,15 @@ const std::map<std::string, Function> kFunctions = {
        const std::string field = B(in[3]);
        const auto choice = launch::ChooseIcon(
            in[0] == "tray" ? menu::Host::Tray : menu::Host::Shell, entry, field, kCp);
-       return json{kIconKinds[int(choice.kind)], T(choice.name), choice.index};
+       using K = launch::IconChoice::Kind;
+       return json{Named(choice.kind, {{K::None, "None"}, {K::Program, "Program"}, {K::Dll, "Dll"},
+                                       {K::File, "File"}, {K::Editor, "Editor"}}),
+                   T(choice.name), choice.index};
      }},
-    {"IsIconsOffLine", [](In in) { return T(menu::IsIconsOffLine(B(in))); }},
+    {"IsIconsOffLine", OfText(menu::IsIconsOffLine)},
     {"WantsSubmenu", [](In in) { return T(shellext::WantsSubmenu(in)); }},
     {"ServesSelection", [](In in) { return T(shellext::ServesSelection(in[0], in[1])); }},
     {"ReportedCount", [](In in) { return shellext::ReportedCount(in[0], in[1], in[2]); }},
-    {"IsVerbString", [](In in) { return T(shellext::IsVerbString(in)); }},
     {"EntryForOffset",  // in a table of a.exe, b.exe whose shorter rebuild left c.exe behind
      [](In in) {
        const menu::MenuTable table{{{"a.exe", ""}, {"b.exe", ""}, {"c.exe", ""}}, 2};
@@ -226,9 +234,9 @@ const std::map<std::string, Function> kFunctions = {
     {"RefusedConversion",  // a list of formats
      [](In in) {
        json found = json::array();
-       for (const json& format : in) {
-         const auto conversion = menu::FirstRefusedConversion(B(format));
-         found.push_back(conversion ? json(T(std::string(conversion->In(B(format))))) : json());
+       for (const std::string& format : Strings(in)) {
+         const auto conversion = menu::FirstRefusedConversion(format);
+         found.push_back(conversion ? T(conversion->In(format)) : json());
        }
        return found;
      }},
@@ -246,17 +254,26 @@ const std::map<std::string, Function> kFunctions = {
      }},
     {"ArgumentText", OfText(editor::ArgumentText)},
     {"PathFromArgument", OfText(editor::PathFromArgument)},
-    {"IsProgramPath", [](In in) { return T(editor::IsProgramPath(B(in), kCp)); }},
-    {"LastPart", [](In in) { return T(editor::LastPart(B(in), kCp)); }},
-    {"NameWithoutExtension", [](In in) { return T(editor::NameWithoutExtension(B(in), kCp)); }},
-    {"ExtensionList", [](In in) { return T(editor::ExtensionList(B(in), kCp)); }},
+    {"IsProgramPath", OfPath(editor::IsProgramPath)},
+    {"LastPart", OfPath(editor::LastPart)},
+    {"NameWithoutExtension", OfPath(editor::NameWithoutExtension)},
+    {"ExtensionList", OfPath(editor::ExtensionList)},
     {"SafeCaption", [](In in) { return T(editor::SafeCaption(B(in[0]), Strings(in[1]))); }},
     {"FieldText",  // the field, or null where none can hold the value
      [](In in) {
        std::string field;
        return editor::FieldText(B(in), field) ? T(field) : json();
      }},
-    {"EntryLine", EntryLine},  // [kind, paths, program paths]
+    {"EntryLine",  // [kind, paths, program paths] -> the line or why none can be made
+     [](In in) {
+       using K = editor::ObjectKind;
+       const std::map<json, K> kinds{
+           {"Program", K::Program}, {"Folder", K::Folder}, {"Document", K::Document}};
+       const editor::EntryLine entry =
+           editor::BuildEntryLine({kinds.at(in[0]), Strings(in[1]), Strings(in[2]), kCp});
+       if (entry.line.empty() == entry.problem.empty()) return json("not exactly one of them");
+       return T(entry.line + entry.problem);
+     }},
     {"EndsInsideSubmenu", OfText(editor::EndsInsideSubmenu)},
     {"AppendLine",  // [the text with the line, the line's index]
      [](In in) {
@@ -283,13 +300,6 @@ FakeSystem SystemOf(In config) {
   return system;
 }
 
-std::vector<std::string> LinesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream stream(text);
-  for (std::string line; std::getline(stream, line);) lines.push_back(line);
-  return lines;
-}
-
 // A finding matches "LINE: SEVERITY: part" when it starts with the first two and holds the part.
 bool FindingMatches(const std::string& want, const std::string& line) {
   const std::size_t cut = want.find(": ", want.find(": ") + 2) + 2;
@@ -300,34 +310,36 @@ bool FindingMatches(const std::string& want, const std::string& line) {
 // One run of zelmenu on a group's menu: [why, args, expected, {"status", "err"}]. With --json
 // the output is compared as JSON; from check, lines are findings; otherwise lines are exact.
 void RunZelmenu(In group, In run) {
-  FakeFiles files;
-  const json& menu = At(group, "menu");
+  In menu = At(group, "menu");
   std::string text = menu.is_string() ? B(menu) : "";
   for (const std::string& line : Strings(menu.is_array() ? menu : json())) text += line + "\r\n";
+  FakeFiles files;
   files.Put("Menu.txt", text);
   for (const std::string& path : Strings(At(group, "unreadable"))) files.PutUnreadable(path);
   FakeSystem system = SystemOf(At(group, "system"));
   const std::vector<std::string> args = Strings(run[1]);
-  const json& expected = run[2];
-  const json& options = run.size() > 3 ? run[3] : json::object();
+  In expected = run[2];
+  const json options = run.size() > 3 ? run[3] : json::object();
   std::string out, err;
   const auto systemFor = [&system](TextKind kind) -> launch::LaunchSystem& {
     system.kind = kind;
     return system;
   };
   const int status = zelmenu::RunZelmenu(args, out, err, files, "Menu.txt", systemFor,
-                                                B(At(group, "moduleFolder")));
+                                         B(At(group, "moduleFolder")));
   const bool check = !args.empty() && args[0] == "check";
   EXPECT_EQ(status, options.value("status", check && !expected.empty() ? 1 : 0)) << err;
   EXPECT_TRUE(options.contains("err") ? err.find(B(options["err"])) != std::string::npos
                                       : err.empty())
       << err;
   if (expected.is_null()) return;
-  if (std::find(args.begin(), args.end(), "--json") != args.end()) {
+  if (std::count(args.begin(), args.end(), "--json") != 0) {
     EXPECT_EQ(json::parse(out, nullptr, false), expected);
     return;
   }
-  const std::vector<std::string> lines = LinesOf(out);
+  std::vector<std::string> lines;
+  std::istringstream stream(out);
+  for (std::string line; std::getline(stream, line);) lines.push_back(line);
   if (!check) {
     EXPECT_EQ(T(lines), expected);
     return;
@@ -340,9 +352,8 @@ void RunZelmenu(In group, In run) {
 
 // One row of a case file: a function's [why, input, expected], or one run of a zelmenu group.
 struct Row {
-  std::string name, file;
+  std::string name, file, function;
   json group, row;
-  std::string function;
 };
 
 // Where the row stands, for ctest's list of tests.
@@ -353,10 +364,14 @@ class Case : public ::testing::TestWithParam<Row> {};
 TEST_P(Case, Holds) {
   const Row& c = GetParam();
   if (c.function == "zelmenu") return RunZelmenu(c.group, c.row);
-  const auto function = kFunctions.find(c.function);
-  ASSERT_NE(function, kFunctions.end()) << "no function " << c.function;
-  const json actual = function->second(c.row[1]);
-  EXPECT_TRUE(Matches(c.row[2], actual)) << c.row << "\n  actual " << actual;
+  ASSERT_EQ(kFunctions.count(c.function), 1u) << "no function " << c.function;
+  const json actual = kFunctions.at(c.function)(c.row[1]);
+  In expected = c.row[2];
+  const bool holds = expected.is_object() && expected.contains("contains")
+                         ? actual.is_string() && B(actual).find(B(expected["contains"])) !=
+                                                     std::string::npos
+                         : expected == actual;
+  EXPECT_TRUE(holds) << c.row << "\n  actual " << actual;
 }
 
 // "a file's folder" as AFilesFolder: a test name says the behaviour that failed.
@@ -364,12 +379,9 @@ std::string NameOf(const std::string& why) {
   std::string name;
   bool upper = true;
   for (const char c : why) {
-    if (std::isalnum(static_cast<unsigned char>(c)) == 0) {
-      upper = upper || c != '\'';
-      continue;
-    }
-    name += upper ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : c;
-    upper = false;
+    const bool letter = std::isalnum(static_cast<unsigned char>(c)) != 0;
+    if (letter) name += upper ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : c;
+    upper = !letter && (upper || c != '\'');
   }
   return name;
 }
@@ -381,25 +393,24 @@ std::vector<Row> Rows() {
   }
   std::sort(paths.begin(), paths.end());
   std::vector<Row> rows;
-  std::set<std::string> names;
-  const auto add = [&](std::string name, Row row) {
-    for (int n = 2; !names.insert(name).second; ++n) name = row.name + std::to_string(n);
-    row.name = name;
+  std::map<std::string, int> seen;
+  const auto add = [&](const std::string& name, Row row) {
+    const int n = ++seen[name];
+    row.name = n == 1 ? name : name + std::to_string(n);
     rows.push_back(std::move(row));
   };
   for (const std::filesystem::path& path : paths) {
     std::ifstream stream(path);
-    const json file = json::parse(stream);
-    for (const auto& [function, entries] : file.items()) {
+    const std::string file = path.filename().string();
+    const json cases = json::parse(stream);
+    for (const auto& [function, entries] : cases.items()) {
       for (In entry : entries) {
         if (function != "zelmenu") {
-          const std::string name = function + "_" + NameOf(entry[0]);
-          add(name, {name, path.filename().string(), {}, entry, function});
+          add(function + "_" + NameOf(entry[0]), {"", file, function, {}, entry});
           continue;
         }
         for (In run : entry.at("runs")) {
-          const std::string name = NameOf(entry.at("why")) + "_" + NameOf(run[0]);
-          add(name, {name, path.filename().string(), entry, run, function});
+          add(NameOf(entry.at("why")) + "_" + NameOf(run[0]), {"", file, function, entry, run});
         }
       }
     }

@@ -6,12 +6,12 @@
 
 #include <algorithm>
 #include <map>
-#include <utility>
 #include <random>
+#include <utility>
 
-#include "menu/menu_build.h"
 #include "menu/menu_check.h"
 #include "menu/menu_tree.h"
+#include "tests/unit/fake_files.h"
 #include "tests/unit/fake_system.h"
 
 namespace zel::editor {
@@ -19,12 +19,11 @@ namespace {
 
 std::vector<menu::MenuNode> Build(const std::string& text, menu::Host host,
                                   const std::string& selected, menu::MenuTable& table) {
-  const menu::BuildRequest request{host, "", 0, 0xFFFFFFFFu, {selected, selected}};
+  test::FakeFiles files;
+  files.Put("M", text);
   menu::MenuTreeSink sink;
-  menu::MemorySource source(text);
-  menu::LineReader reader(source);
-  menu::MenuBuilder builder(request, sink, sink.Root(), table, reader.Kind());
-  menu::FeedLines(builder, reader);
+  menu::BuildMenu({host, "M", 0, 0xFFFFFFFFu, {selected, selected}}, files, sink, sink.Root(),
+                  table);
   return sink.Tree();
 }
 

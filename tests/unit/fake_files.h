@@ -1,4 +1,4 @@
-// Menu files held in memory, tree literals and the example menu, for tests that build menus.
+// Menu files held in memory and tree literals, for tests that build menus.
 #pragma once
 
 #include <map>
@@ -36,23 +36,5 @@ inline menu::MenuNode Sep() { return {menu::MenuNode::Kind::Separator, "", 0, {}
 inline menu::MenuNode Sub(std::string caption, std::vector<menu::MenuNode> children) {
   return {menu::MenuNode::Kind::Submenu, std::move(caption), 0, std::move(children)};
 }
-
-// The example menu file that uses every construct, with CR LF line ends.
-inline const char kExampleMenu[] =
-    "// Personal tools\r\n"
-    "item 'Notepad','notepad.exe'\r\n"
-    "titem 'Calculator','calc.exe'\r\n"
-    "citem 'Word count','wordcount.exe','/quiet','txt,log'\r\n"
-    "sep\r\n"
-    "sub 'Folders'\r\n"
-    "item 'Windows folder','explorer.exe','C:\\Windows'\r\n"
-    "csub 'Images','bmp,jpg'\r\n"
-    "item 'Rotate','rotate.exe','-r 90'\r\n"
-    "cend\r\n"
-    "end\r\n"
-    "tsub 'Admin'\r\n"
-    "item 'Bob''s tool','tool.exe'\r\n"
-    "tend\r\n"
-    "Add\r\n";
 
 }  // namespace zel::test

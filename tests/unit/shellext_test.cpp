@@ -4,74 +4,63 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 namespace zel::shellext {
 namespace {
 
-constexpr char kClsid[] = "{EBDF1F20-C829-11D1-8233-0020AF3E97A9}";
-
-// Logs "<place> <key>[=data]" for every write and deletion it lets through; from attempt
-// `failFrom` on, each fails with 100 + its number.
+// Logs "<place> <key>[:value]=data" for every write and "<place> <key>" for every deletion it
+// lets through; from attempt `failFrom` on, each fails with 100 + its number.
 struct Registry final : RegistryAccess {
-  explicit Registry(int failFrom = -1) : failFrom(failFrom) {}
-  long SetValue(Place place, const RegistryWrite& write) override {
-    return Let(place, write.key + "=" + write.data);
+  explicit Registry(int failFrom = 99) : failFrom(failFrom) {}
+  long SetValue(Place place, const RegistryWrite& w) override {
+    return Let(place, w.key + (w.valueName.empty() ? "" : ":" + w.valueName) + "=" + w.data);
   }
   long DeleteKey(Place place, const std::string& key) override { return Let(place, key); }
   long Let(Place place, const std::string& what) {
-    const int attempt = attempts++;
-    if (failFrom >= 0 && attempt >= failFrom) return 100 + attempt;
+    if (attempts >= failFrom) return 100 + attempts++;
+    ++attempts;
     log.push_back(std::string(place.machine ? "machine " : "user ") +
                   (place.otherView ? "other " : "own ") + what);
     return 0;
   }
-  int failFrom;
-  int attempts = 0;
+  int failFrom, attempts = 0;
   std::vector<std::string> log;
 };
 
-// Registering writes for the user, in the module's own view and, given the 64-bit library, in
-// the other; it stops at the first failure. Unregistering removes from the user's and the
-// machine's classes in both views, last written first, and goes on past failures. Either
-// returns the first failure's code.
-TEST(Registration, UserClassesFirstFailureSaidRemovingGoesOn) {
-  Registry own, both, removed;
-  EXPECT_EQ(Register(kClsid, "C:\\z.dll", "", own), 0);
-  EXPECT_EQ(Register(kClsid, "C:\\z.dll", "C:\\z64.dll", both), 0);
-  EXPECT_EQ(Unregister(kClsid, removed), 0);
-  std::vector<std::string> keys;
-  for (const std::string& line : own.log) {
-    ASSERT_EQ(line.rfind("user own ", 0), 0u) << line;
-    const std::string key = line.substr(9, line.find('=') - 9);
-    if (keys.empty() || keys.back() != key) keys.push_back(key);
-  }
-  std::vector<std::string> other = own.log, gone;
-  for (std::string line :
-       own.log) {  // the same again, in the other view, naming the 64-bit library
-    line.replace(0, 9, "user other ");
-    if (const auto dll = line.find("z.dll"); dll != std::string::npos)
-      line.replace(dll, 5, "z64.dll");
-    other.push_back(line);
-  }
-  EXPECT_EQ(both.log, other);
-  for (const char* place : {"user own ", "user other ", "machine own ", "machine other "}) {
-    for (auto key = keys.rbegin(); key != keys.rend(); ++key) gone.push_back(place + *key);
-  }
-  EXPECT_EQ(removed.log, gone);
+const std::string kHandler = "AllFilesystemObjects\\shellex\\ContextMenuHandlers\\ZVMenu";
 
-  for (const bool registering : {true, false}) {
-    const Registry& all = registering ? both : removed;
-    for (int failFrom = 0; failFrom < all.attempts; ++failFrom) {
-      Registry registry(failFrom);
-      EXPECT_EQ(registering ? Register(kClsid, "C:\\z.dll", "C:\\z64.dll", registry)
-                            : Unregister(kClsid, registry),
-                100 + failFrom);
-      EXPECT_EQ(registry.log,
-                std::vector<std::string>(all.log.begin(), all.log.begin() + failFrom));
-      EXPECT_EQ(registry.attempts, registering ? failFrom + 1 : all.attempts) << registering;
+std::vector<std::string> Writes(const std::string& place, const std::string& dll) {
+  return {place + "CLSID\\{C}=Zelvane", place + "CLSID\\{C}\\InprocServer32=" + dll,
+          place + "CLSID\\{C}\\InprocServer32:ThreadingModel=Apartment", place + kHandler + "={C}"};
+}
+
+// For the user, in the module's own view and, given the 64-bit library, in the other; the
+// first failure stops it and is returned.
+TEST(Registration, WritesForTheUserInEachViewUpToTheFirstFailure) {
+  Registry own, both, failing(5);
+  EXPECT_EQ(Register("{C}", "C:\\z.dll", "", own), 0);
+  EXPECT_EQ(own.log, Writes("user own ", "C:\\z.dll"));
+  EXPECT_EQ(Register("{C}", "C:\\z.dll", "C:\\z64.dll", both), 0);
+  std::vector<std::string> other = Writes("user other ", "C:\\z64.dll");
+  EXPECT_EQ(both.log, (std::vector<std::string>{own.log[0], own.log[1], own.log[2], own.log[3],
+                                                other[0], other[1], other[2], other[3]}));
+  EXPECT_EQ(Register("{C}", "C:\\z.dll", "C:\\z64.dll", failing), 105);
+  EXPECT_EQ(failing.attempts, 6);
+}
+
+// From the user's and the machine's classes in both views, last written first, going on past
+// failures; the first failure is returned.
+TEST(Registration, RemovesLastWrittenFirstEverywherePastFailures) {
+  Registry removed, failing(1);
+  EXPECT_EQ(Unregister("{C}", removed), 0);
+  std::vector<std::string> gone;
+  for (const char* place : {"user own ", "user other ", "machine own ", "machine other "}) {
+    for (const char* key : {kHandler.c_str(), "CLSID\\{C}\\InprocServer32", "CLSID\\{C}"}) {
+      gone.push_back(place + std::string(key));
     }
   }
+  EXPECT_EQ(removed.log, gone);
+  EXPECT_EQ(Unregister("{C}", failing), 101);
+  EXPECT_EQ(failing.attempts, 12);
 }
 
 }  // namespace
