@@ -194,15 +194,10 @@ std::string ExpandReferences(
     if (close == std::string::npos) break;
     const std::string name(text.substr(open + 1, close - open - 1));
     const std::optional<std::string> value = name.empty() ? std::nullopt : valueOf(name);
-    if (value) {
-      result += text.substr(pos, open - pos);
-      result += *value;
-      pos = close + 1;
-    } else {
-      // Kept as written, both signs with it, as ExpandEnvironmentStringsA keeps it.
-      result += text.substr(pos, close + 1 - pos);
-      pos = close + 1;
-    }
+    // An unset variable's reference is kept as written, both signs with it.
+    result += value ? std::string(text.substr(pos, open - pos)) + *value
+                    : std::string(text.substr(pos, close + 1 - pos));
+    pos = close + 1;
   }
   result += text.substr(std::min(pos, text.size()));
   return result;
