@@ -90,18 +90,20 @@ std::string Quoted(std::string_view value) {
 // Both programs must read the line as one entry with exactly these fields, and the checker
 // must find nothing: the final word on every trap the format has.
 std::string VerifyLine(const std::string& line, ObjectKind kind, const std::string& command,
-                       const std::string& arguments, const std::string& selectedPath) {
-  menu::MemorySource source(line);
+                       const std::string& arguments, const std::string& selectedPath,
+                       TextKind text) {
+  const std::string file = (text == TextKind::Utf8 ? std::string(kUtf8Mark) : "") + line;
+  menu::MemorySource source(file);
   const std::vector<menu::Finding> findings = menu::CheckMenu(source);
   if (!findings.empty()) return findings.front().text;
 
   for (const menu::Host host : {menu::Host::Tray, menu::Host::Shell}) {
     menu::BuildRequest request;
     request.host = host;
-    request.selected.ansi = selectedPath;
+    request.selected = {selectedPath, selectedPath};  // in the file's kind, which picks one
     menu::MenuTreeSink sink;
     menu::MenuTable table;
-    menu::MenuBuilder builder(request, sink, sink.Root(), table);
+    menu::MenuBuilder builder(request, sink, sink.Root(), table, text);
     const menu::LineAction action = builder.Feed(line);
     const bool wanted = host == menu::Host::Shell || kind != ObjectKind::Document;
     if (!wanted) {
@@ -225,11 +227,16 @@ std::string NameWithoutExtension(std::string_view path, LeadByteTest lead) {
   return name;
 }
 
-std::string ExtensionList(std::string_view path, LeadByteTest lead) {
+std::string ExtensionList(std::string_view path, LeadByteTest lead, TextKind kind) {
   const std::string name = LastPart(path, lead);
   const std::size_t dot = name.rfind('.');
-  if (dot == std::string::npos || dot == 0 || name.size() - dot < 3) return {};
-  const std::string exact = name.substr(name.size() - 3);
+  const auto last = [kind](std::string_view text, std::size_t count) {
+    return kind == TextKind::Utf8 ? LastCharacters(text, count)
+                                  : text.substr(text.size() - std::min(count, text.size()));
+  };
+  const std::string_view extension = std::string_view(name).substr(std::min(dot, name.size()));
+  if (dot == std::string::npos || dot == 0 || last(extension, 2) == extension) return {};
+  const std::string exact(last(name, 3));
   const std::string lowered = LowerAscii(exact);
   return lowered == exact ? exact : lowered + "," + exact;
 }
@@ -314,7 +321,7 @@ EntryLine BuildEntryLine(const AddRequest& request) {
       // Byte by byte is enough for the ".bat" at the end: no ASCII letter or dot opens a
       // double-byte character.
       arguments = launch::RunsThroughCmd(path, NoLeadBytes) ? "\"%s\"" : "%s";
-      list = ExtensionList(objectPath, request.lead);
+      list = ExtensionList(objectPath, request.lead, request.text);
       const std::string why = FieldProblem(list, forbidden);
       if (!why.empty()) {
         result.problem = "The extension of \"" + objectPath +
@@ -329,7 +336,8 @@ EntryLine BuildEntryLine(const AddRequest& request) {
     }
   }
 
-  const std::string why = VerifyLine(result.line, request.kind, command, arguments, objectPath);
+  const std::string why =
+      VerifyLine(result.line, request.kind, command, arguments, objectPath, request.text);
   if (!why.empty()) {
     result.problem = "No safe menu line can be made for \"" + objectPath + "\": " + why + ".";
     result.line.clear();

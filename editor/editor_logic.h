@@ -54,12 +54,12 @@ std::string LastPart(std::string_view path, LeadByteTest lead);
 // (".profile") is kept whole.
 std::string NameWithoutExtension(std::string_view path, LeadByteTest lead);
 
-// The shell menu's extension list for documents like `path`: its last three characters,
-// which is what the shell compares, byte for byte. Capitals in them add the lower-case form
-// in front ("JPG" gives "jpg,JPG") so that the entry serves both spellings. Empty (every
-// selection) when the name has no extension or one of a single character, which three
+// The shell menu's extension list for documents like `path` in a menu file of `kind`: its last
+// three characters, which is what the shell compares (bytes in an ANSI file). Capitals in them add
+// the lower-case form in front ("JPG" gives "jpg,JPG") so that the entry serves both spellings.
+// Empty (every selection) when the name has no extension or one of a single character, which three
 // characters cannot single out.
-std::string ExtensionList(std::string_view path, LeadByteTest lead);
+std::string ExtensionList(std::string_view path, LeadByteTest lead, TextKind kind);
 
 // A menu caption showing `name`: "&" doubled (a single one marks the mnemonic), quotes that
 // cannot stand in a field dropped, and each keyword in `forbidden` broken by a "&" after its
@@ -90,6 +90,7 @@ struct AddRequest {
   std::vector<std::string> paths;
   std::vector<std::string> programPaths;
   LeadByteTest lead = NoLeadBytes;  // the paths' code page
+  TextKind text = TextKind::Ansi;   // the menu file's, which the line is for
 };
 
 struct EntryLine {

@@ -305,6 +305,7 @@ void AddObject(const std::string& path) {
   AddRequest request;
   request.paths = object.paths;
   request.lead = Lead();
+  request.text = g_editor.kind;
   if (object.folder) {
     request.kind = ObjectKind::Folder;
   } else if (IsProgramPath(object.paths.front(), Lead())) {

@@ -166,6 +166,8 @@ class IconFinder {
   // The launcher's way for names of a menu file of one kind: answers of both come here.
   struct KindFinder {
     explicit KindFinder(TextKind kind) : system(kind, false, /*localOnly=*/true) {}
+    KindFinder(const KindFinder&) = delete;  // the launcher holds the system beside it
+    KindFinder& operator=(const KindFinder&) = delete;
     launch::Win32LaunchSystem system;
     launch::Launcher launcher{system};
   };

@@ -394,10 +394,12 @@ std::optional<std::string> FormatShellArguments(const std::string& arguments, La
 
 }  // namespace
 
-void RunShellEntry(const menu::MenuData& entry, const std::string& selectedPath,
+void RunShellEntry(const menu::MenuData& entry, const std::string& selected,
                    const std::string& moduleFolder, LaunchSystem& system) {
-  // A copy: a DLL procedure with a message loop may see the entry table rebuilt under it.
+  // Copies: a message box's or a DLL procedure's message loop may see the entry table rebuilt
+  // and the selection read again under them.
   const menu::MenuData chosen = entry;
+  const std::string selectedPath = selected;
   std::string folder = ExtractFolder(selectedPath, system.LeadBytes());
   if (folder.empty() || system.Find(folder) != Object::Folder) {
     system.ShowError("Error setting current directory", "ERROR");

@@ -104,7 +104,7 @@ class MenuBuilder {
  public:
   // `kind`: the file's, as its reader found it; the table and the sink are told.
   MenuBuilder(const BuildRequest& request, MenuSink& sink, MenuSink::Handle root, MenuTable& table,
-              TextKind kind = TextKind::Ansi);
+              TextKind kind);
 
   LineAction Feed(std::string_view line);
   // Counts lines passed over while skipping that hold no skip pair: they do nothing else.

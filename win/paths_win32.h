@@ -58,8 +58,8 @@ class FixedDrives {
   signed char known_[26] = {};  // per letter: 0 not asked yet, 1 fixed, -1 not
 };
 
-// The short (8.3) form of `path`; empty when it has none (nothing exists there, or the volume
-// makes no short names), and then the long path when the volume keeps it.
+// The short (8.3) form of `path`: empty when nothing exists there, the long path itself where
+// the volume makes no short names.
 std::wstring ShortPathW(const std::wstring& path);
 // The short form of `path`, a text of a menu file of `kind`; `path` itself when it has none.
 std::string ShortPath(const std::string& path, TextKind kind = TextKind::Ansi);

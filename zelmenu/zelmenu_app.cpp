@@ -191,7 +191,7 @@ std::string ParseShowOptions(const std::vector<std::string>& args, ShowOptions& 
     }
   }
   if (options.request.host == Host::Tray &&
-      (idLastGiven || options.request.idCmdFirst != 0 || !options.request.selected.ansi.empty())) {
+      (idLastGiven || options.request.idCmdFirst != 0 || common.selectedGiven)) {
     return "--selected, --id-first and --id-last belong to the shell form";
   }
   return {};

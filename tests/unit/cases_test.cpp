@@ -181,9 +181,11 @@ const std::map<std::string, Function> kFunctions = {
     {"ClassifyName",
      [](In in) {
        using K = launch::NameKind;
-       return Named(launch::ClassifyName(B(in), kCp),
-                    {{K::Bare, "Bare"}, {K::Relative, "Relative"}, {K::Rooted, "Rooted"},
-                     {K::Absolute, "Absolute"}, {K::DriveRelative, "DriveRelative"}});
+       return Named(launch::ClassifyName(B(in), kCp), {{K::Bare, "Bare"},
+                                                       {K::Relative, "Relative"},
+                                                       {K::Rooted, "Rooted"},
+                                                       {K::Absolute, "Absolute"},
+                                                       {K::DriveRelative, "DriveRelative"}});
      }},
     {"PathFolders", OfPath(launch::PathFolders)},
     {"IconField",  // [kind, file, index]
@@ -191,8 +193,10 @@ const std::map<std::string, Function> kFunctions = {
        const std::string text = B(in);
        const menu::IconField field = menu::ReadIconField(text);
        using K = menu::IconField::Kind;
-       return json{Named(field.kind, {{K::Default, "Default"}, {K::None, "None"},
-                                      {K::File, "File"}, {K::Malformed, "Malformed"}}),
+       return json{Named(field.kind, {{K::Default, "Default"},
+                                      {K::None, "None"},
+                                      {K::File, "File"},
+                                      {K::Malformed, "Malformed"}}),
                    T(field.file), field.index};
      }},
     {"ChooseIcon",  // [host, command, arguments, fifth field] -> [kind, name, index]
@@ -202,8 +206,11 @@ const std::map<std::string, Function> kFunctions = {
        const auto choice = launch::ChooseIcon(
            in[0] == "tray" ? menu::Host::Tray : menu::Host::Shell, entry, field, kCp);
        using K = launch::IconChoice::Kind;
-       return json{Named(choice.kind, {{K::None, "None"}, {K::Program, "Program"}, {K::Dll, "Dll"},
-                                       {K::File, "File"}, {K::Editor, "Editor"}}),
+       return json{Named(choice.kind, {{K::None, "None"},
+                                       {K::Program, "Program"},
+                                       {K::Dll, "Dll"},
+                                       {K::File, "File"},
+                                       {K::Editor, "Editor"}}),
                    T(choice.name), choice.index};
      }},
     {"IsIconsOffLine", OfText(menu::IsIconsOffLine)},
@@ -257,7 +264,11 @@ const std::map<std::string, Function> kFunctions = {
     {"IsProgramPath", OfPath(editor::IsProgramPath)},
     {"LastPart", OfPath(editor::LastPart)},
     {"NameWithoutExtension", OfPath(editor::NameWithoutExtension)},
-    {"ExtensionList", OfPath(editor::ExtensionList)},
+    {"ExtensionList",  // a path of an ANSI file, or [a path] of a UTF-8 one
+     [](In in) {
+       return in.is_array() ? T(editor::ExtensionList(B(in[0]), NoLeadBytes, TextKind::Utf8))
+                            : T(editor::ExtensionList(B(in), kCp, TextKind::Ansi));
+     }},
     {"SafeCaption", [](In in) { return T(editor::SafeCaption(B(in[0]), Strings(in[1]))); }},
     {"FieldText",  // the field, or null where none can hold the value
      [](In in) {
@@ -367,10 +378,10 @@ TEST_P(Case, Holds) {
   ASSERT_EQ(kFunctions.count(c.function), 1u) << "no function " << c.function;
   const json actual = kFunctions.at(c.function)(c.row[1]);
   In expected = c.row[2];
-  const bool holds = expected.is_object() && expected.contains("contains")
-                         ? actual.is_string() && B(actual).find(B(expected["contains"])) !=
-                                                     std::string::npos
-                         : expected == actual;
+  const bool holds =
+      expected.is_object() && expected.contains("contains")
+          ? actual.is_string() && B(actual).find(B(expected["contains"])) != std::string::npos
+          : expected == actual;
   EXPECT_TRUE(holds) << c.row << "\n  actual " << actual;
 }
 
