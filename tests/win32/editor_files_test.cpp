@@ -25,23 +25,14 @@ std::set<std::string> Names(const std::string& folder) {
   return names;
 }
 
-// Bytes as they are on disk (no text mode: ^Z ends nothing); too large or a folder is refused.
+// Bytes as they are on disk (no text mode: ^Z ends nothing); a folder is refused (the size
+// limit is in tests/cases/editor.json).
 TEST(LoadMenuFile, ReadsWhatItCanShowUnchangedAndRefusesTheRest) {
   test::ScratchFolder folder;
   const std::string text = "item 'A','a.exe'\n\x1a\xff";
-  const LoadedFile read = LoadMenuFile(folder.Write("text", text));
-  EXPECT_EQ(read.state, menu::MenuFileState::Read);
-  EXPECT_EQ(read.bytes, text);
+  EXPECT_EQ(LoadMenuFile(folder.Write("text", text)).bytes, text);
   EXPECT_EQ(LoadMenuFile(folder.path() + "\\none\\Menu.txt").state, menu::MenuFileState::Missing);
-  const std::pair<std::string, const char*> refused[] = {
-      {folder.Write("several megabytes", std::string(3 * 1024 * 1024, 'x')), "larger"},
-      {folder.MakeFolder("Menu.txt"), "folder"},
-  };
-  for (const auto& [path, why] : refused) {
-    const LoadedFile file = LoadMenuFile(path);
-    EXPECT_EQ(file.state, menu::MenuFileState::Unreadable);
-    EXPECT_NE(file.why.find(why), std::string::npos) << file.why;
-  }
+  EXPECT_EQ(LoadMenuFile(folder.MakeFolder("Menu.txt")).state, menu::MenuFileState::Unreadable);
 }
 
 TEST(SaveMenuFile, ReplacesTheFileKeepingItsAttributesAndThePreviousVersionAsBak) {
@@ -85,11 +76,8 @@ TEST(SaveMenuFile, FailureSaysWhyAndChangesNothing) {
     EXPECT_EQ(LoadMenuFile(path).why.find("cannot be opened") != std::string::npos, c.locked)
         << c.reason;
     EXPECT_NE(SaveMenuFile(path, "new\r\n").find(c.reason), std::string::npos) << c.reason;
-    EXPECT_EQ(Names(folder.path()), (std::set<std::string>{"Menu.txt", "Menu.txt.bak"}))
-        << c.reason;
-    EXPECT_EQ(ReadBytes(path + ".bak"), "bak\r\n") << c.reason;
-    // a locked file cannot be read
-    EXPECT_EQ(ReadBytes(path), c.locked ? "" : "old\r\n") << c.reason;
+    EXPECT_EQ(Names(folder.path()), (std::set<std::string>{"Menu.txt", "Menu.txt.bak"}));
+    EXPECT_EQ(ReadBytes(path + ".bak") + ReadBytes(path), c.locked ? "bak\r\n" : "bak\r\nold\r\n");
   }
 }
 

@@ -24,9 +24,8 @@ std::string CurrentFolder() {
 // The tray's run starts a list in order, in the caller's folder, from names with environment
 // strings expanded and bare names found on PATH; what cannot start is skipped silently. The
 // shell's run starts programs in the object's folder, never one planted there for a bare name,
-// nor a planted DLL; a DLL procedure sees the host's folder, which never changes. A drive root
-// has no folder to start in: that is said, and the program starts where the host is. (Each
-// test runs in a process of its own: the environment is the test's to change.)
+// nor a planted DLL; a DLL procedure sees the host's folder, which never changes. (Each test
+// runs in a process of its own: the environment is the test's to change.)
 TEST(Running, ProgramsAndDllsFromTheNamesGivenInTheirFolders) {
   test::ScratchFolder folder;
   char path[32768] = {};
@@ -35,7 +34,7 @@ TEST(Running, ProgramsAndDllsFromTheNamesGivenInTheirFolders) {
   ::SetEnvironmentVariableA("ZEL_RECORD_DIR", folder.path().c_str());
   const std::string a = folder.Copy(kRecorder, "a.exe"), downloads = folder.MakeFolder("Downloads");
   folder.Copy(kRecorder, "On Path\\b.exe");
-  const std::string tool = folder.Copy(kRecorder, "Downloads\\tool.exe");
+  folder.Copy(kRecorder, "Downloads\\tool.exe");
   folder.Copy(test::ProcLog::DllPath(), "Downloads\\zel_on_path.dll");
   const std::string pathDll = folder.Copy(test::ProcLog::DllPath(), "On Path\\zel_on_path.dll");
   const std::string item = folder.Write("Downloads\\Long Name.txt", "x"),
@@ -70,11 +69,6 @@ TEST(Running, ProgramsAndDllsFromTheNamesGivenInTheirFolders) {
   EXPECT_EQ(WaitForRecord(folder.path(), "tool"),
             Started("\".\\tool.exe\" /open " + shortItem, downloads));
   EXPECT_EQ(boxes.shown, "");
-
-  ::DeleteFileA((folder.path() + "\\tool.txt").c_str());
-  run("tool.exe|" + tool, "%s", "C:\\");
-  EXPECT_EQ(boxes.shown, "ERROR: Error setting current directory\n");
-  EXPECT_EQ(WaitForRecord(folder.path(), "tool"), Started("\"" + tool + "\" C:\\", before));
   EXPECT_EQ(CurrentFolder(), before);
 }
 
@@ -87,37 +81,29 @@ TEST(DllProcedures, ArgumentsArriveAsIntegersOrTextsWhateverTheArity) {
   Win32LaunchSystem system;
   Launcher launcher(system);
   const std::string dll = test::ProcLog::DllPath();
-  const std::pair<std::string, const char*> cases[] = {
-      {"Proc0,", "Proc0"},
-      {"ProcWide,-5,", "ProcWide -5"},  // sign-extended on 64-bit Windows
-      {"Proc3,7,two words,$1F,", "Proc3 7 [two words] z3 31"},
-  };
   log.Take();
-  for (const auto& [rest, logged] : cases) {
+  for (const char* rest : {"Proc0,", "ProcWide,-5,", "Proc3,7,two words,$1F,"})
     launcher.CallDllProcedure(dll + "," + rest);
-    EXPECT_EQ(log.Take(), logged) << rest;
-  }
+  // ProcWide's integer arrives sign-extended on 64-bit Windows.
+  EXPECT_EQ(log.Take(), "Proc0; ProcWide -5; Proc3 7 [two words] z3 31");
   // Only the test's own reference is left: the calls freed what they loaded.
   EXPECT_TRUE(::FreeLibrary(::GetModuleHandleA(dll.c_str())));
   EXPECT_EQ(::GetModuleHandleA(dll.c_str()), nullptr);
   const HMODULE module = ::LoadLibraryA(dll.c_str());
   test::Boxes boxes;
-  launcher.CallDllProcedure(dll + ",proc0,");
+  launcher.CallDllProcedure(dll + ",proc0,");  // export names are exact
   EXPECT_EQ(boxes.shown, "Error: Error: Unable to load dll or find export\n");
 
   const FARPROC proc3 = ::GetProcAddress(module, "Proc3");
   for (int i = 0; i < 2000; ++i) {
     CallProcedure(proc3, {});  // removes 12 bytes, none passed
-    CallProcedure(::GetProcAddress(module, "Proc0"),
-                  {1, 2, 3, 4, 5, 6, 7});  // removes none, 28 passed
+    CallProcedure(::GetProcAddress(module, "Proc0"), {1, 2, 3, 4, 5, 6, 7});  // removes none
     CallProcedure(::GetProcAddress(module, "ProcCdecl"), {4, 5});
     if (i % 100 == 0) log.Take();
   }
   log.Take();
-  const std::vector<char> text = TextArgumentBytes("t");
-  CallProcedure(proc3, {9, reinterpret_cast<std::uintptr_t>(text.data()), 8});
   CallProcedure(proc3, {1});
-  EXPECT_EQ(log.Take(), "Proc3 9 [t] z3 8; Proc3 1 (null) 0");
+  EXPECT_EQ(log.Take(), "Proc3 1 (null) 0");
 
   // The x87 unit comes back as it was: no value left on its eight-deep stack (every later load
   // would give NaN), its precision unchanged. On x64 floats travel in SSE registers.
