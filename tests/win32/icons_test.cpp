@@ -54,6 +54,14 @@ TEST(IconCache, RemembersEachAnswerAndTakesInWhatAWorkerFoundChanged) {
   AwaitCheck(cache);  // a worker looks at the answers the menu above made due (at once here)
   const std::vector<HBITMAP> moved = MenuOf(cache, programs);
   EXPECT_TRUE(!moved[0] && moved[1]) << "a file gone and one come, seen after a check";
+  const win::UniqueFile file(
+      ::CreateFileA(later.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  const FILETIME written = {0x12345678, 0x01D00000};
+  ASSERT_TRUE(::SetFileTime(file.get(), nullptr, nullptr, &written));
+  AwaitCheck(cache);
+  MenuOf(cache, programs);
+  AwaitCheck(cache);
+  EXPECT_NE(MenuOf(cache, programs)[1], moved[1]) << "a new bitmap for the changed file";
 }
 
 TEST(IconCache, KeepsTheCurrentMenusAnswersAndNeverFreesABitmapAMenuShows) {

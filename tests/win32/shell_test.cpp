@@ -307,6 +307,17 @@ TEST_F(Zelshell, InitializeServesOneObjectAndDeclinesTheRest) {
     EXPECT_EQ(log_.Take(), Called(1, c.served));
   }
   EXPECT_EQ(Initialize(NewHandler().Get(), nullptr), E_INVALIDARG);
+
+  // A UTF-8 menu file's captions are wide texts, and it names the object by its long path.
+  const std::string recorder = Built("tests/win32/zel_recorder.exe");
+  menuFile_.Set("\xEF\xBB\xBFitem '日本語','" + recorder + "','%s'\r\n");
+  DropData goneData({gone});
+  const ComPtr<IContextMenu> handler = NewHandler(&goneData);
+  EXPECT_EQ(Query(handler.Get()),
+            std::make_pair(HRESULT{2}, std::string("sub 0 Zelvane\n  item 101 日本語\n")));
+  EXPECT_EQ(Invoke(handler.Get(), 1), S_OK);
+  EXPECT_EQ(WaitForRecord(folder_.path(), "zel_recorder"),
+            Started("\"" + recorder + "\" \"" + gone + "\"", folder_.path()));
 }
 
 // Built into a menu at a non-zero position, the submenu numbers its items from idCmdFirst;
@@ -425,6 +436,12 @@ TEST_F(Zelshell, EntriesShowTheIconsOfWhatTheyStart) {
   ASSERT_EQ(shell.size(), 5u);
   EXPECT_TRUE(shell[0] && shell[1] && !shell[2] && !shell[3] && shell[4]);
   EXPECT_NE(shell[0], shell[1]);
+  // A UTF-8 menu file names its programs in any language.
+  const std::wstring foreign = win::Widen(folder_.path()) + L"\\\u0416 tool.exe";
+  ASSERT_TRUE(::CopyFileW(win::Widen(tool).c_str(), foreign.c_str(), FALSE));
+  menuFile_.Set("\xEF\xBB\xBFitem 'J','" + win::Narrow(foreign, TextKind::Utf8) + "'\r\n");
+  const std::vector<HBITMAP> named = shellBitmaps();
+  EXPECT_TRUE(named.size() == 1 && named[0] != nullptr);
   // "icons off" anywhere: the entries before it lose theirs, the ones after it get none.
   const std::size_t second = menu.find('\n') + 1;
   menuFile_.Set(menu.substr(0, second) + "icons off\r\n" + menu.substr(second));
