@@ -13,10 +13,7 @@ if [ ! -f "$1" ]; then
   echo "installer: skipped: no $1 (scripts/build makes it from both architectures' builds)"
   exit 77
 fi
-setup=$(readlink -f "$1")
-arch=$2
-poke=$(readlink -f "$4")
-holder=$(readlink -f "$5")
+setup=$(readlink -f "$1") arch=$2 poke=$(readlink -f "$4") holder=$(readlink -f "$5")
 source scripts/wine-env
 rm -rf "$3"
 zel_wine_start "$3" "$arch" || exit 1
@@ -24,19 +21,11 @@ trap 'zel_wine_stop "$WINEPREFIX"' EXIT
 passed=0
 failed=0
 check() {  # check "what" command...
-  local what=$1
-  shift
-  if "$@" >/dev/null 2>&1; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    echo "installer: FAILED ($arch-bit): $what" >&2
-  fi
+  if "${@:2}" >/dev/null 2>&1; then passed=$((passed + 1)); else
+    failed=$((failed + 1)) && echo "installer: FAILED ($arch-bit): $1" >&2; fi
 }
 wait_until() {  # wait_until SECONDS command...
-  local limit=$(($1 * 10))
-  shift
-  for _ in $(seq "$limit"); do "$@" >/dev/null 2>&1 && return 0; sleep 0.1; done
+  for _ in $(seq $(($1 * 10))); do "${@:2}" >/dev/null 2>&1 && return 0; sleep 0.1; done
   return 1
 }
 
@@ -60,11 +49,9 @@ for file in Zelvane.exe zelshell.dll Editor.exe zelmenu.exe uninstall.exe; do
   check "installs $file" test -f "$install_dir/$file"
 done
 if [ "$arch" = 64 ]; then format=pei-x86-64; else format=pei-i386; fi
-check "installs the $arch-bit set" machine "$install_dir/Zelvane.exe" "$format"
-check "installs the $arch-bit shell extension" machine "$install_dir/zelshell.dll" "$format"
+for file in Zelvane.exe zelshell.dll; do check "installs the $arch-bit $file" machine "$install_dir/$file" "$format"; done
 check "keeps the user's menu file" grep -q Mine "$menu_dir/Menu.txt"
 check "creates the Start-menu entry" test -f "$shortcut"
-reg_has() { zel_wine reg query "$1" /v "$2" </dev/null 2>>"$log" | tr -d '\r' | grep -qi -- "$3"; }
 reg_absent() { ! zel_wine reg query "$@" </dev/null >/dev/null 2>&1; }
 # The installer registers the library as the library registers itself (its keys are checked in
 # the Windows suite): the library's unregistration removes the installer's keys, and its
@@ -128,8 +115,7 @@ hold load "$install_dir/zelshell.dll"
 win "$install_dir/uninstall.exe" /S
 check "uninstall removes the program folder" wait_until 30 test ! -e "$install_dir"
 check "uninstall removes the shortcut" test ! -e "$shortcut"
-check "uninstall removes the registration" reg_absent "HKCU\\Software\\Classes\\CLSID\\$clsid"
-check "uninstall removes the handler key" reg_absent "HKCU\\Software\\Classes\\AllFilesystemObjects\\shellex\\ContextMenuHandlers\\ZVMenu"
+check "uninstall removes the registration and the handler key" test -z "$(user_keys)"
 check "uninstall removes its Add/Remove Programs entry" reg_absent "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zelvane"
 check "uninstall keeps the user's menu file" grep -q Mine "$menu_dir/Menu.txt"
 check "uninstall closes the tray program and sets only the library aside" \
@@ -146,7 +132,8 @@ approved='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\StartupApprove
 win reg add "$approved" /v Zelvane /t REG_BINARY /d 030000000000000000000000 /f
 win "$setup" /S /AUTOSTART
 check "/AUTOSTART undoes a Task Manager off" reg_absent "$approved" /v Zelvane
-check "/AUTOSTART sets the Run value" reg_has 'HKCU\SOFTWARE\MICROSOFT\WINDOWS\CURRENTVERSION\RUN' Zelvane '"[^"]*Programs.Zelvane.Zelvane.exe"'
+check "/AUTOSTART sets the Run value" grep -qi '"[^"]*Programs.Zelvane.Zelvane.exe"' \
+  <(zel_wine reg query 'HKCU\SOFTWARE\MICROSOFT\WINDOWS\CURRENTVERSION\RUN' /v Zelvane </dev/null 2>>"$log")
 win "$install_dir/uninstall.exe" /S
 check "uninstall removes the Run value" wait_until 30 reg_absent "HKCU\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN" /v Zelvane
 check "uninstall leaves no program folder" wait_until 30 test ! -e "$install_dir"

@@ -68,8 +68,7 @@ ScratchFolder::~ScratchFolder() {
 }
 
 std::string ScratchFolder::Write(const std::string& name, const std::string& bytes) const {
-  std::ofstream(path_ + "\\" + name, std::ios::binary) << bytes;
-  return path_ + "\\" + name;
+  return (std::ofstream(path_ + "\\" + name, std::ios::binary) << bytes), path_ + "\\" + name;
 }
 
 std::string ScratchFolder::Copy(const std::string& source, const std::string& name) const {
@@ -78,8 +77,7 @@ std::string ScratchFolder::Copy(const std::string& source, const std::string& na
 }
 
 std::string ScratchFolder::MakeFolder(const std::string& name) const {
-  ::CreateDirectoryA((path_ + "\\" + name).c_str(), nullptr);
-  return path_ + "\\" + name;
+  return ::CreateDirectoryA((path_ + "\\" + name).c_str(), nullptr), path_ + "\\" + name;
 }
 
 std::wstring ScratchFolder::WriteWide(const std::string& utf8Name) const {

@@ -27,22 +27,12 @@ void WriteTemp(const char* stem, const std::string& text) {
   }
 }
 
-// Its class's background brush and the fonts of its controls (GDI objects and control data do
-// not cross processes under Wine), how many popup menus it showed and how many it still holds.
-void WriteReport(HWND window) {
-  std::string report =
-      "brush " + std::to_string(::GetClassLongPtrA(window, GCLP_HBRBACKGROUND)) + "\n";
-  for (HWND child = ::GetWindow(window, GW_CHILD); child != nullptr;
-       child = ::GetWindow(child, GW_HWNDNEXT)) {
-    LOGFONTA font = {};
-    ::GetObjectA(reinterpret_cast<HFONT>(::SendMessageA(child, WM_GETFONT, 0, 0)), sizeof(font),
-                 &font);
-    report += "font " + std::to_string(font.lfHeight) + " " + font.lfFaceName + "\n";
-  }
+// How many popup menus it showed and how many it still holds.
+void WriteReport() {
   int alive = 0;
   for (HMENU popup : g_popups) alive += ::IsMenu(popup) ? 1 : 0;
-  report += "popups " + std::to_string(g_shown) + ", alive " + std::to_string(alive) + "\n";
-  WriteTemp("report", report);
+  WriteTemp("report",
+            "popups " + std::to_string(g_shown) + ", alive " + std::to_string(alive) + "\n");
 }
 
 }  // namespace
@@ -50,7 +40,7 @@ void WriteReport(HWND window) {
 extern "C" LRESULT CALLBACK CallWndHook(int code, WPARAM wParam, LPARAM lParam) {
   const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
   static const UINT reportMessage = ::RegisterWindowMessageA("ZelvaneTrayTestReport");
-  if (code == HC_ACTION && message->message == reportMessage) WriteReport(message->hwnd);
+  if (code == HC_ACTION && message->message == reportMessage) WriteReport();
   if (code == HC_ACTION && message->message == WM_INITMENUPOPUP && HIWORD(message->lParam) == 0) {
     g_popups.insert(reinterpret_cast<HMENU>(message->wParam));
     ++g_shown;
