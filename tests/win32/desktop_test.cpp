@@ -144,6 +144,12 @@ class TrayProgram : public Program {
     ::PostMessageA(Popup(), WM_KEYDOWN, VK_ESCAPE, 0);
     WaitFor([&] { return Popup() == nullptr; }, 5000);
   }
+  void ChooseWithKeys(int n) {  // the n-th selectable item (from 1) of the open popup
+    const HWND popup = Popup();
+    for (int i = 0; i < n; ++i) ::PostMessageA(popup, WM_KEYDOWN, VK_DOWN, 0);
+    ::PostMessageA(popup, WM_KEYDOWN, VK_RETURN, 0);
+    WaitFor([&] { return Popup() == nullptr; }, 5000);
+  }
   std::string InsideReport() const {
     ::SendMessageA(window(), ::RegisterWindowMessageA("ZelvaneTrayTestReport"), 0, 0);
     return Dump("report");
@@ -199,6 +205,11 @@ struct Tray {
   std::string tool = folder.Copy(Built("tests/win32/zel_recorder.exe"), "tool.exe");
   ScratchFolder elsewhere;  // the program's current folder
 };
+
+void Click(HWND button) { ::PostMessageA(button, BM_CLICK, 0, 0); }
+void SetText(HWND control, const std::wstring& text) {
+  ::SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
 
 // Hidden, with its icon; the file's menus on released buttons, one popup held at a time; the
 // editor from the program's folder; the icon back after a shell restart; Exit ends it with its
@@ -286,6 +297,66 @@ TEST(Tray, HotkeyLineOpensTheMenuReadyForTheKeyboard) {
   program.CloseMenu();
   ::UnregisterHotKey(nullptr, 8);
   EXPECT_TRUE(available(VK_F11));
+}
+
+// An entry chosen from the menu asks for each placeholder in turn; "..." browses from the
+// placeholder's folder without moving the program's current folder; the entry runs after the
+// last value, cut to the prompt's 259 characters, in that folder.
+TEST(Tray, PromptAsksForEachPlaceholderThenRunsTheEntry) {
+  Tray tray;
+  const std::string picked = tray.folder.Write("picked file.txt", "x");
+  const std::wstring foreign = tray.folder.WriteWide("\xD0\x96\xD0\xB6 picked.txt");
+  tray.menu.Set("item 'First','" + tray.tool + "'\r\nitem 'Two','" + tray.tool + "','%input(" +
+                tray.folder.path() + ")% and %INPUT(x)%'\r\n");
+  TrayProgram program(tray.exe, tray.elsewhere.path());
+  const HWND edit = ::GetWindow(program.window(), GW_CHILD);  // the controls in creation order
+  const HWND label = ::GetWindow(edit, GW_HWNDNEXT), ok = ::GetWindow(label, GW_HWNDNEXT);
+  const HWND cancel = ::GetWindow(ok, GW_HWNDNEXT), dots = ::GetWindow(cancel, GW_HWNDNEXT);
+  const auto choose = [&] {
+    program.OpenMenu(WM_LBUTTONUP);
+    program.ChooseWithKeys(2);  // "Two"
+    return WaitFor([&] { return ::IsWindowVisible(program.window()) != FALSE; }) &&
+           WindowText(label) == "Parameter #1:";
+  };
+  const auto browse = [&](const std::wstring& name) {  // an empty name cancels
+    Click(dots);
+    const Dialog dialog = program.WaitForDialog("Add File");
+    ASSERT_NE(dialog.handle, nullptr);
+    SetText(::GetDlgItem(dialog.handle, 0x47c), name);  // found in the placeholder's folder
+    ::PostMessageA(dialog.handle, WM_COMMAND, name.empty() ? IDCANCEL : IDOK, 0);
+    ASSERT_TRUE(WaitFor([&] { return !::IsWindow(dialog.handle); }));
+  };
+  const auto next = [&] {
+    Click(ok);
+    return WaitFor([&] { return WindowText(label) == "Parameter #2:"; }) &&
+           WindowText(edit).empty();
+  };
+  ASSERT_TRUE(choose());
+  Click(ok);
+  const Dialog refusal = program.WaitForDialog("Error");
+  EXPECT_EQ(refusal.text, "No parameters entered");
+  EXPECT_EQ(refusal.owner, program.window());
+  Answer(refusal, IDOK);
+  SetText(edit, L"typed");
+  browse(L"");
+  EXPECT_EQ(WindowText(edit), "typed") << "a cancelled browse leaves the field";
+  browse(foreign.substr(foreign.rfind(L'\\') + 1));
+  EXPECT_EQ(WindowText(edit), win::AnsiPathFor(foreign).value()) << "its short name";
+  ASSERT_TRUE(next());
+  Click(cancel);
+  ASSERT_TRUE(WaitFor([&] { return !::IsWindowVisible(program.window()); }));
+
+  ASSERT_TRUE(choose()) << "chosen again, the entry starts over";
+  browse(L"picked file.txt");
+  EXPECT_EQ(WindowText(edit), picked);
+  ASSERT_TRUE(next());
+  SetText(edit, std::wstring(300, L'v'));
+  Click(ok);
+  EXPECT_EQ(WaitForRecord(tray.folder.path(), "tool"),
+            Started("\"" + tray.tool + "\" " + picked + " and " + std::string(259, 'v'),
+                    tray.elsewhere.path()));
+  EXPECT_FALSE(::IsWindowVisible(program.window()));
+  EXPECT_EQ(program.Find("#32770"), nullptr);
 }
 
 // Start with Windows writes the quoted path, and any value of that name shows as the check
