@@ -79,13 +79,16 @@ HRESULT TContextMenu::DoInitialize(IDataObject* pdtobj) noexcept try {
   wide.resize(copied <= length ? copied : length);
   // An object with no ANSI name (neither its own nor a short one) can be named by the entries
   // of a UTF-8 menu file only: QueryContextMenu declines it for an ANSI one.
+  // A name that is no valid UTF-16 (a lone surrogate) is named by its short form in UTF-8 too, or
+  // declined: as U+FFFD it would name another file, perhaps one planted beside it.
   const std::optional<std::string> path = win::AnsiPathFor(wide);
+  const std::optional<std::string> utf8 = win::Utf8PathFor(wide);
   // In characters: the short form's, when that is the one served.
-  if (!ServesSelection(count, path ? win::Widen(*path).size() : wide.size())) {
+  if (!utf8 || !ServesSelection(count, path ? win::Widen(*path).size() : wide.size())) {
     selected_ = {};
     return E_FAIL;
   }
-  selected_ = {path.value_or(std::string()), win::Narrow(wide, TextKind::Utf8)};
+  selected_ = {path.value_or(std::string()), *utf8};
   return S_OK;
 } catch (...) {
   return CaughtHresult();

@@ -27,7 +27,28 @@ std::optional<std::string> ToAnsi(const std::wstring& text) {
   return ansi;
 }
 
+// The text in UTF-8, or nothing when it is no valid UTF-16 (a lone surrogate): converted, it
+// would become U+FFFD and name another file.
+std::optional<std::string> ToUtf8(const std::wstring& text) {
+  if (text.empty()) return std::string();
+  const int size =
+      ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text.data(),
+                            static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return std::nullopt;
+  std::string utf8(static_cast<std::size_t>(size), '\0');
+  ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
+                        utf8.data(), size, nullptr, nullptr);
+  return utf8;
+}
+
 }  // namespace
+
+std::optional<std::string> Utf8PathFor(const std::wstring& path) {
+  if (std::optional<std::string> utf8 = ToUtf8(path)) return utf8;
+  const std::wstring shortPath = ShortPathW(path);
+  if (shortPath.empty()) return std::nullopt;
+  return ToUtf8(shortPath);
+}
 
 std::optional<std::string> AnsiPathFor(const std::wstring& path) {
   if (std::optional<std::string> ansi = ToAnsi(path)) return ansi;

@@ -15,6 +15,9 @@ namespace zel::win {
 // has one, else nothing. (The ANSI functions would turn the other characters into "?" and name
 // another object, or none.)
 std::optional<std::string> AnsiPathFor(const std::wstring& path);
+// The same in UTF-8: the path itself, else its short form, when the name is no valid UTF-16 (a
+// lone surrogate, which NTFS allows), else nothing.
+std::optional<std::string> Utf8PathFor(const std::wstring& path);
 
 // A text in UTF-16 and back, from and to the code page of its kind: CP_ACP, or CP_UTF8 for a
 // UTF-8 menu file and for texts that portable code cuts at ASCII characters, whatever else they

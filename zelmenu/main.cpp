@@ -34,14 +34,15 @@ int main(int argc, char** argv) {
   for (int i = 1; wide != nullptr && i < count; ++i) {
     const bool selected = !args.empty() && args.back() == "--selected";
     const std::optional<std::string> ansi = zel::win::AnsiPathFor(wide[i]);
-    if (!ansi && !selected) {
+    const std::optional<std::string> utf8 = zel::win::Utf8PathFor(wide[i]);
+    if (!(selected ? utf8 : ansi)) {
       ::LocalFree(wide);
-      std::fputs("zelmenu: an argument holds what the ANSI code page cannot\n", stderr);
+      std::fputs("zelmenu: an argument holds what its code page cannot\n", stderr);
       return 2;
     }
     // With no ANSI form, an ANSI menu file's shell form filters on no extension.
     args.push_back(ansi.value_or(std::string()));
-    if (selected) args.back() += '\0' + zel::win::Narrow(wide[i], zel::TextKind::Utf8);
+    if (selected) args.back() += '\0' + *utf8;
   }
   ::LocalFree(wide);
   // Bytes out as they are: no CR added before LF.
@@ -68,8 +69,7 @@ int main(int argc, char** argv) {
   std::string out, err;
   int status = 1;
   try {
-    status = zel::zelmenu::RunZelmenu(args, out, err, files, defaultPath, systemFor,
-                                             moduleFolder);
+    status = zel::zelmenu::RunZelmenu(args, out, err, files, defaultPath, systemFor, moduleFolder);
   } catch (const std::exception& error) {
     err += std::string("zelmenu: ") + error.what() + "\n";
   }

@@ -35,6 +35,9 @@ TEST(CodePage, BestFitLookAlikesOfAsciiAreSeenAndNeverHandedOn) {
       << "the snowman has no form: it stays";
   EXPECT_EQ(AnsiReading(name, TextKind::Ansi), name);
   EXPECT_EQ(ToAnsiText(name, TextKind::Utf8), "x? -o C:?evil ?.txt");
+  // A lone surrogate with no short name has no UTF-8 form: U+FFFD would name another file.
+  EXPECT_EQ(Utf8PathFor(L"C:\\gone\\a\xD800.txt"), std::nullopt);
+  EXPECT_EQ(Utf8PathFor(L"C:\\gone\\\u0416.txt"), "C:\\gone\\\xD0\x96.txt");
 }
 
 }  // namespace
