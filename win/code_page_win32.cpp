@@ -27,53 +27,46 @@ std::optional<std::string> ToAnsi(const std::wstring& text) {
   return ansi;
 }
 
+std::string FromWide(UINT codePage, std::wstring_view text, DWORD flags = 0) {
+  if (text.empty()) return {};
+  const int size = ::WideCharToMultiByte(
+      codePage, flags, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string narrow(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+  ::WideCharToMultiByte(codePage, flags, text.data(), static_cast<int>(text.size()), narrow.data(),
+                        size, nullptr, nullptr);
+  return narrow;
+}
+
 // The text in UTF-8, or nothing when it is no valid UTF-16 (a lone surrogate): converted, it
 // would become U+FFFD and name another file.
 std::optional<std::string> ToUtf8(const std::wstring& text) {
-  if (text.empty()) return std::string();
-  const int size =
-      ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text.data(),
-                            static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return std::nullopt;
-  std::string utf8(static_cast<std::size_t>(size), '\0');
-  ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
-                        utf8.data(), size, nullptr, nullptr);
+  std::string utf8 = FromWide(CP_UTF8, text, WC_ERR_INVALID_CHARS);
+  if (utf8.empty() && !text.empty()) return std::nullopt;
   return utf8;
+}
+
+UINT CodePageOf(TextKind kind) { return kind == TextKind::Utf8 ? CP_UTF8 : CP_ACP; }
+
+// `path` by `convert`, else its short form by `convert`, else nothing. Without a short name (8.3
+// names switched off on the volume) the call gives the long path back, which `convert` then
+// refuses again.
+template <typename Convert>
+std::optional<std::string> PathOrShortPath(const std::wstring& path, const Convert& convert) {
+  if (std::optional<std::string> text = convert(path)) return text;
+  const std::wstring shortPath = ShortPathW(path);
+  if (shortPath.empty()) return std::nullopt;
+  return convert(shortPath);
 }
 
 }  // namespace
 
 std::optional<std::string> Utf8PathFor(const std::wstring& path) {
-  if (std::optional<std::string> utf8 = ToUtf8(path)) return utf8;
-  const std::wstring shortPath = ShortPathW(path);
-  if (shortPath.empty()) return std::nullopt;
-  return ToUtf8(shortPath);
+  return PathOrShortPath(path, ToUtf8);
 }
 
 std::optional<std::string> AnsiPathFor(const std::wstring& path) {
-  if (std::optional<std::string> ansi = ToAnsi(path)) return ansi;
-  // Without a short name (8.3 names switched off on the volume) the call gives the long path
-  // back, which the conversion then refuses again.
-  const std::wstring shortPath = ShortPathW(path);
-  if (shortPath.empty()) return std::nullopt;
-  return ToAnsi(shortPath);
+  return PathOrShortPath(path, ToAnsi);
 }
-
-namespace {
-
-std::string FromWide(UINT codePage, std::wstring_view text) {
-  if (text.empty()) return {};
-  const int size = ::WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-  std::string narrow(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-  ::WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), narrow.data(),
-                        size, nullptr, nullptr);
-  return narrow;
-}
-
-UINT CodePageOf(TextKind kind) { return kind == TextKind::Utf8 ? CP_UTF8 : CP_ACP; }
-
-}  // namespace
 
 std::wstring Widen(std::string_view text, TextKind kind) {
   std::wstring wide;

@@ -197,16 +197,23 @@ std::string ParseShowOptions(const std::vector<std::string>& args, ShowOptions& 
   return {};
 }
 
+// Builds the menu file the request names, the user's when it names none, into `sink` and
+// `table`.
+BuildResult BuildNamed(BuildRequest& request, menu::MenuFileAccess& files,
+                       const std::string& defaultMenuPath, menu::MenuTreeSink& sink,
+                       MenuTable& table) {
+  if (request.path.empty()) request.path = defaultMenuPath;
+  return menu::BuildMenu(request, files, sink, sink.Root(), table);
+}
+
 int Show(const std::vector<std::string>& args, std::string& out, std::string& err,
          menu::MenuFileAccess& files, const std::string& defaultMenuPath) {
   ShowOptions options;
   const std::string usage = ParseShowOptions(args, options);
   if (!usage.empty()) return Usage(err, usage);
-  if (options.request.path.empty()) options.request.path = defaultMenuPath;
-
   menu::MenuTreeSink sink;
   MenuTable table;
-  const BuildResult result = menu::BuildMenu(options.request, files, sink, sink.Root(), table);
+  const BuildResult result = BuildNamed(options.request, files, defaultMenuPath, sink, table);
   const std::vector<MenuNode> tree = sink.Tree();
   if (options.json) {
     const bool shell = options.request.host == Host::Shell;
@@ -426,11 +433,9 @@ int Plan(const std::vector<std::string>& args, std::string& out, std::string& er
   PlanOptions options;
   const std::string usage = ParsePlanOptions(args, options);
   if (!usage.empty()) return Usage(err, usage);
-  if (options.request.path.empty()) options.request.path = defaultMenuPath;
-
   menu::MenuTreeSink sink;
   MenuTable table;
-  const BuildResult result = menu::BuildMenu(options.request, files, sink, sink.Root(), table);
+  const BuildResult result = BuildNamed(options.request, files, defaultMenuPath, sink, table);
   const std::string problem = FileProblem(options.request, result);
   if (!problem.empty()) {
     err += "zelmenu: " + problem + "\n";
