@@ -1,5 +1,6 @@
-// The class identifier of the context-menu handler, read at compile time from its text in
-// shellext/registration.h, so the registry, the setup program and COM share one spelling.
+// The class identifiers of the context-menu and command handlers, read at compile time from their
+// texts in shellext/registration.h, so the registry, the package, the setup program and COM share
+// one spelling.
 // (mingw ignores __declspec(uuid).)
 #pragma once
 
@@ -35,3 +36,5 @@ constexpr GUID GuidFromText(const char* text) {
 
 inline constexpr GUID CLSID_ZelvaneContextMenu =
     zel::shellext::GuidFromText(zel::shellext::kClassId);
+inline constexpr GUID CLSID_ZelvaneExplorerCommand =
+    zel::shellext::GuidFromText(zel::shellext::kCommandClassId);

@@ -12,6 +12,9 @@ namespace zel::shellext {
 
 inline constexpr char kClassId[] = "{EBDF1F20-C829-11D1-8233-0020AF3E97A9}";
 inline constexpr char kClassDescription[] = "Zelvane";
+// The command handler of Windows 11's first context menu: declared by the sparse package's
+// manifest, never written to the registry by the library.
+inline constexpr char kCommandClassId[] = "{82A92586-13B9-4A60-B71A-93A49D8577ED}";
 inline constexpr char kServerKeyName[] = "InprocServer32";
 inline constexpr char kThreadingModelValue[] = "ThreadingModel";
 inline constexpr char kThreadingModel[] = "Apartment";
