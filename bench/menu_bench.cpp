@@ -105,7 +105,7 @@ void Build(benchmark::State& state, Host host, bool skipping = false) {
   BuildRequest request;
   request.host = host;
   request.path = "Menu.txt";
-  request.selected.ansi = "C:\\notes.txt";
+  request.selected = {{"C:\\notes.txt", ""}};
   MenuTable table;
   for (auto _ : state) {
     CountingSink sink;

@@ -100,7 +100,7 @@ std::string VerifyLine(const std::string& line, ObjectKind kind, const std::stri
   for (const menu::Host host : {menu::Host::Tray, menu::Host::Shell}) {
     menu::BuildRequest request;
     request.host = host;
-    request.selected = {selectedPath, selectedPath};  // in the file's kind, which picks one
+    request.selected = {{selectedPath, selectedPath}};  // in the file's kind, which picks one
     menu::MenuTreeSink sink;
     menu::MenuTable table;
     menu::MenuBuilder builder(request, sink, sink.Root(), table, text);

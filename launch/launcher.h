@@ -172,4 +172,11 @@ class Launcher {
 void RunShellEntry(const menu::MenuData& entry, const std::string& selectedPath,
                    const std::string& moduleFolder, LaunchSystem& system);
 
+// RunShellEntry on each of several selected objects, in order, each with its own path, folder
+// and refusals. One object is run exactly so. With more, what a run would say is kept instead, a
+// refusal stops that object's run only, and one message at the end names the objects whose run
+// met an error, each with the first it met.
+void RunShellEntryOnEach(const menu::MenuData& entry, std::vector<std::string> selectedPaths,
+                         const std::string& moduleFolder, LaunchSystem& system);
+
 }  // namespace zel::launch

@@ -1,5 +1,6 @@
 #include "menu/menu_build.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "menu/hotkey.h"
@@ -97,11 +98,14 @@ LineAction MenuBuilder::Feed(std::string_view line) {
 
 LineAction MenuBuilder::FeedLine(std::string_view line, const LineScan& scan) {
   const Host host = request_.host;
-  // Only the shell form has the Add line and looks at extension lists; for the tray form
-  // every list matches.
+  // Only the shell form has the Add line and looks at extension lists, which must accept every
+  // selected object; for the tray form every list matches.
   const bool shell = host == Host::Shell;
   const auto matches = [&](const QuotedFields& fields, std::size_t list) {
-    return !shell || Matches(fields, list, request_.selected.Path(kind_), kind_);
+    const Selection& selected = request_.selected;
+    return !shell || std::all_of(selected.begin(), selected.end(), [&](const SelectedObject& o) {
+      return Matches(fields, list, o.Path(kind_), kind_);
+    });
   };
   if (shell && line == kAddWord) {
     QuotedFields add;

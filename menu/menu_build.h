@@ -69,7 +69,7 @@ struct BuildRequest {
   std::string path;                  // the menu file
   unsigned idCmdFirst = 0;           // shell form: the shell's first free identifier
   unsigned idCmdLast = 0xFFFFFFFFu;  // shell form: no entry identifier goes above it
-  SelectedObject selected;           // shell form: what the extension lists filter on
+  Selection selected = Selection(1);  // shell form: what the extension lists filter on
 };
 
 struct BuildResult {

@@ -18,6 +18,12 @@ void MenuTreeSink::AppendItem(Handle menu, unsigned id, const std::string& capti
   menus_.at(menu).push_back(std::move(slot));
 }
 
+void MenuTreeSink::AppendEntry(Handle menu, unsigned id, const std::string& caption,
+                               const MenuData&, std::string_view iconField) {
+  AppendItem(menu, id, caption);
+  menus_.at(menu).back().node.icon = iconField;
+}
+
 void MenuTreeSink::AppendSubmenu(Handle menu, Handle submenu, const std::string& caption) {
   InsertSubmenu(menu, std::numeric_limits<unsigned>::max(), submenu, caption);  // at the end
 }

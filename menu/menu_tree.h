@@ -15,11 +15,9 @@ struct MenuNode {
   std::string caption;
   unsigned id = 0;
   std::vector<MenuNode> children;
+  std::string icon;  // an entry's fifth field
 
-  bool operator==(const MenuNode& other) const {
-    return kind == other.kind && caption == other.caption && id == other.id &&
-           children == other.children;
-  }
+  bool operator==(const MenuNode& other) const = default;
 };
 
 class MenuTreeSink final : public MenuSink {
@@ -29,6 +27,9 @@ class MenuTreeSink final : public MenuSink {
   Handle Root() const { return 0; }
   Handle CreateSubmenu() override;
   void AppendItem(Handle menu, unsigned id, const std::string& caption) override;
+  void AppendEntry(Handle menu, unsigned id, const std::string& caption, const MenuData& entry,
+                   std::string_view iconField) override;
+  void IconsOff() override { showsIcons_ = false; }
   void AppendSubmenu(Handle menu, Handle submenu, const std::string& caption) override;
   void AppendSeparator(Handle menu) override;
   bool InsertSubmenu(Handle menu, unsigned position, Handle submenu,
@@ -39,6 +40,8 @@ class MenuTreeSink final : public MenuSink {
   std::vector<MenuNode> Tree() const { return Resolve(0); }
   // How many submenus were destroyed without being taken.
   int Destroyed() const { return destroyed_; }
+  // False when the file turns icons off.
+  bool ShowsIcons() const { return showsIcons_; }
 
  private:
   struct Slot {
@@ -49,6 +52,7 @@ class MenuTreeSink final : public MenuSink {
 
   std::vector<std::vector<Slot>> menus_;
   int destroyed_ = 0;
+  bool showsIcons_ = true;
 };
 
 }  // namespace zel::menu

@@ -12,7 +12,8 @@ bool WantsSubmenu(unsigned flags) {
 }
 
 bool ServesSelection(unsigned objectCount, std::size_t pathLength) {
-  return objectCount == 1 && pathLength > 0 && pathLength <= kMaxSelectedPath;
+  return objectCount >= 1 && objectCount <= menu::kMostSelectedObjects && pathLength > 0 &&
+         pathLength <= kMaxSelectedPath;
 }
 
 unsigned ReportedCount(unsigned addedCount, unsigned idCmdFirst, unsigned idCmdLast) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "menu/menu_file.h"
+#include "menu/selected_object.h"
 
 namespace zel::shellext {
 
@@ -26,10 +27,11 @@ inline constexpr unsigned kCmfNoVerbs = 0x8;
 // ordinary items. Higher bits play no part.
 bool WantsSubmenu(unsigned flags);
 
-// Initialize serves exactly one object whose path fits in 260 characters (UTF-16 units, as the
-// system counts them; not the bytes of an ANSI form, two a character in code page 932). A
-// longer path is declined like a multiple selection: cut to fit, it would name another object.
-// So is an empty name, which is what DragQueryFile reports for a drop list that holds no name.
+// The handlers serve a selection of 1 to kMostSelectedObjects objects whose paths each fit in 260
+// characters (UTF-16 units, as the system counts them; not the bytes of an ANSI form, two a
+// character in code page 932). One longer path declines the selection, as more objects do: cut
+// to fit, it would name another object. So does an empty name, which is what DragQueryFile
+// reports for a drop list that holds no name. Asked for each object, with the selection's count.
 bool ServesSelection(unsigned objectCount, std::size_t pathLength);
 
 // The count QueryContextMenu reports: the items added plus the reserved offset 0, but never

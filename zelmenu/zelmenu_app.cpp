@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "launch/command_line.h"
+#include "launch/icon_choice.h"
 #include "launch/launcher.h"
 #include "tray/prompt.h"
 #include "menu/argument_format.h"
@@ -26,12 +27,13 @@ using menu::MenuTable;
 using nlohmann::json;
 
 constexpr char kUsage[] =
-    "usage: zelmenu show [--form tray|shell] [--selected PATH] [--id-first N] [--id-last N]\n"
+    "usage: zelmenu show [--form tray|shell] [--selected PATH]... [--id-first N] [--id-last N]\n"
     "                    [--json] [MENUFILE]\n"
     "       zelmenu check [MENUFILE]\n"
-    "       zelmenu plan --form tray|shell [--selected PATH] --id N [--value TEXT]... [--json]\n"
+    "       zelmenu plan --form tray|shell [--selected PATH]... --id N [--value TEXT]... [--json]\n"
     "                    [MENUFILE]\n"
-    "MENUFILE defaults to the user's own menu file.\n";
+    "MENUFILE defaults to the user's own menu file. --selected, once per selected object, in\n"
+    "the selection's order (at most 15).\n";
 
 int Usage(std::string& err, const std::string& why) {
   err += "zelmenu: " + why + "\n" + kUsage;
@@ -69,8 +71,27 @@ std::string FileProblem(const BuildRequest& request, const BuildResult& result) 
   return {};
 }
 
+// What a menu of `request`'s form shows an entry's icon from; null for none.
+json IconJson(const MenuNode& node, const menu::MenuData& entry, const BuildRequest& request,
+              TextKind kind, LeadByteTest lead) {
+  using Kind = launch::IconChoice::Kind;
+  const launch::IconChoice choice = launch::ChooseIcon(request.host, entry, node.icon, lead);
+  static const std::pair<Kind, const char*> kFrom[] = {{Kind::Program, "program"},
+                                                       {Kind::Dll, "dll"},
+                                                       {Kind::File, "file"},
+                                                       {Kind::Editor, "editor"}};
+  for (const auto& [from, name] : kFrom) {
+    if (from == choice.kind) {
+      return {{"from", name}, {"name", JsonText(choice.name, kind)}, {"index", choice.index}};
+    }
+  }
+  return nullptr;
+}
+
+// The items of `tree`; entries' icons chosen with `lead`, the file's characters (null: the file
+// shows no icons).
 json ItemsToJson(const std::vector<MenuNode>& tree, const BuildRequest& request,
-                 const MenuTable& table) {
+                 const MenuTable& table, LeadByteTest lead) {
   json items = json::array();
   for (const MenuNode& node : tree) {
     std::size_t index = 0;
@@ -82,7 +103,7 @@ json ItemsToJson(const std::vector<MenuNode>& tree, const BuildRequest& request,
       case MenuNode::Kind::Submenu:
         items.push_back({{"type", "submenu"},
                          {"caption", JsonText(node.caption, table.kind)},
-                         {"items", ItemsToJson(node.children, request, table)}});
+                         {"items", ItemsToJson(node.children, request, table, lead)}});
         break;
       case MenuNode::Kind::Item:
         entry = node.id == 0 ? nullptr : EntryOf(node.id, request, table, index);
@@ -95,6 +116,10 @@ json ItemsToJson(const std::vector<MenuNode>& tree, const BuildRequest& request,
                            {"index", index},
                            {"command", JsonText(entry->Command, table.kind)},
                            {"arguments", JsonText(entry->Arguments, table.kind)}});
+          if (lead == nullptr) break;
+          if (json icon = IconJson(node, *entry, request, table.kind, lead); !icon.is_null()) {
+            items.back()["icon"] = std::move(icon);
+          }
         }
         break;
     }
@@ -158,9 +183,14 @@ bool TakeCommonOption(const std::vector<std::string>& args, std::size_t& i, Comm
   } else if (arg == "--selected" && hasValue) {
     // "ANSI form NUL UTF-8 form" from an entry point that has both; else one text for both.
     const std::string& value = args[++i];
-    options.request.selected = {value.substr(0, value.find('\0')),
-                                value.substr(value.find('\0') + 1)};
+    menu::Selection& selected = options.request.selected;
+    if (!options.selectedGiven) selected.clear();
+    selected.push_back({value.substr(0, value.find('\0')), value.substr(value.find('\0') + 1)});
     options.selectedGiven = true;
+    if (selected.size() > menu::kMostSelectedObjects) {
+      error = "--selected: the shell menu serves at most " +
+              std::to_string(menu::kMostSelectedObjects) + " objects";
+    }
   } else if (!arg.empty() && arg[0] == '-') {
     return false;
   } else if (options.request.path.empty()) {
@@ -207,7 +237,8 @@ BuildResult BuildNamed(BuildRequest& request, menu::MenuFileAccess& files,
 }
 
 int Show(const std::vector<std::string>& args, std::string& out, std::string& err,
-         menu::MenuFileAccess& files, const std::string& defaultMenuPath) {
+         menu::MenuFileAccess& files, const std::string& defaultMenuPath,
+         const SystemFor& systemFor) {
   ShowOptions options;
   const std::string usage = ParseShowOptions(args, options);
   if (!usage.empty()) return Usage(err, usage);
@@ -219,7 +250,8 @@ int Show(const std::vector<std::string>& args, std::string& out, std::string& er
     const bool shell = options.request.host == Host::Shell;
     json doc = {{"form", shell ? "shell" : "tray"}, {"entryCount", table.EntryCount}};
     if (shell) doc["addedCount"] = result.addedCount;
-    doc["items"] = ItemsToJson(tree, options.request, table);
+    const LeadByteTest lead = sink.ShowsIcons() ? systemFor(table.kind).LeadBytes() : nullptr;
+    doc["items"] = ItemsToJson(tree, options.request, table, lead);
     out += doc.dump(2, ' ', false, json::error_handler_t::strict) + "\n";
   } else {
     PrintTree(out, tree, options.request, table, 0);
@@ -409,8 +441,9 @@ std::size_t RunPlanned(const PlanOptions& options, MenuTable& table, std::size_t
                        const std::string& moduleFolder, PlanRecorder& recorder,
                        tray::TrayPromptState& state) {
   if (options.request.host == Host::Shell) {
-    launch::RunShellEntry(*table.Find(index), options.request.selected.Path(table.kind),
-                          moduleFolder, recorder);
+    launch::RunShellEntryOnEach(*table.Find(index),
+                                menu::PathsIn(options.request.selected, table.kind), moduleFolder,
+                                recorder);
     return 0;
   }
   state.CurrentEntry = index;
@@ -512,7 +545,7 @@ int RunZelmenu(const std::vector<std::string>& args, std::string& out, std::stri
                menu::MenuFileAccess& files, const std::string& defaultMenuPath,
                const SystemFor& systemFor, const std::string& moduleFolder) {
   if (args.empty()) return Usage(err, "no command given");
-  if (args[0] == "show") return Show(args, out, err, files, defaultMenuPath);
+  if (args[0] == "show") return Show(args, out, err, files, defaultMenuPath, systemFor);
   if (args[0] == "check") return Check(args, out, err, files, defaultMenuPath);
   if (args[0] == "plan") {
     return Plan(args, out, err, files, defaultMenuPath, systemFor, moduleFolder);

@@ -168,8 +168,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // bytes and characters agree.
   BuildRequest shell = tray;
   shell.host = Host::Shell;
-  shell.selected.ansi = "C:\\x." + AsciiOf(bytes.substr(0, 3));
-  shell.selected.utf8 = shell.selected.ansi;
+  const std::string selected = "C:\\x." + AsciiOf(bytes.substr(0, 3));
+  shell.selected = {{selected, selected}};
   shell.idCmdFirst = 100;
   shell.idCmdLast = 100 + static_cast<unsigned>(size % 64);
   Utf8AgreesWithAnsi(bytes, shell);

@@ -22,7 +22,7 @@ std::vector<menu::MenuNode> Build(const std::string& text, menu::Host host,
   test::FakeFiles files;
   files.Put("M", text);
   menu::MenuTreeSink sink;
-  menu::BuildMenu({host, "M", 0, 0xFFFFFFFFu, {selected, selected}}, files, sink, sink.Root(),
+  menu::BuildMenu({host, "M", 0, 0xFFFFFFFFu, {{selected, selected}}}, files, sink, sink.Root(),
                   table);
   return sink.Tree();
 }

@@ -30,11 +30,11 @@ class FakeFiles final : public menu::MenuFileAccess {
 
 // Tree literals: Item("Notepad", 1033), Sep(), Sub("Folders", {...}).
 inline menu::MenuNode Item(std::string caption, unsigned id) {
-  return {menu::MenuNode::Kind::Item, std::move(caption), id, {}};
+  return {menu::MenuNode::Kind::Item, std::move(caption), id, {}, {}};
 }
-inline menu::MenuNode Sep() { return {menu::MenuNode::Kind::Separator, "", 0, {}}; }
+inline menu::MenuNode Sep() { return {menu::MenuNode::Kind::Separator, "", 0, {}, {}}; }
 inline menu::MenuNode Sub(std::string caption, std::vector<menu::MenuNode> children) {
-  return {menu::MenuNode::Kind::Submenu, std::move(caption), 0, std::move(children)};
+  return {menu::MenuNode::Kind::Submenu, std::move(caption), 0, std::move(children), {}};
 }
 
 }  // namespace zel::test

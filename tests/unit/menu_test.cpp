@@ -66,7 +66,7 @@ struct FailingFiles final : MenuFileAccess, ByteSource {
 TEST(BuildSubmenu, InsertedWhenCompleteAndNotAtAllWhenTheBuildFails) {
   FakeFiles files;
   files.Put("Menu.txt", "item 'A','a.exe'\r\nsep\r\n");
-  const BuildRequest request{Host::Shell, "Menu.txt", 100, 0xFFFFFFFFu, {"C:\\a.txt", {}}};
+  const BuildRequest request{Host::Shell, "Menu.txt", 100, 0xFFFFFFFFu, {{"C:\\a.txt", {}}}};
   MenuTreeSink sink;
   sink.AppendItem(sink.Root(), 1, "Open");
   sink.AppendItem(sink.Root(), 2, "Print");
