@@ -179,6 +179,12 @@ class IconFinder {
   std::optional<FolderNames> folders_;
 };
 
+// Where an entry's icon is, as a resource location "FILE,INDEX", for menus that take no bitmaps
+// (Windows 11's first context menu); empty for none. Chosen and found as for the bitmaps, the
+// editor beside `module`.
+std::wstring IconLocation(menu::Host host, const menu::MenuData& entry, std::string_view iconField,
+                          TextKind kind, HMODULE module);
+
 // An icon drawn at `size` pixels square into a 32-bit top-down DIB section with
 // premultiplied alpha, as menus take it; an icon without alpha gets it from its mask.
 win::UniqueHbitmap MenuBitmapOf(HICON icon, int size);

@@ -6,14 +6,13 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <vector>
 
-#include "launch/launch_win32.h"
 #include "menu/menu_win32.h"
 #include "shellext/class_id_win32.h"
 #include "shellext/handler_rules.h"
+#include "shellext/selection_win32.h"
 #include "shellext/zelshell_win32.h"
-#include "win/code_page_win32.h"
-#include "win/paths_win32.h"
 
 namespace zel::shellext {
 namespace {
@@ -71,24 +70,23 @@ HRESULT TContextMenu::DoInitialize(IDataObject* pdtobj) noexcept try {
 
   const HDROP drop = static_cast<HDROP>(owner.medium.hGlobal);
   const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-  // The name as the system holds it: the ANSI query would give "?" for characters outside the
-  // code page. Without a buffer DragQueryFile gives the length, its NUL not counted.
-  const UINT length = count == 1 ? ::DragQueryFileW(drop, 0, nullptr, 0) : 0;
-  std::wstring wide(length + 1, L'\0');
-  const UINT copied = length != 0 ? ::DragQueryFileW(drop, 0, wide.data(), length + 1) : 0;
-  wide.resize(copied <= length ? copied : length);
-  // An object with no ANSI name (neither its own nor a short one) can be named by the entries
-  // of a UTF-8 menu file only: QueryContextMenu declines it for an ANSI one.
-  // A name that is no valid UTF-16 (a lone surrogate) is named by its short form in UTF-8 too, or
-  // declined: as U+FFFD it would name another file, perhaps one planted beside it.
-  const std::optional<std::string> path = win::AnsiPathFor(wide);
-  const std::optional<std::string> utf8 = win::Utf8PathFor(wide);
-  // In characters: the short form's, when that is the one served.
-  if (!utf8 || !ServesSelection(count, path ? win::Widen(*path).size() : wide.size())) {
-    selected_ = {};
+  // The names as the system holds them: the ANSI query would give "?" for characters outside
+  // the code page. A selection too large to serve is not read.
+  std::vector<std::wstring> names;
+  for (UINT i = 0; i < count && i <= menu::kMostSelectedObjects; ++i) {
+    // Without a buffer DragQueryFile gives the length, its NUL not counted.
+    const UINT length = ::DragQueryFileW(drop, i, nullptr, 0);
+    std::wstring wide(length + 1, L'\0');
+    const UINT copied = length != 0 ? ::DragQueryFileW(drop, i, wide.data(), length + 1) : 0;
+    wide.resize(copied <= length ? copied : length);
+    names.push_back(std::move(wide));
+  }
+  std::optional<menu::Selection> served = ServedSelection(names);
+  if (!served) {
+    selected_ = menu::Selection(1);
     return E_FAIL;
   }
-  selected_ = {path.value_or(std::string()), *utf8};
+  selected_ = std::move(*served);
   return S_OK;
 } catch (...) {
   return CaughtHresult();
@@ -109,7 +107,7 @@ HRESULT TContextMenu::DoQueryContextMenu(HMENU hmenu, UINT indexMenu, UINT idCmd
   if (!built) return E_FAIL;
   // Held as long as this handler, which Explorer keeps while the menu is shown.
   shownIcons_ = icons.Shown();
-  if (!selected_.NamedIn(table_.kind)) {
+  if (!menu::NamedIn(selected_, table_.kind)) {
     // No ANSI name for the object: taken out again, as a declined selection adds nothing.
     table_.EntryCount = 0;
     ::DeleteMenu(hmenu, indexMenu, MF_BYPOSITION);
@@ -128,13 +126,9 @@ HRESULT TContextMenu::DoInvokeCommand(CMINVOKECOMMANDINFO* lpici) noexcept try {
   if (IsVerbString(verb)) return E_FAIL;
   const menu::MenuData* entry = EntryForOffset(table_, verb);
   if (entry == nullptr) return E_INVALIDARG;
-  const TextKind kind = table_.kind;
   // A caller that asks for no UI (CMIC_MASK_FLAG_NO_UI) gets the run's complaints as the result.
   const bool quiet = (lpici->fMask & CMIC_MASK_FLAG_NO_UI) != 0;
-  launch::Win32LaunchSystem system(kind, quiet);
-  launch::RunShellEntry(*entry, selected_.Path(kind), win::ModuleFolder(module_, kind), system);
-  // With UI, what went wrong was said, and the entry counts as run.
-  return quiet && system.complained() ? E_FAIL : S_OK;
+  return RunOnSelection(*entry, table_.kind, selected_, module_, quiet);
 } catch (...) {
   return CaughtHresult();
 }

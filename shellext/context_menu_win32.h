@@ -56,10 +56,10 @@ class TContextMenu final : public TComObject,
   HRESULT DoGetCommandString(UINT_PTR idCmd, UINT uType, CHAR* pszName, UINT cchMax) noexcept;
 
   HMODULE module_;
-  menu::SelectedObject selected_;   // the one selected object
-  menu::MenuTable table_;           // the entries of the last QueryContextMenu
-  unsigned addedCount_ = 0;         // the items the last QueryContextMenu appended
-  icons::ShownBitmaps shownIcons_;  // the last QueryContextMenu's item bitmaps
+  menu::Selection selected_ = menu::Selection(1);  // the selected objects
+  menu::MenuTable table_;                          // the entries of the last QueryContextMenu
+  unsigned addedCount_ = 0;                        // the items the last QueryContextMenu appended
+  icons::ShownBitmaps shownIcons_;                 // the last QueryContextMenu's item bitmaps
 };
 
 // The factory of TContextMenu: multiple instances, apartment threading, errors shown.

@@ -5,6 +5,7 @@
 
 #include "shellext/com_server_win32.h"
 #include "shellext/context_menu_win32.h"
+#include "shellext/explorer_command_win32.h"
 #include "shellext/zelshell_win32.h"
 
 // Last, so that only the identifiers are defined here.
@@ -18,6 +19,7 @@ namespace {
 HMODULE g_module = nullptr;
 TComServer g_server;
 TContextMenuFactory g_contextMenuFactory(g_server);
+TExplorerCommandFactory g_explorerCommandFactory(g_server);
 // Never destroyed, so nothing of it runs in DllMain; DllCanUnloadNow empties it.
 icons::IconCache& g_icons = *new icons::IconCache;
 SRWLOCK g_spareLock = SRWLOCK_INIT;
@@ -25,7 +27,7 @@ menu::MenuTable& g_spareTable = *new menu::MenuTable;
 
 // The module's factories. Fixed at build time and never changed, so searching and walking
 // it needs no lock.
-TComObjectFactory* const g_factories[] = {&g_contextMenuFactory};
+TComObjectFactory* const g_factories[] = {&g_contextMenuFactory, &g_explorerCommandFactory};
 
 HRESULT ApplyAllRegistrations(bool registering) noexcept {
   HRESULT result = S_OK;

@@ -13,8 +13,14 @@
 #include <new>
 #include <stdexcept>
 
+#include <nlohmann/json.hpp>
+
+#include "menu/menu_win32.h"
 #include "shellext/com_server_win32.h"
+#include "shellext/registration.h"
 #include "tests/win32/support.h"
+#include "zelmenu/zelmenu_app.h"
+#include "launch/launch_win32.h"
 #include "win/code_page_win32.h"
 #include "win/paths_win32.h"
 
@@ -26,6 +32,7 @@ namespace zel::test {
 namespace {
 
 const std::string kClassKey = "CLSID\\{EBDF1F20-C829-11D1-8233-0020AF3E97A9}";
+const std::string kCommandClassKey = std::string("CLSID\\") + shellext::kCommandClassId;
 const std::string kServerKey = kClassKey + "\\InprocServer32";
 const std::string kHandlerKey = "AllFilesystemObjects\\shellex\\ContextMenuHandlers\\ZVMenu";
 const std::string kUser = "Software\\Classes\\";  // under HKEY_CURRENT_USER
@@ -98,15 +105,18 @@ void RemoveRegistration() {
     ::RegDeleteTreeA(root, (prefix + kHandlerKey).c_str());
     ::RegDeleteTreeA(root, (prefix + kClassKey).c_str());
   }
+  ::RegDeleteTreeA(HKEY_CLASSES_ROOT, kCommandClassKey.c_str());
 }
 
 // What COM under Wine reads: it does not look in the user's classes, where the server registers.
+// The command handler's class, which the package declares on Windows 11, likewise.
 void RegisterMachineWide(const std::string& dll) {
   const std::string server = win::ShortPath(dll);
-  ::RegSetKeyValueA(HKEY_CLASSES_ROOT, kServerKey.c_str(), nullptr, REG_SZ, server.c_str(),
-                    static_cast<DWORD>(server.size() + 1));
-  ::RegSetKeyValueA(HKEY_CLASSES_ROOT, kServerKey.c_str(), "ThreadingModel", REG_SZ, "Apartment",
-                    10);
+  for (const std::string& key : {kServerKey, kCommandClassKey + "\\InprocServer32"}) {
+    ::RegSetKeyValueA(HKEY_CLASSES_ROOT, key.c_str(), nullptr, REG_SZ, server.c_str(),
+                      static_cast<DWORD>(server.size() + 1));
+    ::RegSetKeyValueA(HKEY_CLASSES_ROOT, key.c_str(), "ThreadingModel", REG_SZ, "Apartment", 10);
+  }
 }
 
 // A copy of the server in a scratch folder (its name has spaces), registered, with the
@@ -239,8 +249,8 @@ TEST_F(Zelshell, FactoryAndObjectsKeepTheModuleWhileTheyAreHeld) {
   ASSERT_EQ(factory->CreateInstance(nullptr, IID_PPV_ARGS(object.GetAddressOf())), S_OK);
   ComPtr<ISupportErrorInfo> errorInfo;
   ASSERT_EQ(object.As(&errorInfo), S_OK);
-  for (const IID* iid : {&IID_IContextMenu, &IID_IShellExtInit, &IID_ISupportErrorInfo,
-                         &IID_IContextMenu2}) {
+  for (const IID* iid :
+       {&IID_IContextMenu, &IID_IShellExtInit, &IID_ISupportErrorInfo, &IID_IContextMenu2}) {
     const bool has = iid != &IID_IContextMenu2;
     ComPtr<IUnknown> found, back;
     EXPECT_EQ(object->QueryInterface(*iid, &found), has ? S_OK : E_NOINTERFACE);
@@ -284,8 +294,8 @@ TEST_F(Zelshell, InitializeServesOneObjectAndDeclinesTheRest) {
       {{file}, true, S_OK, file},
       {{folder_.path()}, true, S_OK, folder_.path()},
       {{foreign}, true, S_OK, ansi},
-      {{gone}, true, S_OK, ""},  // no ANSI name: no submenu
-      {{file, before}, true, E_FAIL, ""},
+      {{gone}, true, S_OK, ""},                                // no ANSI name: no submenu
+      {std::vector<std::string>(16, file), true, E_FAIL, ""},  // more than Windows' verbs take
       {{}, true, E_FAIL, ""},
       {{fits}, true, S_OK, fits},  // the length reaches the rule (tests/cases) as it is
       {{fits + "x"}, true, E_FAIL, ""},
@@ -383,6 +393,175 @@ TEST_F(Zelshell, SubmenuAmongOtherItemsRunsTheEntryEachOffsetSelects) {
   ::DestroyMenu(destroyed);
   EXPECT_EQ(handler->QueryContextMenu(destroyed, 0, 100, 0x7FFF, CMF_NORMAL), E_FAIL);
   EXPECT_EQ(Invoke(handler.Get(), 1), E_INVALIDARG) << "no entry of a menu not added";
+}
+
+// Shell items of `paths` (UTF-8 here), as Explorer hands a selection to a command.
+ComPtr<IShellItemArray> ItemsOf(const std::vector<std::string>& paths) {
+  std::vector<PIDLIST_ABSOLUTE> lists;
+  for (const std::string& path : paths) {
+    ComPtr<IShellItem> item;
+    PIDLIST_ABSOLUTE list = nullptr;
+    EXPECT_EQ(::SHCreateItemFromParsingName(win::Widen(path, TextKind::Utf8).c_str(), nullptr,
+                                            IID_PPV_ARGS(item.GetAddressOf())),
+              S_OK);
+    if (item) ::SHGetIDListFromObject(item.Get(), &list);
+    lists.push_back(list);
+  }
+  ComPtr<IShellItemArray> items;
+  ::SHCreateShellItemArrayFromIDLists(static_cast<UINT>(lists.size()),
+                                      const_cast<PCIDLIST_ABSOLUTE_ARRAY>(lists.data()),
+                                      items.GetAddressOf());
+  for (PIDLIST_ABSOLUTE list : lists) ::CoTaskMemFree(list);
+  return items;
+}
+
+std::string TakeText(LPWSTR text) {
+  const std::string utf8 = text != nullptr ? win::Narrow(text, TextKind::Utf8) : "";
+  ::CoTaskMemFree(text);
+  return utf8;
+}
+
+// A command's sub-commands in `zelmenu show --json`'s terms: entries with their icon location,
+// texts that run nothing, submenus, separators.
+nlohmann::json CommandsJson(IExplorerCommand* parent, IShellItemArray* items) {
+  ComPtr<IEnumExplorerCommand> list;
+  EXPECT_EQ(parent->EnumSubCommands(list.GetAddressOf()), S_OK);
+  nlohmann::json out = nlohmann::json::array();
+  ComPtr<IExplorerCommand> command;
+  while (list && list->Next(1, command.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
+    EXPCMDFLAGS flags = 0;
+    EXPCMDSTATE state = ECS_HIDDEN;
+    LPWSTR title = nullptr, icon = nullptr;
+    command->GetFlags(&flags);
+    command->GetState(items, FALSE, &state);
+    command->GetTitle(items, &title);
+    const bool hasIcon = command->GetIcon(items, &icon) == S_OK;
+    nlohmann::json item = {{"caption", TakeText(title)}};
+    if (flags == ECF_ISSEPARATOR) {
+      item = {{"type", "separator"}};
+    } else if (flags == ECF_HASSUBCOMMANDS) {
+      item["type"] = "submenu";
+      item["items"] = CommandsJson(command.Get(), items);
+    } else {
+      item["type"] = state == ECS_ENABLED ? "entry" : "text";
+    }
+    if (hasIcon) item["icon"] = TakeText(icon);
+    out.push_back(item);
+  }
+  return out;
+}
+
+// zelmenu's items reduced to what a command shows, the icon as the location it is found at
+// (every name here is a full path; the editor's is beside the module).
+nlohmann::json Shown(const nlohmann::json& items, const std::string& moduleFolder) {
+  nlohmann::json out = nlohmann::json::array();
+  for (const nlohmann::json& item : items) {
+    nlohmann::json shown = {{"type", item["type"]}};
+    if (item.contains("caption")) shown["caption"] = item["caption"];
+    if (item.contains("items")) shown["items"] = Shown(item["items"], moduleFolder);
+    if (item.contains("icon")) {
+      const nlohmann::json& icon = item["icon"];
+      shown["icon"] = (icon["from"] == "editor" ? moduleFolder + "Editor.exe"
+                                                : icon["name"].get<std::string>()) +
+                      "," + std::to_string(icon["index"].get<int>());
+    }
+    out.push_back(shown);
+  }
+  return out;
+}
+
+// Windows 11's command for two selected files serves what zelmenu shows of the shell form for
+// them, and runs what it plans, on each in order; it is hidden where nothing would run: a
+// selection with an item that is no file, a missing menu file. The classic handler runs
+// several objects too, each on its own, and names the ones that met an error in one message.
+TEST_F(Zelshell, CommandAndHandlerServeSeveralObjectsAsZelmenuShows) {
+  const std::string recorder = Built("tests/win32/zel_recorder.exe");
+  const std::string a = folder_.Write("a.txt", "x"), b = folder_.Write("b c.txt", "x");
+  menuFile_.Set(ProcLine("&One", 1) + "sep\r\nsub 'More'\r\nitem 'Run','" + recorder +
+                "','/open %s'\r\nend\r\ncitem 'Logs','x.exe','-','log'\r\n"
+                "item 'Plain','x.exe',' ','txt','-'\r\nAdd\r\n");
+  ComPtr<IExplorerCommand> command;
+  ASSERT_EQ(::CoCreateInstance(CLSID_ZelvaneExplorerCommand, nullptr, CLSCTX_INPROC_SERVER,
+                               IID_PPV_ARGS(command.GetAddressOf())),
+            S_OK);
+  const ComPtr<IShellItemArray> items = ItemsOf({a, b});
+  EXPCMDSTATE state = ECS_HIDDEN;
+  EXPCMDFLAGS flags = 0;
+  LPWSTR title = nullptr;
+  ASSERT_EQ(command->GetState(items.Get(), FALSE, &state), S_OK) << "a local disk is quick";
+  EXPECT_EQ(state, ECS_ENABLED);
+  EXPECT_EQ(command->GetFlags(&flags), S_OK);
+  EXPECT_EQ(flags, ECF_HASSUBCOMMANDS);
+  command->GetTitle(items.Get(), &title);
+  EXPECT_EQ(TakeText(title), "Zelvane");
+
+  // zelmenu as if beside the shell extension as COM loaded it, with the objects as its main
+  // makes them.
+  const std::string moduleFolder = win::ModuleFolder(::GetModuleHandleA("zelshell.dll"));
+  const auto zelmenu = [&](std::vector<std::string> args) {
+    for (const std::string& path : {a, b}) {
+      args.insert(args.end(),
+                  {"--selected", win::AnsiPathFor(win::Widen(path)).value() + '\0' + path});
+    }
+    std::string out, err;
+    menu::Win32MenuFileAccess files;
+    launch::Win32LaunchSystem system;
+    EXPECT_EQ(zelmenu::RunZelmenu(
+                  args, out, err, files, menu::GetMenuFilePath(),
+                  [&](TextKind) -> launch::LaunchSystem& { return system; }, moduleFolder),
+              0)
+        << err;
+    return nlohmann::json::parse(out);
+  };
+  const nlohmann::json shown = zelmenu({"show", "--form", "shell", "--json"});
+  EXPECT_EQ(CommandsJson(command.Get(), items.Get()), Shown(shown["items"], moduleFolder));
+
+  // Invoked, the entry runs on each object in order, as planned.
+  std::string planned;
+  for (const nlohmann::json& step : zelmenu({"plan", "--form", "shell", "--json", "--id", "1"})) {
+    planned += (planned.empty() ? "" : "; ") +
+               Called(step["arguments"][0]["int"], step["arguments"][1]["text"]);
+  }
+  ComPtr<IEnumExplorerCommand> list;
+  ComPtr<IExplorerCommand> first;
+  command->EnumSubCommands(list.GetAddressOf());
+  ASSERT_EQ(list->Next(1, first.GetAddressOf(), nullptr), S_OK);
+  EXPECT_EQ(first->Invoke(items.Get(), nullptr), S_OK);
+  EXPECT_EQ(log_.Take(), planned);
+  EXPECT_EQ(planned, Called(1, a) + "; " + Called(1, b));
+
+  // The classic handler: the same two objects, then one whose folder is gone among them.
+  DropData data({a, b});
+  ComPtr<IContextMenu> handler = NewHandler(&data);
+  EXPECT_EQ(Query(handler.Get()).first, MAKE_HRESULT(SEVERITY_SUCCESS, 0, 7));
+  EXPECT_EQ(Invoke(handler.Get(), 1), S_OK);
+  EXPECT_EQ(log_.Take(), planned);
+  const std::string gone = folder_.path() + "\\gone\\d.txt";
+  DropData withGone({a, gone, b});
+  handler = NewHandler(&withGone);
+  Query(handler.Get());
+  Boxes boxes;
+  EXPECT_EQ(Invoke(handler.Get(), 1), S_OK);
+  EXPECT_EQ(log_.Take(), Called(1, a) + "; " + Called(1, gone) + "; " + Called(1, b));
+  EXPECT_EQ(
+      boxes.shown,
+      "Error: Error: for 1 of the 3 selected objects the entry did not run as chosen:\r\n\r\n" +
+          gone + "\r\nError setting current directory\n");
+
+  // Hidden where nothing would run; and nothing runs for a selection that is no file's.
+  ComPtr<IShellItem> computer;
+  ::SHCreateItemFromParsingName(L"::{20D04FE0-3AEA-1069-A2D8-08002B30309D}", nullptr,
+                                IID_PPV_ARGS(computer.GetAddressOf()));
+  ComPtr<IShellItemArray> notFiles;
+  ::SHCreateShellItemArrayFromShellItem(computer.Get(), IID_PPV_ARGS(notFiles.GetAddressOf()));
+  EXPECT_EQ(command->GetState(notFiles.Get(), TRUE, &state), S_OK);
+  EXPECT_EQ(state, ECS_HIDDEN);
+  EXPECT_EQ(first->Invoke(notFiles.Get(), nullptr), E_INVALIDARG);
+  menuFile_.Remove();
+  EXPECT_EQ(command->GetState(items.Get(), TRUE, &state), S_OK);
+  EXPECT_EQ(state, ECS_HIDDEN);
+  EXPECT_EQ(CommandsJson(command.Get(), items.Get()), nlohmann::json::array());
+  EXPECT_EQ(log_.Take(), "");
 }
 
 // The bitmaps of a menu's items, in order, submenus walked; each present one must be a 32-bit
