@@ -524,7 +524,7 @@ struct Recorded {
 
 Recorded Record(Host host, const BenchMenuFile& file) {
   Recorded recorded;
-  BuildRequest request{host, file.path(), kFirstId, kLastId, kSelected, kSelected};
+  BuildRequest request{host, file.path(), kFirstId, kLastId, {{kSelected, kSelected}}};
   zel::menu::Win32MenuFileAccess files;
   zel::menu::MenuTreeSink tree;
   zel::menu::BuildMenu(request, files, tree, tree.Root(), recorded.table);
