@@ -479,7 +479,7 @@ TEST_F(Zelshell, CommandAndHandlerServeSeveralObjectsAsZelmenuShows) {
   const std::string a = folder_.Write("a.txt", "x"), b = folder_.Write("b c.txt", "x");
   menuFile_.Set(ProcLine("&One", 1) + "sep\r\nsub 'More'\r\nitem 'Run','" + recorder +
                 "','/open %s'\r\nend\r\ncitem 'Logs','x.exe','-','log'\r\n"
-                "item 'Plain','x.exe',' ','txt','-'\r\nAdd\r\n");
+                "item 'Plain','x.exe',' ','txt','" + ProcLog::DllPath() + ",2'\r\nAdd\r\n");
   ComPtr<IExplorerCommand> command;
   ASSERT_EQ(::CoCreateInstance(CLSID_ZelvaneExplorerCommand, nullptr, CLSCTX_INPROC_SERVER,
                                IID_PPV_ARGS(command.GetAddressOf())),
