@@ -364,11 +364,12 @@ Section "Uninstall"
         MessageBox MB_ICONEXCLAMATION "Windows did not remove Zelvane's package (PowerShell: $0)." \
             /SD IDOK
       ${EndIf}
-      Delete "$INSTDIR\${PACKAGE_NAME}.msix"
-      Delete "$INSTDIR\Assets\*.png"
-      RMDir "$INSTDIR\Assets"
     ${EndIf}
   !endif
+  ; Whichever setup put them there.
+  Delete "$INSTDIR\${PACKAGE_NAME}.msix"
+  Delete "$INSTDIR\Assets\*.png"
+  RMDir "$INSTDIR\Assets"
   DeleteRegKey HKCU "${HANDLER_KEY}"
   DeleteRegKey HKCU "${CLASS_KEY}"
   DeleteRegValue HKCU "${RUN_KEY}" "Zelvane"
