@@ -95,11 +95,13 @@ CONTENT_TYPES = (
 
 
 def pack(files, path):
-    """The package: its files, then the block map and the content types, all stored."""
-    with zipfile.ZipFile(path, 'w', zipfile.ZIP_STORED) as package:
-        for name, data in files + [('AppxBlockMap.xml', block_map(files)),
-                                   ('[Content_Types].xml', CONTENT_TYPES)]:
+    """The package: its files, stored, then the block map and the content types, compressed
+    (osslsigncode rewrites the content types compressed, whatever the entry said)."""
+    with zipfile.ZipFile(path, 'w') as package:
+        for name, data in files:
             package.writestr(zipfile.ZipInfo(name, (1980, 1, 1, 0, 0, 0)), data)
+        for name, data in [('AppxBlockMap.xml', block_map(files)), ('[Content_Types].xml', CONTENT_TYPES)]:
+            package.writestr(zipfile.ZipInfo(name, (1980, 1, 1, 0, 0, 0)), data, zipfile.ZIP_DEFLATED)
 
 
 def sign(unsigned, signed, pfx):
