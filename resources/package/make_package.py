@@ -97,11 +97,11 @@ CONTENT_TYPES = (
 def pack(files, path):
     """The package: its files, stored, then the block map and the content types, compressed
     (osslsigncode rewrites the content types compressed, whatever the entry said)."""
+    footprint = [('AppxBlockMap.xml', block_map(files)), ('[Content_Types].xml', CONTENT_TYPES)]
     with zipfile.ZipFile(path, 'w') as package:
-        for name, data in files:
-            package.writestr(zipfile.ZipInfo(name, (1980, 1, 1, 0, 0, 0)), data)
-        for name, data in [('AppxBlockMap.xml', block_map(files)), ('[Content_Types].xml', CONTENT_TYPES)]:
-            package.writestr(zipfile.ZipInfo(name, (1980, 1, 1, 0, 0, 0)), data, zipfile.ZIP_DEFLATED)
+        for name, data in files + footprint:
+            method = zipfile.ZIP_DEFLATED if (name, data) in footprint else zipfile.ZIP_STORED
+            package.writestr(zipfile.ZipInfo(name, (1980, 1, 1, 0, 0, 0)), data, method)
 
 
 def sign(unsigned, signed, pfx):
@@ -118,9 +118,9 @@ def make_logos(folder):
     icon = os.path.join(ROOT, 'resources', 'zelvane.ico')
     for name, size in LOGOS.items():
         # Without its date chunks a logo is the same file at every build.
-        subprocess.run(['convert', icon + '[0]', '-filter', 'point', '-resize', '%dx%d' % (size, size),
-                        '-define', 'png:exclude-chunks=date,time', 'PNG32:' + os.path.join(folder, name)],
-                       check=True)
+        subprocess.run(['convert', icon + '[0]', '-filter', 'point',
+                        '-resize', '%dx%d' % (size, size), '-define', 'png:exclude-chunks=date,time',
+                        'PNG32:' + os.path.join(folder, name)], check=True)
 
 
 def main():
@@ -132,9 +132,9 @@ def main():
     # Windows installs a package only when its signer's subject is the Identity's Publisher.
     subject = certificate_subject(pfx) if pfx else publisher
     if subject != publisher:
-        sys.exit('make_package: the certificate %s has the subject "%s" (as Windows writes it), but '
-                 'the package\'s Publisher is "%s": set ZEL_PUBLISHER to that subject. Nothing made.'
-                 % (pfx, subject, publisher))
+        sys.exit('make_package: the certificate %s has the subject "%s" (as Windows writes it), '
+                 'but the package\'s Publisher is "%s": set ZEL_PUBLISHER to that subject. Nothing '
+                 'made.' % (pfx, subject, publisher))
     text = manifest(publisher, version, architecture)
     with open(os.path.join(folder, 'AppxManifest.xml'), 'wb') as out:
         out.write(text)

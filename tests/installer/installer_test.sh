@@ -17,7 +17,6 @@ if [ ! -f "$1" ]; then
   exit 77
 fi
 setup=$(readlink -f "$1") arch=$2 poke=$(readlink -f "$4") holder=$(readlink -f "$5")
-recorder=$(readlink -f "$6")
 source scripts/wine-env
 rm -rf "$3"
 zel_wine_start "$3" "$arch" || exit 1
@@ -41,8 +40,7 @@ unix() { zel_winepath -u "$1"; }
 machine() { x86_64-w64-mingw32-objdump -f "$1" | grep -q "file format $2"; }
 
 menu_dir=$(unix "$(winvar APPDATA)\\Zelvane")
-folder="Zel'vane‘\$x’"  # no space: NSIS reads /D= only unquoted
-install_win="$(winvar LOCALAPPDATA)\\Programs\\$folder"
+install_win="$(winvar LOCALAPPDATA)\\Programs\\Zel'vane‘\$x’"  # no space: NSIS reads /D= unquoted
 install_dir=$(unix "$install_win")
 temp_dir=$(unix "$(winvar TEMP)")
 shortcut=$(unix "$(winvar APPDATA)\\Microsoft\\Windows\\Start Menu\\Programs\\Zelvane.lnk")
@@ -52,17 +50,15 @@ printf "item 'Mine','mine.exe'\r\n" >"$menu_dir/Menu.txt"
 # The package: the recorder stands in for PowerShell and exits with ZEL_RECORD_EXIT. Wine reports
 # the Windows build this value says (its own version setting unset), in each registry view.
 powershell=$WINEPREFIX/drive_c/windows/system32/WindowsPowerShell/v1.0/powershell.exe
-windows_build() {
-  for view in 32 64; do win reg add "$version_key" /v CurrentBuildNumber /d "$1" /f /reg:$view; done
-}
-version_key='HKLM\Software\Microsoft\Windows NT\CurrentVersion'
+nt='HKLM\Software\Microsoft\Windows NT\CurrentVersion'
+windows_build() { for v in 32 64; do win reg add "$nt" /v CurrentBuildNumber /d "$1" /f /reg:$v; done; }
 called() { head -1 "${powershell%.exe}.txt" 2>/dev/null | tr -d '\r'; rm -f "${powershell%.exe}.txt"; }
 run="\"$(winvar SystemRoot)\\system32\\WindowsPowerShell\\v1.0\\powershell.exe\" -NoProfile -NonInteractive \
 -ExecutionPolicy Bypass -Command \"Get-AppxPackage -Name Zelvane | Remove-AppxPackage"
 quoted="$(winvar LOCALAPPDATA)\\Programs\\Zel''vane‘‘\$x’’"
 register="$run; Add-AppxPackage -Path '$quoted\\Zelvane.msix' -ExternalLocation '$quoted'\""
 package_check() { [ "$arch" = 32 ] || check "$@"; }  # a 32-bit Windows has no package
-[ "$arch" = 32 ] || { cp "$recorder" "$powershell" && windows_build 22000; }
+[ "$arch" = 32 ] || { cp "$6" "$powershell" && windows_build 22000; }
 
 win "$setup" /S "/D=$install_win"
 package_check "registers the package on Windows 11 with its folder quoted" test "$(called)" = "$register"
@@ -121,7 +117,6 @@ tray=$!
 wait_until 20 zel_wine "$poke" running
 ZEL_RECORD_EXIT=1 win "$setup" /S "/D=$install_win"
 check "an upgrade over files in use succeeds, though the package's registration fails" test $? -eq 0
-package_check "the upgrade registers the package again" test "$(called)" = "$register"
 for file in Zelvane.exe zelshell.dll; do
   check "the upgrade replaces $file in use" cmp "dist/win$arch/$file" "$install_dir/$file"
 done

@@ -6,7 +6,6 @@
 // ZEL_RECORD_EXIT (0 when it is not set), or 1 when it could not record.
 #include <windows.h>
 
-#include <cwchar>
 #include <string>
 
 namespace {
@@ -40,6 +39,5 @@ int main() {
   if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
   if (!ok || !::MoveFileExW(part.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return 1;
   wchar_t exitCode[16] = {};
-  ::GetEnvironmentVariableW(L"ZEL_RECORD_EXIT", exitCode, 16);
-  return static_cast<int>(std::wcstol(exitCode, nullptr, 10));
+  return ::GetEnvironmentVariableW(L"ZEL_RECORD_EXIT", exitCode, 16) > 0 ? _wtoi(exitCode) : 0;
 }
