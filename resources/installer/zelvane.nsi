@@ -5,9 +5,13 @@
 ; else still uses (Explorer keeps the shell extension loaded) is renamed aside, which works on
 ; its volume while the image is mapped, and goes once nothing uses it. No restart, no rights.
 ;
-; makensis -DVERSION=<x.y.z> -DDIST=<dist folder> -DOUTFILE=<setup.exe> [-DX64] zelvane.nsi
+; makensis -DVERSION=<x.y.z> -DDIST=<dist folder> -DOUTFILE=<setup.exe> [-DX64] [-DSIGNED_PACKAGE]
+;   zelvane.nsi
 ; X64: the same setup as a 64-bit program (which always installs the 64-bit set), for testing on
 ; machines that cannot run 32-bit programs. The shipped setup is the 32-bit one.
+; SIGNED_PACKAGE: the 64-bit set's sparse package (DIST\win64\Zelvane.msix) is signed: on Windows
+; 11 setup registers it for the user, which puts the library's command in Explorer's first
+; context menu. Windows installs no unsigned package.
 
 !ifdef X64
   Target amd64-unicode
@@ -20,6 +24,7 @@
 !include "FileFunc.nsh"
 !include "Sections.nsh"
 !include "WinMessages.nsh"
+!include "WinVer.nsh"
 ${StrStr}
 ${UnStrStr}
 
@@ -49,6 +54,12 @@ ${UnStrStr}
 ; Where Task Manager keeps a Run value switched off.
 !define APPROVED_KEY "Software\Microsoft\Windows\CurrentVersion\Explorer\StartupApproved\Run"
 !define RUNONCE_KEY "Software\Microsoft\Windows\CurrentVersion\RunOnce"
+; The sparse package's name, as its maker spells it, and the PowerShell that manages packages:
+; the system's own, by its full path (on 64-bit Windows the 64-bit one, with the file system
+; redirection of a 32-bit setup off).
+!searchparse /file "../package/make_package.py" "NAME = '" PACKAGE_NAME "'"
+!define POWERSHELL `"$SYSDIR\WindowsPowerShell\v1.0\powershell.exe" -NoProfile -NonInteractive \
+    -ExecutionPolicy Bypass -Command`
 
 Name "Zelvane ${VERSION}"
 OutFile "${OUTFILE}"
@@ -220,6 +231,10 @@ Section "Zelvane" SecMain
   WriteRegStr HKCU "${CLASS_KEY}\${SERVER_KEY}" "${THREADING_VALUE}" "${THREADING_MODEL}"
   WriteRegStr HKCU "${HANDLER_KEY}" "" "${CLSID}"
 
+  !ifdef SIGNED_PACKAGE
+    Call RegisterPackage
+  !endif
+
   CreateShortCut "$SMPROGRAMS\Zelvane.lnk" "$INSTDIR\Zelvane.exe"
 
   WriteUninstaller "$INSTDIR\uninstall.exe"
@@ -230,6 +245,41 @@ Section "Zelvane" SecMain
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
 SectionEnd
+
+!ifdef SIGNED_PACKAGE
+${StrRep}
+; Windows 11 (build 22000) shows only commands of classes with a package identity in Explorer's
+; first context menu; 64-bit Windows only, for the x64 library. The package's files stay in
+; $INSTDIR, its external location. Any registered version goes first: Windows refuses the same
+; version with other contents and an older one. A failure leaves the classic menu, which works.
+Function RegisterPackage
+  ${IfNot} ${RunningX64}
+  ${OrIfNot} ${AtLeastBuild} 22000
+    Return
+  ${EndIf}
+  File "${DIST}\win64\${PACKAGE_NAME}.msix"
+  SetOutPath "$INSTDIR\Assets"
+  File "${DIST}\win64\Assets\*.png"
+  SetOutPath "$INSTDIR"
+  ; The folder in a single-quoted PowerShell string, where each kind of single quote is doubled;
+  ; nothing else is special there, and no file name holds a double quote.
+  ${StrRep} $0 "$INSTDIR" "'" "''"
+  ${StrRep} $0 $0 "${U+2018}" "${U+2018}${U+2018}"
+  ${StrRep} $0 $0 "${U+2019}" "${U+2019}${U+2019}"
+  ${StrRep} $0 $0 "${U+201A}" "${U+201A}${U+201A}"
+  ${StrRep} $0 $0 "${U+201B}" "${U+201B}${U+201B}"
+  ${DisableX64FSRedirection}
+  nsExec::Exec `${POWERSHELL} "Get-AppxPackage -Name ${PACKAGE_NAME} | Remove-AppxPackage; \
+      Add-AppxPackage -Path '$0\${PACKAGE_NAME}.msix' -ExternalLocation '$0'"`
+  Pop $1  ; the exit code, or "error"
+  ${EnableX64FSRedirection}
+  ${If} $1 != 0
+    MessageBox MB_ICONEXCLAMATION "Windows did not register Zelvane's package (PowerShell: $1), so \
+        Zelvane is not in the first context menu of Windows 11. It is under $\"Show more \
+        options$\"." /SD IDOK
+  ${EndIf}
+FunctionEnd
+!endif
 
 ; Last: the tray program the upgrade closed runs again, the new one.
 Section "-Restart"
@@ -302,6 +352,24 @@ FunctionEnd
 
 Section "Uninstall"
   Call un.CloseTrayProgram
+  !ifdef SIGNED_PACKAGE
+    ; Before the files go: the package names them.
+    ${If} ${RunningX64}
+    ${AndIf} ${AtLeastBuild} 22000
+      ${DisableX64FSRedirection}
+      nsExec::Exec `${POWERSHELL} "Get-AppxPackage -Name ${PACKAGE_NAME} | Remove-AppxPackage"`
+      Pop $0
+      ${EnableX64FSRedirection}
+      ${If} $0 != 0
+        MessageBox MB_ICONEXCLAMATION "Windows did not remove Zelvane's package (PowerShell: $0)." \
+            /SD IDOK
+      ${EndIf}
+    ${EndIf}
+  !endif
+  ; Whichever setup put them there.
+  Delete "$INSTDIR\${PACKAGE_NAME}.msix"
+  Delete "$INSTDIR\Assets\*.png"
+  RMDir "$INSTDIR\Assets"
   DeleteRegKey HKCU "${HANDLER_KEY}"
   DeleteRegKey HKCU "${CLASS_KEY}"
   DeleteRegValue HKCU "${RUN_KEY}" "Zelvane"

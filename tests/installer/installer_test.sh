@@ -4,8 +4,11 @@
 # silent uninstall, and nothing left behind but the user's menu file. (Wine does not merge
 # HKCU\Software\Classes into HKEY_CLASSES_ROOT as Windows does, so the per-user keys are
 # checked where they are written.) Then files in use: an upgrade and the uninstall while
-# another program holds the shell extension loaded and the tray program runs.
-#   tests/installer/installer_test.sh SETUP.exe 32|64 PREFIX TRAY_POKE.exe HOLDER.exe
+# another program holds the shell extension loaded and the tray program runs. On 64-bit
+# Windows 11, the sparse package's registration and removal through PowerShell, whose place the
+# recorder takes (Windows 10 registers nothing), into a folder whose name PowerShell would read
+# as code if setup did not quote it.
+#   tests/installer/installer_test.sh SETUP.exe 32|64 PREFIX TRAY_POKE.exe HOLDER.exe RECORDER.exe
 # 32 or 64: the Windows the prefix imitates; the setup installs the set that fits it.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
@@ -37,14 +40,28 @@ unix() { zel_winepath -u "$1"; }
 machine() { x86_64-w64-mingw32-objdump -f "$1" | grep -q "file format $2"; }
 
 menu_dir=$(unix "$(winvar APPDATA)\\Zelvane")
-install_dir=$(unix "$(winvar LOCALAPPDATA)\\Programs\\Zelvane")
+install_win="$(winvar LOCALAPPDATA)\\Programs\\Zel'vane‘\$x’"  # no space: NSIS reads /D= unquoted
+install_dir=$(unix "$install_win")
 temp_dir=$(unix "$(winvar TEMP)")
 shortcut=$(unix "$(winvar APPDATA)\\Microsoft\\Windows\\Start Menu\\Programs\\Zelvane.lnk")
 # The user's own menu, there before the install: it must come through untouched.
 mkdir -p "$menu_dir"
 printf "item 'Mine','mine.exe'\r\n" >"$menu_dir/Menu.txt"
+# The package: the recorder stands in for PowerShell and exits with ZEL_RECORD_EXIT. Wine reports
+# the Windows build this value says (its own version setting unset), in each registry view.
+powershell=$WINEPREFIX/drive_c/windows/system32/WindowsPowerShell/v1.0/powershell.exe
+nt='HKLM\Software\Microsoft\Windows NT\CurrentVersion'
+windows_build() { for v in 32 64; do win reg add "$nt" /v CurrentBuildNumber /d "$1" /f /reg:$v; done; }
+called() { head -1 "${powershell%.exe}.txt" 2>/dev/null | tr -d '\r'; rm -f "${powershell%.exe}.txt"; }
+run="\"$(winvar SystemRoot)\\system32\\WindowsPowerShell\\v1.0\\powershell.exe\" -NoProfile -NonInteractive \
+-ExecutionPolicy Bypass -Command \"Get-AppxPackage -Name Zelvane | Remove-AppxPackage"
+quoted="$(winvar LOCALAPPDATA)\\Programs\\Zel''vane‘‘\$x’’"
+register="$run; Add-AppxPackage -Path '$quoted\\Zelvane.msix' -ExternalLocation '$quoted'\""
+package_check() { [ "$arch" = 32 ] || check "$@"; }  # a 32-bit Windows has no package
+[ "$arch" = 32 ] || { cp "$6" "$powershell" && windows_build 22000; }
 
-win "$setup" /S
+win "$setup" /S "/D=$install_win"
+package_check "registers the package on Windows 11 with its folder quoted" test "$(called)" = "$register"
 for file in Zelvane.exe zelshell.dll Editor.exe zelmenu.exe uninstall.exe; do
   check "installs $file" test -f "$install_dir/$file"
 done
@@ -89,7 +106,7 @@ release() { rm -f "$WINEPREFIX.held.$1"; wait "${holders[$1]}"; }
 leftovers() { ls "$@" 2>/dev/null | grep -c 'zel-old$'; }
 for file in Zelvane.exe zelshell.dll; do printf changed >>"$install_dir/$file"; done
 hold open "$install_dir/zelmenu.exe"
-win "$setup" /S
+win "$setup" /S "/D=$install_win"
 check "setup fails when it cannot replace a file" test $? -ne 0
 check "and leaves the installed files as they were" \
   test "$(tail -c 7 "$install_dir/Zelvane.exe")$(tail -c 7 "$install_dir/zelshell.dll")" = changedchanged
@@ -98,8 +115,8 @@ hold load "$install_dir/zelshell.dll"
 zel_wine "$install_dir/Zelvane.exe" </dev/null >>"$log" 2>&1 &
 tray=$!
 wait_until 20 zel_wine "$poke" running
-win "$setup" /S
-check "an upgrade over files in use succeeds" test $? -eq 0
+ZEL_RECORD_EXIT=1 win "$setup" /S "/D=$install_win"
+check "an upgrade over files in use succeeds, though the package's registration fails" test $? -eq 0
 for file in Zelvane.exe zelshell.dll; do
   check "the upgrade replaces $file in use" cmp "dist/win$arch/$file" "$install_dir/$file"
 done
@@ -114,6 +131,7 @@ hold load "$install_dir/zelshell.dll"
 
 win "$install_dir/uninstall.exe" /S
 check "uninstall removes the program folder" wait_until 30 test ! -e "$install_dir"
+package_check "uninstall removes the package" test "$(called)" = "$run\""
 check "uninstall removes the shortcut" test ! -e "$shortcut"
 check "uninstall removes the registration and the handler key" test -z "$(user_keys)"
 check "uninstall removes its Add/Remove Programs entry" reg_absent "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zelvane"
@@ -130,12 +148,14 @@ check "what uninstall set aside goes at the next logon" test "$(leftovers "$temp
 # Start with Windows, chosen on the command line: the program's own Run value.
 approved='HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\StartupApproved\Run'
 win reg add "$approved" /v Zelvane /t REG_BINARY /d 030000000000000000000000 /f
-win "$setup" /S /AUTOSTART
+[ "$arch" = 32 ] || windows_build 19045
+win "$setup" /S /AUTOSTART "/D=$install_win"
 check "/AUTOSTART undoes a Task Manager off" reg_absent "$approved" /v Zelvane
-check "/AUTOSTART sets the Run value" grep -qi '"[^"]*Programs.Zelvane.Zelvane.exe"' \
+check "/AUTOSTART sets the Run value" grep -qi '"[^"]*Programs.Zel.vane.*x.*.Zelvane.exe"' \
   <(zel_wine reg query 'HKCU\SOFTWARE\MICROSOFT\WINDOWS\CURRENTVERSION\RUN' /v Zelvane </dev/null 2>>"$log")
 win "$install_dir/uninstall.exe" /S
 check "uninstall removes the Run value" wait_until 30 reg_absent "HKCU\\SOFTWARE\\MICROSOFT\\WINDOWS\\CURRENTVERSION\\RUN" /v Zelvane
 check "uninstall leaves no program folder" wait_until 30 test ! -e "$install_dir"
+package_check "Windows 10 neither registers nor removes the package" test -z "$(called)"
 echo "installer: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

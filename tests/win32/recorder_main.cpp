@@ -2,7 +2,8 @@
 // system holds them), one a line, in
 // <ZEL_RECORD_DIR>\<own base name>.txt (beside itself when ZEL_RECORD_DIR is not set). Copies
 // under other names (a.exe, Editor.exe) record into files of their own. The file appears
-// complete: it is written under a temporary name and then renamed.
+// complete: it is written under a temporary name and then renamed. Exits with the number in
+// ZEL_RECORD_EXIT (0 when it is not set), or 1 when it could not record.
 #include <windows.h>
 
 #include <string>
@@ -36,5 +37,7 @@ int main() {
       file != INVALID_HANDLE_VALUE &&
       ::WriteFile(file, record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
   if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
-  return ok && ::MoveFileExW(part.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : 1;
+  if (!ok || !::MoveFileExW(part.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return 1;
+  wchar_t exitCode[16] = {};
+  return ::GetEnvironmentVariableW(L"ZEL_RECORD_EXIT", exitCode, 16) > 0 ? _wtoi(exitCode) : 0;
 }
