@@ -133,7 +133,9 @@ void Win32LaunchSystem::ShowError(const std::string& text, const std::string& ca
   complained_ = true;
   if (quiet_) return;
   // No owner, and the answer is not examined: the user can only acknowledge it.
-  ::MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_ICONHAND);
+  // Wide: the text may name objects in any language (a UTF-8 menu file's entries and paths).
+  ::MessageBoxW(nullptr, win::Widen(text, kind_).c_str(), win::Widen(caption, kind_).c_str(),
+                MB_ICONHAND);
 }
 
 void Win32LaunchSystem::StartProgram(const std::string& application, const std::string& commandLine,

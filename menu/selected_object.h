@@ -22,6 +22,7 @@ struct SelectedObject {
   const std::string& Path(TextKind kind) const { return kind == TextKind::Utf8 ? utf8 : ansi; }
   // True when a menu file of `kind` can name the object.
   bool NamedIn(TextKind kind) const { return !Path(kind).empty() || utf8.empty(); }
+  bool operator==(const SelectedObject&) const = default;
 };
 
 // The objects in the selection's order. One object with no name stands for none: it names no

@@ -79,6 +79,7 @@ std::shared_ptr<const CommandMenu> BuildFor(const menu::Selection& selection,
   request.host = menu::Host::Shell;
   request.path = menuPath;
   request.selected = selection;
+  built->selection = selection;
   menu::Win32MenuFileAccess files;
   menu::MenuTreeSink sink;
   menu::BuildMenu(request, files, sink, sink.Root(), built->table);
@@ -224,17 +225,19 @@ HRESULT STDMETHODCALLTYPE TExplorerCommand::GetCanonicalName(GUID* name) noexcep
 
 HRESULT TExplorerCommand::TopState(IShellItemArray* items, bool okToBeSlow, EXPCMDSTATE& state) {
   state = ECS_HIDDEN;
+  HRESULT result = S_OK;
   std::shared_ptr<const CommandMenu> built;
   const std::optional<std::vector<std::wstring>> names = FileSystemNames(items);
-  if (names) {
-    // Read at every opening, as the classic handler reads it: a change shows at the next one.
-    const std::string menuPath = menu::GetMenuFilePath();
-    if (!okToBeSlow && !OnFixedDrives(menuPath, *names)) return E_PENDING;
-    const std::optional<menu::Selection> selection = ServedSelection(*names);
-    if (selection) built = BuildFor(*selection, menuPath, module_);
+  // Read at every opening, as the classic handler reads it: a change shows at the next one.
+  const std::string menuPath = names ? menu::GetMenuFilePath() : std::string();
+  if (names && !okToBeSlow && !OnFixedDrives(menuPath, *names)) {
+    result = E_PENDING;  // asked again off the UI thread; no earlier menu stays till then
+  } else if (const std::optional<menu::Selection> selection =
+                 names ? ServedSelection(*names) : std::nullopt) {
+    built = BuildFor(*selection, menuPath, module_);
     // Shown where the classic handler would run something: an entry matched, and the file
     // can name the objects.
-    if (built && (built->table.EntryCount == 0 || !menu::NamedIn(*selection, built->table.kind))) {
+    if (built->table.EntryCount == 0 || !menu::NamedIn(*selection, built->table.kind)) {
       built.reset();
     }
   }
@@ -242,7 +245,7 @@ HRESULT TExplorerCommand::TopState(IShellItemArray* items, bool okToBeSlow, EXPC
   ::AcquireSRWLockExclusive(&lock_);
   std::swap(menu_, built);
   ::ReleaseSRWLockExclusive(&lock_);
-  return S_OK;
+  return result;
 }
 
 HRESULT STDMETHODCALLTYPE TExplorerCommand::GetState(IShellItemArray* items, BOOL okToBeSlow,
@@ -263,10 +266,10 @@ HRESULT STDMETHODCALLTYPE TExplorerCommand::Invoke(IShellItemArray* items, IBind
   const menu::MenuData* entry = menu_->table.Find(menu::EntryIndex(0, node_->id));
   if (entry == nullptr) return E_INVALIDARG;
   const TextKind kind = menu_->table.kind;
-  // A selection the menu was not built for, or with an item that is no file or folder, runs
-  // nothing.
+  // The entry runs on the selection its menu was built for, which the extension lists
+  // accepted: any other selection runs nothing.
   const std::optional<menu::Selection> selection = SelectionOf(items);
-  if (!selection || !menu::NamedIn(*selection, kind)) return E_INVALIDARG;
+  if (!selection || *selection != menu_->selection) return E_INVALIDARG;
   return RunOnSelection(*entry, kind, *selection, module_, /*quiet=*/false);
 } catch (...) {
   return CaughtHresult();

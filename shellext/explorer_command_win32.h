@@ -15,6 +15,7 @@ namespace zel::shellext {
 // One build of the menu file for one selection, shared by the commands made from it; never
 // changed once made.
 struct CommandMenu {
+  menu::Selection selection;         // what it was built for, and the entries run on
   std::vector<menu::MenuNode> tree;  // the entries numbered from 1: entry k - 1 has id k
   menu::MenuTable table;
   bool showsIcons = true;

@@ -250,8 +250,10 @@ SectionEnd
 ${StrRep}
 ; Windows 11 (build 22000) shows only commands of classes with a package identity in Explorer's
 ; first context menu; 64-bit Windows only, for the x64 library. The package's files stay in
-; $INSTDIR, its external location. Any registered version goes first: Windows refuses the same
-; version with other contents and an older one. A failure leaves the classic menu, which works.
+; $INSTDIR, its external location. An upgrade updates the registered package in place, deferred
+; while Explorer's surrogate holds the library (removing it first would then leave none); only
+; when Windows refuses that (the same version with other contents) does the old one go first.
+; A failure leaves the classic menu, which works.
 Function RegisterPackage
   ${IfNot} ${RunningX64}
   ${OrIfNot} ${AtLeastBuild} 22000
@@ -269,8 +271,11 @@ Function RegisterPackage
   ${StrRep} $0 $0 "${U+201A}" "${U+201A}${U+201A}"
   ${StrRep} $0 $0 "${U+201B}" "${U+201B}${U+201B}"
   ${DisableX64FSRedirection}
-  nsExec::Exec `${POWERSHELL} "Get-AppxPackage -Name ${PACKAGE_NAME} | Remove-AppxPackage; \
-      Add-AppxPackage -Path '$0\${PACKAGE_NAME}.msix' -ExternalLocation '$0'"`
+  nsExec::Exec `${POWERSHELL} "$$p = '$0\${PACKAGE_NAME}.msix'; $$x = '$0'; \
+      try { Add-AppxPackage -Path $$p -ExternalLocation $$x -ForceUpdateFromAnyVersion \
+      -DeferRegistrationWhenPackagesAreInUse -ErrorAction Stop } catch { \
+      Get-AppxPackage -Name ${PACKAGE_NAME} | Remove-AppxPackage; \
+      Add-AppxPackage -Path $$p -ExternalLocation $$x }"`
   Pop $1  ; the exit code, or "error"
   ${EnableX64FSRedirection}
   ${If} $1 != 0
@@ -352,20 +357,19 @@ FunctionEnd
 
 Section "Uninstall"
   Call un.CloseTrayProgram
-  !ifdef SIGNED_PACKAGE
-    ; Before the files go: the package names them.
-    ${If} ${RunningX64}
-    ${AndIf} ${AtLeastBuild} 22000
-      ${DisableX64FSRedirection}
-      nsExec::Exec `${POWERSHELL} "Get-AppxPackage -Name ${PACKAGE_NAME} | Remove-AppxPackage"`
-      Pop $0
-      ${EnableX64FSRedirection}
-      ${If} $0 != 0
-        MessageBox MB_ICONEXCLAMATION "Windows did not remove Zelvane's package (PowerShell: $0)." \
-            /SD IDOK
-      ${EndIf}
+  ; Before the files go: the package names them. Whatever setup this uninstaller came with: a
+  ; signed one, or a user in Developer Mode, may have registered a package.
+  ${If} ${RunningX64}
+  ${AndIf} ${AtLeastBuild} 22000
+    ${DisableX64FSRedirection}
+    nsExec::Exec `${POWERSHELL} "Get-AppxPackage -Name ${PACKAGE_NAME} | Remove-AppxPackage"`
+    Pop $0
+    ${EnableX64FSRedirection}
+    ${If} $0 != 0
+      MessageBox MB_ICONEXCLAMATION "Windows did not remove Zelvane's package (PowerShell: $0)." \
+          /SD IDOK
     ${EndIf}
-  !endif
+  ${EndIf}
   ; Whichever setup put them there.
   Delete "$INSTDIR\${PACKAGE_NAME}.msix"
   Delete "$INSTDIR\Assets\*.png"

@@ -56,7 +56,9 @@ called() { head -1 "${powershell%.exe}.txt" 2>/dev/null | tr -d '\r'; rm -f "${p
 run="\"$(winvar SystemRoot)\\system32\\WindowsPowerShell\\v1.0\\powershell.exe\" -NoProfile -NonInteractive \
 -ExecutionPolicy Bypass -Command \"Get-AppxPackage -Name Zelvane | Remove-AppxPackage"
 quoted="$(winvar LOCALAPPDATA)\\Programs\\Zel''vane‘‘\$x’’"
-register="$run; Add-AppxPackage -Path '$quoted\\Zelvane.msix' -ExternalLocation '$quoted'\""
+register="${run%%Get-*}\$p = '$quoted\\Zelvane.msix'; \$x = '$quoted'; try { Add-AppxPackage -Path \$p \
+-ExternalLocation \$x -ForceUpdateFromAnyVersion -DeferRegistrationWhenPackagesAreInUse -ErrorAction Stop } \
+catch { Get-AppxPackage -Name Zelvane | Remove-AppxPackage; Add-AppxPackage -Path \$p -ExternalLocation \$x }\""
 package_check() { [ "$arch" = 32 ] || check "$@"; }  # a 32-bit Windows has no package
 [ "$arch" = 32 ] || { cp "$6" "$powershell" && windows_build 22000; }
 

@@ -526,6 +526,7 @@ TEST_F(Zelshell, CommandAndHandlerServeSeveralObjectsAsZelmenuShows) {
   ComPtr<IExplorerCommand> first;
   command->EnumSubCommands(list.GetAddressOf());
   ASSERT_EQ(list->Next(1, first.GetAddressOf(), nullptr), S_OK);
+  EXPECT_EQ(first->Invoke(ItemsOf({b}).Get(), nullptr), E_INVALIDARG) << "not what was shown";
   EXPECT_EQ(first->Invoke(items.Get(), nullptr), S_OK);
   EXPECT_EQ(log_.Take(), planned);
   EXPECT_EQ(planned, Called(1, a) + "; " + Called(1, b));
