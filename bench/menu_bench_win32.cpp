@@ -7,6 +7,7 @@
 //   warm, menus more than a second apart as a user's are, against the same items with the same
 //   ready-made bitmaps; and the first menu after a load, against that floor plus one plain
 //   extraction per distinct file it shows;
+// - Windows 11's command for 100 and 1,000 entries against the classic submenu;
 // - the handles that 10,000 COM create/initialise/query/release cycles leave behind;
 // - the tray program's private memory, handles and GDI objects after start and after 1,000
 //   openings of a 10,000-entry menu, against a bare program with a hidden window and a tray icon.
@@ -16,6 +17,7 @@
 #include <psapi.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <shobjidl.h>
 #include <winternl.h>
 
 #include <algorithm>
@@ -636,6 +638,74 @@ int MenuBuilds(const BenchMenuFile& file, ShellHandler::GetClassObject getClassO
   return 0;
 }
 
+// Windows 11's command as Explorer asks it for a menu: every sub-command's flags, title and
+// icon, submenus walked.
+void WalkCommands(IExplorerCommand* parent, IShellItemArray* items) {
+  IEnumExplorerCommand* list = nullptr;
+  if (parent->EnumSubCommands(&list) != S_OK) return;
+  IExplorerCommand* command = nullptr;
+  while (list->Next(1, &command, nullptr) == S_OK) {
+    EXPCMDFLAGS flags = 0;
+    LPWSTR text = nullptr;
+    command->GetFlags(&flags);
+    if (command->GetTitle(items, &text) == S_OK) ::CoTaskMemFree(text);
+    if (command->GetIcon(items, &text) == S_OK) ::CoTaskMemFree(text);
+    if ((flags & ECF_HASSUBCOMMANDS) != 0) WalkCommands(command, items);
+    command->Release();
+  }
+  list->Release();
+}
+
+// The command's menu (its state, which reads the file, then the walk) against the classic
+// handler's submenu for the same file and selection, icons on and warm in both.
+int CommandBuilds(const BenchMenuFile& file, ShellHandler::GetClassObject getClassObject) {
+  wchar_t folder[MAX_PATH] = {};
+  ::GetTempPathW(MAX_PATH, folder);
+  const std::wstring notes = std::wstring(folder) + L"notes.txt";
+  ::CloseHandle(::CreateFileW(notes.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  IShellItem* item = nullptr;
+  IShellItemArray* items = nullptr;
+  IClassFactory* factory = nullptr;
+  IExplorerCommand* command = nullptr;
+  if (FAILED(::SHCreateItemFromParsingName(notes.c_str(), nullptr, IID_IShellItem,
+                                           reinterpret_cast<void**>(&item))) ||
+      FAILED(::SHCreateShellItemArrayFromShellItem(item, IID_IShellItemArray,
+                                                   reinterpret_cast<void**>(&items))) ||
+      getClassObject(CLSID_ZelvaneExplorerCommand, IID_IClassFactory,
+                     reinterpret_cast<void**>(&factory)) != S_OK ||
+      factory->CreateInstance(nullptr, IID_IExplorerCommand, reinterpret_cast<void**>(&command)) !=
+          S_OK) {
+    return 1;
+  }
+  ComOwner<IShellItem> itemOwner(item);
+  ComOwner<IShellItemArray> itemsOwner(items);
+  ComOwner<IClassFactory> factoryOwner(factory);
+  ComOwner<IExplorerCommand> commandOwner(command);
+  std::printf(
+      "\n== Windows 11's command (its state, then every sub-command's title and icon) against"
+      " the classic submenu, icons warm (medians, microseconds)\n%8s %10s %10s %7s\n",
+      "entries", "classic", "command", "ratio");
+  for (const int entries : {100, 1000}) {
+    file.Write(MakeMenu(entries, Shown::All, false));
+    const ShellHandler classic(getClassObject);
+    const Times times = Medians(
+        [&] {
+          UniqueHmenu popup(::CreatePopupMenu());
+          classic.Query(popup.get());
+        },
+        [&] {
+          EXPCMDSTATE state = ECS_HIDDEN;
+          command->GetState(items, TRUE, &state);
+          WalkCommands(command, items);
+        });
+    std::printf("%8d %10.0f %10.0f %6.2fx\n", entries, times.floor, times.work,
+                times.work / times.floor);
+  }
+  ::DeleteFileW(notes.c_str());
+  std::fflush(stdout);
+  return 0;
+}
+
 int ComCycles(const BenchMenuFile& file, ShellHandler::GetClassObject getClassObject) {
   constexpr int kCycles = 10000;
   file.Write(MakeMenu(20, Shown::All, false));
@@ -810,9 +880,10 @@ int TrayProgram(const BenchMenuFile& file) {
 
 }  // namespace
 
-// "menus": the menu builds only.
+// "menus": the menu builds only; "command": Windows 11's command only.
 int main(int argc, char** argv) {
   const bool menusOnly = argc > 1 && std::string(argv[1]) == "menus";
+  const bool commandOnly = argc > 1 && std::string(argv[1]) == "command";
   if (FAILED(::CoInitialize(nullptr))) return 1;
   const std::string dll = ExeFolder() + "..\\shellext\\zelshell.dll";
   zel::win::UniqueHmodule module(::LoadLibraryA(dll.c_str()));
@@ -833,9 +904,11 @@ int main(int argc, char** argv) {
     std::printf("%d entries name %d distinct programs; %zu of them are there, %zu with an icon\n\n",
                 kMostEntries, kMostEntries / 4 + kShared, programs.size() + 1,
                 floorIcons.WithIcon());
-    status = MenuBuilds(file, getClassObject, canUnload, floorIcons);
-    if (status == 0 && !menusOnly) status = ComCycles(file, getClassObject);
-    if (status == 0 && !menusOnly) status = TrayProgram(file);
+    if (!commandOnly) status = MenuBuilds(file, getClassObject, canUnload, floorIcons);
+    if (status == 0) status = CommandBuilds(file, getClassObject);
+    const bool all = !menusOnly && !commandOnly;
+    if (status == 0 && all) status = ComCycles(file, getClassObject);
+    if (status == 0 && all) status = TrayProgram(file);
   }
   std::fflush(stdout);
   ::CoUninitialize();

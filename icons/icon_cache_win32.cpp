@@ -7,22 +7,13 @@
 #include <utility>
 
 #include "win/code_page_win32.h"
+#include "win/exclusive_lock_win32.h"
 #include "win/paths_win32.h"
 
 namespace zel::icons {
 namespace {
 
-// Frees the cache's lock however the caller leaves.
-class ExclusiveLock {
- public:
-  explicit ExclusiveLock(SRWLOCK& lock) : lock_(lock) { ::AcquireSRWLockExclusive(&lock_); }
-  ~ExclusiveLock() { ::ReleaseSRWLockExclusive(&lock_); }
-  ExclusiveLock(const ExclusiveLock&) = delete;
-  ExclusiveLock& operator=(const ExclusiveLock&) = delete;
-
- private:
-  SRWLOCK& lock_;
-};
+using win::ExclusiveLock;
 
 constexpr std::uint32_t kAlpha = 0xFF000000;
 // FILE_ATTRIBUTE_RECALL_ON_OPEN and FILE_ATTRIBUTE_RECALL_ON_DATA_ACCESS, which the headers lack.

@@ -179,11 +179,26 @@ class IconFinder {
   std::optional<FolderNames> folders_;
 };
 
-// Where an entry's icon is, as a resource location "FILE,INDEX", for menus that take no bitmaps
-// (Windows 11's first context menu); empty for none. Chosen and found as for the bitmaps, the
-// editor beside `module`.
-std::wstring IconLocation(menu::Host host, const menu::MenuData& entry, std::string_view iconField,
-                          TextKind kind, HMODULE module);
+// Where the entries' icons of one menu are, as resource locations "FILE,INDEX", for menus that
+// take no bitmaps (Windows 11's first context menu). Chosen and found as for the bitmaps, the
+// editor beside `module`; each distinct choice is looked for once, by one finder that learns the
+// missing folders as it goes. Safe to share between threads.
+class IconLocations {
+ public:
+  explicit IconLocations(HMODULE module) : module_(module) {}
+  IconLocations(const IconLocations&) = delete;
+  IconLocations& operator=(const IconLocations&) = delete;
+  // Empty for none.
+  std::wstring Of(menu::Host host, const menu::MenuData& entry, std::string_view iconField,
+                  TextKind kind);
+
+ private:
+  HMODULE module_;
+  SRWLOCK lock_ = SRWLOCK_INIT;
+  IconFinder finder_{/*learnFolders=*/true};
+  std::unordered_map<std::string, std::wstring> known_;  // by choice
+  std::string key_;
+};
 
 // An icon drawn at `size` pixels square into a 32-bit top-down DIB section with
 // premultiplied alpha, as menus take it; an icon without alpha gets it from its mask.

@@ -86,6 +86,7 @@ std::shared_ptr<const CommandMenu> BuildFor(const menu::Selection& selection,
   built->tree = sink.Tree();
   built->showsIcons = sink.ShowsIcons();
   built->module = module;
+  built->icons = std::make_unique<icons::IconLocations>(module);
   return built;
 }
 
@@ -206,7 +207,7 @@ HRESULT STDMETHODCALLTYPE TExplorerCommand::GetIcon(IShellItemArray*, LPWSTR* ic
                                     : nullptr;
   if (entry == nullptr) return E_NOTIMPL;
   const std::wstring location =
-      icons::IconLocation(menu::Host::Shell, *entry, node_->icon, menu_->table.kind, module_);
+      menu_->icons->Of(menu::Host::Shell, *entry, node_->icon, menu_->table.kind);
   return location.empty() ? E_NOTIMPL : TaskText(location, icon);
 } catch (...) {
   return CaughtHresult();

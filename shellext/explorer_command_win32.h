@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "icons/icon_cache_win32.h"
 #include "menu/menu_tree.h"
 #include "shellext/com_server_win32.h"
 
@@ -20,6 +21,8 @@ struct CommandMenu {
   menu::MenuTable table;
   bool showsIcons = true;
   HMODULE module = nullptr;  // beside which the editor is
+  // Where the entries' icons are, found as the sub-commands are asked for them.
+  std::unique_ptr<icons::IconLocations> icons;
 };
 
 // The top-level command (made by its factory) or one of its sub-commands (an entry, a submenu
