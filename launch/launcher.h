@@ -62,6 +62,39 @@ class LaunchSystem {
   virtual bool CallProcedure(const std::string& dll, const DllCallPlan& plan) = 0;
 };
 
+// A system that passes every call on to another: the base of those that change a few of them.
+class ForwardingSystem : public LaunchSystem {
+ public:
+  explicit ForwardingSystem(LaunchSystem& system) : system_(system) {}
+  std::string ExpandEnvironment(const std::string& text) override {
+    return system_.ExpandEnvironment(text);
+  }
+  std::string FormatArguments(const std::string& format, const std::string& path) override {
+    return system_.FormatArguments(format, path);
+  }
+  std::string AnsiReading(const std::string& text) override { return system_.AnsiReading(text); }
+  std::string ShortPath(const std::string& path) override { return system_.ShortPath(path); }
+  std::string FullPath(const std::string& path) override { return system_.FullPath(path); }
+  std::string LongPath(const std::string& path) override { return system_.LongPath(path); }
+  LeadByteTest LeadBytes() override { return system_.LeadBytes(); }
+  Object Find(const std::string& path) override { return system_.Find(path); }
+  std::vector<std::string> SearchFolders() override { return system_.SearchFolders(); }
+  void ShowError(const std::string& text, const std::string& caption) override {
+    system_.ShowError(text, caption);
+  }
+  void StartProgram(const std::string& application, const std::string& commandLine,
+                    const std::string& folder) override {
+    system_.StartProgram(application, commandLine, folder);
+  }
+  void NoteSkipped(const std::string& program) override { system_.NoteSkipped(program); }
+  bool CallProcedure(const std::string& dll, const DllCallPlan& plan) override {
+    return system_.CallProcedure(dll, plan);
+  }
+
+ private:
+  LaunchSystem& system_;
+};
+
 // How a program or DLL name is written.
 enum class NameKind {
   Bare,           // no folder part: "notepad.exe", looked for in the search folders

@@ -10,38 +10,14 @@ namespace {
 
 // The system for one object of several: everything passed on, except that the first error of
 // the run is kept rather than shown.
-class ErrorKeeper final : public LaunchSystem {
+class ErrorKeeper final : public ForwardingSystem {
  public:
-  explicit ErrorKeeper(LaunchSystem& system) : system_(system) {}
-  std::string ExpandEnvironment(const std::string& text) override {
-    return system_.ExpandEnvironment(text);
-  }
-  std::string FormatArguments(const std::string& format, const std::string& path) override {
-    return system_.FormatArguments(format, path);
-  }
-  std::string AnsiReading(const std::string& text) override { return system_.AnsiReading(text); }
-  std::string ShortPath(const std::string& path) override { return system_.ShortPath(path); }
-  std::string FullPath(const std::string& path) override { return system_.FullPath(path); }
-  std::string LongPath(const std::string& path) override { return system_.LongPath(path); }
-  LeadByteTest LeadBytes() override { return system_.LeadBytes(); }
-  Object Find(const std::string& path) override { return system_.Find(path); }
-  std::vector<std::string> SearchFolders() override { return system_.SearchFolders(); }
+  using ForwardingSystem::ForwardingSystem;
   void ShowError(const std::string& text, const std::string&) override {
     if (error.empty()) error = text;
   }
-  void StartProgram(const std::string& application, const std::string& commandLine,
-                    const std::string& folder) override {
-    system_.StartProgram(application, commandLine, folder);
-  }
-  void NoteSkipped(const std::string& program) override { system_.NoteSkipped(program); }
-  bool CallProcedure(const std::string& dll, const DllCallPlan& plan) override {
-    return system_.CallProcedure(dll, plan);
-  }
 
   std::string error;  // the first the run met; empty: none
-
- private:
-  LaunchSystem& system_;
 };
 
 }  // namespace

@@ -306,11 +306,11 @@ struct PlanStep {
 
 // Answers the dispatch's prompts from the --value list, asks `system` what the deliverables
 // would find, and records what they would start, call or show instead of doing it.
-class PlanRecorder final : public tray::PromptView, public launch::LaunchSystem {
+class PlanRecorder final : public tray::PromptView, public launch::ForwardingSystem {
  public:
   // `system`: made for the texts of a menu file of `kind`.
   PlanRecorder(launch::LaunchSystem& system, TextKind kind, const tray::TrayPromptState& state)
-      : system_(system), state_(state), kind_(kind) {}
+      : ForwardingSystem(system), state_(state), kind_(kind) {}
 
   void ShowPrompt(int parameterNumber) override {
     const std::string label = tray::PromptLabel(parameterNumber);
@@ -321,20 +321,6 @@ class PlanRecorder final : public tray::PromptView, public launch::LaunchSystem 
                      "prompt \"" + label + "\" argument \"" + argument + "\""});
     promptPending = true;
   }
-
-  std::string ExpandEnvironment(const std::string& text) override {
-    return system_.ExpandEnvironment(text);
-  }
-  std::string FormatArguments(const std::string& format, const std::string& path) override {
-    return system_.FormatArguments(format, path);
-  }
-  std::string AnsiReading(const std::string& text) override { return system_.AnsiReading(text); }
-  std::string ShortPath(const std::string& path) override { return system_.ShortPath(path); }
-  std::string FullPath(const std::string& path) override { return system_.FullPath(path); }
-  std::string LongPath(const std::string& path) override { return system_.LongPath(path); }
-  LeadByteTest LeadBytes() override { return system_.LeadBytes(); }
-  launch::Object Find(const std::string& path) override { return system_.Find(path); }
-  std::vector<std::string> SearchFolders() override { return system_.SearchFolders(); }
 
   void ShowError(const std::string& text, const std::string& caption) override {
     steps.push_back({{{"action", "error"},
@@ -391,7 +377,6 @@ class PlanRecorder final : public tray::PromptView, public launch::LaunchSystem 
   bool promptPending = false;
 
  private:
-  launch::LaunchSystem& system_;
   const tray::TrayPromptState& state_;
   const TextKind kind_;
 };
