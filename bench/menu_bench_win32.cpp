@@ -552,7 +552,7 @@ class CaseRunner {
       handler.Query(popup.get());
       return;
     }
-    zel::icons::MenuIcons icons(*trayCache_, Host::Tray, nullptr);
+    zel::icons::MenuIcons icons(*trayCache_, Host::Tray, nullptr, ::GetSystemMetrics(SM_CXSMICON));
     zel::menu::BuildMenu(popup.get(), BuildRequest{}, trayTable_, &icons);
   }
   void Floor(const Recorded& recorded, bool icons) {

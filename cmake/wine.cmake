@@ -33,12 +33,13 @@ function(zel_wine_environment out name)
   set(${out} "${environment}" PARENT_SCOPE)
 endfunction()
 
-# Prefix NAME as fixture wine.NAME; GUI: a Wine desktop on the caller's display.
+# Prefix NAME as fixture wine.NAME; GUI: a Wine desktop on the caller's display, at DPI (96
+# without it).
 function(zel_wine_prefix name)
-  cmake_parse_arguments(PARSE_ARGV 1 ZEL "GUI" "" "")
+  cmake_parse_arguments(PARSE_ARGV 1 ZEL "GUI" "DPI" "")
   set(gui "")
   if(ZEL_GUI)
-    set(gui gui)
+    set(gui gui ${ZEL_DPI})
   endif()
   add_test(NAME wine.${name}.start COMMAND ${ZEL_WINE_ENV} start ${ZEL_WINE_DIR}/${name} ${ZEL_WINE_ARCH} ${gui})
   add_test(NAME wine.${name}.stop COMMAND ${ZEL_WINE_ENV} stop ${ZEL_WINE_DIR}/${name})

@@ -4,6 +4,7 @@
 #include <commdlg.h>
 
 #include <algorithm>
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,20 +15,18 @@
 #include "win/unique_handle_win32.h"
 #include "editor/editor_files_win32.h"
 #include "editor/editor_ids.h"
+#include "editor/editor_layout.h"
 #include "editor/editor_logic.h"
 #include "win/code_page_win32.h"
+#include "win/dpi_win32.h"
 
 namespace zel::editor {
 namespace {
 
 constexpr char kTitle[] = "Zelvane Menu Editor";
 constexpr UINT WM_APP_START = WM_APP + 1;  // the window is up: read the file, add the object
-constexpr int kMargin = 6;
-constexpr int kButtonWidth = 80;
-constexpr int kButtonHeight = 26;
-constexpr int kFindingsHeight = 110;
 
-// The window and its controls belong to the window system; the font is ours.
+// The window and its controls belong to the window system; the fonts are ours.
 struct EditorState {
   HINSTANCE instance = nullptr;
   HWND window = nullptr;
@@ -38,8 +37,11 @@ struct EditorState {
   HWND check = nullptr;
   HWND findings = nullptr;
   HWND status = nullptr;
+  unsigned dpi = ui::kBaseDpi;  // the window's, which its fonts and layout are made for
+  win::UniqueHfont uiFont;
   win::UniqueHfont textFont;
-  std::string path;                // the menu file
+  std::array<int, kEditorButtons> captionWidths = {};  // in the buttons' font
+  std::string path;                                    // the menu file
   bool open = false;               // the text control holds the menu file's text: saving is allowed
   LoadedFile onDisk;               // the file as last read or saved, to notice changes by others
   std::string addArgument;         // the path "Add to..." handed over (UTF-8), empty for none
@@ -358,20 +360,76 @@ void AddArgument() {
       MB_OK | MB_ICONWARNING);
 }
 
+std::array<HWND, kEditorButtons> Buttons() {
+  return {g_editor.save, g_editor.saveUtf8, g_editor.reload, g_editor.check};
+}
+
 void Layout(int width, int height) {
-  int x = kMargin;
-  for (HWND button : {g_editor.save, g_editor.saveUtf8, g_editor.reload, g_editor.check}) {
-    ::MoveWindow(button, x, kMargin, kButtonWidth, kButtonHeight, TRUE);
-    x += kButtonWidth + kMargin;
+  const EditorLayout layout = LayOutEditor(width, height, g_editor.dpi, g_editor.captionWidths);
+  const std::array<HWND, kEditorButtons> buttons = Buttons();
+  for (std::size_t i = 0; i < kEditorButtons; ++i) win::Place(buttons[i], layout.buttons[i], true);
+  win::Place(g_editor.status, layout.status, true);
+  win::Place(g_editor.text, layout.text, true);
+  win::Place(g_editor.findings, layout.findings, true);
+}
+
+void LayoutClientArea() {
+  RECT client = {};
+  ::GetClientRect(g_editor.window, &client);
+  Layout(client.right, client.bottom);
+}
+
+// The width of a button's caption in `font`, its "&" taken as the access key's mark.
+int CaptionWidth(HWND button, HFONT font) {
+  char caption[64] = {};
+  ::GetWindowTextA(button, caption, sizeof(caption));
+  RECT extent = {};
+  const HDC dc = ::GetDC(button);
+  if (dc == nullptr) return 0;
+  const HGDIOBJ previous = ::SelectObject(dc, font);
+  ::DrawTextA(dc, caption, -1, &extent, DT_CALCRECT | DT_SINGLELINE);
+  ::SelectObject(dc, previous);
+  ::ReleaseDC(button, dc);
+  return extent.right - extent.left;
+}
+
+HFONT FontOr(const win::UniqueHfont& font, int stockFont) {
+  return font ? font.get() : static_cast<HFONT>(::GetStockObject(stockFont));
+}
+
+// Makes the fonts for g_editor.dpi, gives them to the controls and measures the captions in
+// them; the old fonts go once no control uses them.
+void SetFonts() {
+  win::UniqueHfont uiFont(::CreateFontA(EditorUiFontHeight(g_editor.dpi), 0, 0, 0, FW_NORMAL, FALSE,
+                                        FALSE, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, "MS Shell Dlg"));
+  win::UniqueHfont textFont(::CreateFontA(EditorTextFontHeight(g_editor.dpi), 0, 0, 0, FW_NORMAL,
+                                          FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                          CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                          FIXED_PITCH | FF_MODERN, "Courier New"));
+  const HFONT controlsFont = FontOr(uiFont, DEFAULT_GUI_FONT);
+  for (HWND control : {g_editor.save, g_editor.saveUtf8, g_editor.reload, g_editor.check,
+                       g_editor.status, g_editor.findings}) {
+    ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(controlsFont), TRUE);
   }
-  ::MoveWindow(g_editor.status, x + kMargin, kMargin + 5, std::max(width - x - 2 * kMargin, 0),
-               kButtonHeight - 5, TRUE);
-  const int top = 2 * kMargin + kButtonHeight;
-  const int findingsTop = std::max(height - kMargin - kFindingsHeight, top);
-  ::MoveWindow(g_editor.text, kMargin, top, std::max(width - 2 * kMargin, 0),
-               std::max(findingsTop - kMargin - top, 0), TRUE);
-  ::MoveWindow(g_editor.findings, kMargin, findingsTop, std::max(width - 2 * kMargin, 0),
-               kFindingsHeight, TRUE);
+  ::SendMessageA(g_editor.text, WM_SETFONT,
+                 reinterpret_cast<WPARAM>(FontOr(textFont, ANSI_FIXED_FONT)), TRUE);
+  g_editor.uiFont = std::move(uiFont);
+  g_editor.textFont = std::move(textFont);
+  const std::array<HWND, kEditorButtons> buttons = Buttons();
+  for (std::size_t i = 0; i < kEditorButtons; ++i) {
+    g_editor.captionWidths[i] = CaptionWidth(buttons[i], controlsFont);
+  }
+}
+
+// The window moved to a monitor of another DPI, or its monitor's DPI changed: fonts and layout
+// made for the new one, in the place the system suggests.
+void FollowDpi(unsigned dpi, const RECT& suggested) {
+  g_editor.dpi = dpi;
+  SetFonts();
+  ::SetWindowPos(g_editor.window, nullptr, suggested.left, suggested.top,
+                 suggested.right - suggested.left, suggested.bottom - suggested.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  LayoutClientArea();  // the size may be the same, the DPI is not
 }
 
 HWND Control(const char* className, const char* text, DWORD style, DWORD exStyle, int id) {
@@ -381,7 +439,6 @@ HWND Control(const char* className, const char* text, DWORD style, DWORD exStyle
 }
 
 void CreateControls() {
-  const HFONT uiFont = static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
   g_editor.save = Control("BUTTON", "&Save", BS_PUSHBUTTON | WS_TABSTOP, 0, IDC_SAVE);
   g_editor.saveUtf8 =
       Control("BUTTON", "Save as &UTF-8", BS_PUSHBUTTON | WS_TABSTOP, 0, IDC_SAVEUTF8);
@@ -395,22 +452,10 @@ void CreateControls() {
   g_editor.findings = Control(
       "LISTBOX", "", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP,
       WS_EX_CLIENTEDGE, IDC_FINDINGS);
-  for (HWND control : {g_editor.save, g_editor.saveUtf8, g_editor.reload, g_editor.check,
-                       g_editor.status, g_editor.findings}) {
-    ::SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont), FALSE);
-  }
   // The findings are long lines; let the list scroll sideways to show them whole.
   ::SendMessageA(g_editor.findings, LB_SETHORIZONTALEXTENT, 2000, 0);
-
-  const HDC screen = ::GetDC(nullptr);
-  const int height = -::MulDiv(10, ::GetDeviceCaps(screen, LOGPIXELSY), 72);
-  ::ReleaseDC(nullptr, screen);
-  g_editor.textFont.reset(::CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                                        DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                        DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, "Courier New"));
-  const HFONT textFont = g_editor.textFont ? g_editor.textFont.get()
-                                           : static_cast<HFONT>(::GetStockObject(ANSI_FIXED_FONT));
-  ::SendMessageA(g_editor.text, WM_SETFONT, reinterpret_cast<WPARAM>(textFont), FALSE);
+  g_editor.dpi = win::DpiOf(g_editor.window);
+  SetFonts();
   // The default limit of a multi-line edit control is 32 KB of typed text.
   ::SendMessageA(g_editor.text, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
 }
@@ -471,10 +516,14 @@ LRESULT CALLBACK EditorWindowProc(HWND window, UINT message, WPARAM wParam,
         return 0;
       case WM_GETMINMAXINFO: {
         auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
-        limits->ptMinTrackSize.x = 420;
-        limits->ptMinTrackSize.y = 300;
+        const ui::Box smallest = SmallestEditorSize(g_editor.dpi);
+        limits->ptMinTrackSize.x = smallest.width;
+        limits->ptMinTrackSize.y = smallest.height;
         return 0;
       }
+      case WM_DPICHANGED:
+        if (lParam != 0) FollowDpi(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return 0;
       case WM_SETFOCUS:
         ::SetFocus(g_editor.text);
         return 0;
@@ -531,10 +580,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   windowClass.lpszClassName = kEditorClass;
   if (!::RegisterClassA(&windowClass)) return 1;
 
+  const zel::ui::Box base = EditorWindowSize(zel::ui::kBaseDpi);
   const HWND window =
       ::CreateWindowExA(0, kEditorClass, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                        760, 540, nullptr, nullptr, instance, nullptr);
+                        base.width, base.height, nullptr, nullptr, instance, nullptr);
   if (window == nullptr) return 1;
+  if (g_editor.dpi != zel::ui::kBaseDpi) {
+    // Made on a monitor of another DPI, in its pixels: sized again for it.
+    const zel::ui::Box size = EditorWindowSize(g_editor.dpi);
+    ::SetWindowPos(window, nullptr, 0, 0, size.width, size.height,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
   ::ShowWindow(window, show);
   ::UpdateWindow(window);
   ::PostMessageA(window, WM_APP_START, 0, 0);

@@ -1,6 +1,7 @@
 #include "icons/icon_cache_win32.h"
 
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <atomic>
@@ -216,8 +217,13 @@ SharedBitmap IconCache::BitmapFor(const IconFile& state, int index, bool& capped
     return nullptr;
   }
   // Extracted without the lock: no other thread's menu waits for this file.
+  // The file's image nearest the size asked for (HIWORD: the small icon's), so that no
+  // 96-DPI image is stretched for a larger menu.
   HICON small = nullptr;
-  ::ExtractIconExW(state.file.c_str(), index, nullptr, &small, 1);
+  const UINT sizes = MAKELONG(state.size, state.size);
+  if (FAILED(::SHDefExtractIconW(state.file.c_str(), index, 0, nullptr, &small, sizes))) {
+    small = nullptr;
+  }
   const win::UniqueHicon icon(small);
   win::UniqueHbitmap made = icon ? MenuBitmapOf(icon.get(), state.size) : win::UniqueHbitmap();
   if (!made) return nullptr;
@@ -426,13 +432,13 @@ win::UniqueHbitmap MenuBitmapOf(HICON icon, int size) {
   return bitmap;
 }
 
-MenuIcons::MenuIcons(IconCache& cache, menu::Host host, HMODULE module)
+MenuIcons::MenuIcons(IconCache& cache, menu::Host host, HMODULE module, int size)
     : cache_(cache),
       host_(host),
       module_(module),
       build_(cache.BeginBuild()),
       start_(::GetTickCount64()),
-      size_(::GetSystemMetrics(SM_CXSMICON)) {}
+      size_(size) {}
 
 MenuIcons::~MenuIcons() { cache_.EndBuild(build_, due_); }
 

@@ -208,8 +208,9 @@ win::UniqueHbitmap MenuBitmapOf(HICON icon, int size);
 // menu's owner keeps their Shown() shares as long as the menu.
 class MenuIcons final : public menu::ItemIcons {
  public:
-  // `module`: the module beside which the menu editor lies (null: the program itself).
-  MenuIcons(IconCache& cache, menu::Host host, HMODULE module);
+  // `module`: the module beside which the menu editor lies (null: the program itself);
+  // `size`: the icons' width and height in pixels, the small-icon size at the menu's DPI.
+  MenuIcons(IconCache& cache, menu::Host host, HMODULE module, int size);
   ~MenuIcons() override;
   MenuIcons(const MenuIcons&) = delete;
   MenuIcons& operator=(const MenuIcons&) = delete;
@@ -225,7 +226,7 @@ class MenuIcons final : public menu::ItemIcons {
   std::uint64_t build_;
   ULONGLONG start_;   // when the build began
   bool due_ = false;  // an answer it used is due a look
-  int size_;          // the small-icon size, read once per build
+  int size_;
   ShownBitmaps shown_;
   void AppendKeyPart(std::string_view part);
 

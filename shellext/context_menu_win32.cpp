@@ -13,6 +13,7 @@
 #include "shellext/handler_rules.h"
 #include "shellext/selection_win32.h"
 #include "shellext/zelshell_win32.h"
+#include "win/dpi_win32.h"
 
 namespace zel::shellext {
 namespace {
@@ -101,7 +102,10 @@ HRESULT TContextMenu::DoQueryContextMenu(HMENU hmenu, UINT indexMenu, UINT idCmd
   request.idCmdFirst = idCmdFirst;
   request.idCmdLast = idCmdLast;
   request.selected = selected_;
-  icons::MenuIcons icons(ModuleIcons(), menu::Host::Shell, module_);
+  // The menu shows over its owner, the window active on the caller's thread: icons at that
+  // window's DPI, which for a host the system stretches is 96.
+  const int iconSize = win::MetricAt(SM_CXSMICON, win::DpiOf(::GetActiveWindow()));
+  icons::MenuIcons icons(ModuleIcons(), menu::Host::Shell, module_, iconSize);
   const std::optional<menu::BuildResult> built =
       menu::BuildSubmenu(hmenu, indexMenu, kSubmenuCaption, request, table_, &icons);
   if (!built) return E_FAIL;

@@ -9,6 +9,7 @@
 #include "win/unique_handle_win32.h"
 #include "tray/tray_ids.h"
 #include "tray/tray_state_win32.h"
+#include "win/dpi_win32.h"
 #include "win/error_text_win32.h"
 #include "win/paths_win32.h"
 #include "zel_version.h"
@@ -115,7 +116,12 @@ void OpenUpdatePage() {
   ::ShellExecuteA(nullptr, "OPEN", kUpdateAddress, "", "", SW_SHOW);
 }
 
-void ShowAbout() { ::ShellAboutA(g_tray.mainWindow, kAboutTitle, kAboutText, g_tray.icon.get()); }
+void ShowAbout() {
+  // The box shows a large icon: made at that size for the DPI the box shows at.
+  const int size = win::MetricAt(SM_CXICON, win::DpiOf(g_tray.mainWindow));
+  const win::UniqueHicon icon = ProgramIcon(size, size);
+  ::ShellAboutA(g_tray.mainWindow, kAboutTitle, kAboutText, icon ? icon.get() : g_tray.icon.get());
+}
 
 [[noreturn]] void ExitProgram() {
   DeleteTrayIcon();

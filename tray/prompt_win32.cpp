@@ -3,12 +3,15 @@
 #include <windows.h>
 #include <commdlg.h>
 
+#include <array>
 #include <optional>
 #include <string>
 
 #include "launch/launch_win32.h"
+#include "tray/prompt_layout.h"
 #include "tray/tray_state_win32.h"
 #include "win/code_page_win32.h"
+#include "win/dpi_win32.h"
 #include "win/paths_win32.h"
 
 namespace zel::tray {
@@ -19,18 +22,37 @@ struct PromptControl {
   DWORD exStyle;
   DWORD style;
   const char* text;
-  int left, top, width, height;
   HWND TrayState::*handle;
 };
 
-// The prompt's five controls, in creation order.
-const PromptControl kControls[] = {
-    {"edit", WS_EX_CLIENTEDGE, 0x50000080, "", 4, 18, 186, 21, &TrayState::edit},
-    {"static", 0, 0x50000000, "Parameters:", 4, 4, 100, 13, &TrayState::label},
-    {"button", 0, 0x50001000, "Ok", 4, 44, 58, 20, &TrayState::okButton},
-    {"button", 0, 0x50001000, "Cancel", 62, 44, 58, 20, &TrayState::cancelButton},
-    {"button", 0, 0x50001000, "...", 170, 44, 20, 20, &TrayState::browseButton},
+// The prompt's five controls, in creation order; their places are PromptControlBoxes'.
+const PromptControl kControls[kPromptControls] = {
+    {"edit", WS_EX_CLIENTEDGE, 0x50000080, "", &TrayState::edit},
+    {"static", 0, 0x50000000, "Parameters:", &TrayState::label},
+    {"button", 0, 0x50001000, "Ok", &TrayState::okButton},
+    {"button", 0, 0x50001000, "Cancel", &TrayState::cancelButton},
+    {"button", 0, 0x50001000, "...", &TrayState::browseButton},
 };
+
+// The font's face at `dpi`: the bitmap face at 96 DPI, the size it is drawn for; elsewhere its
+// outline twin, since a bitmap face comes in a few sizes only and is not drawn at others.
+const char* PromptFontFace(unsigned dpi) {
+  return dpi == ui::kBaseDpi ? "MS Sans Serif" : "Microsoft Sans Serif";
+}
+
+// Gives the controls the font made for `dpi`. When none can be made they keep theirs (at the
+// start, the system font).
+void SetPromptFont(unsigned dpi, bool redraw) {
+  win::UniqueHfont font(::CreateFontA(PromptFontHeight(dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
+                                      FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, PromptFontFace(dpi)));
+  if (!font) return;
+  for (const PromptControl& control : kControls) {
+    ::SendMessageA(g_tray.*control.handle, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()),
+                   redraw ? TRUE : FALSE);
+  }
+  // The old font goes only now that no control uses it.
+  g_tray.font = std::move(font);
+}
 
 // The prompt as the entry dispatch drives it.
 class PromptWindow final : public tray::PromptView {
@@ -129,20 +151,28 @@ void RunChosenEntry(WPARAM wParam) {
   }
 }
 
-void CreatePromptControls() {
-  for (const PromptControl& control : kControls) {
+void CreatePromptControls(unsigned dpi) {
+  const std::array<ui::Box, kPromptControls> boxes = PromptControlBoxes(dpi);
+  for (std::size_t i = 0; i < kPromptControls; ++i) {
+    const PromptControl& control = kControls[i];
+    const ui::Box& box = boxes[i];
     g_tray.*control.handle = ::CreateWindowExA(
-        control.exStyle, control.className, control.text, control.style, control.left, control.top,
-        control.width, control.height, g_tray.mainWindow, nullptr, g_tray.instance, nullptr);
+        control.exStyle, control.className, control.text, control.style, box.left, box.top,
+        box.width, box.height, g_tray.mainWindow, nullptr, g_tray.instance, nullptr);
   }
-  // Held for the whole run: the controls use it until they are gone.
-  g_tray.font.reset(::CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0,
-                                  0, 0, 0, "MS Sans Serif"));
-  if (!g_tray.font) return;  // the controls keep the system font
-  for (const PromptControl& control : kControls) {
-    ::SendMessageA(g_tray.*control.handle, WM_SETFONT, reinterpret_cast<WPARAM>(g_tray.font.get()),
-                   0);
+  SetPromptFont(dpi, false);
+}
+
+void FollowDpi(unsigned dpi, const RECT& suggested) {
+  // The system's place for the window at the new DPI keeps it where the user sees it.
+  ::SetWindowPos(g_tray.mainWindow, nullptr, suggested.left, suggested.top,
+                 suggested.right - suggested.left, suggested.bottom - suggested.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  const std::array<ui::Box, kPromptControls> boxes = PromptControlBoxes(dpi);
+  for (std::size_t i = 0; i < kPromptControls; ++i) {
+    win::Place(g_tray.*kControls[i].handle, boxes[i], true);
   }
+  SetPromptFont(dpi, true);
 }
 
 }  // namespace zel::tray

@@ -6,8 +6,10 @@
 #include <cstring>
 
 #include "tray/leftovers.h"
+#include "tray/prompt_layout.h"
 #include "tray/tray_ids.h"
 #include "tray/tray_state_win32.h"
+#include "win/dpi_win32.h"
 
 namespace zel::tray {
 
@@ -32,12 +34,17 @@ void RegisterMainClass() {
 
 void CreateMainWindow() {
   ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &g_tray.workArea, 0);
-  // Placed from the work area's right and bottom edges alone, halved with truncation.
-  const int left = g_tray.workArea.right / 2 - 100;
-  const int top = g_tray.workArea.bottom / 2 - 50;
-  g_tray.mainWindow = ::CreateWindowExA(WS_EX_WINDOWEDGE, kClassName, kWindowTitle, 0, left, top,
-                                        200, 100, nullptr, nullptr, g_tray.instance, nullptr);
-  CreatePromptControls();
+  const int right = g_tray.workArea.right;
+  const int bottom = g_tray.workArea.bottom;
+  const ui::Box base = PromptWindowBox(right, bottom, ui::kBaseDpi);
+  g_tray.mainWindow =
+      ::CreateWindowExA(WS_EX_WINDOWEDGE, kClassName, kWindowTitle, 0, base.left, base.top,
+                        base.width, base.height, nullptr, nullptr, g_tray.instance, nullptr);
+  // Made on the monitor of that place, in its DPI's pixels: sized again for it.
+  const unsigned dpi = win::DpiOf(g_tray.mainWindow);
+  if (dpi != ui::kBaseDpi)
+    win::Place(g_tray.mainWindow, PromptWindowBox(right, bottom, dpi), false);
+  CreatePromptControls(dpi);
 }
 
 int RunMessageLoop() {
@@ -71,11 +78,13 @@ bool AddIconOnce() {
 
 }  // namespace
 
-void LoadProgramIcon() {
-  const int height = ::GetSystemMetrics(SM_CYSMICON);
-  const int width = ::GetSystemMetrics(SM_CXSMICON);
-  g_tray.icon.reset(static_cast<HICON>(
+win::UniqueHicon ProgramIcon(int width, int height) {
+  return win::UniqueHicon(static_cast<HICON>(
       ::LoadImageA(g_tray.instance, kIconName, IMAGE_ICON, width, height, LR_DEFAULTCOLOR)));
+}
+
+void LoadProgramIcon() {
+  g_tray.icon = ProgramIcon(::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON));
 }
 
 void AddTrayIcon() {

@@ -26,7 +26,7 @@ struct TrayState {
   HWND okButton = nullptr;
   HWND cancelButton = nullptr;
   HWND browseButton = nullptr;
-  win::UniqueHfont font;  // the prompt controls' font
+  win::UniqueHfont font;  // the prompt controls' font, made for the main window's DPI
   win::UniqueHicon icon;  // the program icon at small-icon size, loaded once
   NOTIFYICONDATAA trayIconData = {};
   int iconRetriesLeft = 0;                // adds of the icon still to try on kIconRetryTimer
@@ -48,14 +48,20 @@ extern TrayState g_tray;
 // it takes the icon or kIconRetries tries have failed.
 void AddTrayIcon();
 void RetryTrayIcon();
-// Loads the program icon "ICO" at small-icon size into g_tray.icon.
+// The program icon "ICO" at a size; none when it cannot be loaded.
+win::UniqueHicon ProgramIcon(int width, int height);
+// Loads the program icon at the system's small-icon size, as the notification area shows it,
+// into g_tray.icon.
 void LoadProgramIcon();
 void DeleteTrayIcon();
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// The prompt (prompt_win32): its controls and font, made once on the main window; its buttons;
-// and the dispatch of the entry a menu command chose, which shows it for each placeholder.
-void CreatePromptControls();
+// The prompt (prompt_win32): its controls and font, made once on the main window for `dpi`
+// and made again for the DPI the window moves to (with the system's suggested place); its
+// buttons; and the dispatch of the entry a menu command chose, which shows it for each
+// placeholder.
+void CreatePromptControls(unsigned dpi);
+void FollowDpi(unsigned dpi, const RECT& suggested);
 void OnOk();
 void OnCancel();
 void OnBrowse();

@@ -7,6 +7,7 @@
 #include "menu/menu_win32.h"
 #include "tray/tray_ids.h"
 #include "tray/tray_state_win32.h"
+#include "win/dpi_win32.h"
 
 namespace zel::tray {
 namespace {
@@ -52,6 +53,9 @@ void HandleMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam) {
   }
   if (message == g_tray.taskbarCreatedMessage) return AddTrayIcon();
   if (message == WM_TIMER && wParam == kIconRetryTimer) return RetryTrayIcon();
+  if (message == WM_DPICHANGED && lParam != 0) {
+    return FollowDpi(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+  }
   // The main window closed (the default processing of WM_CLOSE destroys it): take the icon
   // away with it; the message loop then ends.
   if (message == WM_DESTROY) {
@@ -67,7 +71,9 @@ void ReplaceCurrentPopup() { g_tray.currentPopup.reset(::CreatePopupMenu()); }
 
 void BuildEntryMenu() {
   ReplaceCurrentPopup();
-  icons::MenuIcons icons(g_tray.icons, menu::Host::Tray, nullptr);
+  // At the size for the tray's own DPI, which its menus show at.
+  const int iconSize = win::MetricAt(SM_CXSMICON, win::DpiOf(g_tray.mainWindow));
+  icons::MenuIcons icons(g_tray.icons, menu::Host::Tray, nullptr, iconSize);
   UseHotkey(
       menu::BuildMenu(g_tray.currentPopup.get(), menu::BuildRequest{}, g_tray.entries, &icons));
   // Taken after the build: the old popup's icons, still held, cannot lend their handles to new

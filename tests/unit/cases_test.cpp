@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
@@ -27,7 +28,9 @@
 #include "shellext/registration.h"
 #include "tests/unit/fake_files.h"
 #include "tests/unit/fake_system.h"
+#include "editor/editor_layout.h"
 #include "editor/editor_logic.h"
+#include "tray/prompt_layout.h"
 #include "zelmenu/zelmenu_app.h"
 
 namespace zel::test {
@@ -96,6 +99,14 @@ json Lines(In in) {
     if (T(lines) != first) return {{"chunk", chunk}, {"lines", T(lines)}};
   }
   return first;
+}
+
+json T(const ui::Box& box) { return {box.left, box.top, box.width, box.height}; }
+template <typename Item, std::size_t n>
+json T(const std::array<Item, n>& items) {
+  json out = json::array();
+  for (const Item& item : items) out.push_back(T(item));
+  return out;
 }
 
 // Paths are read in code page 932, which leaves ASCII as it is: "\u0083\\" is ソ.
@@ -286,6 +297,28 @@ const std::map<std::string, Function> kFunctions = {
        return T(entry.line + entry.problem);
      }},
     {"EndsInsideSubmenu", OfText(editor::EndsInsideSubmenu)},
+    {"Scaled", [](In in) { return json(ui::Scaled(in[0], in[1])); }},  // [pixels, dpi]
+    {"PromptLayout",  // dpi -> the window in a work area of 1280 by 1024, controls, font
+     [](In in) {
+       return json{{"window", T(tray::PromptWindowBox(1280, 1024, in))},
+                   {"controls", T(tray::PromptControlBoxes(in))},
+                   {"font", tray::PromptFontHeight(in)}};
+     }},
+    {"EditorLayout",  // [width, height, dpi, caption widths] -> buttons, status, text, findings
+     [](In in) {
+       const editor::EditorLayout layout = editor::LayOutEditor(
+           in[0], in[1], in[2], in[3].get<std::array<int, editor::kEditorButtons>>());
+       return json{{"buttons", T(layout.buttons)},
+                   {"status", T(layout.status)},
+                   {"text", T(layout.text)},
+                   {"findings", T(layout.findings)}};
+     }},
+    {"EditorSizes",  // dpi -> window, smallest window, font heights
+     [](In in) {
+       return json{{"window", T(editor::EditorWindowSize(in))},
+                   {"smallest", T(editor::SmallestEditorSize(in))},
+                   {"fonts", {editor::EditorUiFontHeight(in), editor::EditorTextFontHeight(in)}}};
+     }},
     {"AppendLine",  // [the text with the line, the line's index]
      [](In in) {
        std::size_t index = 99;

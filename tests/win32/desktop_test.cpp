@@ -6,12 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <sstream>
 #include <stdexcept>
 
 #include "tests/win32/support.h"
 #include "editor/editor_ids.h"
 #include "tray/tray_ids.h"
 #include "win/code_page_win32.h"
+#include "win/dpi_win32.h"
 #include "win/paths_win32.h"
 
 namespace zel::test {
@@ -72,6 +75,7 @@ class Program {
     }
   }
   ~Program() {
+    if (hook_ != nullptr) ::UnhookWindowsHookEx(hook_);
     ::TerminateProcess(process_.hProcess, 1);
     ::WaitForSingleObject(process_.hProcess, 5000);
     WaitFor([&] { return !::IsWindow(window_); }, 5000);  // the next test must not find it
@@ -98,6 +102,25 @@ class Program {
     return WindowText(id == 0 ? window_ : ::GetDlgItem(window_, id));
   }
   void Command(UINT id) const { ::PostMessageA(window_, WM_COMMAND, id, 0); }  // may open a box
+  // Loads the hook library into the program's thread: it writes what only the program sees.
+  void Hook() {
+    const auto proc = reinterpret_cast<HOOKPROC>(
+        reinterpret_cast<void*>(::GetProcAddress(hookLibrary_.get(), "CallWndHook")));
+    hook_ = ::SetWindowsHookExA(WH_CALLWNDPROC, proc, hookLibrary_.get(),
+                                ::GetWindowThreadProcessId(window_, nullptr));
+  }
+  // Whether each control's text fits it, a line each (the hook's "layout"), of the main window
+  // or another of the program's windows.
+  std::string Layout(HWND window = nullptr) const {
+    ::SendMessageA(window != nullptr ? window : window_,
+                   ::RegisterWindowMessageA("ZelvaneTestLayout"), 0, 0);
+    return Dump("layout");
+  }
+  // Tells the window that its DPI is now `dpi`, with the place the system would suggest.
+  void TellDpi(unsigned dpi, int width, int height) const {
+    ::SendMessageA(window_, ::RegisterWindowMessageA("ZelvaneTestDpi"), dpi,
+                   MAKELPARAM(width, height));
+  }
   // Posts a message that opens one modal box, which the program must own, answers it, and
   // gives "CAPTION: text".
   std::string Ask(UINT message, WPARAM wParam, int answer = IDOK, LPARAM lParam = 0) const {
@@ -108,9 +131,24 @@ class Program {
     return box.title + ": " + box.text;
   }
 
+  // What the hook wrote into %TEMP%\zelvane-<stem>-<pid>.txt, once it ends with END; the file
+  // is taken away.
+  std::string Dump(const char* stem) const {
+    char temp[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, temp);
+    const std::string path =
+        std::string(temp) + "zelvane-" + stem + "-" + std::to_string(pid()) + ".txt";
+    std::string dump;
+    WaitFor([&] { return (dump = ReadBytes(path)).find("END\n") != std::string::npos; }, 5000);
+    ::DeleteFileA(path.c_str());
+    return dump.substr(0, dump.find("END\n"));
+  }
+
  private:
   PROCESS_INFORMATION process_ = {};
   HWND window_ = nullptr;
+  win::UniqueHmodule hookLibrary_{::LoadLibraryA(Built("tests/win32/inside_hook.dll").c_str())};
+  HHOOK hook_ = nullptr;
 };
 
 // The tray program, driven through its icon's messages and the hook library inside it, which
@@ -118,16 +156,11 @@ class Program {
 class TrayProgram : public Program {
  public:
   explicit TrayProgram(const std::string& exe, const std::string& currentFolder = "")
-      : Program(L"\"" + win::Widen(exe) + L"\"", currentFolder, "Zelvane"),
-        hookLibrary_(::LoadLibraryA(Built("tests/win32/tray_hook.dll").c_str())) {
+      : Program(L"\"" + win::Widen(exe) + L"\"", currentFolder, "Zelvane") {
     WaitFor([&] { return HasTrayIcon(); }, 5000);  // added right after the window
-    const auto proc = reinterpret_cast<HOOKPROC>(
-        reinterpret_cast<void*>(::GetProcAddress(hookLibrary_.get(), "CallWndHook")));
-    hook_ = ::SetWindowsHookExA(WH_CALLWNDPROC, proc, hookLibrary_.get(),
-                                ::GetWindowThreadProcessId(window(), nullptr));
+    Hook();
   }
   ~TrayProgram() {
-    ::UnhookWindowsHookEx(hook_);
     NOTIFYICONDATAA data = IconOf(window());
     ::Shell_NotifyIconA(NIM_DELETE, &data);  // a terminated program leaves its icon behind
   }
@@ -158,22 +191,6 @@ class TrayProgram : public Program {
     NOTIFYICONDATAA data = IconOf(window());
     return ::Shell_NotifyIconA(NIM_MODIFY, &data) != FALSE;
   }
-
- private:
-  // What the hook wrote into %TEMP%\zelvane-<stem>-<pid>.txt, once it ends with END; the file
-  // is taken away.
-  std::string Dump(const char* stem) const {
-    char temp[MAX_PATH] = {};
-    ::GetTempPathA(MAX_PATH, temp);
-    const std::string path =
-        std::string(temp) + "zelvane-" + stem + "-" + std::to_string(pid()) + ".txt";
-    std::string dump;
-    WaitFor([&] { return (dump = ReadBytes(path)).find("END\n") != std::string::npos; }, 5000);
-    ::DeleteFileA(path.c_str());
-    return dump.substr(0, dump.find("END\n"));
-  }
-  win::UniqueHmodule hookLibrary_;
-  HHOOK hook_ = nullptr;
 };
 
 // The menu editor started with an argument text, once it has read the menu file.
@@ -484,5 +501,106 @@ TEST(Editor, ShowsSavesAndAddsToTheFileSafely) {
   EXPECT_NE(text.find("','" + win::AnsiPathFor(program).value() + "'\r\n"), std::string::npos);
   EXPECT_EQ(ReadBytes(UserMenuFile::Path()), tools);
 }
+
+// ---- at the desktop's DPI
+
+// The DPI of the prefix's desktop (its LogPixels), as ZEL_DPI names it; 96 without it.
+unsigned DesktopDpi() {
+  char value[8] = {};
+  return ::GetEnvironmentVariableA("ZEL_DPI", value, sizeof(value)) ? std::atoi(value) : 96;
+}
+
+// A length at 96 DPI taken to `dpi`, to the nearest pixel.
+long At(double pixels, unsigned dpi) { return std::lround(pixels * dpi / 96); }
+
+// A window's edges: a top-level window's on the screen, a child's in its parent's client area.
+RECT EdgesOf(HWND window) {
+  RECT edges = {};
+  ::GetWindowRect(window, &edges);
+  if (const HWND parent = ::GetParent(window)) {
+    ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&edges), 2);
+  }
+  return edges;
+}
+
+// A layout report (the hook's) of `controls` lines, each of a text that fits in a font made
+// `fontHeight` high.
+void ExpectFits(const std::string& layout, int controls, long fontHeight) {
+  std::istringstream lines(layout);
+  int count = 0;
+  for (std::string line; std::getline(lines, line); ++count) {
+    EXPECT_NE(line.find(" font " + std::to_string(fontHeight) + ": fits"), std::string::npos)
+        << line;
+  }
+  EXPECT_EQ(count, controls) << layout;
+}
+
+// The tray's menu icons, the prompt, About and the editor at the desktop's DPI, then told by
+// the system that their window is now at another: every icon at the small-icon size, every
+// control where the 96-DPI layout puts it, taken to the DPI, or wide enough for its caption,
+// and every text whole, in a font made for that DPI.
+TEST(Dpi, MenuPromptAndEditorFitTheDesktopsDpiAndFollowAChange) {
+  const unsigned dpi = DesktopDpi();
+  ASSERT_EQ(win::DpiOf(nullptr), dpi) << "the prefix's LogPixels";
+  // Higher: Wine keeps a window's frame at the desktop's DPI, which a lower one would not fit.
+  const unsigned other = dpi + 48;
+  Tray tray;
+  tray.menu.Set("item 'Ask','notepad.exe','%input(x)%'\r\nitem 'Gone','gone.exe'\r\n");
+  TrayProgram program(tray.exe, tray.elsewhere.path());
+  program.OpenMenu(WM_LBUTTONUP);
+  EXPECT_EQ(program.Dump("icons"), std::to_string(::GetSystemMetrics(SM_CXSMICON)) + " -\n");
+  program.ChooseWithKeys(1);
+  ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(program.window()) != FALSE; }));
+  program.Command(IDM_ABOUT);
+  const Dialog about = program.WaitForDialog();
+  EXPECT_NE(
+      program.Layout(about.handle).find("icon " + std::to_string(::GetSystemMetrics(SM_CXICON))),
+      std::string::npos);
+  Answer(about, IDOK);
+
+  // The prompt's controls at 96 DPI: left, top, right and bottom edges.
+  const RECT prompt[] = {
+      {4, 18, 190, 39}, {4, 4, 104, 17}, {4, 44, 62, 64}, {62, 44, 120, 64}, {170, 44, 190, 64}};
+  for (const unsigned at : {dpi, other}) {
+    if (at != dpi) program.TellDpi(at, At(200, at), At(100, at));
+    const RECT window = EdgesOf(program.window());
+    EXPECT_NEAR(window.right - window.left, At(200, at), 1);
+    EXPECT_NEAR(window.bottom - window.top, At(100, at), 1);
+    RECT client = {};
+    ::GetClientRect(program.window(), &client);
+    HWND control = ::GetWindow(program.window(), GW_CHILD);
+    for (const RECT& base : prompt) {
+      const RECT edges = EdgesOf(control);
+      EXPECT_TRUE(std::abs(edges.left - At(base.left, at)) <= 1 &&
+                  std::abs(edges.top - At(base.top, at)) <= 1 &&
+                  std::abs(edges.right - At(base.right, at)) <= 1 &&
+                  std::abs(edges.bottom - At(base.bottom, at)) <= 1 &&
+                  edges.right <= client.right && edges.bottom <= client.bottom)
+          << "at " << at << ": " << WindowText(control) << " at " << edges.left << "," << edges.top
+          << "," << edges.right << "," << edges.bottom;
+      control = ::GetWindow(control, GW_HWNDNEXT);
+    }
+    ExpectFits(program.Layout(), 5, At(-11, at));
+  }
+
+  EditorProgram editor;
+  editor.Hook();
+  for (const unsigned at : {dpi, other}) {
+    if (at != dpi) editor.TellDpi(at, At(600, at), At(450, at));
+    const RECT window = EdgesOf(editor.window());
+    EXPECT_NEAR(window.right - window.left, At(at == dpi ? 760 : 600, at), 1);
+    EXPECT_NEAR(window.bottom - window.top, At(at == dpi ? 540 : 450, at), 1);
+    RECT client = {};
+    ::GetClientRect(editor.window(), &client);
+    long right = 0;  // the buttons in a row, left to right, none over another
+    for (const int id : {IDC_SAVE, IDC_SAVEUTF8, IDC_RELOAD, IDC_CHECK, IDC_STATUS}) {
+      const RECT edges = EdgesOf(::GetDlgItem(editor.window(), id));
+      EXPECT_TRUE(edges.left > right && edges.right <= client.right) << "at " << at << ": " << id;
+      right = edges.right;
+    }
+    ExpectFits(editor.Layout(), 5, At(-11, at));
+  }
+}
+
 }  // namespace
 }  // namespace zel::test

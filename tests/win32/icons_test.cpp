@@ -15,18 +15,21 @@ namespace {
 
 constexpr TextKind kAnsi = TextKind::Ansi;
 
-bool Alive(HBITMAP bitmap) {
+// A bitmap's width; 0 when it is gone.
+int WidthOf(HBITMAP bitmap) {
   BITMAP info = {};
-  return ::GetObjectA(bitmap, sizeof(info), &info) == int{sizeof(info)};
+  return ::GetObjectA(bitmap, sizeof(info), &info) == int{sizeof(info)} ? info.bmWidth : 0;
 }
+bool Alive(HBITMAP bitmap) { return WidthOf(bitmap) != 0; }
 
 std::string SystemProgram(const char* name) {
   return win::PathCall([](char* b, DWORD n) { return ::GetSystemDirectoryA(b, n); }) + "\\" + name;
 }
 
-// One menu's icons for the programs `programs` name, in order.
-std::vector<HBITMAP> MenuOf(IconCache& cache, const std::vector<std::string>& programs) {
-  MenuIcons icons(cache, menu::Host::Tray, nullptr);
+// One menu's icons for the programs `programs` name, in order, at `size` pixels.
+std::vector<HBITMAP> MenuOf(IconCache& cache, const std::vector<std::string>& programs,
+                            int size = 16) {
+  MenuIcons icons(cache, menu::Host::Tray, nullptr, size);
   std::vector<HBITMAP> bitmaps;
   for (const std::string& program : programs)
     bitmaps.push_back(icons.Bitmap({program, ""}, "", kAnsi));
@@ -47,6 +50,10 @@ TEST(IconCache, RemembersEachAnswerAndTakesInWhatAWorkerFoundChanged) {
   ASSERT_TRUE(first[0] && !first[1]);
   EXPECT_EQ(first[2], first[0]) << "one answer for every entry that names the file";
   EXPECT_EQ(cache.Size(), 2u);
+  // A menu at another DPI: the same file's icon made again at its size, the other kept.
+  const HBITMAP larger = MenuOf(cache, {tool}, 24)[0];
+  EXPECT_TRUE(larger != first[0] && WidthOf(larger) == 24 && WidthOf(first[0]) == 16);
+  EXPECT_EQ(MenuOf(cache, programs)[0], first[0]);
 
   AwaitCheck(cache);
   ASSERT_TRUE(::MoveFileA(tool.c_str(), later.c_str()));
@@ -66,13 +73,13 @@ TEST(IconCache, RemembersEachAnswerAndTakesInWhatAWorkerFoundChanged) {
 
 TEST(IconCache, KeepsTheCurrentMenusAnswersAndNeverFreesABitmapAMenuShows) {
   IconCache cache;
-  MenuIcons shownMenu(cache, menu::Host::Tray, nullptr);
+  MenuIcons shownMenu(cache, menu::Host::Tray, nullptr, 16);
   const HBITMAP shown = shownMenu.Bitmap({"notepad.exe", ""}, "", kAnsi);
   ASSERT_NE(shown, nullptr);
   const ShownBitmaps held = shownMenu.Shown();
   {
     // More answers than the cache keeps: indexes shell32.dll does not have.
-    MenuIcons large(cache, menu::Host::Tray, nullptr);
+    MenuIcons large(cache, menu::Host::Tray, nullptr, 16);
     for (std::size_t i = 0; i < kAnswersKept + 10; ++i) {
       large.Bitmap({"notepad.exe", ""}, "shell32.dll," + std::to_string(100000 + i), kAnsi);
     }

@@ -566,19 +566,19 @@ TEST_F(Zelshell, CommandAndHandlerServeSeveralObjectsAsZelmenuShows) {
 }
 
 // The bitmaps of a menu's items, in order, submenus walked; each present one must be a 32-bit
-// DIB at the small-icon size whose colours never exceed their alpha (premultiplied).
-std::vector<HBITMAP> ItemBitmaps(HMENU menu, std::vector<HBITMAP> bitmaps = {}) {
+// DIB `size` pixels wide whose colours never exceed their alpha (premultiplied).
+std::vector<HBITMAP> ItemBitmaps(HMENU menu, int size, std::vector<HBITMAP> bitmaps = {}) {
   for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
     MENUITEMINFOA info = {};
     info.cbSize = sizeof(info), info.fMask = MIIM_BITMAP | MIIM_SUBMENU;
     ::GetMenuItemInfoA(menu, static_cast<UINT>(i), TRUE, &info);
-    if (info.hSubMenu != nullptr) bitmaps = ItemBitmaps(info.hSubMenu, std::move(bitmaps));
+    if (info.hSubMenu != nullptr) bitmaps = ItemBitmaps(info.hSubMenu, size, std::move(bitmaps));
     if (info.hSubMenu != nullptr) continue;
     bitmaps.push_back(info.hbmpItem);
     DIBSECTION dib = {};
     if (info.hbmpItem == nullptr) continue;
     EXPECT_EQ(::GetObjectA(info.hbmpItem, sizeof(dib), &dib), int{sizeof(dib)});
-    EXPECT_EQ(dib.dsBm.bmBitsPixel * dib.dsBm.bmWidth, 32 * ::GetSystemMetrics(SM_CXSMICON));
+    EXPECT_EQ(dib.dsBm.bmBitsPixel * dib.dsBm.bmWidth, 32 * size);
     const auto* bgra = static_cast<const unsigned char*>(dib.dsBm.bmBits);
     unsigned char mostAlpha = 0;
     for (int p = 0; bgra != nullptr && p < dib.dsBm.bmWidth * dib.dsBm.bmHeight; ++p, bgra += 4) {
@@ -590,9 +590,32 @@ std::vector<HBITMAP> ItemBitmaps(HMENU menu, std::vector<HBITMAP> bitmaps = {}) 
   return bitmaps;
 }
 
+// A window of this thread, active while it lives, that the system stretches from 96 DPI (a
+// host that declares no DPI awareness). Where the system cannot stretch windows, an ordinary one.
+class UnawareWindow {
+ public:
+  UnawareWindow() {
+    using SetContext = HANDLE(WINAPI*)(HANDLE);
+    const auto set = reinterpret_cast<SetContext>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleA("user32.dll"), "SetThreadDpiAwarenessContext")));
+    const HANDLE unaware = reinterpret_cast<HANDLE>(-1);  // DPI_AWARENESS_CONTEXT_UNAWARE
+    const HANDLE previous = set != nullptr ? set(unaware) : nullptr;
+    window_ = ::CreateWindowExA(0, "STATIC", "host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200,
+                                100, nullptr, nullptr, nullptr, nullptr);
+    if (previous != nullptr) set(previous);
+    ::SetActiveWindow(window_);
+  }
+  ~UnawareWindow() { ::DestroyWindow(window_); }
+  HWND get() const { return window_; }
+
+ private:
+  HWND window_;
+};
+
 // A program found in the system folder, one named with its icon, one with none ('-'), one
-// nowhere, and one by its full path: the module's cache hands out the same bitmaps again, and
-// "icons off" anywhere in the file takes them all away.
+// nowhere, and one by its full path, at the small-icon size of the DPI the menu shows at (that
+// of the active window, as Explorer's menu shows over its window): the module's cache hands out
+// the same bitmaps again, and "icons off" anywhere in the file takes them all away.
 TEST_F(Zelshell, EntriesShowTheIconsOfWhatTheyStart) {
   const std::string tool = folder_.Copy(
       win::PathCall([](char* b, DWORD n) { return ::GetSystemDirectoryA(b, n); }) + "\\notepad.exe",
@@ -607,10 +630,10 @@ TEST_F(Zelshell, EntriesShowTheIconsOfWhatTheyStart) {
   menuFile_.Set(menu);
   DropData data({folder_.Write("a.txt", "")});
   ComPtr<IContextMenu> handler = NewHandler(&data);
-  const auto shellBitmaps = [&] {
+  const auto shellBitmaps = [&](int size = ::GetSystemMetrics(SM_CXSMICON)) {
     const win::UniqueHmenu root(::CreatePopupMenu());
     handler->QueryContextMenu(root.get(), 0, 100, 0x7FFF, CMF_NORMAL);
-    return ItemBitmaps(root.get());
+    return ItemBitmaps(root.get(), size);
   };
   const std::vector<HBITMAP> shell = shellBitmaps();
   ASSERT_EQ(shell.size(), 5u);
@@ -622,6 +645,12 @@ TEST_F(Zelshell, EntriesShowTheIconsOfWhatTheyStart) {
   menuFile_.Set("\xEF\xBB\xBFitem 'J','" + win::Narrow(foreign, TextKind::Utf8) + "'\r\n");
   const std::vector<HBITMAP> named = shellBitmaps();
   EXPECT_TRUE(named.size() == 1 && named[0] != nullptr);
+  {
+    const UnawareWindow host;
+    ASSERT_EQ(::GetActiveWindow(), host.get());
+    const std::vector<HBITMAP> stretched = shellBitmaps(16);  // 96 DPI's small-icon size
+    EXPECT_TRUE(stretched.size() == 1 && stretched[0] != nullptr);
+  }
   // "icons off" anywhere: the entries before it lose theirs, the ones after it get none.
   const std::size_t second = menu.find('\n') + 1;
   menuFile_.Set(menu.substr(0, second) + "icons off\r\n" + menu.substr(second));
