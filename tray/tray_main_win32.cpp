@@ -42,8 +42,9 @@ void CreateMainWindow() {
                         base.width, base.height, nullptr, nullptr, g_tray.instance, nullptr);
   // Made on the monitor of that place, in its DPI's pixels: sized again for it.
   const unsigned dpi = win::DpiOf(g_tray.mainWindow);
-  if (dpi != ui::kBaseDpi)
+  if (dpi != ui::kBaseDpi) {
     win::Place(g_tray.mainWindow, PromptWindowBox(right, bottom, dpi), false);
+  }
   CreatePromptControls(dpi);
 }
 

@@ -15,12 +15,18 @@ namespace {
 
 constexpr TextKind kAnsi = TextKind::Ansi;
 
-// A bitmap's width; 0 when it is gone.
-int WidthOf(HBITMAP bitmap) {
+bool Alive(HBITMAP bitmap) {
   BITMAP info = {};
-  return ::GetObjectA(bitmap, sizeof(info), &info) == int{sizeof(info)} ? info.bmWidth : 0;
+  return ::GetObjectA(bitmap, sizeof(info), &info) == int{sizeof(info)};
 }
-bool Alive(HBITMAP bitmap) { return WidthOf(bitmap) != 0; }
+
+// The pixels of a DIB section, as menus take them; none for anything else.
+std::vector<std::uint32_t> Pixels(HBITMAP bitmap) {
+  DIBSECTION dib = {};
+  if (::GetObjectA(bitmap, sizeof(dib), &dib) != int{sizeof(dib)} || !dib.dsBm.bmBits) return {};
+  const auto* bits = static_cast<const std::uint32_t*>(dib.dsBm.bmBits);
+  return {bits, bits + dib.dsBm.bmWidth * dib.dsBm.bmHeight};
+}
 
 std::string SystemProgram(const char* name) {
   return win::PathCall([](char* b, DWORD n) { return ::GetSystemDirectoryA(b, n); }) + "\\" + name;
@@ -50,9 +56,14 @@ TEST(IconCache, RemembersEachAnswerAndTakesInWhatAWorkerFoundChanged) {
   ASSERT_TRUE(first[0] && !first[1]);
   EXPECT_EQ(first[2], first[0]) << "one answer for every entry that names the file";
   EXPECT_EQ(cache.Size(), 2u);
-  // A menu at another DPI: the same file's icon made again at its size, the other kept.
-  const HBITMAP larger = MenuOf(cache, {tool}, 24)[0];
-  EXPECT_TRUE(larger != first[0] && WidthOf(larger) == 24 && WidthOf(first[0]) == 16);
+  // A menu at 200%: the file's own 32-pixel image (the large icon here), not its small one
+  // stretched; the 16-pixel answer is kept beside it.
+  HICON large = nullptr;
+  ASSERT_EQ(::ExtractIconExA(tool.c_str(), 0, &large, nullptr, 1), 1u);
+  const win::UniqueHicon ownedLarge(large);
+  const win::UniqueHbitmap drawn = MenuBitmapOf(large, 32);
+  const HBITMAP larger = MenuOf(cache, {tool}, 32)[0];
+  EXPECT_EQ(Pixels(larger), Pixels(drawn.get()));
   EXPECT_EQ(MenuOf(cache, programs)[0], first[0]);
 
   AwaitCheck(cache);
