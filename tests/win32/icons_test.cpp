@@ -3,6 +3,7 @@
 // shows, whatever the cache lets go of.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <shellapi.h>
 
 #include <string>
 
