@@ -13,6 +13,7 @@ constexpr int kButtonHeight = 26;
 constexpr int kCaptionPadding = 16;
 constexpr int kStatusDrop = 5;  // the status line's text sits level with the captions
 constexpr int kFindingsHeight = 110;
+constexpr int kFindingsExtent = 2000;
 constexpr int kPointsPerInch = 72;
 constexpr int kTextFontPoints = 10;
 constexpr int kUiFontHeight = -11;
@@ -52,6 +53,8 @@ EditorLayout LayOutEditor(int width, int height, unsigned dpi,
 ui::Box EditorWindowSize(unsigned dpi) { return ScaledSize(kWindowSize, dpi); }
 
 ui::Box SmallestEditorSize(unsigned dpi) { return ScaledSize(kSmallestWindowSize, dpi); }
+
+int FindingsExtent(unsigned dpi) { return ui::Scaled(kFindingsExtent, dpi); }
 
 int EditorUiFontHeight(unsigned dpi) { return ui::Scaled(kUiFontHeight, dpi); }
 

@@ -31,6 +31,9 @@ EditorLayout LayOutEditor(int width, int height, unsigned dpi,
 ui::Box EditorWindowSize(unsigned dpi);
 ui::Box SmallestEditorSize(unsigned dpi);
 
+// How far the findings list scrolls sideways at `dpi`: 2,000 pixels at 96 DPI.
+int FindingsExtent(unsigned dpi);
+
 // The fonts' heights at `dpi` (character heights, so negative, as CreateFont takes them): the
 // controls' 11 pixels at 96 DPI, the text's 10 points.
 int EditorUiFontHeight(unsigned dpi);

@@ -419,6 +419,24 @@ void SetFonts() {
   for (std::size_t i = 0; i < kEditorButtons; ++i) {
     g_editor.captionWidths[i] = CaptionWidth(buttons[i], controlsFont);
   }
+  // The findings are long lines; let the list scroll sideways to show them whole.
+  ::SendMessageA(g_editor.findings, LB_SETHORIZONTALEXTENT, FindingsExtent(g_editor.dpi), 0);
+}
+
+// Sizes the window to `size` where the system put it, moved and shrunk as needed to lie wholly
+// on its monitor's work area: made on a monitor of another DPI than 96, it is made larger.
+void FitOnMonitor(const ui::Box& size) {
+  RECT placed = {};
+  ::GetWindowRect(g_editor.window, &placed);
+  MONITORINFO monitor = {};
+  monitor.cbSize = sizeof(monitor);
+  ui::Box box = {placed.left, placed.top, size.width, size.height};
+  if (::GetMonitorInfoA(::MonitorFromWindow(g_editor.window, MONITOR_DEFAULTTONEAREST), &monitor)) {
+    const RECT& work = monitor.rcWork;
+    box = ui::FitInside(box, {work.left, work.top, work.right - work.left, work.bottom - work.top});
+  }
+  ::SetWindowPos(g_editor.window, nullptr, box.left, box.top, box.width, box.height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // The window moved to a monitor of another DPI, or its monitor's DPI changed: fonts and layout
@@ -452,8 +470,6 @@ void CreateControls() {
   g_editor.findings = Control(
       "LISTBOX", "", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP,
       WS_EX_CLIENTEDGE, IDC_FINDINGS);
-  // The findings are long lines; let the list scroll sideways to show them whole.
-  ::SendMessageA(g_editor.findings, LB_SETHORIZONTALEXTENT, 2000, 0);
   g_editor.dpi = win::DpiOf(g_editor.window);
   SetFonts();
   // The default limit of a multi-line edit control is 32 KB of typed text.
@@ -585,12 +601,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
       ::CreateWindowExA(0, kEditorClass, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
                         base.width, base.height, nullptr, nullptr, instance, nullptr);
   if (window == nullptr) return 1;
-  if (g_editor.dpi != zel::ui::kBaseDpi) {
-    // Made on a monitor of another DPI, in its pixels: sized again for it.
-    const zel::ui::Box size = EditorWindowSize(g_editor.dpi);
-    ::SetWindowPos(window, nullptr, 0, 0, size.width, size.height,
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  }
+  if (g_editor.dpi != zel::ui::kBaseDpi) FitOnMonitor(EditorWindowSize(g_editor.dpi));
   ::ShowWindow(window, show);
   ::UpdateWindow(window);
   ::PostMessageA(window, WM_APP_START, 0, 0);

@@ -54,12 +54,48 @@ void SetPromptFont(unsigned dpi, bool redraw) {
   g_tray.font = std::move(font);
 }
 
+// Lays the prompt out for `dpi`: the window at `suggested` (the system's place for it at that
+// DPI) while the user sees it, else mid-way in the work area as at the start; the controls and
+// the font made for `dpi`.
+void LayOutPrompt(unsigned dpi, const RECT* suggested) {
+  g_tray.promptDpi = dpi;
+  if (suggested != nullptr && ::IsWindowVisible(g_tray.mainWindow)) {
+    ::SetWindowPos(g_tray.mainWindow, nullptr, suggested->left, suggested->top,
+                   suggested->right - suggested->left, suggested->bottom - suggested->top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+  } else {
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &g_tray.workArea, 0);
+    win::Place(g_tray.mainWindow,
+               PromptWindowBox(g_tray.workArea.right, g_tray.workArea.bottom, dpi), true);
+  }
+  const std::array<ui::Box, kPromptControls> boxes = PromptControlBoxes(dpi);
+  for (std::size_t i = 0; i < kPromptControls; ++i) {
+    win::Place(g_tray.*kControls[i].handle, boxes[i], true);
+  }
+  SetPromptFont(dpi, true);
+}
+
 // The prompt as the entry dispatch drives it.
 class PromptWindow final : public tray::PromptView {
  public:
   void ShowPrompt(int parameterNumber) override {
     ::SetWindowTextA(g_tray.label, tray::PromptLabel(parameterNumber).c_str());
+    // Hidden, the window may have missed a change of its monitor's DPI.
+    const unsigned dpi = win::DpiOf(g_tray.mainWindow);
+    if (dpi != g_tray.promptDpi) LayOutPrompt(dpi, nullptr);
     ::ShowWindow(g_tray.mainWindow, SW_SHOWNORMAL);
+  }
+};
+
+// The tray's launching, with one change: a DLL procedure runs in a thread the system stretches
+// from 96 DPI, as the whole program did before it drew itself for each DPI, so that windows a
+// procedure lays out in fixed pixels still come out at a readable size.
+class StretchedProcedures final : public launch::ForwardingSystem {
+ public:
+  using ForwardingSystem::ForwardingSystem;
+  bool CallProcedure(const std::string& dll, const launch::DllCallPlan& plan) override {
+    const win::StretchedThread stretched;
+    return ForwardingSystem::CallProcedure(dll, plan);
   }
 };
 
@@ -120,7 +156,8 @@ void OnOk() {
   ::ShowWindow(g_tray.mainWindow, SW_HIDE);
   PromptWindow prompt;
   launch::Win32LaunchSystem system(kind);
-  launch::Launcher launcher(system);
+  StretchedProcedures traySystem(system);
+  launch::Launcher launcher(traySystem);
   tray::AcceptPromptValue(g_tray.entries, g_tray.prompt, value, prompt, launcher);
 }
 
@@ -143,7 +180,8 @@ void RunChosenEntry(WPARAM wParam) {
   g_tray.prompt.ParameterNumber = 1;
   PromptWindow prompt;
   launch::Win32LaunchSystem system(g_tray.entries.kind);
-  launch::Launcher launcher(system);
+  StretchedProcedures traySystem(system);
+  launch::Launcher launcher(traySystem);
   try {
     tray::RunEntry(g_tray.entries, g_tray.prompt, prompt, launcher);
   } catch (...) {
@@ -161,18 +199,9 @@ void CreatePromptControls(unsigned dpi) {
         box.width, box.height, g_tray.mainWindow, nullptr, g_tray.instance, nullptr);
   }
   SetPromptFont(dpi, false);
+  g_tray.promptDpi = dpi;
 }
 
-void FollowDpi(unsigned dpi, const RECT& suggested) {
-  // The system's place for the window at the new DPI keeps it where the user sees it.
-  ::SetWindowPos(g_tray.mainWindow, nullptr, suggested.left, suggested.top,
-                 suggested.right - suggested.left, suggested.bottom - suggested.top,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-  const std::array<ui::Box, kPromptControls> boxes = PromptControlBoxes(dpi);
-  for (std::size_t i = 0; i < kPromptControls; ++i) {
-    win::Place(g_tray.*kControls[i].handle, boxes[i], true);
-  }
-  SetPromptFont(dpi, true);
-}
+void FollowDpi(unsigned dpi, const RECT& suggested) { LayOutPrompt(dpi, &suggested); }
 
 }  // namespace zel::tray

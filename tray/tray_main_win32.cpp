@@ -120,7 +120,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   CreateMainWindow();  // stays hidden until the prompt is needed
   ::SetFocus(g_tray.edit);
   ::UpdateWindow(g_tray.mainWindow);
-  LoadProgramIcon();  // once: the icon serves every re-added tray icon and the About box
+  LoadProgramIcon();  // once: the icon serves every re-added tray icon
   AddTrayIcon();
   BuildEntryMenu();  // the hotkey line's key works from the start
   return RunMessageLoop();

@@ -26,8 +26,9 @@ struct TrayState {
   HWND okButton = nullptr;
   HWND cancelButton = nullptr;
   HWND browseButton = nullptr;
-  win::UniqueHfont font;  // the prompt controls' font, made for the main window's DPI
-  win::UniqueHicon icon;  // the program icon at small-icon size, loaded once
+  win::UniqueHfont font;   // the prompt controls' font
+  unsigned promptDpi = 0;  // the DPI the prompt's window, controls and font are made for
+  win::UniqueHicon icon;   // the program icon at small-icon size, loaded once
   NOTIFYICONDATAA trayIconData = {};
   int iconRetriesLeft = 0;                // adds of the icon still to try on kIconRetryTimer
   icons::IconCache icons;                 // the entries' icons, kept for the run: after the popup
@@ -57,9 +58,9 @@ void DeleteTrayIcon();
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // The prompt (prompt_win32): its controls and font, made once on the main window for `dpi`
-// and made again for the DPI the window moves to (with the system's suggested place); its
-// buttons; and the dispatch of the entry a menu command chose, which shows it for each
-// placeholder.
+// and laid out again for the DPI the window moves to (with the system's suggested place) or
+// shows at; its buttons; and the dispatch of the entry a menu command chose, which shows it for
+// each placeholder.
 void CreatePromptControls(unsigned dpi);
 void FollowDpi(unsigned dpi, const RECT& suggested);
 void OnOk();

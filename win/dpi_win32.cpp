@@ -38,4 +38,23 @@ int MetricAt(int index, unsigned dpi) {
   return ::MulDiv(::GetSystemMetrics(index), static_cast<int>(dpi), static_cast<int>(SystemDpi()));
 }
 
+// DPI_AWARENESS_CONTEXT values are handles; the headers for Windows 7 have none of them.
+using SetThreadDpiAwarenessContextCall = HANDLE(WINAPI*)(HANDLE);
+
+StretchedThread::StretchedThread() {
+  if (const auto set =
+          User32Function<SetThreadDpiAwarenessContextCall>("SetThreadDpiAwarenessContext")) {
+    const HANDLE unaware = reinterpret_cast<HANDLE>(-1);  // DPI_AWARENESS_CONTEXT_UNAWARE
+    previous_ = set(unaware);
+  }
+}
+
+StretchedThread::~StretchedThread() {
+  if (previous_ == nullptr) return;
+  if (const auto set =
+          User32Function<SetThreadDpiAwarenessContextCall>("SetThreadDpiAwarenessContext")) {
+    set(previous_);
+  }
+}
+
 }  // namespace zel::win

@@ -14,6 +14,20 @@ unsigned DpiOf(HWND window);
 // A system metric (SM_CXSMICON, SM_CXICON...) at `dpi`.
 int MetricAt(int index, unsigned dpi);
 
+// While it lives, the windows this thread makes are drawn at 96 DPI and stretched by the
+// system, as in a program that declares no DPI awareness (from Windows 10 1607 on; elsewhere
+// nothing changes). For code of others that lays out its windows in fixed pixels.
+class StretchedThread {
+ public:
+  StretchedThread();
+  ~StretchedThread();
+  StretchedThread(const StretchedThread&) = delete;
+  StretchedThread& operator=(const StretchedThread&) = delete;
+
+ private:
+  HANDLE previous_ = nullptr;  // the thread's awareness context before; none: unchanged
+};
+
 // Moves and sizes `window` to `box` (client coordinates for a child window).
 template <typename Box>
 void Place(HWND window, const Box& box, bool redraw) {

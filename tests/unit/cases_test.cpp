@@ -298,6 +298,11 @@ const std::map<std::string, Function> kFunctions = {
      }},
     {"EndsInsideSubmenu", OfText(editor::EndsInsideSubmenu)},
     {"Scaled", [](In in) { return json(ui::Scaled(in[0], in[1])); }},  // [pixels, dpi]
+    {"FitInside",  // [window, area], each [left, top, width, height]
+     [](In in) {
+       const auto box = [](In b) { return ui::Box{b[0], b[1], b[2], b[3]}; };
+       return T(ui::FitInside(box(in[0]), box(in[1])));
+     }},
     {"PromptLayout",  // dpi -> the window in a work area of 1280 by 1024, controls, font
      [](In in) {
        return json{{"window", T(tray::PromptWindowBox(1280, 1024, in))},
@@ -313,10 +318,11 @@ const std::map<std::string, Function> kFunctions = {
                    {"text", T(layout.text)},
                    {"findings", T(layout.findings)}};
      }},
-    {"EditorSizes",  // dpi -> window, smallest window, font heights
+    {"EditorSizes",  // dpi -> window, smallest window, findings' extent, font heights
      [](In in) {
        return json{{"window", T(editor::EditorWindowSize(in))},
                    {"smallest", T(editor::SmallestEditorSize(in))},
+                   {"findingsExtent", editor::FindingsExtent(in)},
                    {"fonts", {editor::EditorUiFontHeight(in), editor::EditorTextFontHeight(in)}}};
      }},
     {"AppendLine",  // [the text with the line, the line's index]

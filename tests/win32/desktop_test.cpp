@@ -110,10 +110,10 @@ class Program {
                                 ::GetWindowThreadProcessId(window_, nullptr));
   }
   // Whether each control's text fits it, a line each (the hook's "layout"), of the main window
-  // or another of the program's windows.
-  std::string Layout(HWND window = nullptr) const {
+  // or another of the program's windows, laid out for `dpi` (0: the one the system says).
+  std::string Layout(unsigned dpi = 0, HWND window = nullptr) const {
     ::SendMessageA(window != nullptr ? window : window_,
-                   ::RegisterWindowMessageA("ZelvaneTestLayout"), 0, 0);
+                   ::RegisterWindowMessageA("ZelvaneTestLayout"), dpi, 0);
     return Dump("layout");
   }
   // Tells the window that its DPI is now `dpi`, with the place the system would suggest.
@@ -523,46 +523,63 @@ RECT EdgesOf(HWND window) {
   return edges;
 }
 
-// A layout report (the hook's) of `controls` lines, each of a text that fits in a font made
-// `fontHeight` high.
-void ExpectFits(const std::string& layout, int controls, long fontHeight) {
+// A layout report (the hook's) of `controls` texts that each fit in `font` ("font <height>
+// <face>"); a control whose text scrolls is not counted.
+void ExpectFits(const std::string& layout, int controls, const std::string& font) {
   std::istringstream lines(layout);
   int count = 0;
-  for (std::string line; std::getline(lines, line); ++count) {
-    EXPECT_NE(line.find(" font " + std::to_string(fontHeight) + ": fits"), std::string::npos)
-        << line;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.ends_with(": scrolls")) continue;
+    EXPECT_NE(line.find(" " + font + ": fits"), std::string::npos) << line;
+    ++count;
   }
   EXPECT_EQ(count, controls) << layout;
+}
+
+std::string Font(long height, const char* face) {
+  return "font " + std::to_string(height) + " " + face;
 }
 
 // The tray's menu icons, the prompt, About and the editor at the desktop's DPI, then told by
 // the system that their window is now at another: every icon at the small-icon size, every
 // control where the 96-DPI layout puts it, taken to the DPI, or wide enough for its caption,
-// and every text whole, in a font made for that DPI.
+// and every text whole, in a font made for that DPI. A DLL procedure runs stretched, as in a
+// program unaware of DPI. (Wine gives every window the desktop's DPI, so it cannot tell the
+// tray's own DPI from the system's.)
 TEST(Dpi, MenuPromptAndEditorFitTheDesktopsDpiAndFollowAChange) {
   const unsigned dpi = DesktopDpi();
   ASSERT_EQ(win::DpiOf(nullptr), dpi) << "the prefix's LogPixels";
   // Higher: Wine keeps a window's frame at the desktop's DPI, which a lower one would not fit.
   const unsigned other = dpi + 48;
   Tray tray;
-  tray.menu.Set("item 'Ask','notepad.exe','%input(x)%'\r\nitem 'Gone','gone.exe'\r\n");
+  const std::string written = tray.folder.path() + "\\awareness.txt";
+  tray.menu.Set(
+      "item 'Ask','notepad.exe','%input(x)%'\r\nitem 'Gone','gone.exe'\r\n"
+      "item 'Proc','DllProc','" +
+      ProcLog::DllPath() + ",ProcAwareness," + written + "'\r\n");
   TrayProgram program(tray.exe, tray.elsewhere.path());
+  const auto choose = [&](int n) {
+    program.OpenMenu(WM_LBUTTONUP);
+    program.ChooseWithKeys(n);
+  };
   program.OpenMenu(WM_LBUTTONUP);
-  EXPECT_EQ(program.Dump("icons"), std::to_string(::GetSystemMetrics(SM_CXSMICON)) + " -\n");
-  program.ChooseWithKeys(1);
+  EXPECT_EQ(program.Dump("icons"), std::to_string(::GetSystemMetrics(SM_CXSMICON)) + " - -\n");
+  program.CloseMenu();
+  choose(3);
+  EXPECT_TRUE(WaitFor([&] { return ReadBytes(written) == "stretched"; })) << ReadBytes(written);
+  choose(1);
   ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(program.window()) != FALSE; }));
   program.Command(IDM_ABOUT);
   const Dialog about = program.WaitForDialog();
   EXPECT_NE(
-      program.Layout(about.handle).find("icon " + std::to_string(::GetSystemMetrics(SM_CXICON))),
+      program.Layout(0, about.handle).find("icon " + std::to_string(::GetSystemMetrics(SM_CXICON))),
       std::string::npos);
   Answer(about, IDOK);
 
   // The prompt's controls at 96 DPI: left, top, right and bottom edges.
   const RECT prompt[] = {
       {4, 18, 190, 39}, {4, 4, 104, 17}, {4, 44, 62, 64}, {62, 44, 120, 64}, {170, 44, 190, 64}};
-  for (const unsigned at : {dpi, other}) {
-    if (at != dpi) program.TellDpi(at, At(200, at), At(100, at));
+  const auto expectPrompt = [&](unsigned at) {
     const RECT window = EdgesOf(program.window());
     EXPECT_NEAR(window.right - window.left, At(200, at), 1);
     EXPECT_NEAR(window.bottom - window.top, At(100, at), 1);
@@ -580,8 +597,23 @@ TEST(Dpi, MenuPromptAndEditorFitTheDesktopsDpiAndFollowAChange) {
           << "," << edges.right << "," << edges.bottom;
       control = ::GetWindow(control, GW_HWNDNEXT);
     }
-    ExpectFits(program.Layout(), 5, At(-11, at));
-  }
+    // The bitmap face at 96 DPI, the size it is drawn for; its outline twin elsewhere.
+    ExpectFits(program.Layout(at), 5,
+               Font(At(-11, at), at == 96 ? "MS Sans Serif" : "Microsoft Sans Serif"));
+  };
+  expectPrompt(dpi);
+  program.TellDpi(other, At(200, other), At(100, other));
+  expectPrompt(other);
+  // Hidden, then shown again where its window's DPI is the desktop's once more (as after a
+  // change it was not told of): laid out for that DPI again.
+  const HWND cancel = ::GetWindow(
+      ::GetWindow(::GetWindow(::GetWindow(program.window(), GW_CHILD), GW_HWNDNEXT), GW_HWNDNEXT),
+      GW_HWNDNEXT);
+  Click(cancel);
+  ASSERT_TRUE(WaitFor([&] { return !::IsWindowVisible(program.window()); }));
+  choose(1);
+  ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(program.window()) != FALSE; }));
+  expectPrompt(dpi);
 
   EditorProgram editor;
   editor.Hook();
@@ -598,8 +630,17 @@ TEST(Dpi, MenuPromptAndEditorFitTheDesktopsDpiAndFollowAChange) {
       EXPECT_TRUE(edges.left > right && edges.right <= client.right) << "at " << at << ": " << id;
       right = edges.right;
     }
-    ExpectFits(editor.Layout(), 5, At(-11, at));
+    const std::string layout = editor.Layout(at);
+    ExpectFits(layout, 5, Font(At(-11, at), "MS Shell Dlg"));
+    EXPECT_NE(layout.find("edit " + Font(-std::lround(10.0 * at / 72), "Courier New")),
+              std::string::npos)
+        << layout;
   }
+  // No smaller than its parts need at that DPI.
+  ::SetWindowPos(editor.window(), nullptr, 0, 0, 1, 1, SWP_NOMOVE | SWP_NOZORDER);
+  const RECT smallest = EdgesOf(editor.window());
+  EXPECT_EQ(smallest.right - smallest.left, At(420, other));
+  EXPECT_EQ(smallest.bottom - smallest.top, At(300, other));
 }
 
 }  // namespace

@@ -3,8 +3,9 @@
 // Into %TEMP%\zelvane-<what>-<pid>.txt it writes
 // - "menu": each popup menu as it opens (MenuText), and "icons": its items' bitmap widths;
 // - "report", on the registered message "ZelvaneTrayTestReport": the popups shown and held;
-// - "layout", on "ZelvaneTestLayout": whether each control's text fits it in its font, and the
-//   width of each icon a static control shows.
+// - "layout", on "ZelvaneTestLayout" (wParam: the DPI the window is laid out for, 0 for the
+//   one the system says): whether each control's text fits it in its font, and the width of
+//   each icon a static control shows.
 // On "ZelvaneTestDpi" (wParam: a DPI, lParam: a width and height) it tells the window that its
 // DPI changed, as the system does when the window moves to another monitor.
 #include <windows.h>
@@ -22,7 +23,6 @@ namespace {
 
 std::set<HMENU> g_popups;  // every popup menu shown
 int g_shown = 0;           // how often one was
-unsigned g_toldDpi = 0;    // the DPI last told by ZelvaneTestDpi; 0: none
 
 void WriteTemp(const char* stem, const std::string& text) {
   char folder[MAX_PATH] = {};
@@ -73,9 +73,10 @@ std::string TextOf(HWND window) {
   return text;
 }
 
-// "<class> <text> font <height>: fits", or "...: clipped, needs WxH in WxH": whether the
-// control's text, drawn in its font, fits inside it. Text that scrolls (a multi-line edit
-// control, a list) is not measured, nor the width of text cut at the window's edge by design
+// "<class> <text> font <height> <face>: fits", or "...: clipped, needs WxH in WxH": whether
+// the control's text, drawn in its font, fits inside it. Text that scrolls (a multi-line edit
+// control, a list) is not measured ("<class> font <height> <face>: scrolls"), nor the width of
+// text cut at the window's edge by design
 // (SS_LEFTNOWORDWRAP) or of an edit field's. A push button needs its edge and focus frame
 // around the text: 3 pixels at 96 DPI on every side.
 std::string FitOf(HWND control, unsigned dpi) {
@@ -92,26 +93,31 @@ std::string FitOf(HWND control, unsigned dpi) {
     }
     return "icon " + std::to_string(mask.bmWidth) + "\n";
   }
-  if (kind == "listbox" || (kind == "edit" && (style & ES_MULTILINE) != 0)) return "";
   const HFONT font = reinterpret_cast<HFONT>(::SendMessageA(control, WM_GETFONT, 0, 0));
   LOGFONTA made = {};
   ::GetObjectA(font, sizeof(made), &made);
+  const std::string madeAs =
+      " font " + std::to_string(made.lfHeight) + " " + std::string(made.lfFaceName);
+  if (kind == "listbox" || (kind == "edit" && (style & ES_MULTILINE) != 0)) {
+    return kind + madeAs + ": scrolls\n";
+  }
   const std::string text = TextOf(control);
-  const HDC dc = ::GetDC(control);
+  // A DC of its own: a control's may be its parent's or its class's, shared with their fonts.
+  const HDC dc = ::CreateCompatibleDC(nullptr);
   const HGDIOBJ previous = ::SelectObject(dc, font);
   RECT needs = {};
   const bool noPrefix = kind != "button" && (style & SS_NOPREFIX) != 0;
   ::DrawTextA(dc, text.empty() ? "Ag" : text.c_str(), -1, &needs,
               DT_CALCRECT | DT_SINGLELINE | (noPrefix ? DT_NOPREFIX : 0));
   ::SelectObject(dc, previous);
-  ::ReleaseDC(control, dc);
+  ::DeleteDC(dc);
   const int frame = kind == "button" ? 2 * zel::ui::Scaled(3, dpi) : 0;
   const bool widthCut = kind == "edit" || (kind == "static" && (style & SS_LEFTNOWORDWRAP) != 0);
   RECT has = {};
   ::GetClientRect(control, &has);
   const bool fits =
       (widthCut || needs.right + frame <= has.right) && needs.bottom + frame <= has.bottom;
-  return kind + " " + text + " font " + std::to_string(made.lfHeight) +
+  return kind + " " + text + madeAs +
          (fits ? ": fits"
                : ": clipped, needs " + std::to_string(needs.right + frame) + "x" +
                      std::to_string(needs.bottom + frame) + " in " + std::to_string(has.right) +
@@ -119,8 +125,9 @@ std::string FitOf(HWND control, unsigned dpi) {
          "\n";
 }
 
-void WriteLayout(HWND window) {
-  const unsigned dpi = g_toldDpi != 0 ? g_toldDpi : zel::win::DpiOf(window);
+// At `dpi`, the one the window is laid out for (0: the one the system says it is at).
+void WriteLayout(HWND window, unsigned dpi) {
+  if (dpi == 0) dpi = zel::win::DpiOf(window);
   std::string layout;
   for (HWND child = ::GetWindow(window, GW_CHILD); child != nullptr;
        child = ::GetWindow(child, GW_HWNDNEXT)) {
@@ -130,7 +137,6 @@ void WriteLayout(HWND window) {
 }
 
 void TellDpi(HWND window, unsigned dpi, LPARAM size) {
-  g_toldDpi = dpi;
   RECT suggested = {};
   ::GetWindowRect(window, &suggested);
   suggested.right = suggested.left + LOWORD(size);
@@ -147,7 +153,9 @@ extern "C" LRESULT CALLBACK CallWndHook(int code, WPARAM wParam, LPARAM lParam) 
   static const UINT dpiMessage = ::RegisterWindowMessageA("ZelvaneTestDpi");
   if (code != HC_ACTION) return ::CallNextHookEx(nullptr, code, wParam, lParam);
   if (message->message == reportMessage) WriteReport();
-  if (message->message == layoutMessage) WriteLayout(message->hwnd);
+  if (message->message == layoutMessage) {
+    WriteLayout(message->hwnd, static_cast<unsigned>(message->wParam));
+  }
   if (message->message == dpiMessage) {
     TellDpi(message->hwnd, static_cast<unsigned>(message->wParam), message->lParam);
   }

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cfloat>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -69,6 +70,23 @@ void __stdcall ProcSelf() {
   char path[MAX_PATH + 1] = {};
   ::GetModuleFileNameA(self, path, MAX_PATH);
   ::SetEnvironmentVariableA("ZEL_PROC_SELF", path);
+}
+
+// Writes into the file `path` how the system treats the windows the calling thread makes:
+// "stretched" from 96 DPI, or "aware" of the DPI.
+void __stdcall ProcAwareness(const char* path) {
+  using GetContext = HANDLE(WINAPI*)();
+  using AwarenessOf = int(WINAPI*)(HANDLE);
+  const HMODULE user32 = ::GetModuleHandleA("user32.dll");
+  const auto context = reinterpret_cast<GetContext>(
+      reinterpret_cast<void*>(::GetProcAddress(user32, "GetThreadDpiAwarenessContext")));
+  const auto awareness = reinterpret_cast<AwarenessOf>(
+      reinterpret_cast<void*>(::GetProcAddress(user32, "GetAwarenessFromDpiAwarenessContext")));
+  const bool stretched = context == nullptr || awareness == nullptr || awareness(context()) == 0;
+  if (std::FILE* out = std::fopen(path, "wb")) {
+    std::fputs(stretched ? "stretched" : "aware", out);
+    std::fclose(out);
+  }
 }
 
 // Copies the log into `buffer` (at most `capacity` bytes), empties it, returns the copied length.
