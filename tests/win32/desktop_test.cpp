@@ -602,8 +602,12 @@ TEST(Dpi, MenuPromptAndEditorFitTheDesktopsDpiAndFollowAChange) {
                Font(At(-11, at), at == 96 ? "MS Sans Serif" : "Microsoft Sans Serif"));
   };
   expectPrompt(dpi);
+  // Seen, it takes the place the system suggests: here, where it stands, larger.
+  const RECT before = EdgesOf(program.window());
   program.TellDpi(other, At(200, other), At(100, other));
   expectPrompt(other);
+  EXPECT_EQ(EdgesOf(program.window()).left, before.left);
+  EXPECT_EQ(EdgesOf(program.window()).top, before.top);
   // Hidden, then shown again where its window's DPI is the desktop's once more (as after a
   // change it was not told of): laid out for that DPI again.
   const HWND cancel = ::GetWindow(
