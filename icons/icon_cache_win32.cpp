@@ -86,6 +86,20 @@ bool IsLink(const std::wstring& file) {
          found.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT;
 }
 
+// The file's image nearest `size`, so that no smaller image is stretched for a menu at a higher
+// DPI than the system's. At the system's small-icon size, the small icon alone: the shell's
+// extraction at any size makes the large icon too, which costs a first menu half again.
+HICON ExtractAtSize(const std::wstring& file, int index, int size) {
+  HICON icon = nullptr;
+  if (size == ::GetSystemMetrics(SM_CXSMICON)) {
+    ::ExtractIconExW(file.c_str(), index, nullptr, &icon, 1);
+    return icon;
+  }
+  const UINT sizes = MAKELONG(size, size);  // HIWORD: the small icon's
+  return SUCCEEDED(::SHDefExtractIconW(file.c_str(), index, 0, nullptr, &icon, sizes)) ? icon
+                                                                                       : nullptr;
+}
+
 }  // namespace
 
 // The answers a worker looks at, as they were when the build ended.
@@ -217,14 +231,7 @@ SharedBitmap IconCache::BitmapFor(const IconFile& state, int index, bool& capped
     return nullptr;
   }
   // Extracted without the lock: no other thread's menu waits for this file.
-  // The file's image nearest the size asked for (HIWORD: the small icon's), so that no
-  // 96-DPI image is stretched for a larger menu.
-  HICON small = nullptr;
-  const UINT sizes = MAKELONG(state.size, state.size);
-  if (FAILED(::SHDefExtractIconW(state.file.c_str(), index, 0, nullptr, &small, sizes))) {
-    small = nullptr;
-  }
-  const win::UniqueHicon icon(small);
+  const win::UniqueHicon icon(ExtractAtSize(state.file, index, state.size));
   win::UniqueHbitmap made = icon ? MenuBitmapOf(icon.get(), state.size) : win::UniqueHbitmap();
   if (!made) return nullptr;
   SharedBitmap bitmap;
