@@ -13,6 +13,11 @@ Function User32Function(const char* name) {
 }
 
 unsigned SystemDpi() {
+  // Asked directly where the system can: the screen's DC costs a menu far more.
+  using GetDpiForSystemCall = UINT(WINAPI*)();
+  if (const auto get = User32Function<GetDpiForSystemCall>("GetDpiForSystem")) {
+    if (const UINT dpi = get(); dpi != 0) return dpi;
+  }
   const HDC screen = ::GetDC(nullptr);
   if (screen == nullptr) return ui::kBaseDpi;
   const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
@@ -24,6 +29,7 @@ unsigned SystemDpi() {
 
 unsigned DpiOf(HWND window) {
   using GetDpiForWindowCall = UINT(WINAPI*)(HWND);
+  if (window == nullptr) return SystemDpi();
   if (const auto get = User32Function<GetDpiForWindowCall>("GetDpiForWindow")) {
     if (const UINT dpi = get(window); dpi != 0) return dpi;  // 0: no such window
   }
