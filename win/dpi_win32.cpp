@@ -47,20 +47,14 @@ int MetricAt(int index, unsigned dpi) {
 // DPI_AWARENESS_CONTEXT values are handles; the headers for Windows 7 have none of them.
 using SetThreadDpiAwarenessContextCall = HANDLE(WINAPI*)(HANDLE);
 
-StretchedThread::StretchedThread() {
-  if (const auto set =
-          User32Function<SetThreadDpiAwarenessContextCall>("SetThreadDpiAwarenessContext")) {
-    const HANDLE unaware = reinterpret_cast<HANDLE>(-1);  // DPI_AWARENESS_CONTEXT_UNAWARE
-    previous_ = set(unaware);
-  }
+StretchedThread::StretchedThread()
+    : set_(User32Function<SetThreadDpiAwarenessContextCall>("SetThreadDpiAwarenessContext")) {
+  const HANDLE unaware = reinterpret_cast<HANDLE>(-1);  // DPI_AWARENESS_CONTEXT_UNAWARE
+  if (set_ != nullptr) previous_ = set_(unaware);
 }
 
 StretchedThread::~StretchedThread() {
-  if (previous_ == nullptr) return;
-  if (const auto set =
-          User32Function<SetThreadDpiAwarenessContextCall>("SetThreadDpiAwarenessContext")) {
-    set(previous_);
-  }
+  if (set_ != nullptr && previous_ != nullptr) set_(previous_);
 }
 
 }  // namespace zel::win

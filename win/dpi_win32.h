@@ -25,7 +25,8 @@ class StretchedThread {
   StretchedThread& operator=(const StretchedThread&) = delete;
 
  private:
-  HANDLE previous_ = nullptr;  // the thread's awareness context before; none: unchanged
+  HANDLE(WINAPI* set_)(HANDLE) = nullptr;  // SetThreadDpiAwarenessContext; none: unchanged
+  HANDLE previous_ = nullptr;              // the thread's awareness context before
 };
 
 // Moves and sizes `window` to `box` (client coordinates for a child window).
